@@ -1,0 +1,128 @@
+#include "catalogue/BookListModel.h"
+
+#include "store/Store.h"
+
+#include <QColor>
+
+namespace catalogue {
+
+BookListModel::BookListModel(store::Store &store, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_store(store)
+{
+}
+
+QString BookListModel::requery()
+{
+    QVector<store::BookRow> rows;
+    QString error;
+    if (!store::loadBookList(m_store.db(), rows, error))
+        return error;
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+    return {};
+}
+
+int BookListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int BookListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant BookListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const store::BookRow &b = m_rows.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case Locked:
+            return b.locked ? QStringLiteral("OrvanePlus") : QStringLiteral("User");
+        case BookLabel:
+            return b.label;
+        case BookDescription:
+            return b.description;
+        case NumOfPhotos:
+            return b.numOfPhotos;
+        default:
+            return {};
+        }
+    case Qt::CheckStateRole:
+        if (index.column() == Active)
+            return b.active ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::BackgroundRole:
+        if (index.column() == Active)
+            return QColor(192, 255, 192);
+        if (index.column() == Locked)
+            return QColor(255, 255, 192);
+        return {};
+    case Qt::TextAlignmentRole:
+        switch (index.column()) {
+        case Active:
+        case Locked:
+            return int(Qt::AlignCenter);
+        case NumOfPhotos:
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        default:
+            return int(Qt::AlignLeft | Qt::AlignVCenter);
+        }
+    default:
+        return {};
+    }
+}
+
+QVariant BookListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case Active:
+        return QStringLiteral("Active");
+    case Locked:
+        return QStringLiteral("Owner");
+    case BookLabel:
+        return QStringLiteral("Book\nName");
+    case BookDescription:
+        return QStringLiteral("Book\nDescription");
+    case NumOfPhotos:
+        return QStringLiteral("Number of\nPhotos");
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags BookListModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == Active)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+bool BookListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || index.column() != Active || role != Qt::CheckStateRole)
+        return false;
+    store::BookRow &b = m_rows[index.row()];
+    const bool active = value.toInt() == Qt::Checked;
+    if (const QString error = store::writeActive(m_store.db(), b.id, active); !error.isEmpty()) {
+        emit writeFailed(error);
+        return false;
+    }
+    b.active = active;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+} // namespace catalogue

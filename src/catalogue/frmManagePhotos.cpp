@@ -1,0 +1,238 @@
+#include "catalogue/frmManagePhotos.h"
+
+#include "catalogue/BookListModel.h"
+#include "catalogue/CheckBoxDelegate.h"
+#include "store/ImageRoot.h"
+#include "store/Settings.h"
+#include "store/Store.h"
+#include "ui/CoolButton.h"
+#include "ui/FlatStyling.h"
+#include "ui/Messages.h"
+#include "ui/Twips.h"
+#include "version.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace catalogue {
+
+namespace {
+
+ui::CoolButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QString &tip)
+{
+    auto *button = new ui::CoolButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(tip);
+    button->setHoverColours(true);
+    return button;
+}
+
+QString versionText()
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(PHOTOSERIES_VERSION_MAJOR)
+        .arg(PHOTOSERIES_VERSION_MINOR)
+        .arg(PHOTOSERIES_VERSION_PATCH);
+}
+
+} // namespace
+
+frmManagePhotos::frmManagePhotos(AppContext context, QWidget *parent)
+    : QWidget(parent)
+    , m_context(std::move(context))
+{
+    setObjectName(QStringLiteral("frmManagePhotos"));
+    buildWindow();
+}
+
+frmManagePhotos::~frmManagePhotos() = default;
+
+void frmManagePhotos::buildWindow()
+{
+    setWindowTitle(QStringLiteral("Manage Photo Series Books"));
+
+    lblCaption = new QLabel(QStringLiteral("Available Photo Series Books"), this);
+    lblCaption->setObjectName(QStringLiteral("lblBooksCaption"));
+    lblCaption->setAlignment(Qt::AlignCenter);
+    lblCaption->setFrameShape(QFrame::Panel);
+    lblCaption->setFrameShadow(QFrame::Raised);
+    lblCaption->setAutoFillBackground(true);
+    lblCaption->setBackgroundRole(QPalette::Button);
+
+    grdBooks = new QTableView(this);
+    grdBooks->setObjectName(QStringLiteral("grdBooks"));
+
+    const QString editTip = QStringLiteral("Edit Selected Book");
+    cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Create a Book"), QStringLiteral("Create a New Book"));
+    cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
+    cmdRemove = makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
+    cmdImport = makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
+    cmdMarkAll = makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
+    cmdUnMarkAll = makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
+    cmdClose = makeButton(this, "cmdClose", QStringLiteral("Exit"), editTip);
+
+    Frame1 = new QGroupBox(QStringLiteral(" Photo Image Location "), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Label2 = new QLabel(QStringLiteral("Photo Images Location"), Frame1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    txtPath = new QLineEdit(Frame1);
+    txtPath->setObjectName(QStringLiteral("txtPath"));
+    cmdBrowse = makeButton(Frame1, "cmdBrowse", QStringLiteral("Set Location to Retrieve Images..."),
+                           QStringLiteral("Set the Path for Orvane to Find Images"));
+
+    auto *gridColumn = new QVBoxLayout;
+    gridColumn->setSpacing(0);
+    gridColumn->addWidget(lblCaption);
+    gridColumn->addWidget(grdBooks, 1);
+
+    auto *buttons = new QVBoxLayout;
+    for (QWidget *b : {cmdAdd, cmdEdit, cmdRemove, cmdImport, cmdMarkAll, cmdUnMarkAll})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdClose);
+
+    auto *top = new QHBoxLayout;
+    top->addLayout(gridColumn, 1);
+    top->addLayout(buttons);
+
+    auto *frameLayout = new QGridLayout(Frame1);
+    frameLayout->addWidget(Label2, 0, 0);
+    frameLayout->addWidget(txtPath, 1, 0);
+    frameLayout->addWidget(cmdBrowse, 1, 1);
+    frameLayout->setColumnStretch(0, 1);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(top, 1);
+    outer->addWidget(Frame1);
+
+    connect(txtPath, &QLineEdit::textChanged, this, &frmManagePhotos::onPathChanged);
+    connect(cmdClose, &QPushButton::clicked, this, &frmManagePhotos::onExit);
+
+    resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
+}
+
+bool frmManagePhotos::load()
+{
+    ui::applyFlatStyling(this);
+
+    m_store = std::make_unique<store::Store>(QDir(m_context.programDir).filePath(QStringLiteral("Photo3.mdb")));
+    if (const QString error = m_store->open(); !error.isEmpty()) {
+        report(error);
+        return false;
+    }
+
+    // The folder is created for the user's images; a folder of the same name in other letter
+    // case counts as present.
+    const QString imagesDir = store::resolveImageRoot(m_context.programDir, QStringLiteral("PhotoImages"));
+    if (!QFileInfo(imagesDir).isDir() && !QDir().mkpath(imagesDir)) {
+        report(QStringLiteral("The folder %1 could not be created.").arg(QDir::toNativeSeparators(imagesDir)));
+        return false;
+    }
+
+    setWindowTitle(QStringLiteral("Manage Photo Series Books - ") + versionText());
+
+    m_imageRootValue = m_context.settings->photoDir(store::defaultImageRoot(m_context.isCdRom));
+    if (txtPath->text() == m_imageRootValue)
+        onPathChanged(m_imageRootValue);
+    else
+        txtPath->setText(m_imageRootValue);
+
+    // Counting first lets the list be read once, with its counts already right.
+    if (const QString error = m_store->recount(); !error.isEmpty()) {
+        report(error);
+        return false;
+    }
+    m_books = new BookListModel(*m_store, this);
+    connect(m_books, &BookListModel::writeFailed, this, &frmManagePhotos::report);
+    if (const QString error = m_books->requery(); !error.isEmpty()) {
+        report(error);
+        return false;
+    }
+    setUpGrid();
+    return true;
+}
+
+void frmManagePhotos::setUpGrid()
+{
+    grdBooks->setModel(m_books);
+    grdBooks->setItemDelegateForColumn(BookListModel::Active, new CheckBoxDelegate(grdBooks));
+    grdBooks->setTabKeyNavigation(true);
+    grdBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdBooks->setSelectionMode(QAbstractItemView::MultiSelection);
+    grdBooks->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdBooks->setWordWrap(false);
+
+    QHeaderView *header = grdBooks->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setMinimumHeight(2 * header->fontMetrics().height() + 8);
+    header->setStretchLastSection(false);
+    const int widths[] = {550, 850, 2300, 5500, 900};
+    for (int c = 0; c < BookListModel::ColumnCount; ++c)
+        grdBooks->setColumnWidth(c, ui::twips(widths[c]));
+    grdBooks->verticalHeader()->setDefaultSectionSize(grdBooks->fontMetrics().height() + 6);
+}
+
+QString frmManagePhotos::imagePath() const
+{
+    return txtPath->text();
+}
+
+void frmManagePhotos::setImagePath(const QString &path)
+{
+    txtPath->setText(path);
+}
+
+void frmManagePhotos::onPathChanged(const QString &text)
+{
+    m_context.settings->setPhotoDir(text);
+    txtPath->setToolTip(m_imageRootValue);
+}
+
+void frmManagePhotos::onExit()
+{
+    if (!txtPath->text().endsWith(QLatin1Char('/')))
+        txtPath->setText(txtPath->text() + QLatin1Char('/'));
+    m_context.settings->setPhotoDir(txtPath->text());
+    m_imageRootValue = txtPath->text();
+    close();
+}
+
+void frmManagePhotos::requeryBooks()
+{
+    if (const QString error = m_books->requery(); !error.isEmpty())
+        report(error);
+}
+
+void frmManagePhotos::recount()
+{
+    if (const QString error = m_store->recount(); !error.isEmpty())
+        report(error);
+    requeryBooks();
+}
+
+void frmManagePhotos::report(const QString &error)
+{
+    m_context.messages->tell({error, ui::Icon::Critical});
+}
+
+void frmManagePhotos::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    if (m_store)
+        m_store->close();
+    emit unloaded();
+}
+
+} // namespace catalogue

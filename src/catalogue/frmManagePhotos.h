@@ -1,0 +1,89 @@
+#pragma once
+
+#include "catalogue/AppContext.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QTableView;
+
+namespace store {
+class Store;
+}
+namespace ui {
+class CoolButton;
+}
+
+namespace catalogue {
+
+class BookListModel;
+
+// The catalogue: every book of the store, the image root, and the commands on whole books.
+// It owns the store connection and the book list that every other window works through.
+class frmManagePhotos final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmManagePhotos(AppContext context, QWidget *parent = nullptr);
+    ~frmManagePhotos() override;
+
+    // The load sequence. On failure it has told the user what failed and returns false;
+    // the program then ends.
+    bool load();
+
+    const AppContext &context() const { return m_context; }
+    store::Store &store() { return *m_store; }
+    BookListModel &bookList() { return *m_books; }
+    QTableView *grid() const { return grdBooks; }
+
+    // The image root in effect: the text of txtPath.
+    QString imagePath() const;
+    void setImagePath(const QString &path);
+    const QString &imageRootValue() const { return m_imageRootValue; }
+
+    // Re-reads the book list; a failure is reported to the user.
+    void requeryBooks();
+    // Rewrites every book's photo count and shows the new counts.
+    void recount();
+
+signals:
+    // The window has closed and released the store: the program ends.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWindow();
+    void setUpGrid();
+    void onPathChanged(const QString &text);
+    void onExit();
+    void report(const QString &error);
+
+    AppContext m_context;
+    std::unique_ptr<store::Store> m_store;
+    BookListModel *m_books = nullptr;
+    QString m_imageRootValue;
+    bool m_unloaded = false;
+
+    QLabel *lblCaption = nullptr;
+    QTableView *grdBooks = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtPath = nullptr;
+    ui::CoolButton *cmdBrowse = nullptr;
+    ui::CoolButton *cmdAdd = nullptr;
+    ui::CoolButton *cmdEdit = nullptr;
+    ui::CoolButton *cmdRemove = nullptr;
+    ui::CoolButton *cmdImport = nullptr;
+    ui::CoolButton *cmdMarkAll = nullptr;
+    ui::CoolButton *cmdUnMarkAll = nullptr;
+    ui::CoolButton *cmdClose = nullptr;
+};
+
+} // namespace catalogue

@@ -1,0 +1,88 @@
+#include "store/BookList.h"
+
+#include "store/Store.h"
+#include "store/YesNo.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace store {
+
+bool loadBookList(const QSqlDatabase &db, QVector<BookRow> &rows, QString &error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos "
+                               "FROM Books ORDER BY BookLabel, ID"))) {
+        error = describeError(QStringLiteral("The book list could not be read"), q.lastError());
+        return false;
+    }
+    rows.clear();
+    while (q.next()) {
+        BookRow row;
+        row.id = q.value(0).toLongLong();
+        row.active = fromYesNo(q.value(1));
+        row.locked = fromYesNo(q.value(2));
+        row.label = q.value(3).toString();
+        row.description = q.value(4).toString();
+        row.numOfPhotos = q.value(5).toLongLong();
+        rows.push_back(std::move(row));
+    }
+    if (q.lastError().isValid()) {
+        error = describeError(QStringLiteral("The book list could not be read"), q.lastError());
+        return false;
+    }
+    return true;
+}
+
+QString writeActive(const QSqlDatabase &db, qint64 bookId, bool active)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE Books SET Active = ? WHERE ID = ?"));
+    q.addBindValue(toYesNo(active));
+    q.addBindValue(bookId);
+    return q.exec() ? QString() : describeError(QStringLiteral("The book could not be updated"), q.lastError());
+}
+
+QString writeAllActive(const QSqlDatabase &db, bool active)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE Books SET Active = ?"));
+    q.addBindValue(toYesNo(active));
+    return q.exec() ? QString() : describeError(QStringLiteral("The books could not be updated"), q.lastError());
+}
+
+QString removeBook(const QSqlDatabase &db, qint64 bookId)
+{
+    Transaction transaction(db);
+    if (!transaction.error().isEmpty())
+        return transaction.error();
+    QSqlQuery q(db);
+    for (const char *sql : {"DELETE FROM Photos WHERE BookID = ?", "DELETE FROM Books WHERE ID = ?"}) {
+        q.prepare(QString::fromLatin1(sql));
+        q.addBindValue(bookId);
+        if (!q.exec())
+            return describeError(QStringLiteral("The book could not be deleted"), q.lastError());
+    }
+    return transaction.commit();
+}
+
+bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except, QVector<qint64> &ids,
+                    QString &error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ? AND ID <> ?"));
+    q.addBindValue(label);
+    q.addBindValue(except);
+    if (!q.exec()) {
+        error = describeError(QStringLiteral("The book labels could not be read"), q.lastError());
+        return false;
+    }
+    ids.clear();
+    while (q.next())
+        ids.push_back(q.value(0).toLongLong());
+    return true;
+}
+
+} // namespace store

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+
+class QSqlDatabase;
+class QString;
+
+namespace store {
+
+// Version recorded in PRAGMA user_version, so that a later program can upgrade a user's file.
+constexpr int kSchemaVersion = 1;
+
+// Field names of the Photos table in table order; the key ID comes first.
+const QStringList &photoFields();
+// Field names of the Books table in table order; the key ID comes first.
+const QStringList &bookFields();
+
+// Creates both tables and the index in one transaction. Returns an empty text on success,
+// else what failed.
+QString createSchema(QSqlDatabase &db);
+
+} // namespace store

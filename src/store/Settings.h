@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+namespace store {
+
+// The one per-user setting: the image root path, key "PhotoDir" of application "Orvane 3",
+// section "General".
+class Settings final
+{
+public:
+    // The user's own settings store.
+    Settings();
+    // A settings file of its own (tests).
+    explicit Settings(const QString &iniFile);
+    ~Settings();
+
+    QString photoDir(const QString &defaultValue) const;
+    void setPhotoDir(const QString &path);
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace store

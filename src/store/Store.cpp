@@ -1,0 +1,149 @@
+#include "store/Store.h"
+
+#include "store/Schema.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace store {
+
+namespace {
+
+QString nextConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("photoseries-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString fileFault(const QString &path, const QString &what)
+{
+    return QStringLiteral("The database file %1 %2").arg(QDir::toNativeSeparators(path), what);
+}
+
+} // namespace
+
+QString describeError(const QString &what, const QSqlError &error)
+{
+    const QString reason = error.text().trimmed();
+    return reason.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, reason);
+}
+
+Store::Store(QString filePath)
+    : m_path(std::move(filePath))
+    , m_connectionName(nextConnectionName())
+{
+}
+
+Store::~Store()
+{
+    close();
+}
+
+QString Store::checkExistingFile() const
+{
+    QFile file(m_path);
+    if (!file.exists() || file.size() == 0)
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return fileFault(m_path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+    static const QByteArray kMagic("SQLite format 3\0", 16);
+    if (file.read(16) != kMagic)
+        return fileFault(m_path, QStringLiteral("is not a photo-series database (it is a file of another format)."));
+    return {};
+}
+
+QString Store::open()
+{
+    if (const QString fault = checkExistingFile(); !fault.isEmpty())
+        return fault;
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(m_path);
+    // Another copy of the program, or the analysis program, may hold the file for a moment.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        return fileFault(m_path, describeError(QStringLiteral("cannot be opened"), db.lastError()));
+
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+        return fileFault(m_path, describeError(QStringLiteral("is damaged or not a database"), q.lastError()));
+    QStringList tables;
+    while (q.next())
+        tables << q.value(0).toString().toLower();
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return fileFault(m_path, describeError(QStringLiteral("is damaged or not a database"), q.lastError()));
+    const int version = q.value(0).toInt();
+
+    if (tables.isEmpty() && version == 0) {
+        if (const QString error = createSchema(db); !error.isEmpty())
+            return fileFault(m_path, QStringLiteral("could not be set up: %1").arg(error));
+    } else if (!tables.contains(QStringLiteral("books")) || !tables.contains(QStringLiteral("photos"))) {
+        return fileFault(m_path, QStringLiteral("does not hold the Books and Photos tables of a photo-series database."));
+    } else if (version > kSchemaVersion) {
+        return fileFault(m_path, QStringLiteral("was written by a newer version of this program."));
+    }
+    // Every commit reaches the disk before the program goes on, so a crash of the program
+    // or of the machine never loses a save or an import that was reported as done.
+    q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    return {};
+}
+
+void Store::close()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+QSqlDatabase Store::db() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+QString Store::recount()
+{
+    // One set-based statement; books whose count is right are not written.
+    QSqlQuery q(db());
+    const bool ok = q.exec(QStringLiteral(
+        "UPDATE Books SET NumOfPhotos = (SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID) "
+        "WHERE NumOfPhotos IS NOT (SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID)"));
+    return ok ? QString() : describeError(QStringLiteral("The photo counts could not be updated"), q.lastError());
+}
+
+Transaction::Transaction(QSqlDatabase db)
+    : m_db(std::move(db))
+{
+    m_open = m_db.transaction();
+    if (!m_open)
+        m_error = describeError(QStringLiteral("The store could not begin a transaction"), m_db.lastError());
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        m_db.rollback();
+}
+
+QString Transaction::commit()
+{
+    if (!m_open)
+        return m_error;
+    if (!m_db.commit()) {
+        const QString error = describeError(QStringLiteral("The store could not save the changes"), m_db.lastError());
+        m_db.rollback();
+        m_open = false;
+        return error;
+    }
+    m_open = false;
+    return {};
+}
+
+} // namespace store

@@ -1,0 +1,268 @@
+#include "TestSupport.h"
+
+#include "catalogue/BookListModel.h"
+#include "catalogue/frmManagePhotos.h"
+#include "version.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+using testing::ProgramDir;
+using testing::ScriptedMessages;
+
+namespace {
+
+struct Catalogue
+{
+    explicit Catalogue(ProgramDir &dir, store::DriveTypeQuery cd = store::noCdRomDrive)
+        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), std::move(cd)})
+    {
+    }
+    bool load() { return window.load(); }
+    template<typename T>
+    T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    QTableView *grid() { return find<QTableView>("grdBooks"); }
+    QLineEdit *path() { return find<QLineEdit>("txtPath"); }
+    QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
+
+    ScriptedMessages messages;
+    catalogue::frmManagePhotos window;
+};
+
+QString storedPhotoDir(ProgramDir &dir)
+{
+    return QSettings(dir.settingsFile(), QSettings::IniFormat).value("PhotoDir", "<absent>").toString();
+}
+
+} // namespace
+
+class CatalogueTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensOnEmptyStoreWithGridLayout();
+    void listsBooksWithOwnerWordsAndCounts();
+    void createsPhotoImagesOnlyWhenMissing();
+    void imageRootDefaultIsWrittenAtOnce_data();
+    void imageRootDefaultIsWrittenAtOnce();
+    void storedImageRootIsKept();
+    void tickingActiveChangesOneRow();
+    void exitAppendsSeparatorButCloseBoxDoesNot_data();
+    void exitAppendsSeparatorButCloseBoxDoesNot();
+    void damagedStoreIsReportedAndUntouched();
+    void buttonsCarryTheirCaptions();
+};
+
+void CatalogueTest::opensOnEmptyStoreWithGridLayout()
+{
+    ProgramDir dir;
+    Catalogue c(dir);
+    QVERIFY(c.load());
+    QCOMPARE(c.messages.count(), 0);
+    QCOMPARE(c.window.windowTitle(), QString("Manage Photo Series Books - %1.%2.%3")
+                                         .arg(PHOTOSERIES_VERSION_MAJOR)
+                                         .arg(PHOTOSERIES_VERSION_MINOR)
+                                         .arg(PHOTOSERIES_VERSION_PATCH));
+    QAbstractItemModel *m = c.grid()->model();
+    QCOMPARE(m->rowCount(), 0);
+    QCOMPARE(m->columnCount(), 5);
+    QStringList headings;
+    for (int i = 0; i < 5; ++i) {
+        headings << m->headerData(i, Qt::Horizontal).toString();
+        QCOMPARE(m->headerData(i, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    }
+    QCOMPARE(headings, (QStringList{"Active", "Owner", "Book\nName", "Book\nDescription", "Number of\nPhotos"}));
+    const int widths[] = {37, 57, 153, 367, 60};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(c.grid()->columnWidth(i), widths[i]);
+    QVERIFY(c.grid()->tabKeyNavigation());
+    QCOMPARE(c.grid()->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(c.grid()->selectionMode() != QAbstractItemView::SingleSelection);
+    QVERIFY(QFile::exists(dir.storePath()));
+}
+
+void CatalogueTest::listsBooksWithOwnerWordsAndCounts()
+{
+    ProgramDir dir;
+    const qint64 user = dir.addBook(QVariantMap{{"BookLabel", "b-user"}, {"BookDescription", "Mixed conifer"},
+                                                {"Locked", 0}, {"NumOfPhotos", 99}});
+    dir.addBook(QVariantMap{{"BookLabel", "A-plus"}, {"Locked", -1}, {"Active", -1}});
+    dir.addBook(QVariantMap{{"BookLabel", "C-one"}, {"Locked", 1}});
+    dir.addPhoto(user);
+    dir.addPhoto(user);
+    dir.closeStore();
+
+    Catalogue c(dir);
+    QVERIFY(c.load());
+    QAbstractItemModel *m = c.grid()->model();
+    QCOMPARE(m->rowCount(), 3);
+    QCOMPARE(c.cell(0, 2), QString("A-plus"));
+    QCOMPARE(c.cell(0, 1), QString("OrvanePlus"));
+    QCOMPARE(m->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(c.cell(1, 1), QString("User"));
+    QCOMPARE(c.cell(1, 3), QString("Mixed conifer"));
+    QCOMPARE(c.cell(1, 4), QString("2")); // stale 99 recounted
+    QCOMPARE(m->index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(c.cell(2, 1), QString("OrvanePlus")); // any non-zero is true
+    QCOMPARE(c.cell(2, 4), QString("0"));
+    QCOMPARE(m->index(0, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(192, 255, 192));
+    QCOMPARE(m->index(0, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 192));
+    QCOMPARE(m->index(0, 4).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, int(Qt::AlignRight));
+    // Only the Active column can be changed.
+    QVERIFY(m->flags(m->index(0, 0)) & Qt::ItemIsUserCheckable);
+    for (int col = 1; col < 5; ++col)
+        QVERIFY(!(m->flags(m->index(0, col)) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)));
+}
+
+void CatalogueTest::createsPhotoImagesOnlyWhenMissing()
+{
+    {
+        ProgramDir dir;
+        Catalogue c(dir);
+        QVERIFY(c.load());
+        QVERIFY(QFileInfo(dir.filePath("PhotoImages")).isDir());
+    }
+    {
+        ProgramDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("photoimages/Int-46"));
+        Catalogue c(dir);
+        QVERIFY(c.load());
+        QVERIFY(QFileInfo(dir.filePath("photoimages/Int-46")).isDir());
+        QVERIFY(!QFileInfo::exists(dir.filePath("PhotoImages")));
+    }
+}
+
+void CatalogueTest::imageRootDefaultIsWrittenAtOnce_data()
+{
+    QTest::addColumn<QString>("cdDrives");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no CD-ROM") << "" << "photoimages/";
+    QTest::newRow("CD-ROM at D") << "D" << "D:/photoimages/";
+    QTest::newRow("CD-ROM at E and F") << "FE" << "E:/photoimages/";
+}
+
+void CatalogueTest::imageRootDefaultIsWrittenAtOnce()
+{
+    QFETCH(QString, cdDrives);
+    QFETCH(QString, expected);
+    ProgramDir dir;
+    Catalogue c(dir, [&](QChar letter) { return cdDrives.contains(letter); });
+    QVERIFY(c.load());
+    QCOMPARE(c.path()->text(), expected);
+    QCOMPARE(c.path()->toolTip(), expected);
+    QCOMPARE(storedPhotoDir(dir), expected);
+}
+
+void CatalogueTest::storedImageRootIsKept()
+{
+    ProgramDir dir;
+    dir.settings().setPhotoDir("/data/images/");
+    Catalogue c(dir, [](QChar) { return true; });
+    QVERIFY(c.load());
+    QCOMPARE(c.path()->text(), QString("/data/images/"));
+    // Edits rewrite the setting at once; the tooltip keeps the loaded value.
+    c.path()->setText("/data/other");
+    QCOMPARE(storedPhotoDir(dir), QString("/data/other"));
+    QCOMPARE(c.path()->toolTip(), QString("/data/images/"));
+}
+
+void CatalogueTest::tickingActiveChangesOneRow()
+{
+    ProgramDir dir;
+    dir.addBook("A");
+    dir.addBook("B");
+    dir.addBook("C");
+    Catalogue c(dir);
+    QVERIFY(c.load());
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+
+    QTableView *g = c.grid();
+    const QRect cell = g->visualRect(g->model()->index(1, 0));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY BookLabel"), (QVariantList{0, -1, 0}));
+    QCOMPARE(g->model()->index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY BookLabel"), (QVariantList{0, 0, 0}));
+}
+
+void CatalogueTest::exitAppendsSeparatorButCloseBoxDoesNot_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("viaExit");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("exit adds separator") << "/data/images" << true << "/data/images/";
+    QTest::newRow("exit keeps existing separator") << "/data/images/" << true << "/data/images/";
+    QTest::newRow("exit with empty path") << "" << true << "/";
+    QTest::newRow("close box adds nothing") << "/data/images" << false << "/data/images";
+}
+
+void CatalogueTest::exitAppendsSeparatorButCloseBoxDoesNot()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, viaExit);
+    QFETCH(QString, stored);
+    ProgramDir dir;
+    Catalogue c(dir);
+    QVERIFY(c.load());
+    QSignalSpy unloaded(&c.window, &catalogue::frmManagePhotos::unloaded);
+    c.window.show();
+    c.path()->setText(typed);
+    if (viaExit)
+        QTest::mouseClick(c.find<QPushButton>("cmdClose"), Qt::LeftButton);
+    else
+        c.window.close();
+    QCOMPARE(unloaded.count(), 1);
+    QCOMPARE(storedPhotoDir(dir), stored);
+    QCOMPARE(c.path()->text(), stored);
+    QVERIFY(!c.window.isVisible());
+}
+
+void CatalogueTest::damagedStoreIsReportedAndUntouched()
+{
+    ProgramDir dir;
+    const QByteArray bytes("This is a spreadsheet, not a database\n");
+    dir.writeFile("Photo3.mdb", bytes);
+    Catalogue c(dir);
+    QVERIFY(!c.load());
+    QCOMPARE(c.messages.count(), 1);
+    QVERIFY(c.messages.last().message.text.contains(dir.storePath()));
+    QCOMPARE(c.messages.last().message.icon, ui::Icon::Critical);
+    QFile file(dir.storePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
+}
+
+void CatalogueTest::buttonsCarryTheirCaptions()
+{
+    ProgramDir dir;
+    Catalogue c(dir);
+    const QList<QStringList> expected{
+        {"cmdAdd", "Create a Book", "Create a New Book"},
+        {"cmdEdit", "Edit a Book", "Edit Selected Book"},
+        {"cmdRemove", "Delete a Book", "Delete the Selected Book"},
+        {"cmdImport", "Import", "Edit Selected Book"},
+        {"cmdMarkAll", "Activate All", "Edit Selected Book"},
+        {"cmdUnMarkAll", "Deactivate All", "Edit Selected Book"},
+        {"cmdClose", "Exit", "Edit Selected Book"},
+        {"cmdBrowse", "Set Location to Retrieve Images...", "Set the Path for Orvane to Find Images"},
+    };
+    for (const QStringList &e : expected) {
+        auto *b = c.find<QPushButton>(qPrintable(e[0]));
+        QVERIFY2(b, qPrintable(e[0]));
+        QCOMPARE(b->text(), e[1]);
+        QCOMPARE(b->toolTip(), e[2]);
+        QVERIFY(b->isEnabled());
+    }
+}
+
+QTEST_MAIN(CatalogueTest)
+#include "tst_catalogue.moc"

@@ -1,0 +1,214 @@
+#include "TestSupport.h"
+
+#include "store/BookList.h"
+#include "store/ImageRoot.h"
+#include "store/Schema.h"
+#include "store/YesNo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+using testing::ProgramDir;
+
+class StoreTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void freshDirectoryGetsFullSchema();
+    void textAndNamesCompareWithoutCase();
+    void filesThatAreNotOurStoreAreLeftAlone_data();
+    void filesThatAreNotOurStoreAreLeftAlone();
+    void recountSetsEveryBooksCount();
+    void removeBookTakesItsPhotosByKey();
+    void activeWritesTouchTheRightRows();
+    void yesNoReadsAnyNonZeroAsTrue();
+    void defaultImageRootFollowsFirstCdRom_data();
+    void defaultImageRootFollowsFirstCdRom();
+    void relativeImageRootMatchesFolderCase();
+};
+
+void StoreTest::freshDirectoryGetsFullSchema()
+{
+    ProgramDir dir;
+    QVERIFY(!QFile::exists(dir.storePath()));
+    store::Store &s = dir.store();
+    QVERIFY(QFile::exists(dir.storePath()));
+    QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), store::kSchemaVersion);
+
+    const auto fieldsOf = [&](const QString &table) {
+        QStringList names;
+        const QSqlRecord record = s.db().record(table);
+        for (int i = 0; i < record.count(); ++i)
+            names << record.fieldName(i);
+        return names;
+    };
+    QCOMPARE(fieldsOf("Books"), store::bookFields());
+    QCOMPARE(fieldsOf("Photos"), store::photoFields());
+
+    const qint64 id = dir.addBook(QVariantMap{{"BookLabel", "A"}});
+    QCOMPARE(dir.scalar(QString("SELECT Active FROM Books WHERE ID = %1").arg(id)).toInt(), 0);
+    QCOMPARE(dir.scalar(QString("SELECT Locked FROM Books WHERE ID = %1").arg(id)).toInt(), 0);
+    QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(id)).toInt(), 0);
+
+    // Reopening an existing store keeps its rows.
+    dir.closeStore();
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 1);
+}
+
+void StoreTest::textAndNamesCompareWithoutCase()
+{
+    ProgramDir dir;
+    dir.addBook(QVariantMap{{"BookLabel", "beta"}});
+    dir.addBook(QVariantMap{{"BookLabel", "Alpha"}});
+    const qint64 gamma = dir.addBook(QVariantMap{{"BookLabel", "GAMMA"}});
+    dir.addPhoto(gamma, {{"PhotoLabel", "p1"}});
+
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM books WHERE booklabel = 'gamma'").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE Bookid = (SELECT id FROM BOOKS WHERE BookLabel = 'Gamma')").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE PhotoLabel = 'P1'").toInt(), 1);
+
+    QVector<store::BookRow> rows;
+    QString error;
+    QVERIFY(store::loadBookList(dir.store().db(), rows, error));
+    QStringList labels;
+    for (const auto &r : rows)
+        labels << r.label;
+    QCOMPARE(labels, (QStringList{"Alpha", "beta", "GAMMA"}));
+
+    QVector<qint64> ids;
+    QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", 0, ids, error));
+    QCOMPARE(ids, QVector<qint64>{gamma});
+    QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", gamma, ids, error));
+    QVERIFY(ids.isEmpty());
+    // Labels with quotes are bound values, not SQL text.
+    QVERIFY(store::booksWithLabel(dir.store().db(), "O'Brien \"x\"; DROP TABLE Books", 0, ids, error));
+    QVERIFY(ids.isEmpty());
+}
+
+void StoreTest::filesThatAreNotOurStoreAreLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("sqlite");
+    QTest::newRow("text file") << QByteArray("Standard Jet DB\0\0\0 not sqlite at all", 36) << false;
+    QTest::newRow("truncated header") << QByteArray("SQLite format") << false;
+    QTest::newRow("other database") << QByteArray() << true;
+}
+
+void StoreTest::filesThatAreNotOurStoreAreLeftAlone()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, sqlite);
+    ProgramDir dir;
+    if (sqlite) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+        db.setDatabaseName(dir.storePath());
+        QVERIFY(db.open());
+        QSqlQuery(db).exec("CREATE TABLE Customers (Name TEXT)");
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("other");
+    } else {
+        dir.writeFile("Photo3.mdb", bytes);
+    }
+    QFile file(dir.storePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    store::Store s(dir.storePath());
+    const QString error = s.open();
+    QVERIFY2(error.contains(QDir::toNativeSeparators(dir.storePath())), qPrintable(error));
+    s.close();
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+}
+
+void StoreTest::recountSetsEveryBooksCount()
+{
+    ProgramDir dir;
+    QVERIFY(dir.store().recount().isEmpty()); // empty list
+    const qint64 empty = dir.addBook(QVariantMap{{"BookLabel", "Empty"}, {"NumOfPhotos", 7}});
+    const qint64 three = dir.addBook(QVariantMap{{"BookLabel", "Three"}});
+    for (int i = 0; i < 3; ++i)
+        dir.addPhoto(three);
+    QVERIFY(dir.store().recount().isEmpty());
+    QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(empty)).toInt(), 0);
+    QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(three)).toInt(), 3);
+}
+
+void StoreTest::removeBookTakesItsPhotosByKey()
+{
+    ProgramDir dir;
+    // Two unsaved books share the label "Untitled": removing one must not touch the other's photos.
+    const qint64 first = dir.addBook(QVariantMap{{"BookLabel", "Untitled"}});
+    const qint64 second = dir.addBook(QVariantMap{{"BookLabel", "Untitled"}});
+    dir.addPhoto(first, {{"BookLabel", "Untitled"}});
+    dir.addPhoto(second, {{"BookLabel", "Untitled"}});
+    dir.addPhoto(second, {{"BookLabel", "Untitled"}});
+
+    QVERIFY(store::removeBook(dir.store().db(), first).isEmpty());
+    QCOMPARE(dir.column("SELECT ID FROM Books"), QVariantList{second});
+    QCOMPARE(dir.column("SELECT DISTINCT BookID FROM Photos"), QVariantList{second});
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 2);
+}
+
+void StoreTest::activeWritesTouchTheRightRows()
+{
+    ProgramDir dir;
+    const qint64 a = dir.addBook("A");
+    const qint64 b = dir.addBook("B", /*locked*/ true);
+    QVERIFY(store::writeActive(dir.store().db(), a, true).isEmpty());
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, 0}));
+    QVERIFY(store::writeAllActive(dir.store().db(), true).isEmpty());
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, -1}));
+    QVERIFY(store::writeAllActive(dir.store().db(), false).isEmpty());
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{0, 0}));
+    Q_UNUSED(b);
+}
+
+void StoreTest::yesNoReadsAnyNonZeroAsTrue()
+{
+    QVERIFY(store::fromYesNo(-1));
+    QVERIFY(store::fromYesNo(1));
+    QVERIFY(!store::fromYesNo(0));
+    QVERIFY(!store::fromYesNo(QVariant()));
+    QCOMPARE(store::toYesNo(true), -1);
+    QCOMPARE(store::toYesNo(false), 0);
+}
+
+void StoreTest::defaultImageRootFollowsFirstCdRom_data()
+{
+    QTest::addColumn<QString>("cdDrives");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none") << "" << "photoimages/";
+    QTest::newRow("D") << "D" << "D:/photoimages/";
+    QTest::newRow("E and F") << "EF" << "E:/photoimages/";
+}
+
+void StoreTest::defaultImageRootFollowsFirstCdRom()
+{
+    QFETCH(QString, cdDrives);
+    QFETCH(QString, expected);
+    QCOMPARE(store::defaultImageRoot([&](QChar letter) { return cdDrives.contains(letter); }), expected);
+    QCOMPARE(store::defaultImageRoot(store::noCdRomDrive), QString("photoimages/"));
+}
+
+void StoreTest::relativeImageRootMatchesFolderCase()
+{
+    ProgramDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("PhotoImages/Book One"));
+    const QString root = QDir(dir.path()).filePath("PhotoImages");
+    QCOMPARE(store::resolveImageRoot(dir.path(), "photoimages/"), root);
+    QCOMPARE(store::resolveImageRoot(dir.path(), "PHOTOIMAGES/book one"), root + "/Book One");
+    QCOMPARE(store::resolveImageRoot(dir.path(), root + "/"), root);
+    // A folder that does not exist keeps its name as written.
+    QCOMPARE(store::resolveImageRoot(dir.path(), "Missing/Deeper"), QDir(dir.path()).filePath("Missing/Deeper"));
+}
+
+QTEST_GUILESS_MAIN(StoreTest)
+#include "tst_store.moc"

@@ -1,0 +1,119 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace testing {
+
+void ScriptedMessages::tell(const ui::Message &message)
+{
+    m_shown.push_back({message, false});
+}
+
+bool ScriptedMessages::ask(const ui::Message &message)
+{
+    m_shown.push_back({message, true});
+    return m_answers.isEmpty() ? true : m_answers.dequeue();
+}
+
+QStringList ScriptedMessages::texts() const
+{
+    QStringList out;
+    for (const Shown &s : m_shown)
+        out << s.message.text;
+    return out;
+}
+
+ProgramDir::ProgramDir()
+    : m_settings(std::make_unique<store::Settings>(m_dir.filePath(QStringLiteral("settings.ini"))))
+{
+}
+
+void ProgramDir::copyCodeFiles()
+{
+    for (const char *name : {"Vegcodes.txt", "Actcodes.txt"}) {
+        const QString target = filePath(QLatin1String(name));
+        QFile::remove(target);
+        QVERIFY(QFile::copy(QStringLiteral(PHOTOSERIES_DATA_DIR "/") + QLatin1String(name), target));
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    }
+}
+
+void ProgramDir::writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+store::Store &ProgramDir::store()
+{
+    if (!m_store) {
+        m_store = std::make_unique<store::Store>(storePath());
+        const QString error = m_store->open();
+        if (!error.isEmpty())
+            qFatal("store did not open: %s", qPrintable(error));
+    }
+    return *m_store;
+}
+
+qint64 ProgramDir::insert(const QString &table, const QVariantMap &fields)
+{
+    QStringList names = fields.keys();
+    QStringList marks;
+    for (int i = 0; i < names.size(); ++i)
+        marks << QStringLiteral("?");
+    QSqlQuery q(store().db());
+    const QString sql = names.isEmpty()
+        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(','), marks.join(','));
+    if (!q.prepare(sql))
+        qFatal("prepare failed: %s", qPrintable(q.lastError().text()));
+    for (const QString &name : names)
+        q.addBindValue(fields.value(name));
+    if (!q.exec())
+        qFatal("insert failed: %s", qPrintable(q.lastError().text()));
+    return q.lastInsertId().toLongLong();
+}
+
+qint64 ProgramDir::addBook(const QVariantMap &fields)
+{
+    return insert(QStringLiteral("Books"), fields);
+}
+
+qint64 ProgramDir::addBook(const QString &label, bool locked, bool active)
+{
+    return addBook(QVariantMap{{"BookLabel", label},
+                               {"BookDescription", label + QStringLiteral(" description")},
+                               {"Locked", locked ? -1 : 0},
+                               {"Active", active ? -1 : 0}});
+}
+
+qint64 ProgramDir::addPhoto(qint64 bookId, const QVariantMap &fields)
+{
+    QVariantMap all = fields;
+    all.insert(QStringLiteral("BookID"), bookId);
+    return insert(QStringLiteral("Photos"), all);
+}
+
+QVariantList ProgramDir::column(const QString &sql)
+{
+    QSqlQuery q(store().db());
+    if (!q.exec(sql))
+        qFatal("query failed: %s", qPrintable(q.lastError().text()));
+    QVariantList out;
+    while (q.next())
+        out << q.value(0);
+    return out;
+}
+
+QVariant ProgramDir::scalar(const QString &sql)
+{
+    const QVariantList values = column(sql);
+    return values.isEmpty() ? QVariant() : values.first();
+}
+
+} // namespace testing
