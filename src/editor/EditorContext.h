@@ -1,0 +1,29 @@
+#pragma once
+
+#include "store/ImageRoot.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace store {
+class Store;
+}
+namespace ui {
+class Messages;
+}
+
+namespace editor {
+
+// What the catalogue hands the book editor: the shared store, the message seam, the program
+// directory (code files), and the image root as the catalogue's txtPath holds it now.
+struct EditorContext
+{
+    store::Store *store = nullptr;
+    ui::Messages *messages = nullptr;
+    QString programDir;
+    std::function<QString()> imageRootText;
+    store::DriveTypeQuery isCdRom = store::noCdRomDrive;
+};
+
+} // namespace editor
