@@ -150,17 +150,19 @@ bool frmManagePhotos::load()
     else
         txtPath->setText(m_imageRootValue);
 
-    // Counting first lets the list be read once, with its counts already right.
-    if (const QString error = m_store->recount(); !error.isEmpty()) {
-        report(error);
+    // Counting first lets the list be read once, with its counts already right. A file that
+    // opened but fails here is damaged inside: say which file.
+    const auto storeFault = [this](const QString &error) {
+        report(QStringLiteral("The database file %1 could not be read.\n%2")
+                   .arg(QDir::toNativeSeparators(m_store->path()), error));
         return false;
-    }
+    };
+    if (const QString error = m_store->recount(); !error.isEmpty())
+        return storeFault(error);
     m_books = new BookListModel(*m_store, this);
     connect(m_books, &BookListModel::writeFailed, this, &frmManagePhotos::report);
-    if (const QString error = m_books->requery(); !error.isEmpty()) {
-        report(error);
-        return false;
-    }
+    if (const QString error = m_books->requery(); !error.isEmpty())
+        return storeFault(error);
     setUpGrid();
     return true;
 }
