@@ -2,6 +2,8 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CheckBoxDelegate.h"
+#include "catalogue/PathKeyFilter.h"
+#include "catalogue/frmDir.h"
 #include "store/ImageRoot.h"
 #include "store/Settings.h"
 #include "store/Store.h"
@@ -114,7 +116,9 @@ void frmManagePhotos::buildWindow()
     outer->addLayout(top, 1);
     outer->addWidget(Frame1);
 
+    txtPath->installEventFilter(new PathKeyFilter(txtPath));
     connect(txtPath, &QLineEdit::textChanged, this, &frmManagePhotos::onPathChanged);
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmManagePhotos::onBrowse);
     connect(cmdClose, &QPushButton::clicked, this, &frmManagePhotos::onExit);
 
     resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
@@ -197,6 +201,13 @@ void frmManagePhotos::onPathChanged(const QString &text)
 {
     m_context.settings->setPhotoDir(text);
     txtPath->setToolTip(m_imageRootValue);
+}
+
+void frmManagePhotos::onBrowse()
+{
+    frmDir picker(m_context.programDir, txtPath->text(), this);
+    if (picker.exec() == QDialog::Accepted)
+        txtPath->setText(picker.currentPath());
 }
 
 void frmManagePhotos::onExit()
