@@ -69,6 +69,7 @@ private:
     void buildWindow();
     void setUpGrid();
     void onPathChanged(const QString &text);
+    void onBrowse();
     void onExit();
     void report(const QString &error);
 
