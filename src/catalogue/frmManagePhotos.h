@@ -63,6 +63,7 @@ private:
     void setUpGrid();
     void onPathChanged(const QString &text);
     void onExit();
+    void onImport();
     void report(const QString &error);
 
     AppContext m_context;
