@@ -77,10 +77,10 @@ bool checkUtf8Block(const unsigned char *p, const unsigned char *end, size_t &ta
 }
 
 // Windows-1252 characters 0x80 to 0x9F; the five unassigned bytes keep their own value.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string &out, char16_t u)
 {
@@ -326,7 +326,8 @@ BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
         const std::string_view text(m_bytes.data() + start, m_bytes.size() - start);
         double value = 0;
         if (!parseNumber(text, value)) {
-            fail(fieldNumber, QStringLiteral("\"%1\" is not a number").arg(QString::fromUtf8(text.data(), int(text.size()))));
+            fail(fieldNumber,
+                 QStringLiteral("\"%1\" is not a number").arg(QString::fromUtf8(text.data(), int(text.size()))));
             return Next::EndOfData;
         }
         m_numbers[size_t(fieldNumber - 1)] = value;

@@ -29,9 +29,9 @@ constexpr FieldKind N = FieldKind::Number;
 
 // The header record in file order.
 const Column kHeader[] = {
-    {"BookLabel", T, Rule::Always},     {"BookDescription", T, Rule::Always}, {"BookDate", T, Rule::WhenNotEmpty},
-    {"BookNotes", T, Rule::WhenNotEmpty}, {"Breakinches1", N, Rule::Always},  {"Breakinches2", N, Rule::Always},
-    {"Breakinches3", N, Rule::Always},  {"BreakInches4", N, Rule::Always},    {"BreakInches5", N, Rule::Always},
+    {"BookLabel", T, Rule::Always},       {"BookDescription", T, Rule::Always}, {"BookDate", T, Rule::WhenNotEmpty},
+    {"BookNotes", T, Rule::WhenNotEmpty}, {"Breakinches1", N, Rule::Always},    {"Breakinches2", N, Rule::Always},
+    {"Breakinches3", N, Rule::Always},    {"BreakInches4", N, Rule::Always},    {"BreakInches5", N, Rule::Always},
     {"BreakInches6", N, Rule::Always},
 };
 
@@ -63,8 +63,7 @@ const Column kPhoto[] = {
     {"CanopyClosure", N, Rule::Always},
 };
 
-template<size_t n>
-std::vector<FieldKind> kindsOf(const Column (&columns)[n])
+template <size_t n> std::vector<FieldKind> kindsOf(const Column (&columns)[n])
 {
     std::vector<FieldKind> kinds;
     for (const Column &c : columns)
@@ -118,8 +117,7 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
-template<size_t n>
-QByteArray insertSql(const char *table, const char *leading, const Column (&columns)[n])
+template <size_t n> QByteArray insertSql(const char *table, const char *leading, const Column (&columns)[n])
 {
     QByteArray names = leading, params;
     for (size_t i = 0; i < n; ++i)
@@ -204,7 +202,8 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
         return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failed(QStringLiteral("The install file %1 could not be opened: %2.").arg(named(path), file.errorString()));
+        return failed(
+            QStringLiteral("The install file %1 could not be opened: %2.").arg(named(path), file.errorString()));
     const qint64 size = file.size();
 
     BksReader reader(file);
@@ -213,7 +212,8 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     if (!reader.readRecord(headerKinds)) {
         if (reader.failed())
             return readFault(path, reader.fault());
-        return failed(QStringLiteral("The install file %1 was not imported: it holds no book header.").arg(named(path)));
+        return failed(
+            QStringLiteral("The install file %1 was not imported: it holds no book header.").arg(named(path)));
     }
     const QString label = reader.qtext(0);
     if (const QString fault = labelFault(label); !fault.isEmpty())

@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QListWidget>
 #include <QProgressDialog>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include <optional>
@@ -112,6 +113,15 @@ void frmBooksFile::buildWindow()
     outer->addLayout(buttons);
     resize(ui::twips(6600), ui::twips(4200));
 
+    // The folder model fills and sorts in the background: keep the chosen folder in sight while
+    // it does, until the user moves in the tree.
+    const auto follow = [this] {
+        if (m_followFolder)
+            showFolderInTree();
+    };
+    connect(m_folders, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(m_folders, &QFileSystemModel::layoutChanged, this, follow);
+    connect(dirBooks->verticalScrollBar(), &QScrollBar::sliderPressed, this, [this] { m_followFolder = false; });
     connect(drvBook, qOverload<int>(&QComboBox::activated), this, &frmBooksFile::onDriveChanged);
     connect(dirBooks, &QTreeView::clicked, this, &frmBooksFile::onFolderActivated);
     connect(dirBooks, &QTreeView::activated, this, &frmBooksFile::onFolderActivated);
@@ -142,15 +152,23 @@ void frmBooksFile::setFolder(const QString &path)
     filBook->clear();
     filBook->addItems(dir.entryList({QStringLiteral("*.bks")}, QDir::Files, QDir::Name | QDir::IgnoreCase));
 
-    const QModelIndex index = m_folders->index(m_folder);
-    dirBooks->setCurrentIndex(index);
-    dirBooks->scrollTo(index);
+    m_followFolder = true;
+    showFolderInTree();
     QDir root(m_folder);
     while (root.cdUp()) {
     }
     const int drive = drvBook->findData(root.absolutePath());
     if (drive >= 0)
         drvBook->setCurrentIndex(drive);
+}
+
+void frmBooksFile::showFolderInTree()
+{
+    const QModelIndex index = m_folders->index(m_folder);
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        dirBooks->expand(parent);
+    dirBooks->setCurrentIndex(index);
+    dirBooks->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void frmBooksFile::onDriveChanged(int index)
@@ -164,6 +182,7 @@ void frmBooksFile::onDriveChanged(int index)
 void frmBooksFile::onFolderActivated(const QModelIndex &index)
 {
     setFolder(m_folders->filePath(index));
+    m_followFolder = false;
 }
 
 void frmBooksFile::onSelectionChanged()
@@ -192,8 +211,8 @@ bool frmBooksFile::importOne(const QString &path)
     const ImportOutcome outcome = importBookFile(m_db, path, progress ? &*progress : nullptr);
     progress.reset();
     if (!outcome.message.isEmpty())
-        m_messages.tell({outcome.message, outcome.result == ImportOutcome::Result::Failed ? ui::Icon::Exclamation
-                                                                                         : ui::Icon::None});
+        m_messages.tell({outcome.message,
+                         outcome.result == ImportOutcome::Result::Failed ? ui::Icon::Exclamation : ui::Icon::None});
     return outcome.result != ImportOutcome::Result::Cancelled;
 }
 

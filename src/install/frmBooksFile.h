@@ -13,7 +13,7 @@ class QTreeView;
 namespace ui {
 class CoolButton;
 class Messages;
-}
+} // namespace ui
 
 namespace install {
 
@@ -41,6 +41,7 @@ public:
 
 private:
     void buildWindow();
+    void showFolderInTree();
     void onDriveChanged(int index);
     void onFolderActivated(const QModelIndex &index);
     void onSelectionChanged();
@@ -53,6 +54,7 @@ private:
     std::function<void()> m_requeryBooks;
     QString m_folder;
     QFileSystemModel *m_folders = nullptr;
+    bool m_followFolder = true;
 
     QComboBox *drvBook = nullptr;
     QTreeView *dirBooks = nullptr;

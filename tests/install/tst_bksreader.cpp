@@ -94,37 +94,39 @@ void BksReaderTest::records_data()
                                          << QStringList{"a, b |c d|1.5"};
     QTest::newRow("blanks around quotes") << QByteArray("  \"x\"  ,\"y\"\n") << "TT" << QStringList{"x|y"};
     QTest::newRow("line ends separate fields") << QByteArray("\"a\"\n\"b\"\n3\n") << "TTN" << QStringList{"a|b|3"};
-    QTest::newRow("comma joins records on a line") << QByteArray("\"a\",1,\"b\",2") << "TN"
-                                                   << QStringList{"a|1", "b|2"};
-    QTest::newRow("CR LF and blank lines") << QByteArray("\"a\",1\r\n\r\n  \r\n\"b\",2\r\n\r\n") << "TN"
-                                           << QStringList{"a|1", "b|2"};
+    QTest::newRow("comma joins records on a line")
+        << QByteArray("\"a\",1,\"b\",2") << "TN" << QStringList{"a|1", "b|2"};
+    QTest::newRow("CR LF and blank lines")
+        << QByteArray("\"a\",1\r\n\r\n  \r\n\"b\",2\r\n\r\n") << "TN" << QStringList{"a|1", "b|2"};
     QTest::newRow("lone CR") << QByteArray("\"a\",1\r\"b\",2\r") << "TN" << QStringList{"a|1", "b|2"};
     QTest::newRow("empty numbers and texts") << QByteArray("\"\",,,x\n") << "TNTT" << QStringList{"|0||x"};
     QTest::newRow("number forms") << QByteArray("-1.25,.5,+3,1E-2,\"7\"\n") << "NNNNN"
                                   << QStringList{"-1.25|0.5|3|0.01|7"};
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF\"a\",1\n") << "TN" << QStringList{"a|1"};
     QTest::newRow("no records") << QByteArray("\r\n\n") << "TN" << QStringList{};
-    QTest::newRow("Windows-1252") << QByteArray("\"\x93" "Caf\xE9\x94\",1\n") << "TN"
-                                  << QStringList{QString::fromUtf8("\u201CCaf\u00E9\u201D|1")};
-    QTest::newRow("UTF-8") << QByteArray("\"Caf\xC3\xA9\",1\n") << "TN" << QStringList{QString::fromUtf8("Caf\u00E9|1")};
+    QTest::newRow("Windows-1252") << QByteArray("\"\x93"
+                                                "Caf\xE9\x94\",1\n")
+                                  << "TN" << QStringList{QString::fromUtf8("\u201CCaf\u00E9\u201D|1")};
+    QTest::newRow("UTF-8") << QByteArray("\"Caf\xC3\xA9\",1\n") << "TN"
+                           << QStringList{QString::fromUtf8("Caf\u00E9|1")};
 
-    QTest::newRow("quote inside quoted field") << QByteArray("\"a\"\"b\",1\n") << "TN"
-                                               << QStringList{"!1:1:a double quote stands inside a quoted field"};
+    QTest::newRow("quote inside quoted field")
+        << QByteArray("\"a\"\"b\",1\n") << "TN" << QStringList{"!1:1:a double quote stands inside a quoted field"};
     QTest::newRow("text after closing quote") << QByteArray("\"a\",1\n\"b\" x,2\n") << "TN"
                                               << QStringList{"a|1", "!2:1:text follows the closing double quote"};
     QTest::newRow("quote inside unquoted field")
         << QByteArray("ab\"c\",1\n") << "TN"
         << QStringList{"!1:1:a double quote stands inside a field that does not start with one"};
-    QTest::newRow("closing quote missing") << QByteArray("1,\"abc\n") << "NT"
-                                           << QStringList{"!1:2:the closing double quote is missing"};
+    QTest::newRow("closing quote missing")
+        << QByteArray("1,\"abc\n") << "NT" << QStringList{"!1:2:the closing double quote is missing"};
     QTest::newRow("record cut short") << QByteArray("\"a\",1,\"b\"\n\n\"c\",2,\n\n\"d\"\n") << "TNT"
-                                      << QStringList{"a|1|b", "c|2|", "!5:2:the record ends after field 1; it needs 3 fields"};
+                                      << QStringList{"a|1|b", "c|2|",
+                                                     "!5:2:the record ends after field 1; it needs 3 fields"};
     QTest::newRow("letter in number") << QByteArray("\"a\",1\n\"b\",1x\n") << "TN"
                                       << QStringList{"a|1", "!2:2:\"1x\" is not a number"};
     QTest::newRow("number words refused") << QByteArray("inf\n") << "N" << QStringList{"!1:1:\"inf\" is not a number"};
     QTest::newRow("comma before line end is an empty field")
-        << QByteArray("\"a\",\n\"b\"\n1\n\"c\",z\n") << "TN"
-        << QStringList{"a|0", "b|1", "!4:2:\"z\" is not a number"};
+        << QByteArray("\"a\",\n\"b\"\n1\n\"c\",z\n") << "TN" << QStringList{"a|0", "b|1", "!4:2:\"z\" is not a number"};
 }
 
 void BksReaderTest::records()
