@@ -2,6 +2,7 @@
 # Sets up what is missing, builds, and then runs the program or the test suite.
 #   ./dev.sh run     build and start the catalogue window
 #   ./dev.sh test    build and run every test
+#   ./dev.sh sanitize  the same tests built with the address and undefined-behaviour sanitizers
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -28,24 +29,37 @@ ensure_packages() {
 }
 
 build() {
-    cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-    cmake --build "$BUILD_DIR" -j"$(nproc)"
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}
+
+run_tests() {
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$1" --output-on-failure
 }
 
 case "${1:-}" in
 run)
     shift
     ensure_packages "${PACKAGES[@]}"
-    build
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     exec "$BUILD_DIR/bin/photoseries" "$@"
     ;;
 test)
     ensure_packages "${PACKAGES[@]}"
-    build
-    QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD_DIR" --output-on-failure
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_tests "$BUILD_DIR"
+    ;;
+sanitize)
+    ensure_packages "${PACKAGES[@]}"
+    build "$BUILD_DIR-asan" -DCMAKE_BUILD_TYPE=Debug -DPHOTOSERIES_SANITIZE=ON
+    # Any report fails the run: UBSan does not recover, ASan stops at the first error.
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        run_tests "$BUILD_DIR-asan"
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|sanitize" >&2
     exit 2
     ;;
 esac

@@ -2,6 +2,8 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CheckBoxDelegate.h"
+#include "catalogue/PathKeyFilter.h"
+#include "catalogue/frmDir.h"
 #include "install/frmBooksFile.h"
 #include "store/ImageRoot.h"
 #include "store/Settings.h"
@@ -115,7 +117,9 @@ void frmManagePhotos::buildWindow()
     outer->addLayout(top, 1);
     outer->addWidget(Frame1);
 
+    txtPath->installEventFilter(new PathKeyFilter(txtPath));
     connect(txtPath, &QLineEdit::textChanged, this, &frmManagePhotos::onPathChanged);
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmManagePhotos::onBrowse);
     connect(cmdClose, &QPushButton::clicked, this, &frmManagePhotos::onExit);
     connect(cmdImport, &QPushButton::clicked, this, &frmManagePhotos::onImport);
 
@@ -148,17 +152,19 @@ bool frmManagePhotos::load()
     else
         txtPath->setText(m_imageRootValue);
 
-    // Counting first lets the list be read once, with its counts already right.
-    if (const QString error = m_store->recount(); !error.isEmpty()) {
-        report(error);
+    // Counting first lets the list be read once, with its counts already right. A file that
+    // opened but fails here is damaged inside: say which file.
+    const auto storeFault = [this](const QString &error) {
+        report(QStringLiteral("The database file %1 could not be read.\n%2")
+                   .arg(QDir::toNativeSeparators(m_store->path()), error));
         return false;
-    }
+    };
+    if (const QString error = m_store->recount(); !error.isEmpty())
+        return storeFault(error);
     m_books = new BookListModel(*m_store, this);
     connect(m_books, &BookListModel::writeFailed, this, &frmManagePhotos::report);
-    if (const QString error = m_books->requery(); !error.isEmpty()) {
-        report(error);
-        return false;
-    }
+    if (const QString error = m_books->requery(); !error.isEmpty())
+        return storeFault(error);
     setUpGrid();
     return true;
 }
@@ -197,6 +203,13 @@ void frmManagePhotos::onPathChanged(const QString &text)
 {
     m_context.settings->setPhotoDir(text);
     txtPath->setToolTip(m_imageRootValue);
+}
+
+void frmManagePhotos::onBrowse()
+{
+    frmDir picker(m_context.programDir, txtPath->text(), this);
+    if (picker.exec() == QDialog::Accepted)
+        txtPath->setText(picker.currentPath());
 }
 
 void frmManagePhotos::onExit()

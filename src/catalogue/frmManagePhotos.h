@@ -62,6 +62,7 @@ private:
     void buildWindow();
     void setUpGrid();
     void onPathChanged(const QString &text);
+    void onBrowse();
     void onExit();
     void onImport();
     void report(const QString &error);

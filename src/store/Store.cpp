@@ -28,13 +28,19 @@ QString fileFault(const QString &path, const QString &what)
 
 QString describeError(const QString &what, const QSqlError &error)
 {
-    const QString reason = error.text().trimmed();
+    QString reason = error.text().trimmed();
+    // SQLITE_BUSY and SQLITE_LOCKED: another program held the file past the busy timeout.
+    const QString code = error.nativeErrorCode();
+    if (code == QLatin1String("5") || code == QLatin1String("6"))
+        reason = QStringLiteral("the database file is in use by another program; nothing was changed, try again (%1)")
+                     .arg(reason);
     return reason.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, reason);
 }
 
-Store::Store(QString filePath)
+Store::Store(QString filePath, int busyTimeoutMs)
     : m_path(std::move(filePath))
     , m_connectionName(nextConnectionName())
+    , m_busyTimeoutMs(busyTimeoutMs)
 {
 }
 
@@ -45,14 +51,43 @@ Store::~Store()
 
 QString Store::checkExistingFile() const
 {
+    const QFileInfo info(m_path);
+    const QFileInfo folder(info.absolutePath());
+    // The journal that keeps every save whole lives beside the file.
+    const auto readOnly = [](const QFileInfo &fi) {
+        return !fi.isWritable() || !(fi.permissions() & QFileDevice::WriteOwner);
+    };
+    if (readOnly(folder))
+        return fileFault(m_path, QStringLiteral("cannot be written: its folder %1 is read-only.")
+                                     .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
     QFile file(m_path);
     if (!file.exists() || file.size() == 0)
         return {};
+    if (readOnly(info))
+        return fileFault(m_path, QStringLiteral("is read-only: the program needs to write to it."));
     if (!file.open(QIODevice::ReadOnly))
         return fileFault(m_path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+    const QByteArray header = file.read(100);
     static const QByteArray kMagic("SQLite format 3\0", 16);
-    if (file.read(16) != kMagic)
+    if (!header.startsWith(kMagic))
         return fileFault(m_path, QStringLiteral("is not a photo-series database (it is a file of another format)."));
+    if (header.size() < 100)
+        return fileFault(m_path, QStringLiteral("is damaged: it ends inside its header."));
+
+    // The header records the size of the database; a shorter file has been cut off.
+    const auto bigEndian = [&](int offset, int bytes) {
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | quint8(header[offset + i]);
+        return value;
+    };
+    quint64 pageSize = bigEndian(16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const quint64 pages = bigEndian(28, 4);
+    const bool sizeIsValid = bigEndian(24, 4) == bigEndian(92, 4) && pages > 0;
+    if (sizeIsValid && pageSize * pages > quint64(file.size()))
+        return fileFault(m_path, QStringLiteral("is damaged: the file is shorter than its contents (it may have been cut off)."));
     return {};
 }
 
@@ -64,7 +99,7 @@ QString Store::open()
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
     // Another copy of the program, or the analysis program, may hold the file for a moment.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
     if (!db.open())
         return fileFault(m_path, describeError(QStringLiteral("cannot be opened"), db.lastError()));
 

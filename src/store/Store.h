@@ -10,7 +10,8 @@ namespace store {
 class Store final
 {
 public:
-    explicit Store(QString filePath);
+    // busyTimeoutMs: how long a write waits for another program that holds the file.
+    explicit Store(QString filePath, int busyTimeoutMs = 5000);
     ~Store();
     Store(const Store &) = delete;
     Store &operator=(const Store &) = delete;
@@ -30,6 +31,7 @@ private:
     QString checkExistingFile() const;
     QString m_path;
     QString m_connectionName;
+    int m_busyTimeoutMs;
 };
 
 // Rolls back unless committed: every write of several rows goes through one of these.

@@ -1,0 +1,137 @@
+#include "editor/CodeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+
+namespace editor {
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; the five unassigned bytes map to
+// the C1 controls, as Windows itself does.
+QString fromWindows1252(const QByteArray &bytes)
+{
+    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out.append(b >= 0x80 && b < 0xA0 ? QChar(high[b - 0x80]) : QChar(b));
+    }
+    return out;
+}
+
+QString decodeLine(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? fromWindows1252(bytes) : text;
+}
+
+// Reads one field starting at pos; leaves pos after it. False when a quote is not closed.
+bool readField(const QString &line, int &pos, QString &value)
+{
+    while (pos < line.size() && line.at(pos).isSpace())
+        ++pos;
+    if (pos < line.size() && line.at(pos) == QLatin1Char('"')) {
+        const int close = line.indexOf(QLatin1Char('"'), pos + 1);
+        if (close < 0)
+            return false;
+        value = line.mid(pos + 1, close - pos - 1);
+        pos = close + 1;
+        // Anything between the closing quote and the separator is not part of the value.
+        const int comma = line.indexOf(QLatin1Char(','), pos);
+        pos = comma < 0 ? int(line.size()) : comma;
+        return true;
+    }
+    const int comma = line.indexOf(QLatin1Char(','), pos);
+    const int end = comma < 0 ? int(line.size()) : comma;
+    value = line.mid(pos, end - pos).trimmed();
+    pos = end;
+    return true;
+}
+
+// Splits one line into its two fields; false when the record is cut short.
+bool parseRecord(const QString &line, CodeRecord &record)
+{
+    int pos = 0;
+    if (!readField(line, pos, record.code) || pos >= line.size())
+        return false;
+    ++pos; // the comma
+    return readField(line, pos, record.description);
+}
+
+} // namespace
+
+CodeFileContents readCodeFile(const QString &path)
+{
+    CodeFileContents result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("The code file %1 could not be read: %2")
+                           .arg(QDir::toNativeSeparators(path), file.errorString());
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = QStringLiteral("The code file %1 could not be read: %2")
+                           .arg(QDir::toNativeSeparators(path), file.errorString());
+        return result;
+    }
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        QByteArray raw = lines.at(i);
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        if (i == 0 && raw.startsWith("\xEF\xBB\xBF"))
+            raw.remove(0, 3);
+        const QString line = decodeLine(raw);
+        if (line.trimmed().isEmpty())
+            continue;
+        CodeRecord record;
+        if (!parseRecord(line, record)) {
+            result.error = QStringLiteral("The code file %1 has an incomplete record on line %2; "
+                                          "the codes after it were not read.")
+                               .arg(QDir::toNativeSeparators(path))
+                               .arg(i + 1);
+            return result;
+        }
+        result.records.push_back(record);
+    }
+    return result;
+}
+
+bool fitsQuotedField(const QString &text)
+{
+    return !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
+}
+
+QString appendCodeRecord(const QString &path, const QString &code, const QString &description)
+{
+    const QString where = QDir::toNativeSeparators(path);
+    if (!fitsQuotedField(code) || !fitsQuotedField(description))
+        return QStringLiteral("A code record for %1 cannot hold a double quote or a line break.").arg(where);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return QStringLiteral("The code file %1 could not be opened for writing: %2").arg(where, file.errorString());
+    QByteArray record;
+    if (file.size() > 0) {
+        // Append mode writes at the end whatever the position; only the read needs the seek.
+        file.seek(file.size() - 1);
+        if (file.read(1) != "\n")
+            record += "\r\n";
+    }
+    record += '"' + code.toUtf8() + "\",\"" + description.toUtf8() + "\"\r\n";
+    if (file.write(record) != record.size() || !file.flush())
+        return QStringLiteral("The code could not be written to %1: %2").arg(where, file.errorString());
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("The code could not be written to %1: %2").arg(where, file.errorString());
+    return {};
+}
+
+} // namespace editor

@@ -1,0 +1,118 @@
+#include "editor/GridRules.h"
+
+#include "ui/Twips.h"
+
+#include <QAbstractItemModel>
+#include <QLocale>
+
+namespace editor {
+
+namespace {
+
+bool isOneOf(const QString &field, std::initializer_list<const char *> names)
+{
+    for (const char *name : names) {
+        if (field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isDigitOrPoint(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.');
+}
+
+} // namespace
+
+InputClass inputClassOf(const QString &field)
+{
+    if (isOneOf(field, {"PhotoLabel", "PhotoPic", "DataPic"}))
+        return InputClass::FileName;
+    if (isOneOf(field, {"TonsPerAcreBreak1", "TonsPerAcreBreak2", "TonsPerAcreBreak3", "TonsPerAcreBreak4",
+                        "TonsPerAcreBreak5", "TonsPerAcreBreak6", "TonsPerAcreBreak7"}))
+        return InputClass::UnsignedNumber;
+    if (isOneOf(field, {"HerbTonsPerAcre", "WoodyTonsPerAcre", "AverageFuelbedDepth", "AverageDuffDepth",
+                        "TreesPerAcre", "CanopyClosure"}))
+        return InputClass::SignedNumber;
+    if (isOneOf(field, {"VegType", "Activity", "FireBehaveFM", "FireBehaveFM2", "DangerRatingFM"}))
+        return InputClass::Code;
+    return InputClass::FreeText;
+}
+
+bool acceptsCharacter(InputClass inputClass, QChar c)
+{
+    if (c == QLatin1Char('\b'))
+        return true;
+    switch (inputClass) {
+    case InputClass::FreeText:
+        return true;
+    case InputClass::FileName:
+        return !QStringLiteral("\\/:*?|<>,\"").contains(c);
+    case InputClass::SignedNumber:
+        return isDigitOrPoint(c) || c == QLatin1Char('-');
+    case InputClass::UnsignedNumber:
+    case InputClass::Code:
+        return isDigitOrPoint(c);
+    }
+    return false;
+}
+
+bool readsAsNumber(const QString &text)
+{
+    int digits = 0;
+    int points = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            ++digits;
+        else if (c == QLatin1Char('.'))
+            ++points;
+        else if (!(c == QLatin1Char('-') && i == 0))
+            return false;
+    }
+    return digits > 0 && points <= 1;
+}
+
+CommitCheck checkCommit(const QString &field, int position, const QString &text, const QVariant &oldValue,
+                        const LabelInUse &labelInUse)
+{
+    CommitCheck check{text, false, {}};
+    if (inputClassOf(field) == InputClass::SignedNumber) {
+        if (!readsAsNumber(check.text)) {
+            check.refused = true;
+            check.message = ui::Message{QStringLiteral("Value entered is not numeric")};
+        } else if (QLocale::c().toDouble(check.text) <= -1.0) {
+            check.text = QStringLiteral("-1");
+        }
+    }
+    if (position > 1 && check.text.isEmpty())
+        check.text = QStringLiteral("0");
+    if (position == 0 && (oldValue.isNull() || oldValue.toString() != check.text) && labelInUse &&
+        labelInUse(check.text)) {
+        check.refused = true;
+        check.message =
+            ui::Message{QStringLiteral("Photo Label must be unique within this book"), ui::Icon::Exclamation};
+    }
+    return check;
+}
+
+bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString &label, int excludedRow)
+{
+    if (label.isEmpty())
+        return false;
+    const int rows = model.rowCount();
+    for (int row = 0; row < rows; ++row) {
+        if (row != excludedRow &&
+            model.index(row, column).data(Qt::EditRole).toString().compare(label, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+QPoint pickListPosition(int columnLeft, int rowBottom)
+{
+    return {columnLeft, rowBottom + ui::twips(500)};
+}
+
+} // namespace editor

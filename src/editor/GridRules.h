@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ui/Messages.h"
+
+#include <QPoint>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+class QAbstractItemModel;
+
+namespace editor {
+
+// How a photo grid column takes input; every column falls in exactly one class.
+enum class InputClass { FileName, FreeText, UnsignedNumber, SignedNumber, Code };
+
+// The class of a photo field (any letter case); unknown fields take free text.
+InputClass inputClassOf(const QString &field);
+
+// Whether a character typed into a cell of this class is let through. Backspace ('\b') is
+// accepted in every class.
+bool acceptsCharacter(InputClass inputClass, QChar c);
+
+// An optional minus sign followed by digits with at most one decimal point and at least one
+// digit: "-0.5", "3.", ".5". No blanks, no exponent, no thousands separator.
+bool readsAsNumber(const QString &text);
+
+// The text a commit would store and whether it was refused. A refused commit keeps the cell in
+// editing with `text`; `message` (empty when none) is what the user is told.
+struct CommitCheck
+{
+    QString text;
+    bool refused = false;
+    ui::Message message;
+};
+
+// Whether another photo of the book already carries this label.
+using LabelInUse = std::function<bool(const QString &label)>;
+
+// The checks run before an edited cell is committed, in order: the signed-number check and its
+// floor of -1, "0" for an empty cell after the name column (position > 1), and the uniqueness of
+// a changed PhotoLabel. A refusal in one step does not skip the later ones.
+CommitCheck checkCommit(const QString &field, int position, const QString &text, const QVariant &oldValue,
+                        const LabelInUse &labelInUse);
+
+// Whether a row other than excludedRow holds `label` in `column`, ignoring letter case (labels
+// name image files, and some file systems ignore case). An empty label never clashes: new
+// photos wait for their label together.
+bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString &label, int excludedRow);
+
+// Top-left corner of a pick list popped up over a code cell: its left edge at the column, its
+// top 500 twips below the bottom of the current row (both in window coordinates).
+QPoint pickListPosition(int columnLeft, int rowBottom);
+
+} // namespace editor

@@ -1,0 +1,60 @@
+#include "editor/KeystrokeFilter.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace editor {
+
+namespace {
+
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f;
+}
+
+} // namespace
+
+KeystrokeFilter::KeystrokeFilter(InputClass inputClass, QObject *parent)
+    : QObject(parent)
+    , m_class(inputClass)
+{
+}
+
+void KeystrokeFilter::install(QLineEdit *editor, InputClass inputClass)
+{
+    // Dropped or menu-pasted text would pass by the filter.
+    editor->setAcceptDrops(false);
+    editor->setContextMenuPolicy(Qt::NoContextMenu);
+    editor->installEventFilter(new KeystrokeFilter(inputClass, editor));
+}
+
+QString KeystrokeFilter::accepted(const QString &text) const
+{
+    QString out;
+    for (const QChar c : text) {
+        if (!isControl(c) && acceptsCharacter(m_class, c))
+            out.append(c);
+    }
+    return out;
+}
+
+bool KeystrokeFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->matches(QKeySequence::Paste)) {
+        if (auto *edit = qobject_cast<QLineEdit *>(watched); edit && !edit->isReadOnly())
+            edit->insert(accepted(QGuiApplication::clipboard()->text()));
+        return true;
+    }
+    for (const QChar c : key->text()) {
+        if (!isControl(c) && !acceptsCharacter(m_class, c))
+            return true;
+    }
+    return false;
+}
+
+} // namespace editor

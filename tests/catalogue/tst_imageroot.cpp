@@ -1,0 +1,210 @@
+#include "TestSupport.h"
+
+#include "catalogue/frmDir.h"
+#include "catalogue/frmManagePhotos.h"
+#include "ui/CoolButton.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+
+using catalogue::frmDir;
+using testing::ProgramDir;
+using testing::ScriptedMessages;
+
+namespace {
+
+struct Catalogue
+{
+    explicit Catalogue(ProgramDir &dir)
+        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive})
+    {
+    }
+    template<typename T>
+    T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    QLineEdit *path() { return find<QLineEdit>("txtPath"); }
+
+    ScriptedMessages messages;
+    catalogue::frmManagePhotos window;
+};
+
+QString storedPhotoDir(ProgramDir &dir)
+{
+    return QSettings(dir.settingsFile(), QSettings::IniFormat).value("PhotoDir", "<absent>").toString();
+}
+
+// Presses cmdBrowse and lets `act` work the picker while it is open.
+void browse(Catalogue &c, const std::function<void(frmDir *)> &act)
+{
+    bool acted = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *picker = qobject_cast<frmDir *>(QApplication::activeModalWidget())) {
+            poll.stop();
+            acted = true;
+            act(picker);
+        }
+    });
+    poll.start(10);
+    QTest::mouseClick(c.find<QPushButton>("cmdBrowse"), Qt::LeftButton);
+    QVERIFY(acted);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void openInTree(frmDir *picker, const QString &path)
+{
+    auto *tree = picker->findChild<QTreeView *>("dirPhoto");
+    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+    tree->setCurrentIndex(model->index(path));
+}
+
+} // namespace
+
+class ImageRootTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void typedCharactersAreFiltered_data();
+    void typedCharactersAreFiltered();
+    void pastedTextIsNotFiltered();
+    void okPutsPickedFolderWithoutSeparator();
+    void cancelAndCloseBoxChangeNothing_data();
+    void cancelAndCloseBoxChangeNothing();
+    void pickerOpensOnImageRootOrHome();
+    void pickerCarriesItsTexts();
+};
+
+void ImageRootTest::typedCharactersAreFiltered_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    for (const char *c : {"\\", "/", ":", "*", "?", "|", "<", ">", ",", "\""})
+        QTest::newRow(c) << QString(c) << false;
+    for (const char *c : {"a", "Z", "7", " ", "-", ".", "_", ";"})
+        QTest::newRow(c) << QString(c) << true;
+    QTest::newRow("e acute") << QString::fromUtf8("é") << true;
+}
+
+void ImageRootTest::typedCharactersAreFiltered()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    ProgramDir dir;
+    dir.settings().setPhotoDir("/data/img");
+    Catalogue c(dir);
+    QVERIFY(c.window.load());
+    QLineEdit *path = c.path();
+    path->setCursorPosition(path->text().size());
+    QTest::sendKeyEvent(QTest::Click, path, Qt::Key_unknown, typed, Qt::NoModifier);
+    const QString expected = accepted ? "/data/img" + typed : "/data/img";
+    QCOMPARE(path->text(), expected);
+    QCOMPARE(storedPhotoDir(dir), expected);
+    // The tooltip keeps the path loaded at start-up.
+    QCOMPARE(path->toolTip(), QString("/data/img"));
+}
+
+void ImageRootTest::pastedTextIsNotFiltered()
+{
+    ProgramDir dir;
+    dir.settings().setPhotoDir("");
+    Catalogue c(dir);
+    QVERIFY(c.window.load());
+    QApplication::clipboard()->setText("/mnt/photos, 2024");
+    QTest::keySequence(c.path(), QKeySequence::Paste);
+    QCOMPARE(c.path()->text(), QString("/mnt/photos, 2024"));
+    QCOMPARE(storedPhotoDir(dir), QString("/mnt/photos, 2024"));
+}
+
+void ImageRootTest::okPutsPickedFolderWithoutSeparator()
+{
+    ProgramDir dir;
+    QTemporaryDir images;
+    QVERIFY(QDir(images.path()).mkpath("Data/Images"));
+    const QString picked = QDir(images.path()).filePath("Data/Images");
+    Catalogue c(dir);
+    QVERIFY(c.window.load());
+    c.window.show();
+    browse(c, [&](frmDir *picker) {
+        openInTree(picker, picked);
+        QTest::mouseClick(picker->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
+    });
+    QCOMPARE(c.path()->text(), picked);
+    QCOMPARE(storedPhotoDir(dir), picked);
+    QTest::mouseClick(c.find<QPushButton>("cmdClose"), Qt::LeftButton);
+    QCOMPARE(storedPhotoDir(dir), picked + "/");
+}
+
+void ImageRootTest::cancelAndCloseBoxChangeNothing_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("close box") << true;
+}
+
+void ImageRootTest::cancelAndCloseBoxChangeNothing()
+{
+    QFETCH(bool, closeBox);
+    ProgramDir dir;
+    dir.settings().setPhotoDir("/data/images/");
+    Catalogue c(dir);
+    QVERIFY(c.window.load());
+    c.window.show();
+    browse(c, [&](frmDir *picker) {
+        openInTree(picker, QDir::tempPath());
+        if (closeBox)
+            picker->close();
+        else
+            QTest::mouseClick(picker->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
+    });
+    QCOMPARE(c.path()->text(), QString("/data/images/"));
+    QCOMPARE(storedPhotoDir(dir), QString("/data/images/"));
+}
+
+void ImageRootTest::pickerOpensOnImageRootOrHome()
+{
+    ProgramDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("PhotoImages"));
+    const QString root = QDir(dir.path()).filePath("PhotoImages");
+    // A relative root is found in the program directory, whatever its letter case or separator.
+    for (const QString &text : {QString("photoimages/"), QString("PhotoImages"), root + "/"}) {
+        QCOMPARE(frmDir::startFolder(dir.path(), text), root);
+        frmDir picker(dir.path(), text);
+        QCOMPARE(picker.currentPath(), root);
+    }
+    for (const QString &text : {QString("missing/"), QString("/no/such/folder")})
+        QCOMPARE(frmDir::startFolder(dir.path(), text), QDir::homePath());
+}
+
+void ImageRootTest::pickerCarriesItsTexts()
+{
+    ProgramDir dir;
+    frmDir picker(dir.path(), "");
+    QCOMPARE(picker.windowTitle(), QString("Select Photo Image Directory"));
+    QCOMPARE(picker.findChild<QLabel *>("Label1")->text(), QString("Please select one of the following:"));
+    QCOMPARE(picker.findChild<QGroupBox *>("Frame2")->title(),
+             QString("  Select folder that contains photo images "));
+    QCOMPARE(picker.findChild<QLabel *>("lblHint")->text(),
+             QString("HINT: Select the folder that \ncontains the photo series folders \n"
+                     "such as the example on the right.\nThe default name is PhotoImages."));
+    QCOMPARE(picker.findChild<QLabel *>("Image1")->pixmap().size(), QSize(109, 78));
+    QVERIFY(picker.findChild<QComboBox *>("drvPhoto")->count() >= 1);
+    for (const char *name : {"cmdOK", "cmdCancel"}) {
+        auto *button = picker.findChild<ui::CoolButton *>(name);
+        QVERIFY2(button && button->hasHoverColours(), name);
+    }
+}
+
+QTEST_MAIN(ImageRootTest)
+#include "tst_imageroot.moc"

@@ -1,0 +1,312 @@
+#include "TestSupport.h"
+
+#include "editor/GridRules.h"
+#include "editor/KeystrokeFilter.h"
+#include "editor/PhotoDefaults.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTest>
+
+using editor::InputClass;
+
+Q_DECLARE_METATYPE(editor::InputClass)
+
+class GridRulesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyFieldHasItsClass_data();
+    void everyFieldHasItsClass();
+    void keystrokesPerClass_data();
+    void keystrokesPerClass();
+    void typingIntoAnEditor_data();
+    void typingIntoAnEditor();
+    void pastedTextIsFiltered();
+    void readsAsNumber_data();
+    void readsAsNumber();
+    void commitChecks_data();
+    void commitChecks();
+    void labelSearchIgnoresCaseAndOwnRow_data();
+    void labelSearchIgnoresCaseAndOwnRow();
+    void imageNames_data();
+    void imageNames();
+    void carriedOverName_data();
+    void carriedOverName();
+    void addDefaults();
+};
+
+void GridRulesTest::everyFieldHasItsClass_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<InputClass>("expected");
+    QTest::newRow("label") << "PhotoLabel" << InputClass::FileName;
+    QTest::newRow("photo pic, any case") << "photopic" << InputClass::FileName;
+    QTest::newRow("data pic") << "DataPic" << InputClass::FileName;
+    QTest::newRow("name") << "GroupLabel" << InputClass::FreeText;
+    QTest::newRow("class 1") << "TonsPerAcreBreak1" << InputClass::UnsignedNumber;
+    QTest::newRow("class 7") << "TonsPerAcreBreak7" << InputClass::UnsignedNumber;
+    QTest::newRow("herb") << "HerbTonsPerAcre" << InputClass::SignedNumber;
+    QTest::newRow("duff") << "AverageDuffDepth" << InputClass::SignedNumber;
+    QTest::newRow("crown") << "CanopyClosure" << InputClass::SignedNumber;
+    QTest::newRow("trees") << "TreesPerAcre" << InputClass::SignedNumber;
+    QTest::newRow("veg") << "VegType" << InputClass::Code;
+    QTest::newRow("fm2") << "FireBehaveFM2" << InputClass::Code;
+    QTest::newRow("dr") << "DangerRatingFM" << InputClass::Code;
+}
+
+void GridRulesTest::everyFieldHasItsClass()
+{
+    QFETCH(QString, field);
+    QFETCH(InputClass, expected);
+    QCOMPARE(editor::inputClassOf(field), expected);
+}
+
+void GridRulesTest::keystrokesPerClass_data()
+{
+    QTest::addColumn<InputClass>("inputClass");
+    QTest::addColumn<QString>("accepted");
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("file name") << InputClass::FileName << "aZ09 '.-_()\b"
+                               << "\\/:*?|<>,\"";
+    QTest::newRow("free text") << InputClass::FreeText << "aZ09 '.-_\\/:*?|<>,\"\b"
+                               << "";
+    QTest::newRow("unsigned") << InputClass::UnsignedNumber << "0123456789.\b"
+                              << "-+ ,aeE";
+    QTest::newRow("signed") << InputClass::SignedNumber << "0123456789.-\b"
+                            << "+ ,aeE";
+    QTest::newRow("code") << InputClass::Code << "0123456789.\b"
+                          << "-aZ ";
+}
+
+void GridRulesTest::keystrokesPerClass()
+{
+    QFETCH(InputClass, inputClass);
+    QFETCH(QString, accepted);
+    QFETCH(QString, refused);
+    for (const QChar c : accepted)
+        QVERIFY2(editor::acceptsCharacter(inputClass, c), qPrintable(QString(c)));
+    for (const QChar c : refused)
+        QVERIFY2(!editor::acceptsCharacter(inputClass, c), qPrintable(QString(c)));
+}
+
+void GridRulesTest::typingIntoAnEditor_data()
+{
+    QTest::addColumn<InputClass>("inputClass");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letters in a class cell") << InputClass::UnsignedNumber << "1a-2.5"
+                                             << "12.5";
+    QTest::newRow("minus in a signed cell") << InputClass::SignedNumber << "-0x.5"
+                                            << "-0.5";
+    QTest::newRow("two points can be typed") << InputClass::SignedNumber << "1.2.3"
+                                             << "1.2.3";
+    QTest::newRow("file name") << InputClass::FileName << "a/b?c,d\"e f'g"
+                               << "abcde f'g";
+}
+
+void GridRulesTest::typingIntoAnEditor()
+{
+    QFETCH(InputClass, inputClass);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QLineEdit edit;
+    editor::KeystrokeFilter::install(&edit, inputClass);
+    QTest::keyClicks(&edit, typed);
+    QCOMPARE(edit.text(), shown);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QCOMPARE(edit.text(), shown.chopped(1));
+}
+
+void GridRulesTest::pastedTextIsFiltered()
+{
+    QLineEdit edit;
+    editor::KeystrokeFilter::install(&edit, InputClass::FileName);
+    QGuiApplication::clipboard()->setText("ab/c:d\ne");
+    if (QGuiApplication::clipboard()->text() != "ab/c:d\ne")
+        QSKIP("no clipboard on this platform");
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit.text(), QString("abcde"));
+}
+
+void GridRulesTest::readsAsNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+    QTest::newRow("integer") << "12" << true;
+    QTest::newRow("negative fraction") << "-0.5" << true;
+    QTest::newRow("trailing point") << "3." << true;
+    QTest::newRow("leading point") << ".5" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("minus alone") << "-" << false;
+    QTest::newRow("point alone") << "." << false;
+    QTest::newRow("two points") << "1.2.3" << false;
+    QTest::newRow("inner minus") << "1-2" << false;
+    QTest::newRow("exponent") << "1e3" << false;
+    QTest::newRow("comma decimal") << "1,5" << false;
+    QTest::newRow("blank") << " 1" << false;
+    QTest::newRow("plus") << "+1" << false;
+}
+
+void GridRulesTest::readsAsNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    QCOMPARE(editor::readsAsNumber(text), number);
+}
+
+void GridRulesTest::commitChecks_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("oldValue");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("message");
+    const QString notNumeric = "Value entered is not numeric";
+    const QString notUnique = "Photo Label must be unique within this book";
+    QTest::newRow("-5 floors") << "AverageDuffDepth" << 12 << "-5" << QVariant(0.0) << "-1" << false << "";
+    QTest::newRow("-1 stays") << "AverageDuffDepth" << 12 << "-1" << QVariant(0.0) << "-1" << false << "";
+    QTest::newRow("-0.5 stays") << "AverageDuffDepth" << 12 << "-0.5" << QVariant(0.0) << "-0.5" << false << "";
+    QTest::newRow("1.2.3 refused") << "TreesPerAcre" << 18 << "1.2.3" << QVariant(1.0) << "1.2.3" << true << notNumeric;
+    QTest::newRow("empty herb refused, 0 left")
+        << "HerbTonsPerAcre" << 9 << "" << QVariant(2.0) << "0" << true << notNumeric;
+    QTest::newRow("empty class stores 0") << "TonsPerAcreBreak1" << 2 << "" << QVariant(3.0) << "0" << false << "";
+    QTest::newRow("class text unchecked")
+        << "TonsPerAcreBreak3" << 4 << "1.2.3" << QVariant(3.0) << "1.2.3" << false << "";
+    QTest::newRow("empty name stays empty") << "GroupLabel" << 1 << "" << QVariant("x") << "" << false << "";
+    QTest::newRow("empty photo file") << "PhotoPic" << 20 << "" << QVariant("P1.jpg") << "0" << false << "";
+    QTest::newRow("label taken") << "PhotoLabel" << 0 << "taken" << QVariant("mine") << "taken" << true << notUnique;
+    QTest::newRow("first label taken") << "PhotoLabel" << 0 << "taken" << QVariant() << "taken" << true << notUnique;
+    QTest::newRow("unchanged label not searched")
+        << "PhotoLabel" << 0 << "taken" << QVariant("taken") << "taken" << false << "";
+    QTest::newRow("free label") << "PhotoLabel" << 0 << "free" << QVariant("mine") << "free" << false << "";
+    QTest::newRow("empty label kept") << "PhotoLabel" << 0 << "" << QVariant("mine") << "" << false << "";
+}
+
+void GridRulesTest::commitChecks()
+{
+    QFETCH(QString, field);
+    QFETCH(int, position);
+    QFETCH(QString, text);
+    QFETCH(QVariant, oldValue);
+    QFETCH(QString, stored);
+    QFETCH(bool, refused);
+    QFETCH(QString, message);
+    int searches = 0;
+    const auto taken = [&searches](const QString &label) {
+        ++searches;
+        return label == "taken";
+    };
+    const editor::CommitCheck check = editor::checkCommit(field, position, text, oldValue, taken);
+    QCOMPARE(check.text, stored);
+    QCOMPARE(check.refused, refused);
+    QCOMPARE(check.message.text, message);
+    if (message.startsWith("Photo"))
+        QCOMPARE(check.message.icon, ui::Icon::Exclamation);
+    else if (!message.isEmpty())
+        QCOMPARE(check.message.icon, ui::Icon::None);
+    if (position != 0 || oldValue == QVariant(text))
+        QCOMPARE(searches, 0);
+}
+
+void GridRulesTest::labelSearchIgnoresCaseAndOwnRow_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("editedRow");
+    QTest::addColumn<bool>("clash");
+    QTest::newRow("other row, other case") << "ab" << 0 << true;
+    QTest::newRow("own row, case changed") << "Ab" << 1 << false;
+    QTest::newRow("absent") << "zz" << 0 << false;
+    QTest::newRow("accented case folds") << QString::fromUtf8("élan") << 0 << true;
+    QTest::newRow("empty never clashes") << "" << 0 << false;
+}
+
+void GridRulesTest::labelSearchIgnoresCaseAndOwnRow()
+{
+    QFETCH(QString, label);
+    QFETCH(int, editedRow);
+    QFETCH(bool, clash);
+    QStandardItemModel model(4, 2);
+    const QVariantList labels{"x", "AB", QString::fromUtf8("ÉLAN"), QVariant()};
+    for (int row = 0; row < 4; ++row)
+        model.setData(model.index(row, 0), labels.at(row));
+    model.setData(model.index(0, 1), "zz"); // another column is not searched
+    QCOMPARE(editor::labelInOtherRow(model, 0, label, editedRow), clash);
+}
+
+void GridRulesTest::imageNames_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("fileType");
+    QTest::addColumn<QString>("dataPic");
+    QTest::addColumn<QString>("photoPic");
+    QTest::newRow("jpeg") << "12" << 0 << "D12.jpg"
+                          << "P12.jpg";
+    QTest::newRow("gif") << "12" << 1 << "D12.gif"
+                         << "P12.gif";
+    QTest::newRow("empty label") << "" << 0 << "D.jpg"
+                                 << "P.jpg";
+    QTest::newRow("blanks kept") << " a " << 0 << "D a .jpg"
+                                 << "P a .jpg";
+    QTest::newRow("no selection is gif") << "7" << -1 << "D7.gif"
+                                         << "P7.gif";
+}
+
+void GridRulesTest::imageNames()
+{
+    QFETCH(QString, label);
+    QFETCH(int, fileType);
+    QFETCH(QString, dataPic);
+    QFETCH(QString, photoPic);
+    const editor::ImageNames names = editor::imageNamesFor(label, editor::fileTypeExtension(fileType));
+    QCOMPARE(names.dataPic, dataPic);
+    QCOMPARE(names.photoPic, photoPic);
+}
+
+void GridRulesTest::carriedOverName_data()
+{
+    QTest::addColumn<bool>("current");
+    QTest::addColumn<QVariant>("name");
+    QTest::addColumn<QString>("carried");
+    QTest::newRow("named") << true << QVariant("Ridge") << "Ridge";
+    QTest::newRow("null name") << true << QVariant() << "New";
+    QTest::newRow("empty name stays empty") << true << QVariant("") << "";
+    QTest::newRow("no current photo") << false << QVariant("Ridge") << "New";
+}
+
+void GridRulesTest::carriedOverName()
+{
+    QFETCH(bool, current);
+    QFETCH(QVariant, name);
+    QFETCH(QString, carried);
+    QCOMPARE(editor::carriedOverName(current, name), carried);
+}
+
+void GridRulesTest::addDefaults()
+{
+    const editor::FieldValues with = editor::addedPhotoValues(true, "Ridge", "BK1", 7);
+    const editor::FieldValues without = editor::addedPhotoValues(false, "Ridge", "BK1", 7);
+    QCOMPARE(with.size(), without.size() + 1);
+    QCOMPARE(with.first().first, QString("GroupLabel"));
+    QCOMPARE(with.first().second.toString(), QString("Ridge"));
+    QVariantMap fields;
+    for (const auto &[name, value] : without)
+        fields.insert(name, value);
+    QVERIFY(!fields.contains("GroupLabel") && !fields.contains("PhotoLabel") && !fields.contains("VegType"));
+    QCOMPARE(fields.value("BookLabel").toString(), QString("BK1"));
+    QCOMPARE(fields.value("BookID").toInt(), 7);
+    for (int i = 1; i <= 7; ++i)
+        QCOMPARE(fields.value(QString("TonsPerAcreBreak%1").arg(i)).toDouble(), 0.0);
+    for (const char *zero : {"AverageFuelbedDepth", "AverageDuffDepth", "HerbTonsPerAcre", "WoodyTonsPerAcre"})
+        QCOMPARE(fields.value(zero).toDouble(), 0.0);
+    QCOMPARE(fields.value("CanopyClosure").toDouble(), 0.5);
+    QCOMPARE(fields.value("TreesPerAcre").toDouble(), 1.0);
+}
+
+QTEST_MAIN(GridRulesTest)
+#include "tst_gridrules.moc"
