@@ -4,11 +4,14 @@
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QTextEdit>
 #include <QVariant>
 
@@ -46,6 +49,30 @@ template <typename RemoveFrame> void flatten(QWidget *control, RemoveFrame remov
         control->setMinimumHeight(std::max(control->minimumHeight(), framedHeight));
 }
 
+// Opens a combo box's list below the box instead of over it, so that its pressed button shows
+// while the list is open.
+class ListBelowStyle final : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStyle *listBelowStyle()
+{
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new ListBelowStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
+
 void style(QWidget *control)
 {
     (new cFlatControl(control))->Attach(control);
@@ -63,6 +90,7 @@ void applyFlatStyling(QWidget *window)
             continue;
         if (auto *combo = qobject_cast<QComboBox *>(control)) {
             flatten(combo, [combo] { combo->setFrame(false); });
+            combo->setStyle(listBelowStyle());
             style(combo);
         } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
             flatten(edit, [edit] { edit->setFrame(false); });
