@@ -4,6 +4,7 @@
 #include "catalogue/CheckBoxDelegate.h"
 #include "catalogue/PathKeyFilter.h"
 #include "catalogue/frmDir.h"
+#include "install/frmBooksFile.h"
 #include "store/ImageRoot.h"
 #include "store/Settings.h"
 #include "store/Store.h"
@@ -120,6 +121,7 @@ void frmManagePhotos::buildWindow()
     connect(txtPath, &QLineEdit::textChanged, this, &frmManagePhotos::onPathChanged);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmManagePhotos::onBrowse);
     connect(cmdClose, &QPushButton::clicked, this, &frmManagePhotos::onExit);
+    connect(cmdImport, &QPushButton::clicked, this, &frmManagePhotos::onImport);
 
     resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
 }
@@ -217,6 +219,17 @@ void frmManagePhotos::onExit()
     m_context.settings->setPhotoDir(txtPath->text());
     m_imageRootValue = txtPath->text();
     close();
+}
+
+void frmManagePhotos::onImport()
+{
+    cmdImport->setRestColours();
+    install::frmBooksFile window(m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); },
+                                 this);
+    window.load();
+    window.exec();
+    // The imports leave the photo counts to this one recount.
+    recount();
 }
 
 void frmManagePhotos::requeryBooks()

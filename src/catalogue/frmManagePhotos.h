@@ -64,6 +64,7 @@ private:
     void onPathChanged(const QString &text);
     void onBrowse();
     void onExit();
+    void onImport();
     void report(const QString &error);
 
     AppContext m_context;

@@ -1,0 +1,116 @@
+#include "editor/CodePickLists.h"
+
+#include "editor/CodeFile.h"
+#include "editor/frmNewCode.h"
+#include "ui/Messages.h"
+#include "ui/Twips.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+
+namespace editor {
+
+CodePickLists::CodePickLists(QWidget *window, QString programDir, ui::Messages &messages, Photo photo)
+    : QObject(window)
+    , m_window(window)
+    , m_programDir(std::move(programDir))
+    , m_messages(messages)
+    , m_photo(std::move(photo))
+{
+    for (const PickListInfo &info : pickLists()) {
+        auto *list = window->findChild<QListWidget *>(QLatin1String(info.objectName));
+        Q_ASSERT(list);
+        m_lists.push_back(list);
+        list->resize(ui::twips(info.widthTwips), ui::twips(info.heightTwips));
+        list->installEventFilter(this);
+        const PickList which = info.list;
+        connect(list, &QListWidget::itemClicked, this, [this, which](QListWidgetItem *item) { choose(which, item); });
+    }
+}
+
+void CodePickLists::fill()
+{
+    for (const PickListInfo &info : pickLists()) {
+        QStringList entries;
+        if (info.codeFile) {
+            const CodeFileContents read = readCodeFile(QDir(m_programDir).filePath(QLatin1String(info.codeFile)));
+            if (!read.error.isEmpty())
+                m_messages.tell({read.error, ui::Icon::Exclamation});
+            entries = codeListEntries(read.records);
+        } else if (info.list == PickList::FM) {
+            entries = fireBehaviour2005Entries();
+        } else if (info.list == PickList::FM2) {
+            entries = fireBehaviour1982Entries();
+        } else {
+            entries = dangerRatingEntries();
+        }
+        fillList(list(info.list), entries);
+    }
+}
+
+void CodePickLists::popUp(PickList which, const QPoint &topLeft)
+{
+    QListWidget *shown = list(which);
+    if (QApplication::focusWidget() && !m_lists.contains(QApplication::focusWidget()))
+        m_focusBefore = QApplication::focusWidget();
+    shown->move(topLeft);
+    shown->show();
+    shown->raise();
+    shown->setFocus(Qt::OtherFocusReason);
+}
+
+void CodePickLists::choose(PickList which, QListWidgetItem *item)
+{
+    if (!item)
+        return;
+    const PickListInfo &info = pickListInfo(which);
+    // Without a photo there is nothing to write the code into.
+    if (!m_photo.any())
+        return;
+    if (info.tag && item->text() == newCodeEntry()) {
+        frmNewCode dialog(QLatin1String(info.tag), m_programDir, m_messages, m_window);
+        // Cancelling leaves the photo's code as it was; the list stays up.
+        if (dialog.exec() == QDialog::Accepted)
+            m_photo.setField(QLatin1String(info.field), dialog.code());
+        return;
+    }
+    m_photo.setField(QLatin1String(info.field), storedCode(which, item->text()));
+    hideList(list(which));
+}
+
+void CodePickLists::hideList(QListWidget *shown)
+{
+    const bool hadFocus = shown->hasFocus();
+    shown->hide();
+    if (hadFocus && m_focusBefore)
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
+}
+
+bool CodePickLists::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *shown = qobject_cast<QListWidget *>(watched);
+    if (!shown || !shown->isVisible())
+        return false;
+    if (event->type() == QEvent::FocusOut) {
+        // A dialog or menu taking the focus does not end the choice; a click elsewhere does.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            shown->hide();
+    } else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            choose(PickList(m_lists.indexOf(shown)), shown->currentItem());
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            hideList(shown);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace editor
