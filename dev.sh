@@ -3,11 +3,12 @@
 #   ./dev.sh run     build and start the catalogue window
 #   ./dev.sh test    build and run every test
 #   ./dev.sh sanitize  the same tests built with the address and undefined-behaviour sanitizers
+#   ./dev.sh bench   release build of the benchmark, then run it (data generated on first run)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_DIR=${BUILD_DIR:-build}
-PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins)
+PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins)
 
 missing_packages() {
     local p
@@ -58,8 +59,16 @@ sanitize)
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_tests "$BUILD_DIR-asan"
     ;;
+bench)
+    shift
+    # The sqlite3 shell is the baseline the import is compared with.
+    ensure_packages "${PACKAGES[@]}" sqlite3
+    cmake -S . -B "$BUILD_DIR-bench" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$BUILD_DIR-bench" --target photoseries-bench -j"$(nproc)"
+    exec "$BUILD_DIR-bench/bin/photoseries-bench" "$@"
+    ;;
 *)
-    echo "usage: $0 run|test|sanitize" >&2
+    echo "usage: $0 run|test|sanitize|bench" >&2
     exit 2
     ;;
 esac
