@@ -296,11 +296,7 @@ BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
         gathered = true;
         m_raw.append(m_pos, size_t(p - m_pos));
         m_pos = p;
-        if (m_raw.size() > kMaxFieldBytes) {
-            fail(fieldNumber, QStringLiteral("the field is longer than %1 bytes").arg(kMaxFieldBytes));
-            return Next::EndOfData;
-        }
-        if (p < m_end)
+        if (p < m_end || m_raw.size() > kMaxFieldBytes)
             break;
     }
     if (m_failed)
