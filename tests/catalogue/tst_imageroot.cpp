@@ -31,8 +31,7 @@ struct Catalogue
         : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive})
     {
     }
-    template<typename T>
-    T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
     QLineEdit *path() { return find<QLineEdit>("txtPath"); }
 
     ScriptedMessages messages;
@@ -193,8 +192,7 @@ void ImageRootTest::pickerCarriesItsTexts()
     frmDir picker(dir.path(), "");
     QCOMPARE(picker.windowTitle(), QString("Select Photo Image Directory"));
     QCOMPARE(picker.findChild<QLabel *>("Label1")->text(), QString("Please select one of the following:"));
-    QCOMPARE(picker.findChild<QGroupBox *>("Frame2")->title(),
-             QString("  Select folder that contains photo images "));
+    QCOMPARE(picker.findChild<QGroupBox *>("Frame2")->title(), QString("  Select folder that contains photo images "));
     QCOMPARE(picker.findChild<QLabel *>("lblHint")->text(),
              QString("HINT: Select the folder that \ncontains the photo series folders \n"
                      "such as the example on the right.\nThe default name is PhotoImages."));
