@@ -4,6 +4,7 @@
 #include "catalogue/CheckBoxDelegate.h"
 #include "catalogue/PathKeyFilter.h"
 #include "catalogue/frmDir.h"
+#include "editor/frmBooks.h"
 #include "store/ImageRoot.h"
 #include "store/Settings.h"
 #include "store/Store.h"
@@ -120,6 +121,11 @@ void frmManagePhotos::buildWindow()
     connect(txtPath, &QLineEdit::textChanged, this, &frmManagePhotos::onPathChanged);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmManagePhotos::onBrowse);
     connect(cmdClose, &QPushButton::clicked, this, &frmManagePhotos::onExit);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmManagePhotos::onEdit);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmManagePhotos::onCreate);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmManagePhotos::onRemove);
+    connect(cmdMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(true); });
+    connect(cmdUnMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(false); });
 
     resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
 }
@@ -239,6 +245,12 @@ void frmManagePhotos::report(const QString &error)
 
 void frmManagePhotos::closeEvent(QCloseEvent *event)
 {
+    // An open editor closes first; when it stays open (the user kept its changes), so does
+    // the catalogue.
+    if (m_editor && !m_editor->close()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (m_unloaded)
         return;

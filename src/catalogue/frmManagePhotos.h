@@ -2,6 +2,7 @@
 
 #include "catalogue/AppContext.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -16,6 +17,9 @@ class Store;
 }
 namespace ui {
 class CoolButton;
+}
+namespace editor {
+class frmBooks;
 }
 
 namespace catalogue {
@@ -51,6 +55,9 @@ public:
     // Rewrites every book's photo count and shows the new counts.
     void recount();
 
+    // The open book editor, if any.
+    editor::frmBooks *editorWindow() const;
+
 signals:
     // The window has closed and released the store: the program ends.
     void unloaded();
@@ -66,11 +73,23 @@ private:
     void onExit();
     void report(const QString &error);
 
+    // The commands on whole books.
+    void onEdit();
+    void onCreate();
+    void onRemove();
+    void onMarkAll(bool active);
+    // The row of the selected book, or -1 after "Please select a book first".
+    int selectedBookRow();
+    editor::frmBooks *openEditor(bool newBook, qint64 bookId);
+    void onEditorUnloaded(qint64 bookId);
+    void selectBook(qint64 bookId);
+
     AppContext m_context;
     std::unique_ptr<store::Store> m_store;
     BookListModel *m_books = nullptr;
     QString m_imageRootValue;
     bool m_unloaded = false;
+    QPointer<editor::frmBooks> m_editor;
 
     QLabel *lblCaption = nullptr;
     QTableView *grdBooks = nullptr;

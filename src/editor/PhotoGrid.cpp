@@ -1,0 +1,164 @@
+#include "editor/PhotoGrid.h"
+
+#include "editor/PhotoDelegates.h"
+#include "editor/PhotoTableModel.h"
+#include "ui/Twips.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+
+namespace editor {
+
+PhotoGrid::PhotoGrid(QWidget *parent)
+    : QTableView(parent)
+{
+    setObjectName(QStringLiteral("grdPhotos"));
+    m_delegates = {new FileNameDelegate(this), new FreeTextDelegate(this), new UnsignedNumberDelegate(this),
+                   new SignedNumberDelegate(this), new CodeDelegate(this)};
+    auto *codes = static_cast<CodeDelegate *>(delegateFor(InputClass::Code));
+    connect(codes, &CodeDelegate::buttonClicked, this,
+            [this](const QModelIndex &index) { emit cellButtonClicked(index.row(), index.column()); });
+
+    setTabKeyNavigation(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                    QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+
+    QHeaderView *header = horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setFixedHeight(3 * header->fontMetrics().lineSpacing() + 8);
+    header->setSectionsMovable(false);
+
+    // Record selectors; fixed row heights keep a book of thousands of photos quick to show.
+    QHeaderView *selectors = verticalHeader();
+    selectors->setSectionResizeMode(QHeaderView::Fixed);
+    selectors->setDefaultSectionSize(fontMetrics().height() + 6);
+    selectors->setFixedWidth(18);
+    selectors->setDefaultAlignment(Qt::AlignCenter);
+}
+
+PhotoCellDelegate *PhotoGrid::delegateFor(InputClass input) const
+{
+    return m_delegates.at(int(input));
+}
+
+void PhotoGrid::setPhotoModel(PhotoTableModel *model)
+{
+    m_model = model;
+    setModel(model);
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const PhotoColumn &column = model->column(c);
+        setItemDelegateForColumn(c, delegateFor(column.input));
+        setColumnWidth(c, ui::twips(column.widthTwips));
+        setColumnHidden(c, !column.visible);
+    }
+    connect(model, &PhotoTableModel::columnVisibilityChanged, this,
+            [this](int column, bool visible) { setColumnHidden(column, !visible); });
+}
+
+void PhotoGrid::commitPendingEdit()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void PhotoGrid::setCurrentRow(int row)
+{
+    if (!m_model || row < 0 || row >= m_model->rowCount())
+        return;
+    int column = currentIndex().isValid() ? currentIndex().column() : firstVisibleColumn();
+    if (isColumnHidden(column))
+        column = firstVisibleColumn();
+    setCurrentIndex(m_model->index(row, column));
+}
+
+int PhotoGrid::firstVisibleColumn() const
+{
+    for (int c = 0; m_model && c < m_model->columnCount(); ++c) {
+        if (!isColumnHidden(c))
+            return c;
+    }
+    return 0;
+}
+
+int PhotoGrid::lastVisibleColumn() const
+{
+    for (int c = m_model ? m_model->columnCount() - 1 : -1; c >= 0; --c) {
+        if (!isColumnHidden(c))
+            return c;
+    }
+    return 0;
+}
+
+QModelIndex PhotoGrid::nextCell(const QModelIndex &from) const
+{
+    if (from.column() == lastVisibleColumn()) {
+        if (from.row() + 1 < m_model->rowCount())
+            return m_model->index(from.row() + 1, firstVisibleColumn());
+        return from;
+    }
+    for (int c = from.column() + 1; c < m_model->columnCount(); ++c) {
+        if (!isColumnHidden(c))
+            return m_model->index(from.row(), c);
+    }
+    return from;
+}
+
+QModelIndex PhotoGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = currentIndex();
+    if (m_model && current.isValid()) {
+        switch (cursorAction) {
+        case MoveRight:
+        case MoveNext:
+            return nextCell(current);
+        case MoveLeft:
+        case MovePrevious:
+            if (current.column() == firstVisibleColumn()) {
+                if (current.row() > 0)
+                    return m_model->index(current.row() - 1, lastVisibleColumn());
+                return current;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
+void PhotoGrid::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && state() != EditingState &&
+        currentIndex().isValid()) {
+        setCurrentIndex(nextCell(currentIndex()));
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void PhotoGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_model)
+        m_model->setCurrentRow(current.isValid() ? current.row() : -1);
+}
+
+void PhotoGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Enter commits the cell and moves to the one on its right.
+    const bool enter = hint == QAbstractItemDelegate::SubmitModelCache;
+    QTableView::closeEditor(editor, enter ? QAbstractItemDelegate::NoHint : hint);
+    if (enter && currentIndex().isValid())
+        setCurrentIndex(nextCell(currentIndex()));
+}
+
+} // namespace editor

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QTableView>
+
+namespace editor {
+
+class CodeDelegate;
+class PhotoCellDelegate;
+class PhotoTableModel;
+enum class InputClass;
+
+// grdPhotos: the view over the photo model. Three-line headings, a record selector per row,
+// in-place editing; Tab and the arrow keys move from cell to cell and wrap to the next row,
+// Enter moves to the cell on the right. The grid itself neither adds nor deletes rows.
+class PhotoGrid final : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit PhotoGrid(QWidget *parent = nullptr);
+
+    // Binds the grid to the model and lays out the columns as the model's column table says.
+    void setPhotoModel(PhotoTableModel *model);
+    PhotoTableModel *photoModel() const { return m_model; }
+
+    // The delegate of an input class (one per class, shared by its columns).
+    PhotoCellDelegate *delegateFor(InputClass input) const;
+
+    // Whether a cell editor is open.
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+    // Commits the cell being edited, if any, into the model; its editor closes.
+    void commitPendingEdit();
+    // Makes a row current (keeping the current column when it is visible).
+    void setCurrentRow(int row);
+
+signals:
+    // The button of a code cell was clicked.
+    void cellButtonClicked(int row, int column);
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+private:
+    int firstVisibleColumn() const;
+    int lastVisibleColumn() const;
+    QModelIndex nextCell(const QModelIndex &from) const;
+
+    PhotoTableModel *m_model = nullptr;
+    QVector<PhotoCellDelegate *> m_delegates; // by InputClass
+};
+
+} // namespace editor

@@ -1,0 +1,367 @@
+#include "editor/PhotoTableModel.h"
+
+#include "store/Schema.h"
+
+namespace editor {
+
+namespace {
+
+const int kKey = 0; // ID comes first in store::photoFields()
+
+bool isTextField(int field)
+{
+    static const QVector<int> textFields = [] {
+        QVector<int> out;
+        for (const char *name : {"BookLabel", "PhotoLabel", "GroupLabel", "VegType", "Activity", "FireBehaveFM",
+                                 "FireBehaveFM2", "DangerRatingFM", "PhotoPic", "DataPic"})
+            out << store::photoFieldIndex(QLatin1String(name));
+        return out;
+    }();
+    return textFields.contains(field);
+}
+
+// The value a field holds after a write: texts as given, numbers as numbers (empty text
+// clears a number). False when a number field is given text that is not a number.
+bool normalise(int field, const QVariant &in, QVariant &out)
+{
+    if (in.isNull() || isTextField(field)) {
+        out = in.isNull() ? QVariant() : QVariant(in.toString());
+        return true;
+    }
+    if (in.typeId() == QMetaType::QString) {
+        const QString text = in.toString();
+        if (text.isEmpty()) {
+            out = QVariant();
+            return true;
+        }
+        double number = 0;
+        if (!readNumber(text, number))
+            return false;
+        out = number;
+        return true;
+    }
+    bool ok = false;
+    if (field == store::photoFieldIndex(QStringLiteral("BookID"))) {
+        out = in.toLongLong(&ok);
+        return ok;
+    }
+    out = in.toDouble(&ok);
+    return ok;
+}
+
+} // namespace
+
+PhotoTableModel::PhotoTableModel(QSqlDatabase db, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_db(std::move(db))
+    , m_columns(defaultPhotoColumns())
+{
+    for (const PhotoColumn &c : m_columns)
+        m_columnField << store::photoFieldIndex(c.field);
+}
+
+QString PhotoTableModel::load(qint64 bookId)
+{
+    QVector<store::PhotoValues> values;
+    QString error;
+    if (!store::loadPhotos(m_db, bookId, values, error))
+        return error;
+    beginResetModel();
+    m_mode = WriteMode::Batch;
+    m_rows.clear();
+    m_rows.reserve(values.size());
+    for (store::PhotoValues &v : values)
+        m_rows.push_back({std::move(v), RowState::Stored});
+    m_removedKeys.clear();
+    m_currentRow = -1;
+    endResetModel();
+    return {};
+}
+
+void PhotoTableModel::reset(WriteMode mode)
+{
+    beginResetModel();
+    m_mode = mode;
+    m_rows.clear();
+    m_removedKeys.clear();
+    m_currentRow = -1;
+    endResetModel();
+}
+
+QVariantMap PhotoTableModel::defaultPhotoValues(qint64 bookId, const QVariant &bookLabel)
+{
+    QVariantMap values{{QStringLiteral("BookLabel"), bookLabel}, {QStringLiteral("BookID"), bookId}};
+    for (int i = 1; i <= 7; ++i)
+        values.insert(QStringLiteral("TonsPerAcreBreak%1").arg(i), 0.0);
+    for (const char *name : {"AverageFuelbedDepth", "AverageDuffDepth", "HerbTonsPerAcre", "WoodyTonsPerAcre"})
+        values.insert(QLatin1String(name), 0.0);
+    values.insert(QStringLiteral("CanopyClosure"), 0.5);
+    values.insert(QStringLiteral("TreesPerAcre"), 1.0);
+    return values;
+}
+
+int PhotoTableModel::columnOf(const QString &field) const
+{
+    for (int c = 0; c < m_columns.size(); ++c) {
+        if (m_columns.at(c).field.compare(field, Qt::CaseInsensitive) == 0)
+            return c;
+    }
+    return -1;
+}
+
+void PhotoTableModel::setColumnHeading(int column, const QString &heading)
+{
+    if (m_columns[column].heading == heading)
+        return;
+    m_columns[column].heading = heading;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void PhotoTableModel::setColumnVisible(int column, bool visible)
+{
+    if (m_columns[column].visible == visible)
+        return;
+    m_columns[column].visible = visible;
+    emit columnVisibilityChanged(column, visible);
+}
+
+void PhotoTableModel::setColumnLocked(int column, bool locked)
+{
+    m_columns[column].locked = locked;
+}
+
+QVariant PhotoTableModel::value(int row, const QString &field) const
+{
+    const int f = store::photoFieldIndex(field);
+    if (row < 0 || row >= m_rows.size() || f < 0)
+        return {};
+    return m_rows.at(row).values.at(f);
+}
+
+bool PhotoTableModel::setValue(int row, const QString &field, const QVariant &value)
+{
+    const int f = store::photoFieldIndex(field);
+    if (row < 0 || row >= m_rows.size() || f <= kKey)
+        return false;
+    return setField(row, f, value);
+}
+
+bool PhotoTableModel::setField(int row, int field, const QVariant &value)
+{
+    QVariant normalised;
+    if (!normalise(field, value, normalised))
+        return false;
+    Row &r = m_rows[row];
+    QVariant &stored = r.values[field];
+    if (stored.isNull() == normalised.isNull() && stored == normalised)
+        return true;
+    stored = normalised;
+    if (r.state == RowState::Stored)
+        r.state = RowState::Changed;
+    const int column = int(m_columnField.indexOf(field));
+    if (column >= 0)
+        emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+int PhotoTableModel::appendRow(const QVariantMap &values)
+{
+    Row r;
+    r.values.resize(store::photoFields().size());
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        const int f = store::photoFieldIndex(it.key());
+        if (f > kKey)
+            normalise(f, it.value(), r.values[f]);
+    }
+    const int row = int(m_rows.size());
+    beginInsertRows({}, row, row);
+    m_rows.push_back(std::move(r));
+    endInsertRows();
+    return row;
+}
+
+QString PhotoTableModel::removePhoto(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    const qint64 key = rowKey(row);
+    if (key != 0) {
+        if (m_mode == WriteMode::Immediate) {
+            store::PhotoWriter writer(m_db);
+            if (const QString error = writer.remove(key); !error.isEmpty())
+                return error;
+        } else {
+            m_removedKeys << key;
+        }
+    }
+    beginRemoveRows({}, row, row);
+    m_rows.remove(row);
+    if (m_currentRow == row)
+        m_currentRow = -1;
+    else if (m_currentRow > row)
+        --m_currentRow;
+    endRemoveRows();
+    return {};
+}
+
+qint64 PhotoTableModel::rowKey(int row) const
+{
+    return m_rows.at(row).values.at(kKey).toLongLong();
+}
+
+void PhotoTableModel::setCurrentRow(int row)
+{
+    if (row == m_currentRow)
+        return;
+    const int previous = m_currentRow;
+    m_currentRow = row;
+    if (previous >= 0 && previous < m_rows.size()) {
+        if (const QString error = commitRow(previous); !error.isEmpty())
+            emit writeFailed(error);
+        emit headerDataChanged(Qt::Vertical, previous, previous);
+    }
+    if (row >= 0)
+        emit headerDataChanged(Qt::Vertical, row, row);
+    emit currentRowChanged(row);
+}
+
+QString PhotoTableModel::commitRow(int row)
+{
+    if (m_mode != WriteMode::Immediate || row < 0 || row >= m_rows.size())
+        return {};
+    return writeRow(row);
+}
+
+QString PhotoTableModel::writeRow(int row)
+{
+    Row &r = m_rows[row];
+    if (r.state == RowState::Stored)
+        return {};
+    store::PhotoWriter writer(m_db);
+    if (r.state == RowState::Changed) {
+        if (const QString error = writer.update(r.values); !error.isEmpty())
+            return error;
+    } else {
+        qint64 key = 0;
+        if (const QString error = writer.insert(r.values, key); !error.isEmpty())
+            return error;
+        r.values[kKey] = key;
+    }
+    r.state = RowState::Stored;
+    return {};
+}
+
+bool PhotoTableModel::hasPendingChanges() const
+{
+    if (!m_removedKeys.isEmpty())
+        return true;
+    return std::any_of(m_rows.cbegin(), m_rows.cend(), [](const Row &r) { return r.state != RowState::Stored; });
+}
+
+QString PhotoTableModel::writePending(store::PhotoWriter &writer, AssignedKeys &keys) const
+{
+    keys.clear();
+    for (qint64 key : m_removedKeys) {
+        if (const QString error = writer.remove(key); !error.isEmpty())
+            return error;
+    }
+    for (int row = 0; row < m_rows.size(); ++row) {
+        const Row &r = m_rows.at(row);
+        if (r.state == RowState::Changed) {
+            if (const QString error = writer.update(r.values); !error.isEmpty())
+                return error;
+        } else if (r.state == RowState::Added) {
+            qint64 key = 0;
+            if (const QString error = writer.insert(r.values, key); !error.isEmpty())
+                return error;
+            keys.insert(row, key);
+        }
+    }
+    return {};
+}
+
+void PhotoTableModel::acceptWritten(const AssignedKeys &keys)
+{
+    for (auto it = keys.cbegin(); it != keys.cend(); ++it)
+        m_rows[it.key()].values[kKey] = it.value();
+    for (Row &r : m_rows)
+        r.state = RowState::Stored;
+    m_removedKeys.clear();
+}
+
+int PhotoTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int PhotoTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant PhotoTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const PhotoColumn &c = m_columns.at(index.column());
+    const QVariant &v = m_rows.at(index.row()).values.at(m_columnField.at(index.column()));
+    switch (role) {
+    case Qt::DisplayRole:
+        return formatCell(v, c.format);
+    case Qt::EditRole:
+        return editText(v);
+    case Qt::TextAlignmentRole:
+        return int((c.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+bool PhotoTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    return setField(index.row(), m_columnField.at(index.column()), value);
+}
+
+QVariant PhotoTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Vertical) {
+        // The record selector marks the current row.
+        if (role == Qt::DisplayRole)
+            return section == m_currentRow ? QStringLiteral("\u25B6") : QString();
+        return {};
+    }
+    if (section < 0 || section >= m_columns.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_columns.at(section).heading;
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    return {};
+}
+
+Qt::ItemFlags PhotoTableModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (!m_columns.at(index.column()).locked)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool PhotoTableModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count < 0 || row + count > m_rows.size())
+        return false;
+    for (int i = row + count - 1; i >= row; --i) {
+        if (const QString error = removePhoto(i); !error.isEmpty()) {
+            emit writeFailed(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace editor

@@ -1,0 +1,369 @@
+#include "editor/frmBooks.h"
+
+#include "editor/BookSave.h"
+#include "editor/HeaderRules.h"
+#include "editor/PhotoGrid.h"
+#include "editor/PhotoTableModel.h"
+#include "store/Store.h"
+#include "ui/CoolButton.h"
+#include "ui/FlatStyling.h"
+#include "ui/Messages.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+namespace editor {
+
+namespace {
+
+ui::CoolButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QString &tip,
+                           bool hover = true)
+{
+    auto *button = new ui::CoolButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(tip);
+    button->setHoverColours(hover);
+    return button;
+}
+
+QLineEdit *makeBox(QWidget *parent, const char *name, const QString &tip = {})
+{
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setToolTip(tip);
+    return box;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &text, const char *name = nullptr)
+{
+    auto *label = new QLabel(text, parent);
+    if (name)
+        label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QCheckBox *makeCheck(QWidget *parent, const char *name, const QString &caption, const QString &tip)
+{
+    auto *check = new QCheckBox(caption, parent);
+    check->setObjectName(QLatin1String(name));
+    check->setToolTip(tip);
+    return check;
+}
+
+// A stored header value as the box shows it: null as empty text, numbers in short form.
+QString headerText(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::Double)
+        return numberText(value.toDouble());
+    return value.toString();
+}
+
+} // namespace
+
+frmBooks::frmBooks(EditorContext context, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_context(std::move(context))
+{
+    setObjectName(QStringLiteral("frmBooks"));
+    buildWindow();
+}
+
+frmBooks::~frmBooks() = default;
+
+void frmBooks::buildWindow()
+{
+    setWindowTitle(QStringLiteral("Books Editor"));
+
+    fraBook = buildBookFrame();
+    fraSizeClasses = buildSizeClassFrame();
+    fraAides = buildAidesFrame();
+
+    lblPhotos = makeLabel(this, QStringLiteral("Photos"), "lblPhotos");
+    lblPhotos->setAlignment(Qt::AlignCenter);
+    lblPhotos->setFrameShape(QFrame::Panel);
+    lblPhotos->setFrameShadow(QFrame::Raised);
+    lblPhotos->setAutoFillBackground(true);
+    lblPhotos->setBackgroundRole(QPalette::Button);
+    grdPhotos = new PhotoGrid(this);
+
+    lblStatus = makeLabel(this, QString(), "lblStatus");
+    cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Add Photo"), QStringLiteral("Add a New Photo"));
+    cmdDup = makeButton(this, "cmdDup", QStringLiteral("Duplicate Photo"),
+                        QStringLiteral("Create a New Photo using Selected Photo"));
+    cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
+    cmdSave = makeButton(this, "cmdSave", QStringLiteral("Save and Close"), QStringLiteral("Save Changes and Exit"));
+    cmdSaveNow = makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes and Exit"), false);
+    cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));
+
+    auto *header = new QHBoxLayout;
+    header->addWidget(fraBook, 3);
+    header->addWidget(fraSizeClasses, 2);
+    header->addWidget(fraAides, 2);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(lblStatus, 1);
+    for (QWidget *b : {cmdAdd, cmdDup, cmdDelete})
+        buttons->addWidget(b);
+    buttons->addSpacing(24);
+    for (QWidget *b : {cmdSaveNow, cmdSave, cmdCancel})
+        buttons->addWidget(b);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(header);
+    outer->setSpacing(6);
+    auto *gridColumn = new QVBoxLayout;
+    gridColumn->setSpacing(0);
+    gridColumn->addWidget(lblPhotos);
+    gridColumn->addWidget(grdPhotos, 1);
+    outer->addLayout(gridColumn, 1);
+    outer->addLayout(buttons);
+
+    buildPickLists();
+
+    // The calendar floats over the window below the date box.
+    calDate = new QCalendarWidget(this);
+    calDate->setObjectName(QStringLiteral("calDate"));
+    calDate->hide();
+
+    setTabOrder(txtBookID, txtName);
+    setTabOrder(txtName, txtBuiltBy);
+    setTabOrder(txtBuiltBy, txtDate);
+    setTabOrder(txtDate, txtSC4);
+    setTabOrder(txtSC4, txtSC5);
+    setTabOrder(txtSC5, txtSC6);
+
+    connect(cmdSave, &QPushButton::clicked, this, &frmBooks::onSaveAndClose);
+    connect(cmdSaveNow, &QPushButton::clicked, this, &frmBooks::onSaveNow);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmBooks::onCancel);
+
+    resize(1180, 640);
+}
+
+QGroupBox *frmBooks::buildBookFrame()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Book Information"), this);
+    frame->setObjectName(QStringLiteral("fraBook"));
+    txtBookID = makeBox(frame, "txtBookID", QStringLiteral("Enter Book ID - Must be valid filename"));
+    txtBookID->setText(QStringLiteral("Untitled"));
+    txtName = makeBox(frame, "txtName", QStringLiteral("Enter Book Description"));
+    txtDate = makeBox(frame, "txtDate", QStringLiteral("Enter Date Built"));
+    txtBuiltBy = makeBox(frame, "txtBuiltBy");
+    cmdCalendar = makeButton(frame, "cmdCalendar", QStringLiteral("Calendar..."),
+                             QStringLiteral("Set The Date Using The Calendar Tool"));
+    cmdFolder = makeButton(frame, "cmdFolder", QStringLiteral("Create Images Folder"),
+                           QStringLiteral("Create an Image Folder for this Book"));
+
+    auto *layout = new QGridLayout(frame);
+    layout->addWidget(makeLabel(frame, QStringLiteral("Identifier")), 0, 0);
+    layout->addWidget(txtBookID, 0, 1);
+    layout->addWidget(cmdFolder, 0, 2);
+    layout->addWidget(makeLabel(frame, QStringLiteral("Name")), 1, 0);
+    layout->addWidget(txtName, 1, 1, 1, 2);
+    layout->addWidget(makeLabel(frame, QStringLiteral("Date Built")), 2, 0);
+    layout->addWidget(txtDate, 2, 1);
+    layout->addWidget(cmdCalendar, 2, 2);
+    layout->addWidget(makeLabel(frame, QStringLiteral("Built By")), 3, 0);
+    layout->addWidget(txtBuiltBy, 3, 1, 1, 2);
+    layout->setColumnStretch(1, 1);
+    return frame;
+}
+
+QGroupBox *frmBooks::buildSizeClassFrame()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Size Classes (inches)"), this);
+    frame->setObjectName(QStringLiteral("fraSizeClasses"));
+    const QString tip = QStringLiteral("Enter the Upper Boundary for this Size Class");
+    txtSC4 = makeBox(frame, "txtSC4", tip);
+    txtSC5 = makeBox(frame, "txtSC5", tip);
+    txtSC6 = makeBox(frame, "txtSC6", tip);
+    lblSC5 = makeLabel(frame, QString(), "lblSC5");
+    lblSC6 = makeLabel(frame, QString(), "lblSC6");
+    lblSC7 = makeLabel(frame, QString(), "lblSC7");
+
+    auto *layout = new QGridLayout(frame);
+    const QStringList lower{QStringLiteral("0->.25"), QStringLiteral(".26->1"), QStringLiteral("1.1->3.0"),
+                            QStringLiteral("3.1->")};
+    for (int c = 0; c < 7; ++c) {
+        auto *number = makeLabel(frame, QString::number(c + 1));
+        number->setAlignment(Qt::AlignCenter);
+        layout->addWidget(number, 0, c);
+    }
+    for (int c = 0; c < 4; ++c)
+        layout->addWidget(makeLabel(frame, lower.at(c)), 1, c);
+    layout->addWidget(lblSC5, 1, 4);
+    layout->addWidget(lblSC6, 1, 5);
+    layout->addWidget(lblSC7, 1, 6);
+    for (QLineEdit *box : {txtSC4, txtSC5, txtSC6}) {
+        box->setText(QStringLiteral(" n/a"));
+        // Kept out of the flat styling's sunken frame.
+        box->setProperty("tag", QStringLiteral("skip"));
+        box->setMaximumWidth(56);
+    }
+    layout->addWidget(txtSC4, 2, 3);
+    layout->addWidget(txtSC5, 2, 4);
+    layout->addWidget(txtSC6, 2, 5);
+    layout->setRowStretch(3, 1);
+    return frame;
+}
+
+QGroupBox *frmBooks::buildAidesFrame()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Data Entry Aides"), this);
+    frame->setObjectName(QStringLiteral("fraAides"));
+    chkCopyPhotoDesc = makeCheck(frame, "chkCopyPhotoDesc", QStringLiteral("Add New Photo with Previous Photo Name"),
+                                 QStringLiteral("Use Previous Photo's Name for New Photos"));
+    chkNoImages = makeCheck(frame, "chkNoImages", QStringLiteral("No Images for this Book"),
+                            QStringLiteral("Check If You Do Not Have Images"));
+    chkUseSuffix = makeCheck(frame, "chkUseSuffix", QStringLiteral("Use Automatic Photo and Data Plate Image Naming"),
+                             QStringLiteral("Automatic Naming of Images with File Type Suffix"));
+    chkUseSuffix->setChecked(true);
+    cboFileType = new QComboBox(frame);
+    cboFileType->setObjectName(QStringLiteral("cboFileType"));
+
+    auto *layout = new QGridLayout(frame);
+    layout->addWidget(chkCopyPhotoDesc, 0, 0, 1, 2);
+    layout->addWidget(chkNoImages, 1, 0, 1, 2);
+    layout->addWidget(chkUseSuffix, 2, 0, 1, 2);
+    layout->addWidget(makeLabel(frame, QStringLiteral("File Type")), 3, 0);
+    layout->addWidget(cboFileType, 3, 1);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(4, 1);
+    return frame;
+}
+
+void frmBooks::buildPickLists()
+{
+    // Shown over a code cell only while the user picks from them.
+    for (auto [list, name] : {std::pair{&lstVegType, "lstVegType"}, std::pair{&lstActType, "lstActType"},
+                              std::pair{&lstFM, "lstFM"}, std::pair{&lstFM2, "lstFM2"}, std::pair{&lstDR, "lstDR"}}) {
+        *list = new QListWidget(this);
+        (*list)->setObjectName(QLatin1String(name));
+        (*list)->hide();
+    }
+}
+
+bool frmBooks::load()
+{
+    cboFileType->clear();
+    cboFileType->addItems({QStringLiteral("JPEG (.jpg)"), QStringLiteral("GIF  (.gif)")});
+    cboFileType->setCurrentIndex(0);
+
+    m_photos = new PhotoTableModel(m_context.store->db(), this);
+    connect(m_photos, &PhotoTableModel::writeFailed, this, &frmBooks::tell);
+    if (!(m_newBook ? loadNewBook() : loadExistingBook()))
+        return false;
+    grdPhotos->setPhotoModel(m_photos);
+    fillHeader();
+    if (m_photos->rowCount() > 0)
+        grdPhotos->setCurrentRow(0);
+
+    txtBookID->setFocus();
+    ui::applyFlatStyling(this);
+    return true;
+}
+
+bool frmBooks::loadExistingBook()
+{
+    QString error;
+    if (!store::loadBookHeader(m_context.store->db(), m_book.id, m_book, error)) {
+        tell(error);
+        return false;
+    }
+    if (const QString failed = m_photos->load(m_book.id); !failed.isEmpty()) {
+        tell(failed);
+        return false;
+    }
+    return true;
+}
+
+bool frmBooks::loadNewBook()
+{
+    qint64 id = 0;
+    if (const QString error = store::addUntitledBook(m_context.store->db(), id); !error.isEmpty()) {
+        tell(error);
+        return false;
+    }
+    m_book = store::BookHeader{};
+    m_book.id = id;
+    m_book.label = QStringLiteral("Untitled");
+    m_photos->reset(PhotoTableModel::WriteMode::Immediate);
+    m_photos->appendRow(PhotoTableModel::defaultPhotoValues(id, m_book.label));
+    return true;
+}
+
+void frmBooks::fillHeader()
+{
+    if (m_newBook) {
+        txtName->setText(QStringLiteral("New Book"));
+        txtBookID->setText(m_book.label.toString());
+        for (QLineEdit *box : {txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
+            box->clear();
+        return;
+    }
+    txtName->setText(headerText(m_book.description));
+    txtBookID->setText(headerText(m_book.label));
+    txtBuiltBy->setText(headerText(m_book.builtBy));
+    txtDate->setText(headerText(m_book.date));
+    txtSC4->setText(headerText(m_book.breakInches4));
+    txtSC5->setText(headerText(m_book.breakInches5));
+    txtSC6->setText(headerText(m_book.breakInches6));
+}
+
+void frmBooks::tell(const QString &text)
+{
+    m_context.messages->tell({text, ui::Icon::Critical});
+}
+
+void frmBooks::onSaveAndClose()
+{
+    grdPhotos->commitPendingEdit();
+    store::HeaderFields header;
+    header.label = txtBookID->text();
+    header.description = txtName->text();
+    header.date = txtDate->text();
+    header.builtBy = txtBuiltBy->text();
+    header.breakInches4 = leadingNumber(txtSC4->text());
+    header.breakInches5 = leadingNumber(txtSC5->text());
+    header.breakInches6 = leadingNumber(txtSC6->text());
+    if (const QString error = saveBook(m_context.store->db(), m_book.id, header, *m_photos); !error.isEmpty()) {
+        tell(error);
+        return;
+    }
+    if (const QString error = m_context.store->recount(); !error.isEmpty())
+        tell(error);
+    close();
+}
+
+void frmBooks::onSaveNow()
+{
+    grdPhotos->commitPendingEdit();
+    if (const QString error = m_photos->commitRow(m_photos->currentRow()); !error.isEmpty())
+        tell(error);
+}
+
+void frmBooks::onCancel()
+{
+    close();
+}
+
+void frmBooks::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    emit unloaded();
+}
+
+} // namespace editor

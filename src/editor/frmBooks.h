@@ -1,0 +1,117 @@
+#pragma once
+
+#include "editor/EditorContext.h"
+#include "store/BookRecord.h"
+
+#include <QWidget>
+
+class QCalendarWidget;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace ui {
+class CoolButton;
+}
+
+namespace editor {
+
+class PhotoGrid;
+class PhotoTableModel;
+
+// The book editor: one book's header and its photos. Opened by the catalogue for the book it
+// names, or for a new book; it tells the catalogue when it has closed by any route.
+class frmBooks final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmBooks(EditorContext context, QWidget *parent = nullptr);
+    ~frmBooks() override;
+
+    // Set by the opener before load(): a new book, or the key of the book to edit.
+    void setNewBook(bool newBook) { m_newBook = newBook; }
+    bool isNewBook() const { return m_newBook; }
+    void setBookId(qint64 id) { m_book.id = id; }
+    qint64 bookId() const { return m_book.id; }
+
+    // The load sequence. When the book cannot be opened or created the user has been told
+    // what failed, nothing of a new book is left in the store, and false comes back.
+    bool load();
+
+    const EditorContext &context() const { return m_context; }
+    PhotoTableModel &photos() { return *m_photos; }
+    PhotoGrid *grid() const { return grdPhotos; }
+
+signals:
+    // The window has closed: the opener re-reads its book list and takes input again.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWindow();
+    QGroupBox *buildBookFrame();
+    QGroupBox *buildSizeClassFrame();
+    QGroupBox *buildAidesFrame();
+    void buildPickLists();
+    bool loadExistingBook();
+    bool loadNewBook();
+    void fillHeader();
+    void tell(const QString &text);
+
+    void onSaveAndClose();
+    void onSaveNow();
+    void onCancel();
+
+    EditorContext m_context;
+    bool m_newBook = false;
+    bool m_unloaded = false;
+    store::BookHeader m_book;
+    PhotoTableModel *m_photos = nullptr;
+
+    QGroupBox *fraBook = nullptr;
+    QLineEdit *txtBookID = nullptr;
+    QLineEdit *txtName = nullptr;
+    QLineEdit *txtDate = nullptr;
+    QLineEdit *txtBuiltBy = nullptr;
+    ui::CoolButton *cmdCalendar = nullptr;
+    QCalendarWidget *calDate = nullptr;
+    ui::CoolButton *cmdFolder = nullptr;
+
+    QGroupBox *fraSizeClasses = nullptr;
+    QLineEdit *txtSC4 = nullptr;
+    QLineEdit *txtSC5 = nullptr;
+    QLineEdit *txtSC6 = nullptr;
+    QLabel *lblSC5 = nullptr;
+    QLabel *lblSC6 = nullptr;
+    QLabel *lblSC7 = nullptr;
+
+    QGroupBox *fraAides = nullptr;
+    QCheckBox *chkCopyPhotoDesc = nullptr;
+    QCheckBox *chkNoImages = nullptr;
+    QCheckBox *chkUseSuffix = nullptr;
+    QComboBox *cboFileType = nullptr;
+
+    QLabel *lblPhotos = nullptr;
+    PhotoGrid *grdPhotos = nullptr;
+    QLabel *lblStatus = nullptr;
+    ui::CoolButton *cmdAdd = nullptr;
+    ui::CoolButton *cmdDup = nullptr;
+    ui::CoolButton *cmdDelete = nullptr;
+    ui::CoolButton *cmdSave = nullptr;
+    ui::CoolButton *cmdSaveNow = nullptr;
+    ui::CoolButton *cmdCancel = nullptr;
+
+    QListWidget *lstVegType = nullptr;
+    QListWidget *lstActType = nullptr;
+    QListWidget *lstFM = nullptr;
+    QListWidget *lstFM2 = nullptr;
+    QListWidget *lstDR = nullptr;
+};
+
+} // namespace editor

@@ -1,0 +1,99 @@
+#include "store/BookRecord.h"
+
+#include "store/Store.h"
+#include "store/YesNo.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace store {
+
+bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT BookLabel, BookDescription, BookDate, builtby, BreakInches4, BreakInches5, "
+                             "BreakInches6, Locked FROM Books WHERE ID = ?"));
+    q.addBindValue(id);
+    if (!q.exec()) {
+        error = describeError(QStringLiteral("The book could not be read"), q.lastError());
+        return false;
+    }
+    if (!q.next()) {
+        error = QStringLiteral("The book could not be read: it is no longer in the database.");
+        return false;
+    }
+    header.id = id;
+    header.label = q.value(0);
+    header.description = q.value(1);
+    header.date = q.value(2);
+    header.builtBy = q.value(3);
+    header.breakInches4 = q.value(4);
+    header.breakInches5 = q.value(5);
+    header.breakInches6 = q.value(6);
+    header.locked = fromYesNo(q.value(7));
+    return true;
+}
+
+QString addUntitledBook(const QSqlDatabase &db, qint64 &id)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO Books (BookLabel, Breakinches1, Breakinches2, Breakinches3, Active, Locked) "
+                             "VALUES (?, ?, ?, ?, ?, ?)"));
+    for (const QVariant &v : {QVariant(QStringLiteral("Untitled")), QVariant(0.26), QVariant(1.1), QVariant(3.1),
+                              QVariant(kNo), QVariant(kNo)})
+        q.addBindValue(v);
+    if (!q.exec())
+        return describeError(QStringLiteral("The new book could not be added to the database"), q.lastError());
+    id = q.lastInsertId().toLongLong();
+    return {};
+}
+
+} // namespace store
+
+namespace store {
+
+QString writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE Books SET BookLabel = ?, BookDescription = ?, BookDate = ?, builtby = ?, "
+                             "BreakInches4 = ?, BreakInches5 = ?, BreakInches6 = ? WHERE ID = ?"));
+    for (const QVariant &v : {QVariant(fields.label), QVariant(fields.description), QVariant(fields.date),
+                              QVariant(fields.builtBy), QVariant(fields.breakInches4), QVariant(fields.breakInches5),
+                              QVariant(fields.breakInches6), QVariant(id)})
+        q.addBindValue(v);
+    if (!q.exec())
+        return describeError(QStringLiteral("The book could not be saved"), q.lastError());
+    if (q.numRowsAffected() != 1)
+        return QStringLiteral("The book could not be saved: it is no longer in the database.");
+    return {};
+}
+
+QString relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label)
+{
+    // BINARY: a label changed only in letter case must still reach every photo.
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "UPDATE Photos SET BookLabel = ? WHERE BookID = ? AND BookLabel IS NOT ? COLLATE BINARY"));
+    q.addBindValue(label);
+    q.addBindValue(bookId);
+    q.addBindValue(label);
+    if (!q.exec())
+        return describeError(QStringLiteral("The photos could not be given the book's identifier"), q.lastError());
+    return {};
+}
+
+QString blankEmptyCodes(const QSqlDatabase &db, qint64 bookId)
+{
+    QSqlQuery q(db);
+    for (const char *sql : {"UPDATE Photos SET VegType = ' ' WHERE BookID = ? AND VegType = ''",
+                            "UPDATE Photos SET Activity = ' ' WHERE BookID = ? AND Activity = ''"}) {
+        q.prepare(QString::fromLatin1(sql));
+        q.addBindValue(bookId);
+        if (!q.exec())
+            return describeError(QStringLiteral("The photos' codes could not be saved"), q.lastError());
+    }
+    return {};
+}
+
+} // namespace store

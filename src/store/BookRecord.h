@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+namespace store {
+
+// The header fields of one Books row as the book editor shows and saves them. A null value
+// is a field the store holds no value for.
+struct BookHeader
+{
+    qint64 id = 0;
+    QVariant label;
+    QVariant description;
+    QVariant date;
+    QVariant builtBy;
+    QVariant breakInches4;
+    QVariant breakInches5;
+    QVariant breakInches6;
+    bool locked = false;
+};
+
+// Reads one book's header. A book that is not in the store is an error.
+bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error);
+
+// Adds the row of a book being created: label "Untitled", the fixed lower bounds 0.26, 1.1
+// and 3.1, not active, not locked. id receives the new book's key.
+QString addUntitledBook(const QSqlDatabase &db, qint64 &id);
+
+} // namespace store
+
+namespace store {
+
+// The header fields a save writes into the Books row.
+struct HeaderFields
+{
+    QString label;
+    QString description;
+    QString date;
+    QString builtBy;
+    double breakInches4 = 0;
+    double breakInches5 = 0;
+    double breakInches6 = 0;
+};
+
+// These write one statement each and open no transaction: a save wraps them in its own.
+QString writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields);
+// Gives every photo of the book the label (rows that carry it already are not rewritten).
+QString relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label);
+// An empty VegType or Activity of the book's photos becomes one blank; a null stays null.
+QString blankEmptyCodes(const QSqlDatabase &db, qint64 bookId);
+
+} // namespace store

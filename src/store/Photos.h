@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+namespace store {
+
+// One Photos row: a value per field of photoFields(), in that order. Index 0 is the key ID,
+// null for a row the store has not yet seen.
+using PhotoValues = QVector<QVariant>;
+
+// Position of a Photos field in photoFields(), matched without regard to case; -1 if none.
+int photoFieldIndex(const QString &name);
+
+// The photos of one book in the order they were stored. On failure returns false and sets error.
+bool loadPhotos(const QSqlDatabase &db, qint64 bookId, QVector<PhotoValues> &rows, QString &error);
+
+// Number of Photos rows of one book, or -1 with error set.
+qint64 countPhotos(const QSqlDatabase &db, qint64 bookId, QString &error);
+
+// Writes single photo rows through statements prepared once and reused for every row.
+// It opens no transaction: callers that write several rows wrap them in one.
+class PhotoWriter final
+{
+public:
+    explicit PhotoWriter(QSqlDatabase db);
+
+    // Inserts every field but the key; newId receives the key the store assigned.
+    QString insert(const PhotoValues &values, qint64 &newId);
+    // Rewrites every field but the key of the row values[0] names.
+    QString update(const PhotoValues &values);
+    QString remove(qint64 id);
+
+private:
+    QSqlDatabase m_db;
+    QSqlQuery m_insert;
+    QSqlQuery m_update;
+    QSqlQuery m_remove;
+};
+
+} // namespace store

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "TestSupport.h"
+
+#include "editor/PhotoGrid.h"
+#include "editor/PhotoTableModel.h"
+#include "editor/frmBooks.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+#include <memory>
+
+namespace testing {
+
+// A book editor on a temporary program directory, with scripted messages.
+struct Editor
+{
+    explicit Editor(ProgramDir &dir)
+    {
+        editor::EditorContext context;
+        context.store = &dir.store();
+        context.messages = &messages;
+        context.programDir = dir.path();
+        context.imageRootText = [] { return QStringLiteral("PhotoImages/"); };
+        window = std::make_unique<editor::frmBooks>(std::move(context));
+    }
+    bool open(qint64 bookId)
+    {
+        window->setBookId(bookId);
+        return window->load();
+    }
+    bool openNew()
+    {
+        window->setNewBook(true);
+        return window->load();
+    }
+    template<typename T>
+    T *find(const char *name)
+    {
+        T *w = window->findChild<T *>(QLatin1String(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    QLineEdit *box(const char *name) { return find<QLineEdit>(name); }
+    void click(const char *name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
+    editor::PhotoGrid *grid() { return window->grid(); }
+    editor::PhotoTableModel &photos() { return window->photos(); }
+    int column(const char *field) { return photos().columnOf(QLatin1String(field)); }
+    QModelIndex cell(int row, const char *field) { return photos().index(row, column(field)); }
+
+    ScriptedMessages messages;
+    std::unique_ptr<editor::frmBooks> window;
+};
+
+} // namespace testing
