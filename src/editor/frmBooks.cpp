@@ -265,6 +265,7 @@ bool frmBooks::load()
         return false;
     grdPhotos->setPhotoModel(m_photos);
     fillHeader();
+    setUpPhotoRules();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 

@@ -19,6 +19,7 @@ class CoolButton;
 
 namespace editor {
 
+class CodePickLists;
 class PhotoGrid;
 class PhotoTableModel;
 
@@ -64,6 +65,16 @@ private:
     void fillHeader();
     void tell(const QString &text);
 
+    // Photo rows, pick lists and image naming (frmBooksPhotos.cpp).
+    void setUpPhotoRules();
+    void onAdd();
+    void onDuplicate();
+    void onDelete();
+    void onUseSuffixToggled(bool checked);
+    void onNoImagesToggled(bool checked);
+    void onCellButton(int row, int column);
+    void onCellCommitted(int row, int column, bool edited);
+
     void onSaveAndClose();
     void onSaveNow();
     void onCancel();
@@ -73,6 +84,7 @@ private:
     bool m_unloaded = false;
     store::BookHeader m_book;
     PhotoTableModel *m_photos = nullptr;
+    CodePickLists *m_pickLists = nullptr;
 
     QGroupBox *fraBook = nullptr;
     QLineEdit *txtBookID = nullptr;

@@ -115,16 +115,21 @@ void GridRulesTest::commitChecks_data()
     QTest::newRow("-5 floors") << InputClass::SignedNumber << 12 << "-5" << QVariant(0.0) << "-1" << false << "";
     QTest::newRow("-1 stays") << InputClass::SignedNumber << 12 << "-1" << QVariant(0.0) << "-1" << false << "";
     QTest::newRow("-0.5 stays") << InputClass::SignedNumber << 12 << "-0.5" << QVariant(0.0) << "-0.5" << false << "";
-    QTest::newRow("1.2.3 refused") << InputClass::SignedNumber << 18 << "1.2.3" << QVariant(1.0) << "1.2.3" << true << notNumeric;
+    QTest::newRow("1.2.3 refused") << InputClass::SignedNumber << 18 << "1.2.3" << QVariant(1.0) << "1.2.3" << true
+                                   << notNumeric;
     QTest::newRow("empty herb refused, 0 left")
         << InputClass::SignedNumber << 9 << "" << QVariant(2.0) << "0" << true << notNumeric;
-    QTest::newRow("empty class stores 0") << InputClass::UnsignedNumber << 2 << "" << QVariant(3.0) << "0" << false << "";
+    QTest::newRow("empty class stores 0")
+        << InputClass::UnsignedNumber << 2 << "" << QVariant(3.0) << "0" << false << "";
     QTest::newRow("class text unchecked")
         << InputClass::UnsignedNumber << 4 << "1.2.3" << QVariant(3.0) << "1.2.3" << false << "";
     QTest::newRow("empty name stays empty") << InputClass::FreeText << 1 << "" << QVariant("x") << "" << false << "";
-    QTest::newRow("empty photo file") << InputClass::FileNameText << 20 << "" << QVariant("P1.jpg") << "0" << false << "";
-    QTest::newRow("label taken") << InputClass::FileNameText << 0 << "taken" << QVariant("mine") << "taken" << true << notUnique;
-    QTest::newRow("first label taken") << InputClass::FileNameText << 0 << "taken" << QVariant() << "taken" << true << notUnique;
+    QTest::newRow("empty photo file") << InputClass::FileNameText << 20 << "" << QVariant("P1.jpg") << "0" << false
+                                      << "";
+    QTest::newRow("label taken") << InputClass::FileNameText << 0 << "taken" << QVariant("mine") << "taken" << true
+                                 << notUnique;
+    QTest::newRow("first label taken") << InputClass::FileNameText << 0 << "taken" << QVariant() << "taken" << true
+                                       << notUnique;
     QTest::newRow("unchanged label not searched")
         << InputClass::FileNameText << 0 << "taken" << QVariant("taken") << "taken" << false << "";
     QTest::newRow("free label") << InputClass::FileNameText << 0 << "free" << QVariant("mine") << "free" << false << "";
