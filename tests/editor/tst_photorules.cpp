@@ -515,6 +515,12 @@ void PhotoRulesTest::duplicateCopiesAllButKeyAndLabel()
     }
     QCOMPARE(photos.value(2, "PhotoLabel"), QVariant(QString("")));
     QCOMPARE(b.editor->messages.count(), 0);
+
+    b.editor->grid()->setCurrentIndex({});
+    b.editor->click("cmdDup");
+    QCOMPARE(b.editor->messages.texts(), QStringList{"Can't duplicate. Select a photo first"});
+    QCOMPARE(b.editor->messages.last().message.icon, ui::Icon::None);
+    QCOMPARE(photos.rowCount(), 3);
 }
 
 void PhotoRulesTest::duplicateAndDeleteInEmptyBookDoNothing()
