@@ -5,6 +5,7 @@
 #include "catalogue/PathKeyFilter.h"
 #include "catalogue/frmDir.h"
 #include "editor/frmBooks.h"
+#include "install/frmBooksFile.h"
 #include "store/ImageRoot.h"
 #include "store/Settings.h"
 #include "store/Store.h"
@@ -126,6 +127,7 @@ void frmManagePhotos::buildWindow()
     connect(cmdRemove, &QPushButton::clicked, this, &frmManagePhotos::onRemove);
     connect(cmdMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(true); });
     connect(cmdUnMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(false); });
+    connect(cmdImport, &QPushButton::clicked, this, &frmManagePhotos::onImport);
 
     resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
 }
@@ -223,6 +225,17 @@ void frmManagePhotos::onExit()
     m_context.settings->setPhotoDir(txtPath->text());
     m_imageRootValue = txtPath->text();
     close();
+}
+
+void frmManagePhotos::onImport()
+{
+    cmdImport->setRestColours();
+    install::frmBooksFile window(m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); },
+                                 this);
+    window.load();
+    window.exec();
+    // The imports leave the photo counts to this one recount.
+    recount();
 }
 
 void frmManagePhotos::requeryBooks()

@@ -71,6 +71,7 @@ private:
     void onPathChanged(const QString &text);
     void onBrowse();
     void onExit();
+    void onImport();
     void report(const QString &error);
 
     // The commands on whole books.

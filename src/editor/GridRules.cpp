@@ -1,5 +1,7 @@
 #include "editor/GridRules.h"
 
+#include "editor/PhotoColumns.h"
+
 #include "ui/Twips.h"
 
 #include <QAbstractItemModel>
@@ -22,7 +24,7 @@ bool acceptsCharacter(InputClass inputClass, QChar c)
     switch (inputClass) {
     case InputClass::FreeText:
         return true;
-    case InputClass::FileNameText:
+    case InputClass::FileName:
         return !QStringLiteral("\\/:*?|<>,\"").contains(c);
     case InputClass::SignedNumber:
         return isDigitOrPoint(c) || c == QLatin1Char('-');
@@ -31,6 +33,22 @@ bool acceptsCharacter(InputClass inputClass, QChar c)
         return isDigitOrPoint(c);
     }
     return false;
+}
+
+bool readsAsNumber(const QString &text)
+{
+    int digits = 0;
+    int points = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            ++digits;
+        else if (c == QLatin1Char('.'))
+            ++points;
+        else if (!(c == QLatin1Char('-') && i == 0))
+            return false;
+    }
+    return digits > 0 && points <= 1;
 }
 
 CommitCheck checkCommit(InputClass inputClass, int position, const QString &text, const QVariant &oldValue,

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "editor/PhotoColumns.h"
 #include "ui/Messages.h"
 
 #include <QPoint>
@@ -13,9 +12,16 @@ class QAbstractItemModel;
 
 namespace editor {
 
+// How a photo grid column takes input; every column falls in exactly one class.
+enum class InputClass { FileName, FreeText, UnsignedNumber, SignedNumber, Code };
+
 // Whether a character typed into a cell of this class is let through. Backspace ('\b') is
 // accepted in every class.
 bool acceptsCharacter(InputClass inputClass, QChar c);
+
+// An optional minus sign followed by digits with at most one decimal point and at least one
+// digit: "-0.5", "3.", ".5". No blanks, no exponent, no thousands separator.
+bool readsAsNumber(const QString &text);
 
 // The text a commit would store and whether it was refused. A refused commit keeps the cell in
 // editing with `text`; `message` (empty when none) is what the user is told.

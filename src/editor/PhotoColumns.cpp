@@ -29,7 +29,7 @@ const QVector<PhotoColumn> &defaultPhotoColumns()
     using F = NumberFormat;
     using I = InputClass;
     static const QVector<PhotoColumn> columns{
-        column("PhotoLabel", "Photo\nID", 1700, false, F::None, I::FileNameText),
+        column("PhotoLabel", "Photo\nID", 1700, false, F::None, I::FileName),
         column("GroupLabel", "Photo\nName", 4300, false, F::None, I::FreeText),
         column("TonsPerAcreBreak1", "0\"-\n.25\"\n(t/ac)", 720, true, F::Fixed2, I::UnsignedNumber),
         column("TonsPerAcreBreak2", ".26\"-\n1\"\n(t/ac)", 720, true, F::Fixed2, I::UnsignedNumber),
@@ -49,8 +49,8 @@ const QVector<PhotoColumn> &defaultPhotoColumns()
         column("DangerRatingFM", "DR\nFuel\nModel", 800, true, F::None, I::Code),
         column("TreesPerAcre", "Trees\nper\nAcre", 800, true, F::GeneralNumber, I::SignedNumber),
         column("CanopyClosure", "Crown\nCover\nPercent", 720, true, F::None, I::SignedNumber),
-        column("PhotoPic", "Photo\nFile\n", 1400, true, F::None, I::FileNameText),
-        column("DataPic", "Data\nPlate\nFile", 1400, true, F::None, I::FileNameText),
+        column("PhotoPic", "Photo\nFile\n", 1400, true, F::None, I::FileName),
+        column("DataPic", "Data\nPlate\nFile", 1400, true, F::None, I::FileName),
     };
     return columns;
 }
@@ -84,20 +84,7 @@ QString editText(const QVariant &value)
 
 bool readNumber(const QString &text, double &value)
 {
-    int digits = 0;
-    int points = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('-') && i == 0)
-            continue;
-        if (c == QLatin1Char('.'))
-            ++points;
-        else if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            ++digits;
-        else
-            return false;
-    }
-    if (digits == 0 || points > 1)
+    if (!readsAsNumber(text))
         return false;
     bool ok = false;
     value = QLocale::c().toDouble(text, &ok);

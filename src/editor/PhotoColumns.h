@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/GridRules.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -12,9 +14,6 @@ enum class NumberFormat {
     Fixed2,        // "###0.00": at least one digit, exactly two decimals, no grouping
     GeneralNumber, // the number as stored, no grouping, no fixed decimals
 };
-
-// What a column accepts while typing and checks on commit; one cell delegate per class.
-enum class InputClass { FileNameText, FreeText, UnsignedNumber, SignedNumber, Code };
 
 // One column of the photo grid: plain data, changed at run time only through the model.
 struct PhotoColumn
@@ -40,8 +39,7 @@ QString formatCell(const QVariant &value, NumberFormat format);
 // exact C-locale form (12.345 stays 12.345), texts unchanged.
 QString editText(const QVariant &value);
 
-// Whether text reads as a number: an optional minus sign, then digits with at most one
-// decimal point and at least one digit (C locale, no exponent, no blanks).
+// The number a text reads as (see readsAsNumber); false when it does not read as one.
 bool readNumber(const QString &text, double &value);
 
 } // namespace editor

@@ -59,7 +59,7 @@ class FileNameDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit FileNameDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FileNameText, parent) {}
+    explicit FileNameDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FileName, parent) {}
 };
 
 class FreeTextDelegate final : public PhotoCellDelegate

@@ -53,18 +53,23 @@ bool normalise(int field, const QVariant &in, QVariant &out)
 
 PhotoTableModel::PhotoTableModel(QSqlDatabase db, QObject *parent)
     : QAbstractTableModel(parent)
-    , m_db(std::move(db))
+    , m_connection(db.connectionName())
     , m_columns(defaultPhotoColumns())
 {
     for (const PhotoColumn &c : m_columns)
         m_columnField << store::photoFieldIndex(c.field);
 }
 
+QSqlDatabase PhotoTableModel::db() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
 QString PhotoTableModel::load(qint64 bookId)
 {
     QVector<store::PhotoValues> values;
     QString error;
-    if (!store::loadPhotos(m_db, bookId, values, error))
+    if (!store::loadPhotos(db(), bookId, values, error))
         return error;
     beginResetModel();
     m_mode = WriteMode::Batch;
@@ -187,7 +192,7 @@ QString PhotoTableModel::removePhoto(int row)
     const qint64 key = rowKey(row);
     if (key != 0) {
         if (m_mode == WriteMode::Immediate) {
-            store::PhotoWriter writer(m_db);
+            store::PhotoWriter writer(db());
             if (const QString error = writer.remove(key); !error.isEmpty())
                 return error;
         } else {
@@ -237,7 +242,7 @@ QString PhotoTableModel::writeRow(int row)
     Row &r = m_rows[row];
     if (r.state == RowState::Stored)
         return {};
-    store::PhotoWriter writer(m_db);
+    store::PhotoWriter writer(db());
     if (r.state == RowState::Changed) {
         if (const QString error = writer.update(r.values); !error.isEmpty())
             return error;

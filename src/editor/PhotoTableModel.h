@@ -99,7 +99,10 @@ private:
     bool setField(int row, int field, const QVariant &value);
     QString writeRow(int row);
 
-    QSqlDatabase m_db;
+    QSqlDatabase db() const;
+
+    // By name: a handle held here would keep the shared connection from closing.
+    QString m_connection;
     WriteMode m_mode = WriteMode::Batch;
     QVector<PhotoColumn> m_columns;
     QVector<int> m_columnField; // column -> index in store::photoFields()

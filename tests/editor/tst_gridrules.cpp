@@ -24,6 +24,8 @@ private slots:
     void typingIntoAnEditor_data();
     void typingIntoAnEditor();
     void pastedTextIsFiltered();
+    void readsAsNumber_data();
+    void readsAsNumber();
     void commitChecks_data();
     void commitChecks();
     void labelSearchIgnoresCaseAndOwnRow_data();
@@ -39,7 +41,7 @@ void GridRulesTest::keystrokesPerClass_data()
     QTest::addColumn<InputClass>("inputClass");
     QTest::addColumn<QString>("accepted");
     QTest::addColumn<QString>("refused");
-    QTest::newRow("file name") << InputClass::FileNameText << "aZ09 '.-_()\b"
+    QTest::newRow("file name") << InputClass::FileName << "aZ09 '.-_()\b"
                                << "\\/:*?|<>,\"";
     QTest::newRow("free text") << InputClass::FreeText << "aZ09 '.-_\\/:*?|<>,\"\b"
                                << "";
@@ -73,7 +75,7 @@ void GridRulesTest::typingIntoAnEditor_data()
                                             << "-0.5";
     QTest::newRow("two points can be typed") << InputClass::SignedNumber << "1.2.3"
                                              << "1.2.3";
-    QTest::newRow("file name") << InputClass::FileNameText << "a/b?c,d\"e f'g"
+    QTest::newRow("file name") << InputClass::FileName << "a/b?c,d\"e f'g"
                                << "abcde f'g";
 }
 
@@ -93,12 +95,38 @@ void GridRulesTest::typingIntoAnEditor()
 void GridRulesTest::pastedTextIsFiltered()
 {
     QLineEdit edit;
-    editor::KeystrokeFilter::install(&edit, InputClass::FileNameText);
+    editor::KeystrokeFilter::install(&edit, InputClass::FileName);
     QGuiApplication::clipboard()->setText("ab/c:d\ne");
     if (QGuiApplication::clipboard()->text() != "ab/c:d\ne")
         QSKIP("no clipboard on this platform");
     QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(edit.text(), QString("abcde"));
+}
+
+void GridRulesTest::readsAsNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+    QTest::newRow("integer") << "12" << true;
+    QTest::newRow("negative fraction") << "-0.5" << true;
+    QTest::newRow("trailing point") << "3." << true;
+    QTest::newRow("leading point") << ".5" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("minus alone") << "-" << false;
+    QTest::newRow("point alone") << "." << false;
+    QTest::newRow("two points") << "1.2.3" << false;
+    QTest::newRow("inner minus") << "1-2" << false;
+    QTest::newRow("exponent") << "1e3" << false;
+    QTest::newRow("comma decimal") << "1,5" << false;
+    QTest::newRow("blank") << " 1" << false;
+    QTest::newRow("plus") << "+1" << false;
+}
+
+void GridRulesTest::readsAsNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    QCOMPARE(editor::readsAsNumber(text), number);
 }
 
 void GridRulesTest::commitChecks_data()
@@ -124,16 +152,16 @@ void GridRulesTest::commitChecks_data()
     QTest::newRow("class text unchecked")
         << InputClass::UnsignedNumber << 4 << "1.2.3" << QVariant(3.0) << "1.2.3" << false << "";
     QTest::newRow("empty name stays empty") << InputClass::FreeText << 1 << "" << QVariant("x") << "" << false << "";
-    QTest::newRow("empty photo file") << InputClass::FileNameText << 20 << "" << QVariant("P1.jpg") << "0" << false
+    QTest::newRow("empty photo file") << InputClass::FileName << 20 << "" << QVariant("P1.jpg") << "0" << false
                                       << "";
-    QTest::newRow("label taken") << InputClass::FileNameText << 0 << "taken" << QVariant("mine") << "taken" << true
+    QTest::newRow("label taken") << InputClass::FileName << 0 << "taken" << QVariant("mine") << "taken" << true
                                  << notUnique;
-    QTest::newRow("first label taken") << InputClass::FileNameText << 0 << "taken" << QVariant() << "taken" << true
+    QTest::newRow("first label taken") << InputClass::FileName << 0 << "taken" << QVariant() << "taken" << true
                                        << notUnique;
     QTest::newRow("unchanged label not searched")
-        << InputClass::FileNameText << 0 << "taken" << QVariant("taken") << "taken" << false << "";
-    QTest::newRow("free label") << InputClass::FileNameText << 0 << "free" << QVariant("mine") << "free" << false << "";
-    QTest::newRow("empty label kept") << InputClass::FileNameText << 0 << "" << QVariant("mine") << "" << false << "";
+        << InputClass::FileName << 0 << "taken" << QVariant("taken") << "taken" << false << "";
+    QTest::newRow("free label") << InputClass::FileName << 0 << "free" << QVariant("mine") << "free" << false << "";
+    QTest::newRow("empty label kept") << InputClass::FileName << 0 << "" << QVariant("mine") << "" << false << "";
 }
 
 void GridRulesTest::commitChecks()

@@ -100,6 +100,7 @@ private slots:
     void choiceInEveryListStores_data();
     void choiceInEveryListStores();
     void choiceWithoutPhotosDoesNothing();
+    void missingCodeFileIsToldAndEditorOpens();
     // Typing and committing cells.
     void keystrokesPerColumn_data();
     void keystrokesPerColumn();
@@ -222,6 +223,19 @@ void PhotoRulesTest::choiceWithoutPhotosDoesNothing()
     }
     QCOMPARE(b.editor->photos().rowCount(), 0);
     QCOMPARE(b.editor->messages.count(), 0);
+}
+
+void PhotoRulesTest::missingCodeFileIsToldAndEditorOpens()
+{
+    ProgramDir dir;
+    dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n");
+    const qint64 book = dir.addBook("BK");
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    QCOMPARE(e.messages.count(), 1);
+    QVERIFY(e.messages.last().message.text.contains("Actcodes.txt"));
+    QCOMPARE(e.find<QListWidget>("lstActType")->count(), 2);
+    QCOMPARE(e.find<QListWidget>("lstVegType")->count(), 3);
 }
 
 void PhotoRulesTest::keystrokesPerColumn_data()

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace install {
+
+// Told how far the import of one file has come; returning false cancels it.
+class ImportProgress
+{
+public:
+    virtual ~ImportProgress() = default;
+    virtual bool advance(qint64 bytesRead, qint64 bytesTotal) = 0;
+};
+
+struct ImportOutcome
+{
+    enum class Result { Imported, Skipped, Failed, Cancelled };
+    Result result = Result::Skipped;
+    // What the user is told when the file was skipped or failed; empty otherwise.
+    QString message;
+    qint64 bookId = 0;
+    qint64 photos = 0;
+};
+
+// Photo records between two progress reports.
+constexpr qint64 kProgressEvery = 2048;
+
+// Imports one install file as a new book with its photos, in one transaction: the file lands
+// whole or leaves the store as it was. A label already present (letter case ignored) or one
+// that cannot name a book folder is refused. The photo counts are not recounted here.
+// An empty path does nothing.
+ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, ImportProgress *progress = nullptr);
+
+// BookDate from the header's date text: unset (a null text) when blank; the year of a full
+// date (month/day/year or year-month-day); else the first four characters of the trimmed text.
+QString bookDateFromHeader(const QString &text);
+
+// Why a label cannot name a book, or an empty text when it can.
+QString labelFault(const QString &label);
+
+} // namespace install

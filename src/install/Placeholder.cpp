@@ -1,1 +1,0 @@
-// Filled by its own work.

@@ -1,0 +1,219 @@
+#include "install/frmBooksFile.h"
+
+#include "install/BookImport.h"
+#include "store/ImageRoot.h"
+#include "ui/CoolButton.h"
+#include "ui/FlatStyling.h"
+#include "ui/Messages.h"
+#include "ui/Twips.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QScrollBar>
+#include <QTreeView>
+
+#include <optional>
+
+namespace install {
+
+namespace {
+
+// Progress of one big file; Cancel stops it (and the files after it).
+class DialogProgress final : public ImportProgress
+{
+public:
+    DialogProgress(QWidget *parent, const QString &path)
+        : m_dialog(QStringLiteral("Importing %1").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"), 0, 1000,
+                   parent)
+    {
+        m_dialog.setObjectName(QStringLiteral("prgImport"));
+        m_dialog.setWindowTitle(ui::programTitle());
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(0);
+        m_dialog.setAutoClose(false);
+        m_dialog.setValue(0);
+    }
+
+    bool advance(qint64 bytesRead, qint64 bytesTotal) override
+    {
+        // A window-modal dialog handles pending events in setValue, Cancel included.
+        m_dialog.setValue(bytesTotal > 0 ? int(bytesRead * 1000 / bytesTotal) : 1000);
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
+
+} // namespace
+
+frmBooksFile::frmBooksFile(QSqlDatabase db, QString programDir, ui::Messages &messages,
+                           std::function<void()> requeryBooks, QWidget *parent)
+    : QDialog(parent)
+    , m_db(std::move(db))
+    , m_programDir(std::move(programDir))
+    , m_messages(messages)
+    , m_requeryBooks(std::move(requeryBooks))
+{
+    setObjectName(QStringLiteral("frmBooksFile"));
+    buildWindow();
+}
+
+void frmBooksFile::buildWindow()
+{
+    setWindowTitle(QStringLiteral("Import Books"));
+    setModal(true);
+
+    drvBook = new QComboBox(this);
+    drvBook->setObjectName(QStringLiteral("drvBook"));
+    for (const QFileInfo &drive : QDir::drives())
+        drvBook->addItem(QDir::toNativeSeparators(drive.absoluteFilePath()), drive.absoluteFilePath());
+
+    m_folders = new QFileSystemModel(this);
+    m_folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    m_folders->setRootPath(QString());
+    dirBooks = new QTreeView(this);
+    dirBooks->setObjectName(QStringLiteral("dirBooks"));
+    dirBooks->setModel(m_folders);
+    dirBooks->setHeaderHidden(true);
+    for (int c = 1; c < m_folders->columnCount(); ++c)
+        dirBooks->hideColumn(c);
+
+    filBook = new QListWidget(this);
+    filBook->setObjectName(QStringLiteral("filBook"));
+    filBook->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+    cmdOpen = new ui::CoolButton(QStringLiteral("Import"), this);
+    cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
+    cmdOpen->setHoverColours(true);
+    cmdCancel = new ui::CoolButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setHoverColours(true);
+
+    auto *lists = new QGridLayout;
+    lists->addWidget(drvBook, 0, 0);
+    lists->addWidget(dirBooks, 1, 0);
+    lists->addWidget(filBook, 0, 1, 2, 1);
+    lists->setColumnStretch(0, 1);
+    lists->setColumnStretch(1, 1);
+    lists->setRowStretch(1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOpen);
+    buttons->addWidget(cmdCancel);
+    auto *outer = new QVBoxLayout(this);
+    outer->addLayout(lists, 1);
+    outer->addLayout(buttons);
+    resize(ui::twips(6600), ui::twips(4200));
+
+    // The folder model fills and sorts in the background: keep the chosen folder in sight while
+    // it does, until the user moves in the tree.
+    const auto follow = [this] {
+        if (m_followFolder)
+            showFolderInTree();
+    };
+    connect(m_folders, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(m_folders, &QFileSystemModel::layoutChanged, this, follow);
+    connect(dirBooks->verticalScrollBar(), &QScrollBar::sliderPressed, this, [this] { m_followFolder = false; });
+    connect(drvBook, qOverload<int>(&QComboBox::activated), this, &frmBooksFile::onDriveChanged);
+    connect(dirBooks, &QTreeView::clicked, this, &frmBooksFile::onFolderActivated);
+    connect(dirBooks, &QTreeView::activated, this, &frmBooksFile::onFolderActivated);
+    connect(filBook, &QListWidget::itemSelectionChanged, this, &frmBooksFile::onSelectionChanged);
+    connect(filBook, &QListWidget::itemDoubleClicked, this, &frmBooksFile::onImport);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmBooksFile::onImport);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void frmBooksFile::load()
+{
+    ui::applyFlatStyling(this);
+    // A folder named "books" in any letter case counts as the Books folder.
+    const QString books = store::resolveImageRoot(m_programDir, QStringLiteral("Books"));
+    if (!QFileInfo(books).isDir() && !QDir().mkpath(books))
+        m_messages.tell({QStringLiteral("The folder %1 could not be created.").arg(QDir::toNativeSeparators(books)),
+                         ui::Icon::Exclamation});
+    setFolder(QFileInfo(books).isDir() ? books : m_programDir);
+    cmdOpen->setEnabled(true);
+}
+
+void frmBooksFile::setFolder(const QString &path)
+{
+    const QDir dir(path);
+    if (!dir.exists())
+        return;
+    m_folder = dir.absolutePath();
+    filBook->clear();
+    filBook->addItems(dir.entryList({QStringLiteral("*.bks")}, QDir::Files, QDir::Name | QDir::IgnoreCase));
+
+    m_followFolder = true;
+    showFolderInTree();
+    QDir root(m_folder);
+    while (root.cdUp()) {
+    }
+    const int drive = drvBook->findData(root.absolutePath());
+    if (drive >= 0)
+        drvBook->setCurrentIndex(drive);
+}
+
+void frmBooksFile::showFolderInTree()
+{
+    const QModelIndex index = m_folders->index(m_folder);
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        dirBooks->expand(parent);
+    dirBooks->setCurrentIndex(index);
+    dirBooks->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void frmBooksFile::onDriveChanged(int index)
+{
+    // A drive that is not ready leaves the folder where it was.
+    const QString root = drvBook->itemData(index).toString();
+    if (QDir(root).isReadable())
+        setFolder(root);
+}
+
+void frmBooksFile::onFolderActivated(const QModelIndex &index)
+{
+    setFolder(m_folders->filePath(index));
+    m_followFolder = false;
+}
+
+void frmBooksFile::onSelectionChanged()
+{
+    cmdOpen->setEnabled(!filBook->selectedItems().isEmpty());
+}
+
+void frmBooksFile::onImport()
+{
+    cmdOpen->setRestColours();
+    const QDir dir(m_folder);
+    for (int row = 0; row < filBook->count(); ++row) {
+        const QListWidgetItem *item = filBook->item(row);
+        if (item->isSelected() && !importOne(dir.filePath(item->text())))
+            break;
+    }
+    m_requeryBooks();
+    accept();
+}
+
+bool frmBooksFile::importOne(const QString &path)
+{
+    std::optional<DialogProgress> progress;
+    if (QFileInfo(path).size() > kProgressFromBytes)
+        progress.emplace(this, path);
+    const ImportOutcome outcome = importBookFile(m_db, path, progress ? &*progress : nullptr);
+    progress.reset();
+    if (!outcome.message.isEmpty())
+        m_messages.tell({outcome.message,
+                         outcome.result == ImportOutcome::Result::Failed ? ui::Icon::Exclamation : ui::Icon::None});
+    return outcome.result != ImportOutcome::Result::Cancelled;
+}
+
+} // namespace install

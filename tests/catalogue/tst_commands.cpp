@@ -1,0 +1,220 @@
+#include "TestSupport.h"
+
+#include "catalogue/BookListModel.h"
+#include "catalogue/frmManagePhotos.h"
+#include "editor/PhotoTableModel.h"
+#include "editor/frmBooks.h"
+
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using testing::ProgramDir;
+using testing::ScriptedMessages;
+
+namespace {
+
+struct Catalogue
+{
+    explicit Catalogue(ProgramDir &dir)
+        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings()})
+    {
+        if (!window.load())
+            qFatal("catalogue did not load");
+    }
+    QTableView *grid() { return window.findChild<QTableView *>("grdBooks"); }
+    void click(const char *name) { QTest::mouseClick(window.findChild<QPushButton *>(name), Qt::LeftButton); }
+    // Selects a book's row in the grid as a click would, making it current.
+    void select(const QString &label)
+    {
+        QAbstractItemModel *m = grid()->model();
+        for (int row = 0; row < m->rowCount(); ++row) {
+            if (m->index(row, catalogue::BookListModel::BookLabel).data().toString() == label) {
+                grid()->selectionModel()->setCurrentIndex(m->index(row, 0), QItemSelectionModel::Select |
+                                                                                 QItemSelectionModel::Rows);
+                return;
+            }
+        }
+        qFatal("no book %s", qPrintable(label));
+    }
+    QStringList labels()
+    {
+        QStringList out;
+        for (int row = 0; row < grid()->model()->rowCount(); ++row)
+            out << grid()->model()->index(row, catalogue::BookListModel::BookLabel).data().toString();
+        return out;
+    }
+
+    ScriptedMessages messages;
+    catalogue::frmManagePhotos window;
+};
+
+} // namespace
+
+class CommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void editAndDeleteNeedASelectionAndAnUnlockedBook_data();
+    void editAndDeleteNeedASelectionAndAnUnlockedBook();
+    void deleteAnsweredNoKeepsRowsButRequeries();
+    void deleteAnsweredYesRemovesByLinkAndKeepsFolder();
+    void activateAndDeactivateAllIncludeLockedBooks();
+    void editDisablesCatalogueUntilEditorCloses();
+    void createIsModalAndRecountsAfter();
+};
+
+void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("select");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("icon");
+    QTest::newRow("edit, nothing selected") << "cmdEdit" << "" << "Please select a book first" << int(ui::Icon::None);
+    QTest::newRow("delete, nothing selected")
+        << "cmdRemove" << "" << "Please select a book first" << int(ui::Icon::None);
+    QTest::newRow("edit, locked") << "cmdEdit" << "Locked"
+                                  << "Sorry, you cannot edit this book as it is owned by OrvanePlus"
+                                  << int(ui::Icon::Exclamation);
+    QTest::newRow("delete, locked") << "cmdRemove" << "Locked"
+                                    << "Sorry, you cannot delete this book as it is owned by OrvanePlus"
+                                    << int(ui::Icon::Exclamation);
+}
+
+void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, select);
+    QFETCH(QString, message);
+    QFETCH(int, icon);
+    ProgramDir dir;
+    dir.addPhoto(dir.addBook("Locked", true));
+    dir.addBook("Open");
+    Catalogue c(dir);
+    if (!select.isEmpty())
+        c.select(select);
+    c.click(qPrintable(button));
+    QCOMPARE(c.messages.count(), 1);
+    QCOMPARE(c.messages.last().message.text, message);
+    QCOMPARE(int(c.messages.last().message.icon), icon);
+    QVERIFY(!c.messages.last().question);
+    QVERIFY(!c.window.editorWindow());
+    QVERIFY(c.window.isEnabled());
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 2);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
+}
+
+void CommandsTest::deleteAnsweredNoKeepsRowsButRequeries()
+{
+    ProgramDir dir;
+    dir.addPhoto(dir.addBook("Keep"));
+    Catalogue c(dir);
+    dir.addBook("Arrived meanwhile");
+    c.select("Keep");
+    c.messages.answerNext(false);
+    c.click("cmdRemove");
+    QCOMPARE(c.messages.count(), 1);
+    QVERIFY(c.messages.last().question);
+    QCOMPARE(c.messages.last().message.text, QString("Do you want to remove the book? \nKeep"));
+    QCOMPARE(c.messages.last().message.icon, ui::Icon::Exclamation);
+    QCOMPARE(c.messages.last().message.title, QString());
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
+    QCOMPARE(c.labels(), (QStringList{"Arrived meanwhile", "Keep"}));
+}
+
+void CommandsTest::deleteAnsweredYesRemovesByLinkAndKeepsFolder()
+{
+    ProgramDir dir;
+    // Two unsaved books share the label "Untitled"; deleting one must not touch the other's photos.
+    const qint64 first = dir.addBook("Untitled");
+    const qint64 second = dir.addBook("Untitled");
+    dir.addPhoto(first, {{"BookLabel", "Untitled"}, {"PhotoLabel", "a"}});
+    dir.addPhoto(second, {{"BookLabel", "Untitled"}, {"PhotoLabel", "b"}});
+    QVERIFY(QDir(dir.path()).mkpath("PhotoImages/Untitled"));
+    dir.writeFile("PhotoImages/Untitled/Pa.jpg", "image");
+    Catalogue c(dir);
+    c.grid()->selectionModel()->setCurrentIndex(c.grid()->model()->index(0, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    c.messages.answerNext(true);
+    c.click("cmdRemove");
+    QCOMPARE(dir.column("SELECT ID FROM Books"), (QVariantList{second}));
+    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{"b"}));
+    QVERIFY(QFile::exists(dir.filePath("PhotoImages/Untitled/Pa.jpg")));
+    QCOMPARE(c.labels(), (QStringList{"Untitled"}));
+}
+
+void CommandsTest::activateAndDeactivateAllIncludeLockedBooks()
+{
+    ProgramDir dir;
+    dir.addBook("A", true, false);
+    dir.addBook("B", false, false);
+    dir.addBook("C", true, true);
+    Catalogue c(dir);
+    c.click("cmdMarkAll");
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY BookLabel"), (QVariantList{-1, -1, -1}));
+    QCOMPARE(c.grid()->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(c.grid()->currentIndex().row(), 0);
+    c.click("cmdUnMarkAll");
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY BookLabel"), (QVariantList{0, 0, 0}));
+    QCOMPARE(c.messages.count(), 0);
+}
+
+void CommandsTest::editDisablesCatalogueUntilEditorCloses()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("Int-46");
+    dir.addPhoto(book, {{"PhotoLabel", "1"}});
+    Catalogue c(dir);
+    c.window.show();
+    c.select("Int-46");
+    c.click("cmdEdit");
+    editor::frmBooks *editor = c.window.editorWindow();
+    QVERIFY(editor);
+    QVERIFY(editor->isVisible());
+    QVERIFY(!editor->isModal());
+    QCOMPARE(editor->bookId(), book);
+    QVERIFY(!c.window.isEnabled());
+    QVERIFY(editor->isEnabled());
+
+    // Input to the catalogue is ignored while the editor is open.
+    c.click("cmdMarkAll");
+    QCOMPARE(dir.scalar("SELECT Active FROM Books").toInt(), 0);
+
+    editor->findChild<QLineEdit *>("txtName")->setText("Interior West");
+    QTest::mouseClick(editor->findChild<QPushButton *>("cmdSave"), Qt::LeftButton);
+    QVERIFY(c.window.isEnabled());
+    QTRY_VERIFY(!c.window.editorWindow());
+    QCOMPARE(c.grid()->model()->index(0, catalogue::BookListModel::BookDescription).data().toString(),
+             QString("Interior West"));
+    QCOMPARE(c.grid()->currentIndex().row(), 0);
+}
+
+void CommandsTest::createIsModalAndRecountsAfter()
+{
+    ProgramDir dir;
+    dir.addBook("Existing");
+    Catalogue c(dir);
+    c.window.show();
+    bool wasModal = false;
+    QTimer::singleShot(0, [&] {
+        editor::frmBooks *editor = c.window.editorWindow();
+        QVERIFY(editor);
+        wasModal = editor->isModal() && editor->isVisible() && editor->isNewBook();
+        editor->findChild<QLineEdit *>("txtBookID")->setText("Fresh");
+        editor->photos().setValue(0, "PhotoLabel", "1");
+        QTest::mouseClick(editor->findChild<QPushButton *>("cmdSave"), Qt::LeftButton);
+    });
+    c.click("cmdAdd");
+    QVERIFY(wasModal);
+    QCOMPARE(c.labels(), (QStringList{"Existing", "Fresh"}));
+    QCOMPARE(c.grid()->model()->index(1, catalogue::BookListModel::NumOfPhotos).data().toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT BookLabel FROM Photos").toString(), QString("Fresh"));
+}
+
+QTEST_MAIN(CommandsTest)
+#include "tst_commands.moc"

@@ -1,0 +1,437 @@
+#include "TestSupport.h"
+
+#include "catalogue/frmManagePhotos.h"
+#include "install/BookImport.h"
+#include "install/frmBooksFile.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSqlDriver>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <sqlite3.h>
+
+using install::ImportOutcome;
+using testing::ProgramDir;
+using testing::ScriptedMessages;
+
+namespace {
+
+const QByteArray kHeader = "\"MC-1\",\"Mixed conifer\",\" 1998 \",\"Notes here\",0.26,1.1,3.1,6,9,20\r\n";
+const QByteArray kPhoto1 = "\"MC-1\",\"Group A\",\"01\",1,2,3,4,5,6,7,8.5,0.3,\"P01.jpg\",\"D01.jpg\",\"MC\",\"LOP\","
+                           "4.5,18.25,\"J\",\"SB02\",0.45,1.34,260,75\r\n";
+// Empty optional texts, empty names, empty numbers.
+const QByteArray kPhoto2 = "\"MC-1\",\"\",\"\",,,,,,,,,,\"\",\"\",\"\",\"\",,,\"\",\"\",,,,\r\n";
+
+QByteArray header(const QByteArray &label, const QByteArray &date = "2011")
+{
+    return "\"" + label + "\",\"Description\",\"" + date + "\",\"\",0.26,1.1,3.1,6,9,20\r\n";
+}
+
+QByteArray photos(int count)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += "\"X\",\"G\",\"P" + QByteArray::number(i) +
+               "\",1,2,3,4,5,6,7,8,9,\"a.jpg\",\"b.jpg\",\"MC\",\"LOP\","
+               "1,2,\"J\",\"SB02\",1,2,3,4\n";
+    return out;
+}
+
+// Everything in both tables, to show that a refused file changed nothing.
+QString snapshot(ProgramDir &dir)
+{
+    QStringList out;
+    for (const char *sql : {"SELECT group_concat(quote(ID) || BookLabel || quote(NumOfPhotos)) FROM Books",
+                            "SELECT count(*) || '/' || total(ID) || '/' || group_concat(DISTINCT BookID) FROM Photos"})
+        out << dir.scalar(sql).toString();
+    return out.join(" | ");
+}
+
+int commits(void *counter)
+{
+    ++*static_cast<int *>(counter);
+    return 0;
+}
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    return *static_cast<sqlite3 *const *>(db.driver()->handle().constData());
+}
+
+class CancelAfter final : public install::ImportProgress
+{
+public:
+    bool advance(qint64, qint64) override { return ++calls < 2; }
+    int calls = 0;
+};
+
+struct Window
+{
+    explicit Window(ProgramDir &dir)
+        : window(dir.store().db(), dir.path(), messages, [this] { ++requeries; })
+    {
+        window.load();
+    }
+    QListWidget *files() { return window.findChild<QListWidget *>("filBook"); }
+    QPushButton *open() { return window.findChild<QPushButton *>("cmdOpen"); }
+    void select(const QStringList &names)
+    {
+        for (const QString &name : names) {
+            const auto found = files()->findItems(name, Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            found.first()->setSelected(true);
+        }
+    }
+
+    ScriptedMessages messages;
+    int requeries = 0;
+    install::frmBooksFile window;
+};
+
+} // namespace
+
+class InstallTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void importsBookAndPhotosWithTheirFields();
+    void headerOnlyFileImportsBookWithoutPhotos();
+    void shippedSampleBooksImport();
+    void headerDate_data();
+    void headerDate();
+    void sameLabelIsRefused_data();
+    void sameLabelIsRefused();
+    void unusableLabelIsRefused_data();
+    void unusableLabelIsRefused();
+    void brokenFileLeavesStoreAsItWas_data();
+    void brokenFileLeavesStoreAsItWas();
+    void cancelRollsBackTheFile();
+
+    void windowCreatesBooksFolder_data();
+    void windowCreatesBooksFolder();
+    void importButtonFollowsSelection();
+    void importsSelectedFilesAndReportsDuplicate();
+    void catalogueImportRecountsAfterwards();
+    void progressCancelSkipsRemainingFiles();
+};
+
+void InstallTest::importsBookAndPhotosWithTheirFields()
+{
+    ProgramDir dir;
+    dir.writeFile("a.bks", kHeader + kPhoto1 + kPhoto2);
+    int commitCount = 0;
+    sqlite3_commit_hook(handleOf(dir.store().db()), commits, &commitCount);
+    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("a.bks"));
+    sqlite3_commit_hook(handleOf(dir.store().db()), nullptr, nullptr);
+    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Imported));
+    QCOMPARE(outcome.photos, 2);
+    QCOMPARE(commitCount, 1);
+
+    const QVariantList book = {"MC-1", "Mixed conifer", "1998", "Notes here", 0.26, 1.1, 3.1, 6.0, 9.0, 20.0};
+    QCOMPARE(dir.column("SELECT BookLabel || '|' || BookDescription || '|' || BookDate || '|' || BookNotes || '|' || "
+                        "Breakinches1 || '|' || Breakinches2 || '|' || Breakinches3 || '|' || BreakInches4 || '|' || "
+                        "BreakInches5 || '|' || BreakInches6 FROM Books"),
+             QVariantList{"MC-1|Mixed conifer|1998|Notes here|0.26|1.1|3.1|6.0|9.0|20.0"});
+    // Never written by an import: left at the store's defaults, and no recount.
+    QCOMPARE(dir.column("SELECT quote(builtby) || Active || Locked || NumOfPhotos FROM Books"),
+             QVariantList{"NULL000"});
+
+    const QString all =
+        "SELECT BookID || '|' || BookLabel || '|' || quote(GroupLabel) || '|' || quote(PhotoLabel) || '|' || "
+        "TonsPerAcreBreak1 || ',' || TonsPerAcreBreak2 || ',' || TonsPerAcreBreak3 || ',' || "
+        "TonsPerAcreBreak4 || ',' || TonsPerAcreBreak5 || ',' || TonsPerAcreBreak6 || ',' || "
+        "TonsPerAcreBreak7 || '|' || AverageFuelbedDepth || ',' || AverageDuffDepth || '|' || "
+        "quote(PhotoPic) || quote(DataPic) || quote(VegType) || quote(Activity) || '|' || "
+        "Oto3FL || ',' || TotalFL || '|' || quote(DangerRatingFM) || quote(FireBehaveFM) || "
+        "quote(FireBehaveFM2) || '|' || HerbTonsPerAcre || ',' || WoodyTonsPerAcre || ',' || "
+        "TreesPerAcre || ',' || CanopyClosure FROM Photos ORDER BY ID";
+    const QString id = QString::number(outcome.bookId);
+    QCOMPARE(dir.column(all),
+             (QVariantList{id + "|MC-1|'Group A'|'01'|1.0,2.0,3.0,4.0,5.0,6.0,7.0|8.5,0.3|"
+                                "'P01.jpg''D01.jpg''MC''LOP'|4.5,18.25|'J''SB02'NULL|0.45,1.34,260.0,75.0",
+                           id + "|MC-1|''|''|0.0,0.0,0.0,0.0,0.0,0.0,0.0|0.0,0.0|NULLNULLNULLNULL|0.0,0.0|"
+                                "NULLNULLNULL|0.0,0.0,0.0,0.0"}));
+}
+
+void InstallTest::headerOnlyFileImportsBookWithoutPhotos()
+{
+    ProgramDir dir;
+    dir.writeFile("h.bks", header("Only", "") + "\r\n");
+    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("h.bks"));
+    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Imported));
+    QCOMPARE(dir.scalar("SELECT quote(BookDate) || quote(BookNotes) FROM Books WHERE BookLabel = 'Only'"),
+             QVariant("NULLNULL"));
+    QCOMPARE(dir.scalar("SELECT count(*) FROM Photos"), QVariant(0));
+    // An empty path does nothing.
+    QCOMPARE(install::importBookFile(dir.store().db(), QString()).message, QString());
+}
+
+void InstallTest::shippedSampleBooksImport()
+{
+    ProgramDir dir;
+    const QDir samples(PHOTOSERIES_DATA_DIR "/Books");
+    const QStringList files = samples.entryList({"*.bks"}, QDir::Files);
+    QVERIFY(!files.isEmpty());
+    for (const QString &name : files) {
+        const ImportOutcome outcome = install::importBookFile(dir.store().db(), samples.filePath(name));
+        QVERIFY2(outcome.result == ImportOutcome::Result::Imported, qPrintable(outcome.message));
+        QVERIFY(outcome.photos > 0);
+    }
+}
+
+void InstallTest::headerDate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("year with blanks") << " 1998 "
+                                      << "1998";
+    QTest::newRow("month/day/year") << "06/15/1998"
+                                    << "1998";
+    QTest::newRow("m/d/yyyy") << "6/5/2003"
+                              << "2003";
+    QTest::newRow("year-month-day") << "1998-06-15"
+                                    << "1998";
+    QTest::newRow("other text keeps four characters") << " June 1998"
+                                                      << "June";
+    QTest::newRow("two-digit year") << "06/15/98"
+                                    << "06/1";
+    QTest::newRow("short") << "98"
+                           << "98";
+    QTest::newRow("blank is unset") << "   " << QString();
+}
+
+void InstallTest::headerDate()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QCOMPARE(install::bookDateFromHeader(text), stored);
+    QCOMPARE(install::bookDateFromHeader(text).isNull(), stored.isNull());
+}
+
+void InstallTest::sameLabelIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("second");
+    QTest::newRow("same file") << QByteArray("MC-1");
+    QTest::newRow("other letter case") << QByteArray("mc-1");
+}
+
+void InstallTest::sameLabelIsRefused()
+{
+    QFETCH(QByteArray, second);
+    ProgramDir dir;
+    dir.writeFile("a.bks", kHeader + kPhoto1);
+    dir.writeFile("b.bks", header(second) + photos(3));
+    QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("a.bks")).result),
+             int(ImportOutcome::Result::Imported));
+    const QString before = snapshot(dir);
+    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("b.bks"));
+    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Skipped));
+    QCOMPARE(outcome.message, "The Book " + QString(second) + " is already imported");
+    QCOMPARE(snapshot(dir), before);
+}
+
+void InstallTest::unusableLabelIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("label");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("empty") << QByteArray("") << "its book label is empty";
+    QTest::newRow("untitled") << QByteArray("uNTITLED") << "has not been named";
+    QTest::newRow("dot") << QByteArray(".") << "cannot name a book folder";
+    QTest::newRow("dot dot") << QByteArray("..") << "cannot name a book folder";
+    QTest::newRow("slash") << QByteArray("../etc") << "a folder name cannot hold";
+    QTest::newRow("backslash") << QByteArray("a\\b") << "a folder name cannot hold";
+    QTest::newRow("colon") << QByteArray("C:x") << "a folder name cannot hold";
+    QTest::newRow("comma") << QByteArray("a,b") << "a folder name cannot hold";
+}
+
+void InstallTest::unusableLabelIsRefused()
+{
+    QFETCH(QByteArray, label);
+    QFETCH(QString, reason);
+    ProgramDir dir;
+    dir.addBook("Kept");
+    dir.writeFile("bad.bks", header(label) + photos(2));
+    const QString before = snapshot(dir);
+    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("bad.bks"));
+    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
+    QVERIFY2(outcome.message.contains(QDir::toNativeSeparators(dir.filePath("bad.bks"))), qPrintable(outcome.message));
+    QVERIFY2(outcome.message.contains(reason), qPrintable(outcome.message));
+    QCOMPARE(snapshot(dir), before);
+}
+
+void InstallTest::brokenFileLeavesStoreAsItWas_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("where");
+    const QByteArray good = header("Broken") + photos(5);
+    QTest::newRow("last line cut short") << good + "\"X\",\"G\",\"P\",1,2\n"
+                                         << "Line 7, field 6: the record ends";
+    QTest::newRow("letter in a number") << good + photos(1).replace(",7,", ",7x,") << "Line 7, field 10: \"7x\"";
+    QTest::newRow("quote in a quoted field") << good + "\"X\",\"G\"\"\",\"P\"\n"
+                                             << "Line 7, field 2: a double quote";
+    QTest::newRow("header cut short") << QByteArray("\"Broken\",\"D\"\n") << "Line 1, field 3";
+    QTest::newRow("empty file") << QByteArray() << "holds no book header";
+}
+
+void InstallTest::brokenFileLeavesStoreAsItWas()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, where);
+    ProgramDir dir;
+    dir.addPhoto(dir.addBook("Kept"));
+    dir.writeFile("broken.bks", bytes);
+    const QString before = snapshot(dir);
+    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("broken.bks"));
+    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
+    QVERIFY2(outcome.message.contains(where), qPrintable(outcome.message));
+    QVERIFY(outcome.message.contains("broken.bks"));
+    QCOMPARE(snapshot(dir), before);
+
+    // A missing file is reported the same way.
+    const ImportOutcome missing = install::importBookFile(dir.store().db(), dir.filePath("none.bks"));
+    QCOMPARE(int(missing.result), int(ImportOutcome::Result::Failed));
+    QVERIFY(missing.message.contains("none.bks"));
+}
+
+void InstallTest::cancelRollsBackTheFile()
+{
+    ProgramDir dir;
+    dir.addPhoto(dir.addBook("Kept"));
+    dir.writeFile("big.bks", header("Big") + photos(3 * int(install::kProgressEvery)));
+    const QString before = snapshot(dir);
+    CancelAfter cancel;
+    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("big.bks"), &cancel);
+    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Cancelled));
+    QCOMPARE(cancel.calls, 2);
+    QCOMPARE(snapshot(dir), before);
+}
+
+void InstallTest::windowCreatesBooksFolder_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("none") << QString() << "Books";
+    QTest::newRow("lower case") << "books"
+                                << "books";
+}
+
+void InstallTest::windowCreatesBooksFolder()
+{
+    QFETCH(QString, existing);
+    QFETCH(QString, folder);
+    ProgramDir dir;
+    if (!existing.isEmpty())
+        QVERIFY(QDir(dir.path()).mkdir(existing));
+    Window w(dir);
+    QCOMPARE(w.window.windowTitle(), QString("Import Books"));
+    QCOMPARE(w.window.folder(), QDir(dir.path()).absoluteFilePath(folder));
+    QVERIFY(QFileInfo(dir.filePath(folder)).isDir());
+    QCOMPARE(QDir(dir.path()).entryList({"books"}, QDir::Dirs).size(), 1);
+}
+
+void InstallTest::importButtonFollowsSelection()
+{
+    ProgramDir dir;
+    QDir(dir.path()).mkdir("Books");
+    dir.writeFile("Books/a.bks", header("A"));
+    dir.writeFile("Books/notes.txt", "x");
+    Window w(dir);
+    QCOMPARE(w.files()->count(), 1);
+    QVERIFY(w.open()->isEnabled());
+    w.select({"a.bks"});
+    QVERIFY(w.open()->isEnabled());
+    w.files()->clearSelection();
+    QVERIFY(!w.open()->isEnabled());
+    // Pressing Import with nothing selected imports nothing but still re-queries and closes.
+    w.open()->setEnabled(true);
+    w.open()->click();
+    QCOMPARE(w.requeries, 1);
+    QCOMPARE(w.window.result(), int(QDialog::Accepted));
+    QCOMPARE(dir.scalar("SELECT count(*) FROM Books"), QVariant(0));
+}
+
+void InstallTest::importsSelectedFilesAndReportsDuplicate()
+{
+    ProgramDir dir;
+    dir.addBook("Dup");
+    const QString elsewhere = dir.filePath("elsewhere");
+    QDir().mkpath(elsewhere);
+    dir.writeFile("elsewhere/1.bks", header("One") + photos(2));
+    dir.writeFile("elsewhere/2.bks", header("DUP") + photos(2));
+    dir.writeFile("elsewhere/3.bks", header("Three") + photos(1));
+    dir.writeFile("elsewhere/4.bks", header("Four"));
+    Window w(dir);
+    w.window.setFolder(elsewhere);
+    QCOMPARE(w.files()->count(), 4);
+    w.select({"1.bks", "2.bks", "3.bks"});
+    w.open()->click();
+    QCOMPARE(w.messages.texts(), QStringList{"The Book DUP is already imported"});
+    QCOMPARE(w.messages.last().message.icon, ui::Icon::None);
+    QCOMPARE(dir.column("SELECT BookLabel FROM Books ORDER BY BookLabel"), (QVariantList{"Dup", "One", "Three"}));
+    QCOMPARE(dir.scalar("SELECT count(*) FROM Photos"), QVariant(3));
+    QCOMPARE(w.requeries, 1);
+    QCOMPARE(w.window.result(), int(QDialog::Accepted));
+}
+
+void InstallTest::catalogueImportRecountsAfterwards()
+{
+    ProgramDir dir;
+    QDir(dir.path()).mkdir("Books");
+    dir.writeFile("Books/a.bks", header("Alpha") + photos(4));
+    ScriptedMessages messages;
+    catalogue::frmManagePhotos window({dir.path(), &messages, &dir.settings()});
+    QVERIFY(window.load());
+    bool seen = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *files = qobject_cast<install::frmBooksFile *>(QApplication::activeModalWidget());
+        QVERIFY(files);
+        seen = true;
+        files->findChild<QListWidget *>("filBook")->item(0)->setSelected(true);
+        emit files->findChild<QListWidget *>("filBook")->itemDoubleClicked(
+            files->findChild<QListWidget *>("filBook")->item(0));
+    });
+    window.findChild<QPushButton *>("cmdImport")->click();
+    QVERIFY(seen);
+    QCOMPARE(messages.count(), 0);
+    const QAbstractItemModel *grid = window.findChild<QTableView *>("grdBooks")->model();
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(dir.scalar("SELECT NumOfPhotos FROM Books WHERE BookLabel = 'Alpha'"), QVariant(4));
+}
+
+void InstallTest::progressCancelSkipsRemainingFiles()
+{
+    ProgramDir dir;
+    QDir(dir.path()).mkdir("Books");
+    QByteArray big = header("Big");
+    while (big.size() <= install::frmBooksFile::kProgressFromBytes)
+        big += photos(int(install::kProgressEvery));
+    dir.writeFile("Books/a-big.bks", big);
+    dir.writeFile("Books/b-small.bks", header("Small") + photos(1));
+    Window w(dir);
+    w.select({"a-big.bks", "b-small.bks"});
+    // Cancel as soon as the progress dialog shows.
+    bool cancelled = false;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&] {
+        if (auto *progress = w.window.findChild<QProgressDialog *>("prgImport")) {
+            progress->cancel();
+            cancelled = true;
+        }
+    });
+    timer.start(0);
+    w.open()->click();
+    QVERIFY(cancelled);
+    QCOMPARE(dir.scalar("SELECT count(*) FROM Books"), QVariant(0));
+    QCOMPARE(dir.scalar("SELECT count(*) FROM Photos"), QVariant(0));
+    QCOMPARE(w.messages.count(), 0);
+}
+
+QTEST_MAIN(InstallTest)
+#include "tst_install.moc"
