@@ -152,8 +152,7 @@ void GridRulesTest::commitChecks_data()
     QTest::newRow("class text unchecked")
         << InputClass::UnsignedNumber << 4 << "1.2.3" << QVariant(3.0) << "1.2.3" << false << "";
     QTest::newRow("empty name stays empty") << InputClass::FreeText << 1 << "" << QVariant("x") << "" << false << "";
-    QTest::newRow("empty photo file") << InputClass::FileName << 20 << "" << QVariant("P1.jpg") << "0" << false
-                                      << "";
+    QTest::newRow("empty photo file") << InputClass::FileName << 20 << "" << QVariant("P1.jpg") << "0" << false << "";
     QTest::newRow("label taken") << InputClass::FileName << 0 << "taken" << QVariant("mine") << "taken" << true
                                  << notUnique;
     QTest::newRow("first label taken") << InputClass::FileName << 0 << "taken" << QVariant() << "taken" << true
