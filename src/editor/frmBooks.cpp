@@ -4,10 +4,12 @@
 #include "editor/HeaderRules.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
+#include "store/BookList.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
+#include "ui/Twips.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -16,9 +18,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace editor {
@@ -143,6 +147,13 @@ void frmBooks::buildWindow()
     setTabOrder(txtSC4, txtSC5);
     setTabOrder(txtSC5, txtSC6);
 
+    for (QLineEdit *box : {txtBookID, txtName, txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
+        box->installEventFilter(this);
+    connect(txtSC4, &QLineEdit::textChanged, this, &frmBooks::onSC4Changed);
+    connect(txtSC5, &QLineEdit::textChanged, this, &frmBooks::onSC5Changed);
+    connect(txtSC6, &QLineEdit::textChanged, this, &frmBooks::onSC6Changed);
+    connect(cmdCalendar, &QPushButton::clicked, this, &frmBooks::onCalendar);
+    connect(calDate, &QCalendarWidget::clicked, this, &frmBooks::onDateClicked);
     connect(cmdSave, &QPushButton::clicked, this, &frmBooks::onSaveAndClose);
     connect(cmdSaveNow, &QPushButton::clicked, this, &frmBooks::onSaveNow);
     connect(cmdCancel, &QPushButton::clicked, this, &frmBooks::onCancel);
@@ -265,6 +276,12 @@ bool frmBooks::load()
         return false;
     grdPhotos->setPhotoModel(m_photos);
     fillHeader();
+    if (!m_newBook) {
+        onSC4Changed();
+        onSC5Changed();
+        onSC6Changed();
+    }
+    m_loadedHeader = headerTexts();
     setUpPhotoRules();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
@@ -321,29 +338,174 @@ void frmBooks::fillHeader()
     txtSC6->setText(headerText(m_book.breakInches6));
 }
 
+QStringList frmBooks::headerTexts() const
+{
+    QStringList texts;
+    for (const QLineEdit *box : {txtBookID, txtName, txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
+        texts << box->text();
+    return texts;
+}
+
+bool frmBooks::hasPendingChanges() const
+{
+    return m_photos->hasPendingChanges() || headerTexts() != m_loadedHeader;
+}
+
 void frmBooks::tell(const QString &text)
 {
     m_context.messages->tell({text, ui::Icon::Critical});
 }
 
+bool frmBooks::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *box = qobject_cast<QLineEdit *>(watched);
+    if (box && event->type() == QEvent::FocusIn) {
+        // After the focus event: a mouse click would otherwise place the cursor over the selection.
+        QTimer::singleShot(0, box, &QLineEdit::selectAll);
+    } else if (box == txtBookID && event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent *>(event)->text();
+        if (text.size() == 1 && isIdentifierFilterCharacter(text.at(0)))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmBooks::setClassHeading(int sizeClass, const QString &heading)
+{
+    m_photos->setColumnHeading(m_photos->columnOf(QStringLiteral("TonsPerAcreBreak%1").arg(sizeClass)), heading);
+}
+
+void frmBooks::showClassColumn(int sizeClass, bool visible)
+{
+    m_photos->setColumnVisible(m_photos->columnOf(QStringLiteral("TonsPerAcreBreak%1").arg(sizeClass)), visible);
+}
+
+// A bound of 0 or less (an empty box, " n/a", "0", ".") is emptied at once, and with it every
+// bound after it: classes are used in order.
+void frmBooks::onSC4Changed()
+{
+    if (!m_photos)
+        return;
+    const double v4 = leadingNumber(txtSC4->text());
+    if (v4 > 0) {
+        showClassColumn(5, true);
+        setClassHeading(5, openClassHeading(nextLowerBound(v4)));
+        setClassHeading(4, closedClassHeading(QStringLiteral("3.1"), v4));
+        lblSC5->setText(nextLowerBound(v4) + QStringLiteral("->"));
+        return;
+    }
+    showClassColumn(5, false);
+    for (QLineEdit *box : {txtSC4, txtSC5, txtSC6})
+        box->clear();
+    for (QLabel *label : {lblSC5, lblSC6, lblSC7})
+        label->clear();
+}
+
+void frmBooks::onSC5Changed()
+{
+    if (!m_photos)
+        return;
+    const double v5 = leadingNumber(txtSC5->text());
+    if (v5 > 0) {
+        showClassColumn(6, true);
+        lblSC6->setText(nextLowerBound(v5) + QStringLiteral("->"));
+        setClassHeading(6, openClassHeading(nextLowerBound(v5)));
+        setClassHeading(5, closedClassHeading(nextLowerBound(leadingNumber(txtSC4->text())), v5));
+        return;
+    }
+    showClassColumn(6, false);
+    for (QLineEdit *box : {txtSC5, txtSC6})
+        box->clear();
+    for (QLabel *label : {lblSC6, lblSC7})
+        label->clear();
+}
+
+void frmBooks::onSC6Changed()
+{
+    if (!m_photos)
+        return;
+    const double v6 = leadingNumber(txtSC6->text());
+    if (v6 > 0) {
+        showClassColumn(7, true);
+        lblSC7->setText(nextLowerBound(v6) + QStringLiteral(" +"));
+        setClassHeading(7, openClassHeading(nextLowerBound(v6)));
+        setClassHeading(6, closedClassHeading(nextLowerBound(leadingNumber(txtSC5->text())), v6));
+        return;
+    }
+    showClassColumn(7, false);
+    txtSC6->clear();
+    lblSC7->clear();
+}
+
+void frmBooks::onCalendar()
+{
+    const QPoint buttonLeft = cmdCalendar->mapTo(this, QPoint(0, 0));
+    const QPoint dateBottom = txtDate->mapTo(this, QPoint(0, txtDate->height()));
+    calDate->move(buttonLeft.x() + ui::twips(10), dateBottom.y() + ui::twips(10));
+    calDate->resize(calDate->sizeHint());
+    if (cmdCalendar->text() == QLatin1String("Calendar...")) {
+        cmdCalendar->setText(QStringLiteral("Close Calendar"));
+        calDate->show();
+        calDate->raise();
+        const QDate typed = readBookDate(txtDate->text());
+        calDate->setSelectedDate(typed.isValid() ? typed : QDate::currentDate());
+    } else {
+        cmdCalendar->setText(QStringLiteral("Calendar..."));
+        calDate->hide();
+    }
+}
+
+void frmBooks::onDateClicked(const QDate &date)
+{
+    txtDate->setText(bookDateText(date));
+    cmdCalendar->setText(QStringLiteral("Calendar..."));
+    calDate->hide();
+}
+
+bool frmBooks::validate()
+{
+    HeaderTexts header{txtBookID->text(), txtName->text(), txtSC4->text(), txtSC5->text(), txtSC6->text()};
+    QString queryError;
+    // The book's own row does not count: a book keeps its label, or changes only its case.
+    const LabelTaken taken = [&](const QString &label) {
+        QVector<qint64> ids;
+        if (!store::booksWithLabel(m_context.store->db(), label, m_book.id, ids, queryError))
+            return false;
+        return !ids.isEmpty();
+    };
+    const QStringList problems = bookProblems(header, taken);
+    if (!queryError.isEmpty()) {
+        tell(queryError);
+        return false;
+    }
+    if (problems.isEmpty())
+        return true;
+    m_context.messages->tell({problemsMessage(problems), ui::Icon::Exclamation});
+    return false;
+}
+
 void frmBooks::onSaveAndClose()
 {
     grdPhotos->commitPendingEdit();
+    // The header is checked and written whatever the number of photos.
+    if (!validate())
+        return;
     store::HeaderFields header;
-    header.label = txtBookID->text();
+    header.label = txtBookID->text().trimmed();
     header.description = txtName->text();
     header.date = txtDate->text();
     header.builtBy = txtBuiltBy->text();
     header.breakInches4 = leadingNumber(txtSC4->text());
     header.breakInches5 = leadingNumber(txtSC5->text());
     header.breakInches6 = leadingNumber(txtSC6->text());
+    // One transaction: on failure the store is as it was and every edit stays here.
     if (const QString error = saveBook(m_context.store->db(), m_book.id, header, *m_photos); !error.isEmpty()) {
         tell(error);
         return;
     }
     if (const QString error = m_context.store->recount(); !error.isEmpty())
         tell(error);
-    close();
+    closeWithoutAsking();
 }
 
 void frmBooks::onSaveNow()
@@ -355,14 +517,49 @@ void frmBooks::onSaveNow()
 
 void frmBooks::onCancel()
 {
+    // Discarding a new book removes its row and the photo rows already written with it.
+    if (m_newBook) {
+        if (const QString error = store::removeBook(m_context.store->db(), m_book.id); !error.isEmpty()) {
+            tell(error);
+            return;
+        }
+    }
+    closeWithoutAsking();
+}
+
+void frmBooks::closeWithoutAsking()
+{
+    m_closeWithoutAsking = true;
     close();
+    m_closeWithoutAsking = false;
 }
 
 void frmBooks::closeEvent(QCloseEvent *event)
 {
-    event->accept();
-    if (m_unloaded)
+    if (m_unloaded) {
+        event->accept();
         return;
+    }
+    if (!m_closeWithoutAsking && m_photos) {
+        grdPhotos->commitPendingEdit();
+        if (m_newBook) {
+            // Closed by its close box, a new book without written photos leaves nothing behind;
+            // one with photos stays, so that no field data goes without an explicit discard.
+            QString error;
+            const qint64 written = store::countPhotos(m_context.store->db(), m_book.id, error);
+            if (written == 0)
+                error = store::removeBook(m_context.store->db(), m_book.id);
+            if (!error.isEmpty())
+                tell(error);
+        } else if (hasPendingChanges() &&
+                   !m_context.messages->ask({QStringLiteral("The changes to this book have not been saved.\n"
+                                                            "Do you want to discard them and close the editor?"),
+                                             ui::Icon::Question})) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
     m_unloaded = true;
     emit unloaded();
 }

@@ -53,6 +53,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();
@@ -63,6 +64,8 @@ private:
     bool loadExistingBook();
     bool loadNewBook();
     void fillHeader();
+    QStringList headerTexts() const;
+    bool hasPendingChanges() const;
     void tell(const QString &text);
 
     // Photo rows, pick lists and image naming (frmBooksPhotos.cpp).
@@ -75,13 +78,28 @@ private:
     void onCellButton(int row, int column);
     void onCellCommitted(int row, int column, bool edited);
 
+    // Size classes: each bound box rewrites the labels, headings and columns after it.
+    void onSC4Changed();
+    void onSC5Changed();
+    void onSC6Changed();
+    void setClassHeading(int sizeClass, const QString &heading);
+    void showClassColumn(int sizeClass, bool visible);
+    void onCalendar();
+    void onDateClicked(const QDate &date);
+
+    bool validate();
     void onSaveAndClose();
     void onSaveNow();
     void onCancel();
+    // Ends the editor without the close box's question; a removal of a new book's row has
+    // been done or was not wanted.
+    void closeWithoutAsking();
 
     EditorContext m_context;
     bool m_newBook = false;
     bool m_unloaded = false;
+    bool m_closeWithoutAsking = false;
+    QStringList m_loadedHeader; // the header boxes as the book was opened
     store::BookHeader m_book;
     PhotoTableModel *m_photos = nullptr;
     CodePickLists *m_pickLists = nullptr;
