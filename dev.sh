@@ -3,6 +3,7 @@
 #   ./dev.sh run     build and start the catalogue window
 #   ./dev.sh test    build and run every test
 #   ./dev.sh sanitize  the same tests built with the address and undefined-behaviour sanitizers
+#   ./dev.sh fuzz [SECONDS]  fuzz the install-file and code-file readers (60 seconds each)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -28,11 +29,13 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 }
 
+# build DIR [cmake options]; TARGETS limits what is built.
 build() {
     local dir=$1
     shift
     cmake -S . -B "$dir" "$@" >/dev/null
-    cmake --build "$dir" -j"$(nproc)"
+    # shellcheck disable=SC2086
+    cmake --build "$dir" -j"$(nproc)" ${TARGETS:+--target $TARGETS}
 }
 
 run_tests() {
@@ -58,8 +61,25 @@ sanitize)
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_tests "$BUILD_DIR-asan"
     ;;
+fuzz)
+    seconds=${2:-60}
+    ensure_packages "${PACKAGES[@]}" clang libclang-rt-14-dev
+    CC=clang CXX=clang++ TARGETS="fuzz_bks fuzz_codes" \
+        build "$BUILD_DIR-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHOTOSERIES_FUZZ=ON
+    artifacts="$BUILD_DIR-fuzz/artifacts"
+    mkdir -p "$artifacts"
+    for target in bks codes; do
+        # Fuzz a copy of the seed corpus, so that the repository keeps only the chosen seeds.
+        corpus="$BUILD_DIR-fuzz/corpus-$target"
+        mkdir -p "$corpus"
+        cp fuzz/corpus/$target/* "$corpus/"
+        echo "Fuzzing the $target reader for $seconds seconds"
+        "$BUILD_DIR-fuzz/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$corpus" 2>&1 | tail -n 12
+    done
+    ;;
 *)
-    echo "usage: $0 run|test|sanitize" >&2
+    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

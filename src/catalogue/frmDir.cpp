@@ -165,11 +165,10 @@ void frmDir::buildWindow()
     outer->addWidget(Frame2, 1);
     outer->addLayout(buttons);
 
-    connect(dirPhoto->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    m_path = QDir::cleanPath(m_folders->filePath(current));
-            });
+    connect(dirPhoto->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        if (current.isValid())
+            m_path = QDir::cleanPath(m_folders->filePath(current));
+    });
     // The model reads folders in the background: once the folders on the way to the opened
     // folder have arrived, show it again so that the tree unfolds down to it.
     connect(m_folders, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {

@@ -2,6 +2,7 @@
 
 #include "editor/BookSave.h"
 #include "editor/HeaderRules.h"
+#include "editor/ImageFolder.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "store/BookList.h"
@@ -153,6 +154,7 @@ void frmBooks::buildWindow()
     connect(txtSC5, &QLineEdit::textChanged, this, &frmBooks::onSC5Changed);
     connect(txtSC6, &QLineEdit::textChanged, this, &frmBooks::onSC6Changed);
     connect(cmdCalendar, &QPushButton::clicked, this, &frmBooks::onCalendar);
+    connect(cmdFolder, &QPushButton::clicked, this, &frmBooks::onFolder);
     connect(calDate, &QCalendarWidget::clicked, this, &frmBooks::onDateClicked);
     connect(cmdSave, &QPushButton::clicked, this, &frmBooks::onSaveAndClose);
     connect(cmdSaveNow, &QPushButton::clicked, this, &frmBooks::onSaveNow);
@@ -435,6 +437,17 @@ void frmBooks::onSC6Changed()
     showClassColumn(7, false);
     txtSC6->clear();
     lblSC7->clear();
+}
+
+void frmBooks::onFolder()
+{
+    cmdFolder->setRestColours();
+    BookFolderRequest request;
+    request.programDir = m_context.programDir;
+    request.rootText = m_context.imageRootText ? m_context.imageRootText() : QString();
+    request.identifier = txtBookID->text();
+    request.isCdRomDrive = m_context.isCdRom;
+    runBookFolderCommand(request, *m_context.messages);
 }
 
 void frmBooks::onCalendar()

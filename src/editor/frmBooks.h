@@ -85,6 +85,8 @@ private:
     void setClassHeading(int sizeClass, const QString &heading);
     void showClassColumn(int sizeClass, bool visible);
     void onCalendar();
+    // Creates the book's image folder under the image root, after its checks and a question.
+    void onFolder();
     void onDateClicked(const QDate &date);
 
     bool validate();

@@ -1,6 +1,8 @@
 #include "ui/CoolButton.h"
 
 #include <QEnterEvent>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace ui {
 
@@ -67,6 +69,38 @@ void CoolButton::leaveEvent(QEvent *event)
     if (m_hover)
         setRestColours();
     QPushButton::leaveEvent(event);
+}
+
+void CoolButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    const QRect r = rect();
+    painter.fillRect(r, m_backcolor);
+
+    const bool sunken = isDown() || isChecked();
+    const QColor &topLeft = sunken ? m_darkShadow : m_highlight;
+    const QColor &bottomRight = sunken ? m_highlight : m_darkShadow;
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), topLeft);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
+    if (!sunken) {
+        painter.fillRect(QRect(r.left() + 1, r.bottom() - 1, r.width() - 2, 1), m_lightShadow);
+        painter.fillRect(QRect(r.right() - 1, r.top() + 1, 1, r.height() - 2), m_lightShadow);
+    }
+
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    if (sunken)
+        option.rect.translate(1, 1);
+    painter.drawControl(QStyle::CE_PushButtonLabel, option);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = r.adjusted(4, 4, -4, -4);
+        focus.backgroundColor = m_backcolor;
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
 }
 
 void CoolButton::applyPalette()

@@ -6,7 +6,9 @@
 namespace ui {
 
 // A command button whose face and three accent colours can be set at run time. Buttons with
-// hover colours light up while the mouse is over them.
+// hover colours light up while the mouse is over them. The button is flat: its face colour
+// fills it, and the accent colours are its edges (colorhighlight the outer top and left edge,
+// colordarkshadow the outer bottom and right edge, colorlightshadow the inner bottom and right).
 class CoolButton : public QPushButton
 {
     Q_OBJECT
@@ -37,6 +39,7 @@ public:
 protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void applyPalette();

@@ -2,17 +2,21 @@
 
 #include "catalogue/frmDir.h"
 #include "catalogue/frmManagePhotos.h"
+#include "editor/frmBooks.h"
 #include "ui/CoolButton.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFileSystemModel>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -31,8 +35,7 @@ struct Catalogue
         : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive})
     {
     }
-    template<typename T>
-    T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
     QLineEdit *path() { return find<QLineEdit>("txtPath"); }
 
     ScriptedMessages messages;
@@ -84,6 +87,7 @@ private slots:
     void cancelAndCloseBoxChangeNothing();
     void pickerOpensOnImageRootOrHome();
     void pickerCarriesItsTexts();
+    void editorFolderCommandReadsTxtPathAtThePress();
 };
 
 void ImageRootTest::typedCharactersAreFiltered_data()
@@ -193,8 +197,7 @@ void ImageRootTest::pickerCarriesItsTexts()
     frmDir picker(dir.path(), "");
     QCOMPARE(picker.windowTitle(), QString("Select Photo Image Directory"));
     QCOMPARE(picker.findChild<QLabel *>("Label1")->text(), QString("Please select one of the following:"));
-    QCOMPARE(picker.findChild<QGroupBox *>("Frame2")->title(),
-             QString("  Select folder that contains photo images "));
+    QCOMPARE(picker.findChild<QGroupBox *>("Frame2")->title(), QString("  Select folder that contains photo images "));
     QCOMPARE(picker.findChild<QLabel *>("lblHint")->text(),
              QString("HINT: Select the folder that \ncontains the photo series folders \n"
                      "such as the example on the right.\nThe default name is PhotoImages."));
@@ -204,6 +207,61 @@ void ImageRootTest::pickerCarriesItsTexts()
         auto *button = picker.findChild<ui::CoolButton *>(name);
         QVERIFY2(button && button->hasHoverColours(), name);
     }
+}
+
+void ImageRootTest::editorFolderCommandReadsTxtPathAtThePress()
+{
+    ProgramDir dir;
+    dir.addBook("Int-46");
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir(elsewhere.path()).mkpath("Images"));
+    Catalogue c(dir);
+    QVERIFY(c.window.load());
+    c.window.show();
+    auto *grid = c.find<QTableView>("grdBooks");
+    grid->selectionModel()->setCurrentIndex(grid->model()->index(0, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::mouseClick(c.find<QPushButton>("cmdEdit"), Qt::LeftButton);
+    editor::frmBooks *editor = c.window.editorWindow();
+    QVERIFY(editor);
+    auto *cmdFolder = editor->findChild<ui::CoolButton *>("cmdFolder");
+    QVERIFY(cmdFolder->hasHoverColours());
+
+    // The root in the catalogue's box at the moment of the press counts, with or without
+    // its trailing separator.
+    const QString root = QDir(elsewhere.path()).filePath("Images");
+    c.path()->setText(root);
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(cmdFolder, &enter);
+    QCOMPARE(cmdFolder->backcolor(), QColor(255, 255, 192));
+    c.messages.answerNext(true);
+    QTest::mouseClick(cmdFolder, Qt::LeftButton);
+    QCOMPARE(cmdFolder->backcolor(), QColor(192, 192, 255)); // rest colours before the question
+    QCOMPARE(c.messages.texts(),
+             QStringList{"The folder for the Int-46 book does not exist. Do you wish to create it?."});
+    QVERIFY(QFileInfo(QDir(root).filePath("Int-46")).isDir());
+
+    c.messages.clear();
+    c.path()->setText(root + "/");
+    QTest::mouseClick(cmdFolder, Qt::LeftButton);
+    QCOMPARE(c.messages.texts(), QStringList{"Folder to store book images: \nThe folder for this book already exists"});
+
+    // A root that is not there is refused and nothing is made.
+    c.messages.clear();
+    c.path()->setText(QDir(elsewhere.path()).filePath("Missing"));
+    QTest::mouseClick(cmdFolder, Qt::LeftButton);
+    QCOMPARE(c.messages.count(), 1);
+    QVERIFY(c.messages.last().message.text.contains("The photo image folder does not exist."));
+    QVERIFY(!QFileInfo::exists(QDir(elsewhere.path()).filePath("Missing")));
+
+    // The identifier as typed, in any letter case of "Untitled", is refused.
+    c.messages.clear();
+    editor->findChild<QLineEdit *>("txtBookID")->setText("UNTITLED");
+    c.path()->setText(root);
+    QTest::mouseClick(cmdFolder, Qt::LeftButton);
+    QCOMPARE(c.messages.texts(), QStringList{"Book Identity cannot be Untitled"});
+    QVERIFY(!QFileInfo::exists(QDir(root).filePath("UNTITLED")));
+    editor->close();
 }
 
 QTEST_MAIN(ImageRootTest)

@@ -1,0 +1,124 @@
+#include "editor/ImageFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <filesystem>
+#include <system_error>
+
+namespace editor {
+
+namespace {
+
+const QString folderHeading = QStringLiteral("Folder to store book images");
+
+ui::Message folderMessage(const QString &text, ui::Icon icon)
+{
+    return {folderHeading + QStringLiteral(": \n") + text, icon};
+}
+
+// A folder name of its own: not empty, not "." or "..", and without a separator that would
+// reach another folder.
+bool namesOneFolder(const QString &identifier)
+{
+    return !identifier.isEmpty() && identifier != QLatin1String(".") && identifier != QLatin1String("..") &&
+           !identifier.contains(QLatin1Char('/')) && !identifier.contains(QLatin1Char('\\')) &&
+           !identifier.contains(QChar::Null);
+}
+
+bool startsWithCdRomDrive(const QString &rootText, const store::DriveTypeQuery &isCdRomDrive)
+{
+    return rootText.size() >= 2 && rootText.at(1) == QLatin1Char(':') && rootText.at(0).isLetter() && isCdRomDrive &&
+           isCdRomDrive(rootText.at(0).toUpper());
+}
+
+BookFolderCheck refusal(BookFolderStep step, const ui::Message &message)
+{
+    return {step, message, QString()};
+}
+
+ui::Message invalidName(const QString &id)
+{
+    return folderMessage(QStringLiteral("The book identity \"%1\" cannot be used as a folder name.").arg(id),
+                         ui::Icon::Exclamation);
+}
+
+} // namespace
+
+bool isOnOpticalDisc(const QString &path)
+{
+    const QStorageInfo volume(path);
+    if (!volume.isValid())
+        return false;
+    const QByteArray type = volume.fileSystemType().toLower();
+    return type == "iso9660" || type == "udf" || type == "cdfs" || type == "cd9660";
+}
+
+BookFolderCheck checkBookFolder(const BookFolderRequest &request)
+{
+    const QString &id = request.identifier;
+    if (id.toUpper() == QLatin1String("UNTITLED"))
+        return refusal(BookFolderStep::Untitled,
+                       {QStringLiteral("Book Identity cannot be Untitled"), ui::Icon::Exclamation});
+    if (!namesOneFolder(id))
+        return refusal(BookFolderStep::InvalidName, invalidName(id));
+
+    const QString root = store::resolveImageRoot(request.programDir, request.rootText);
+    const bool rootExists = QFileInfo(root).isDir();
+    if (startsWithCdRomDrive(request.rootText, request.isCdRomDrive) ||
+        (rootExists && request.isOpticalVolume && request.isOpticalVolume(root))) {
+        return refusal(BookFolderStep::OnCdRom,
+                       folderMessage(QStringLiteral("Cannot create a book folder on a CD ROM. Please check photo "
+                                                    "images folder path."),
+                                     ui::Icon::Critical));
+    }
+    if (!rootExists) {
+        return refusal(BookFolderStep::RootMissing,
+                       folderMessage(QStringLiteral("The photo image folder does not exist. Please check photo "
+                                                    "images folder path."),
+                                     ui::Icon::Critical));
+    }
+
+    // A folder whose name differs only in letter case is the book's folder, as for every
+    // other use of the image root.
+    const QString folder = store::resolveImageRoot(root, id);
+    if (QFileInfo(folder).absolutePath() != QDir::cleanPath(root))
+        return refusal(BookFolderStep::InvalidName, invalidName(id));
+    if (QFileInfo(folder).isDir()) {
+        return {BookFolderStep::AlreadyExists,
+                folderMessage(QStringLiteral("The folder for this book already exists"), ui::Icon::Information),
+                folder};
+    }
+    return {BookFolderStep::AskToCreate,
+            {QStringLiteral("The folder for the %1 book does not exist. Do you wish to create it?.").arg(id),
+             ui::Icon::Question, folderHeading},
+            folder};
+}
+
+QString createBookFolder(const QString &folder)
+{
+    std::error_code error;
+    std::filesystem::create_directory(QFile::encodeName(folder).toStdString(), error);
+    if (error)
+        return QString::fromStdString(error.message());
+    return {};
+}
+
+BookFolderStep runBookFolderCommand(const BookFolderRequest &request, ui::Messages &messages)
+{
+    const BookFolderCheck check = checkBookFolder(request);
+    if (check.step != BookFolderStep::AskToCreate) {
+        messages.tell(check.message);
+    } else if (messages.ask(check.message)) {
+        if (const QString reason = createBookFolder(check.folder); !reason.isEmpty()) {
+            messages.tell(folderMessage(QStringLiteral("The folder %1 could not be created: %2.")
+                                            .arg(QDir::toNativeSeparators(check.folder), reason),
+                                        ui::Icon::Critical));
+        }
+    }
+    return check.step;
+}
+
+} // namespace editor

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "store/ImageRoot.h"
+#include "ui/Messages.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace editor {
+
+// Whether the volume holding an existing path is an optical disc (CD or DVD file system).
+// False where the platform cannot tell.
+bool isOnOpticalDisc(const QString &path);
+using VolumeQuery = std::function<bool(const QString &path)>;
+
+// What the image-folder command works from: the image root as the catalogue's txtPath holds it
+// at the press and the book identifier as typed.
+struct BookFolderRequest
+{
+    QString programDir;
+    QString rootText;
+    QString identifier;
+    store::DriveTypeQuery isCdRomDrive = store::noCdRomDrive;
+    VolumeQuery isOpticalVolume = isOnOpticalDisc;
+};
+
+enum class BookFolderStep {
+    Untitled,      // the identifier is still "Untitled"
+    InvalidName,   // the identifier cannot name a folder inside the image root
+    OnCdRom,       // the image root lies on a CD-ROM
+    RootMissing,   // the image root is not a folder
+    AskToCreate,   // the book folder is missing: ask, then create it
+    AlreadyExists, // the book folder is there
+};
+
+struct BookFolderCheck
+{
+    BookFolderStep step;
+    ui::Message message; // the refusal or report to show, or the question to ask
+    QString folder;      // the book folder (AskToCreate and AlreadyExists)
+};
+
+// The checks of the image-folder command, in order, without touching the file system beyond
+// reading it.
+BookFolderCheck checkBookFolder(const BookFolderRequest &request);
+
+// Creates the book folder inside its existing root: empty text on success, else the reason.
+QString createBookFolder(const QString &folder);
+
+// The whole command: runs the checks, shows the refusal or report, or asks and creates the
+// folder on Yes, reporting a folder that could not be created. Returns the step reached.
+BookFolderStep runBookFolderCommand(const BookFolderRequest &request, ui::Messages &messages);
+
+} // namespace editor
