@@ -283,6 +283,7 @@ bool frmBooks::load()
             onBoundChanged(sizeClass);
     }
     m_loadedHeader = headerTexts();
+    setUpPhotoRules();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 
