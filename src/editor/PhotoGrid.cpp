@@ -67,6 +67,8 @@ void PhotoGrid::setPhotoModel(PhotoTableModel *model)
         setColumnWidth(c, ui::twips(column.widthTwips));
         setColumnHidden(c, !column.visible);
     }
+    connect(model, &PhotoTableModel::currentRowLost, this,
+            [this] { m_model->setCurrentRow(currentIndex().isValid() ? currentIndex().row() : -1); });
     connect(model, &PhotoTableModel::columnVisibilityChanged, this,
             [this](int column, bool visible) { setColumnHidden(column, !visible); });
 }

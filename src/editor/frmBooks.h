@@ -79,9 +79,7 @@ private:
     void onCellCommitted(int row, int column, bool edited);
 
     // Size classes: each bound box rewrites the labels, headings and columns after it.
-    void onSC4Changed();
-    void onSC5Changed();
-    void onSC6Changed();
+    void onBoundChanged(int sizeClass);
     void setClassHeading(int sizeClass, const QString &heading);
     void showClassColumn(int sizeClass, bool visible);
     void onCalendar();
