@@ -4,6 +4,7 @@
 #   ./dev.sh test    build and run every test
 #   ./dev.sh sanitize  the same tests built with the address and undefined-behaviour sanitizers
 #   ./dev.sh fuzz [SECONDS]  fuzz the install-file and code-file readers (60 seconds each)
+#   ./dev.sh bench   release build of the benchmark, then run it (data generated on first run)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -78,8 +79,15 @@ fuzz)
             -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$corpus" 2>&1 | tail -n 12
     done
     ;;
+bench)
+    shift
+    # The sqlite3 shell is the baseline the import is compared with.
+    ensure_packages "${PACKAGES[@]}" sqlite3
+    TARGETS=photoseries-bench build "$BUILD_DIR-bench" -DCMAKE_BUILD_TYPE=Release
+    exec "$BUILD_DIR-bench/bin/photoseries-bench" "$@"
+    ;;
 *)
-    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]" >&2
+    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]|bench" >&2
     exit 2
     ;;
 esac

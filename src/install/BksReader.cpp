@@ -245,7 +245,7 @@ bool BksReader::fail(int field, const QString &what)
 void BksReader::appendDecoded(const char *begin, const char *end)
 {
     if (m_encoding == Encoding::Utf8) {
-        m_bytes.append(begin, end);
+        m_bytes.append(begin, size_t(end - begin));
         return;
     }
     for (const char *p = begin; p < end; ++p) {
@@ -269,8 +269,12 @@ BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
         ++m_pos;
     }
 
-    // The field's bytes, block by block, up to its closing quote or separator.
+    // The field's bytes up to its closing quote or separator. Most fields lie within one block
+    // and are decoded from it directly; a field that spans blocks is gathered first.
     m_raw.clear();
+    const char *begin = nullptr;
+    const char *end = nullptr;
+    bool gathered = false;
     for (;;) {
         if (m_pos == m_end && !fill())
             break;
@@ -283,17 +287,35 @@ BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
                 while (p < m_end && *p != '"' && *p != ',' && !isLineEnd(*p))
                     ++p;
             }
-        m_raw.append(m_pos, p);
-        m_pos = p;
-        if (m_raw.size() > kMaxFieldBytes) {
-            fail(fieldNumber, QStringLiteral("the field is longer than %1 bytes").arg(kMaxFieldBytes));
-            return Next::EndOfData;
+        if (p < m_end && !gathered) {
+            begin = m_pos;
+            end = p;
+            m_pos = p;
+            break;
         }
-        if (p < m_end)
+        gathered = true;
+        m_raw.append(m_pos, size_t(p - m_pos));
+        m_pos = p;
+        if (p < m_end || m_raw.size() > kMaxFieldBytes)
             break;
     }
     if (m_failed)
         return Next::EndOfData;
+    if (gathered) {
+        begin = m_raw.data();
+        end = begin + m_raw.size();
+    }
+    if (size_t(end - begin) > kMaxFieldBytes) {
+        fail(fieldNumber, QStringLiteral("the field is longer than %1 bytes").arg(kMaxFieldBytes));
+        return Next::EndOfData;
+    }
+    // Decoded before anything below can refill the block the field lies in.
+    if (!quoted)
+        while (end > begin && isBlank(end[-1]))
+            --end;
+    if (m_perFieldEncoding)
+        m_encoding = isValidUtf8(std::string_view(begin, size_t(end - begin))) ? Encoding::Utf8 : Encoding::Windows1252;
+    appendDecoded(begin, end);
 
     if (quoted) {
         if (!peek(c) || c != '"') {
@@ -307,20 +329,10 @@ BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
                                        : QStringLiteral("text follows the closing double quote"));
             return Next::EndOfData;
         }
-    } else {
-        if (peek(c) && c == '"') {
-            fail(fieldNumber, QStringLiteral("a double quote stands inside a field that does not start with one"));
-            return Next::EndOfData;
-        }
-        while (!m_raw.empty() && isBlank(m_raw.back()))
-            m_raw.pop_back();
+    } else if (peek(c) && c == '"') {
+        fail(fieldNumber, QStringLiteral("a double quote stands inside a field that does not start with one"));
+        return Next::EndOfData;
     }
-
-    const char *rawBegin = m_raw.data();
-    const char *rawEnd = rawBegin + m_raw.size();
-    if (m_perFieldEncoding)
-        m_encoding = isValidUtf8(m_raw) ? Encoding::Utf8 : Encoding::Windows1252;
-    appendDecoded(rawBegin, rawEnd);
 
     if (kind == FieldKind::Number) {
         const std::string_view text(m_bytes.data() + start, m_bytes.size() - start);

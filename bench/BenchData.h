@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace bench {
+
+// How big the generated library and install files are.
+struct Scale
+{
+    int books = 10000;
+    int storePhotos = 1000000;
+    int smallPhotos = 5000;
+    int mediumPhotos = 100000;
+    int largePhotos = 1000000;
+};
+
+// The files the benchmark works on, all under one data folder.
+struct DataFiles
+{
+    explicit DataFiles(const QString &folder);
+    QString folder;
+    QString fullStore; // program directory whose Photo3.mdb holds the whole library
+    QString smallBks;  // install files of Scale::smallPhotos, mediumPhotos and largePhotos
+    QString mediumBks;
+    QString largeBks;
+    QString mediumCsv;        // the medium file's photo rows, for the sqlite3 shell
+    QString mediumShellTable; // SQL that creates the shell's table and index
+};
+
+// Writes every file that is missing (or was written for another scale). The same seed and
+// scale always give the same bytes. Returns an empty text on success, else what failed.
+QString generate(const DataFiles &files, const Scale &scale);
+
+} // namespace bench

@@ -1,0 +1,90 @@
+// Writes to a store without end: imports an install file as a new book, saves the book
+// "Saved" with every photo changed, and deletes the book imported the round before. The crash
+// test kills it at random moments.
+#include "editor/BookSave.h"
+#include "editor/PhotoTableModel.h"
+#include "install/BookImport.h"
+#include "store/BookList.h"
+#include "store/BookRecord.h"
+#include "store/Store.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kImportPhotos = 3000;
+
+bool writeInstallFile(const QString &path, const QString &label)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QTextStream out(&file);
+    out << '"' << label << "\",\"Crash test book\",\"2024\",\"\",0.26,1.1,3.1,6,9,0\r\n";
+    for (int i = 0; i < kImportPhotos; ++i)
+        out << "\"x\",\"Photo\",\"" << i << "\",1,2,3,4,5,0,0,6,1,\"P.jpg\",\"D.jpg\",\"PIPO\",\"THN\",1,2,\"U\",\"TU01\",0.5,1,45,30\r\n";
+    return true;
+}
+
+qint64 bookId(const QSqlDatabase &db, const QString &labelPattern)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel LIKE ? ORDER BY ID LIMIT 1"));
+    q.addBindValue(labelPattern);
+    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+void fail(const QString &what)
+{
+    std::fprintf(stderr, "crashworker: %s\n", qPrintable(what));
+    std::exit(2);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2)
+        fail(QStringLiteral("usage: crashworker PROGRAM_DIR"));
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    store::Store store(dir.filePath(QStringLiteral("Photo3.mdb")));
+    if (const QString error = store.open(); !error.isEmpty())
+        fail(error);
+    const QSqlDatabase db = store.db();
+    const QString installFile = dir.filePath(QStringLiteral("round.bks"));
+
+    for (qint64 round = QDateTime::currentMSecsSinceEpoch();; ++round) {
+        // Delete what the last round imported, then import anew.
+        if (const qint64 old = bookId(db, QStringLiteral("Imp-%")); old != 0) {
+            if (const QString error = store::removeBook(db, old); !error.isEmpty())
+                fail(error);
+        }
+        if (!writeInstallFile(installFile, QStringLiteral("Imp-%1").arg(round)))
+            fail(QStringLiteral("cannot write the install file"));
+        const install::ImportOutcome outcome = install::importBookFile(db, installFile);
+        if (outcome.result != install::ImportOutcome::Result::Imported)
+            fail(outcome.message);
+
+        // Save the book "Saved-…" with a new label and every photo's name changed to match.
+        const qint64 saved = bookId(db, QStringLiteral("Saved-%"));
+        editor::PhotoTableModel photos(db);
+        if (const QString error = photos.load(saved); !error.isEmpty())
+            fail(error);
+        const QString stamp = QString::number(round);
+        for (int row = 0; row < photos.rowCount(); ++row)
+            photos.setValue(row, QStringLiteral("GroupLabel"), stamp);
+        store::HeaderFields header;
+        header.label = QStringLiteral("Saved-") + stamp;
+        header.description = QStringLiteral("Saved by the crash test");
+        if (const QString error = editor::saveBook(db, saved, header, photos); !error.isEmpty())
+            fail(error);
+    }
+}
