@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QListWidget>
 
@@ -25,6 +26,8 @@ CodePickLists::CodePickLists(QWidget *window, QString programDir, ui::Messages &
         Q_ASSERT(list);
         m_lists.push_back(list);
         list->resize(ui::twips(info.widthTwips), ui::twips(info.heightTwips));
+        // Codes are padded to five characters; a fixed pitch lines the descriptions up.
+        list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         list->installEventFilter(this);
         const PickList which = info.list;
         connect(list, &QListWidget::itemClicked, this, [this, which](QListWidgetItem *item) { choose(which, item); });

@@ -1,22 +1,14 @@
 #include "editor/GridRules.h"
 
+#include "editor/PhotoColumns.h"
+
 #include "ui/Twips.h"
 
 #include <QAbstractItemModel>
-#include <QLocale>
 
 namespace editor {
 
 namespace {
-
-bool isOneOf(const QString &field, std::initializer_list<const char *> names)
-{
-    for (const char *name : names) {
-        if (field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
 
 bool isDigitOrPoint(QChar c)
 {
@@ -24,21 +16,6 @@ bool isDigitOrPoint(QChar c)
 }
 
 } // namespace
-
-InputClass inputClassOf(const QString &field)
-{
-    if (isOneOf(field, {"PhotoLabel", "PhotoPic", "DataPic"}))
-        return InputClass::FileName;
-    if (isOneOf(field, {"TonsPerAcreBreak1", "TonsPerAcreBreak2", "TonsPerAcreBreak3", "TonsPerAcreBreak4",
-                        "TonsPerAcreBreak5", "TonsPerAcreBreak6", "TonsPerAcreBreak7"}))
-        return InputClass::UnsignedNumber;
-    if (isOneOf(field, {"HerbTonsPerAcre", "WoodyTonsPerAcre", "AverageFuelbedDepth", "AverageDuffDepth",
-                        "TreesPerAcre", "CanopyClosure"}))
-        return InputClass::SignedNumber;
-    if (isOneOf(field, {"VegType", "Activity", "FireBehaveFM", "FireBehaveFM2", "DangerRatingFM"}))
-        return InputClass::Code;
-    return InputClass::FreeText;
-}
 
 bool acceptsCharacter(InputClass inputClass, QChar c)
 {
@@ -74,15 +51,16 @@ bool readsAsNumber(const QString &text)
     return digits > 0 && points <= 1;
 }
 
-CommitCheck checkCommit(const QString &field, int position, const QString &text, const QVariant &oldValue,
+CommitCheck checkCommit(InputClass inputClass, int position, const QString &text, const QVariant &oldValue,
                         const LabelInUse &labelInUse)
 {
     CommitCheck check{text, false, {}};
-    if (inputClassOf(field) == InputClass::SignedNumber) {
-        if (!readsAsNumber(check.text)) {
+    double number = 0;
+    if (inputClass == InputClass::SignedNumber) {
+        if (!readNumber(check.text, number)) {
             check.refused = true;
             check.message = ui::Message{QStringLiteral("Value entered is not numeric")};
-        } else if (QLocale::c().toDouble(check.text) <= -1.0) {
+        } else if (number <= -1.0) {
             check.text = QStringLiteral("-1");
         }
     }

@@ -15,9 +15,6 @@ namespace editor {
 // How a photo grid column takes input; every column falls in exactly one class.
 enum class InputClass { FileName, FreeText, UnsignedNumber, SignedNumber, Code };
 
-// The class of a photo field (any letter case); unknown fields take free text.
-InputClass inputClassOf(const QString &field);
-
 // Whether a character typed into a cell of this class is let through. Backspace ('\b') is
 // accepted in every class.
 bool acceptsCharacter(InputClass inputClass, QChar c);
@@ -41,7 +38,7 @@ using LabelInUse = std::function<bool(const QString &label)>;
 // The checks run before an edited cell is committed, in order: the signed-number check and its
 // floor of -1, "0" for an empty cell after the name column (position > 1), and the uniqueness of
 // a changed PhotoLabel. A refusal in one step does not skip the later ones.
-CommitCheck checkCommit(const QString &field, int position, const QString &text, const QVariant &oldValue,
+CommitCheck checkCommit(InputClass inputClass, int position, const QString &text, const QVariant &oldValue,
                         const LabelInUse &labelInUse);
 
 // Whether a row other than excludedRow holds `label` in `column`, ignoring letter case (labels

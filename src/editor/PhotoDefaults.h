@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QPair>
 #include <QString>
 #include <QVariant>
-#include <QVector>
 
 namespace editor {
 
@@ -24,13 +22,5 @@ ImageNames imageNamesFor(const QString &label, const QString &extension);
 // GroupLabel when a photo is current and its name is not null (an empty name stays empty),
 // else "New".
 QString carriedOverName(bool hasCurrentPhoto, const QVariant &currentGroupLabel);
-
-using FieldValues = QVector<QPair<QString, QVariant>>;
-
-// The fields a photo added with cmdAdd is given, in the order they are written: GroupLabel only
-// when a name is carried over, then the book's stored label and key, the loadings and depths 0,
-// CanopyClosure 0.5 and TreesPerAcre 1. Every other field stays empty.
-FieldValues addedPhotoValues(bool copyName, const QString &carriedName, const QVariant &bookLabel,
-                             const QVariant &bookId);
 
 } // namespace editor

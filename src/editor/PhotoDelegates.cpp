@@ -1,13 +1,24 @@
 #include "editor/PhotoDelegates.h"
 
+#include "editor/GridRules.h"
+#include "editor/KeystrokeFilter.h"
+#include "ui/Messages.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 
 namespace editor {
+
+namespace {
+
+constexpr char kTyped[] = "typed";
+
+} // namespace
 
 PhotoCellDelegate::PhotoCellDelegate(InputClass input, QObject *parent)
     : QStyledItemDelegate(parent)
@@ -22,7 +33,9 @@ QWidget *PhotoCellDelegate::createEditor(QWidget *parent, const QStyleOptionView
     auto *editor = new QLineEdit(parent);
     editor->setFrame(false);
     editor->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()));
-    editor->installEventFilter(const_cast<PhotoCellDelegate *>(this));
+    KeystrokeFilter::install(editor, m_input);
+    // Whether the user typed into the cell (Enter clears QLineEdit's own modified flag).
+    connect(editor, &QLineEdit::textEdited, editor, [editor] { editor->setProperty(kTyped, true); });
     return editor;
 }
 
@@ -37,21 +50,42 @@ void PhotoCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     auto *line = qobject_cast<QLineEdit *>(editor);
     if (!line)
         return;
-    QString text = line->text();
-    if (!checkBeforeCommit(index, text))
+    if (m_refusalJustTold && m_refusedEditor == editor && m_refusedIndex == index)
         return;
-    model->setData(index, text, Qt::EditRole);
+    const int column = index.column();
+    const CommitCheck check =
+        checkCommit(m_input, column, line->text(), index.data(Qt::EditRole),
+                    [&](const QString &label) { return labelInOtherRow(*model, column, label, index.row()); });
+    if (check.refused) {
+        line->setText(check.text);
+        m_refusedEditor = editor;
+        m_refusedIndex = index;
+        m_refusalJustTold = true;
+        QTimer::singleShot(0, this, [this] { m_refusalJustTold = false; });
+        if (m_messages) {
+            m_telling = true;
+            m_messages->tell(check.message);
+            m_telling = false;
+        }
+        return;
+    }
+    m_refusedEditor = nullptr;
+    // A text the field cannot hold (such as 1.2.3 in a number field) is stored as 0, silently.
+    if (!model->setData(index, check.text, Qt::EditRole) && !model->setData(index, QStringLiteral("0"), Qt::EditRole))
+        return;
+    emit cellCommitted(index, line->property(kTyped).toBool());
+}
+
+QModelIndex PhotoCellDelegate::refusedEdit(QWidget *editor) const
+{
+    return editor && m_refusedEditor == editor ? QModelIndex(m_refusedIndex) : QModelIndex();
 }
 
 bool PhotoCellDelegate::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const QString text = key->text();
-        // Keys that commit, abandon or leave a cell, and editing keys, keep their meaning.
-        if (text.size() == 1 && text.at(0).isPrint() && !acceptsCharacter(text.at(0)))
-            return true;
-    }
+    // While a refusal is being told, the message box takes the focus; that is no commit.
+    if (m_telling && event->type() == QEvent::FocusOut)
+        return false;
     return QStyledItemDelegate::eventFilter(watched, event);
 }
 

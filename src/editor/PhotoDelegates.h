@@ -2,15 +2,23 @@
 
 #include "editor/PhotoColumns.h"
 
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <QStyledItemDelegate>
 
 class QLineEdit;
+
+namespace ui {
+class Messages;
+}
 
 namespace editor {
 
 // The cell delegate of one input class of the photo grid. The in-place editor is a plain
 // line edit that starts from the full stored value; it never clamps or rounds a number.
-// The hooks are where a class's keystroke filter and pre-commit check live.
+// Typed characters pass the class's keystroke filter; a commit passes the pre-commit checks
+// first, and a refused commit leaves the editor open with the text entered (the grid asks
+// refusedEdit() before it closes an editor).
 class PhotoCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -24,16 +32,27 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
-protected:
-    // Whether a typed character may enter the cell (the editor's key filter asks per character).
-    virtual bool acceptsCharacter(QChar) const { return true; }
-    // Runs before an edited cell is committed; false refuses the commit. text may be rewritten.
-    virtual bool checkBeforeCommit(const QModelIndex &, QString &) const { return true; }
+    // Where refusals are told; none tells nothing.
+    void setMessages(ui::Messages *messages) { m_messages = messages; }
+    // The cell whose commit from this editor was refused last, else an invalid index.
+    QModelIndex refusedEdit(QWidget *editor) const;
 
+signals:
+    // A cell's value was stored from its editor; edited tells whether the user changed the text.
+    void cellCommitted(const QModelIndex &index, bool edited) const;
+
+protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     InputClass m_input;
+    ui::Messages *m_messages = nullptr;
+    mutable bool m_telling = false;
+    mutable QPointer<QWidget> m_refusedEditor;
+    mutable QPersistentModelIndex m_refusedIndex;
+    // Set until control returns to the event loop: a second commit of the same refused text in
+    // the same turn (focus leaving right after Enter) is refused again without a second message.
+    mutable bool m_refusalJustTold = false;
 };
 
 class FileNameDelegate final : public PhotoCellDelegate

@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPointer>
 
 namespace editor {
 
@@ -18,6 +19,11 @@ PhotoGrid::PhotoGrid(QWidget *parent)
     auto *codes = static_cast<CodeDelegate *>(delegateFor(InputClass::Code));
     connect(codes, &CodeDelegate::buttonClicked, this,
             [this](const QModelIndex &index) { emit cellButtonClicked(index.row(), index.column()); });
+    for (PhotoCellDelegate *delegate : m_delegates) {
+        connect(delegate, &PhotoCellDelegate::cellCommitted, this, [this](const QModelIndex &index, bool edited) {
+            emit cellCommitted(index.row(), index.column(), edited);
+        });
+    }
 
     setTabKeyNavigation(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -45,6 +51,12 @@ PhotoCellDelegate *PhotoGrid::delegateFor(InputClass input) const
     return m_delegates.at(int(input));
 }
 
+void PhotoGrid::setMessages(ui::Messages *messages)
+{
+    for (PhotoCellDelegate *delegate : m_delegates)
+        delegate->setMessages(messages);
+}
+
 void PhotoGrid::setPhotoModel(PhotoTableModel *model)
 {
     m_model = model;
@@ -55,6 +67,8 @@ void PhotoGrid::setPhotoModel(PhotoTableModel *model)
         setColumnWidth(c, ui::twips(column.widthTwips));
         setColumnHidden(c, !column.visible);
     }
+    connect(model, &PhotoTableModel::currentRowLost, this,
+            [this] { m_model->setCurrentRow(currentIndex().isValid() ? currentIndex().row() : -1); });
     connect(model, &PhotoTableModel::columnVisibilityChanged, this,
             [this](int column, bool visible) { setColumnHidden(column, !visible); });
 }
@@ -154,6 +168,28 @@ void PhotoGrid::currentChanged(const QModelIndex &current, const QModelIndex &pr
 
 void PhotoGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
+    // A refused commit keeps the cell in editing with the text entered; leaving it by a click
+    // elsewhere brings the cursor back to it.
+    if (hint != QAbstractItemDelegate::RevertModelCache) {
+        for (PhotoCellDelegate *delegate : m_delegates) {
+            const QPersistentModelIndex refused = delegate->refusedEdit(editor);
+            if (!refused.isValid())
+                continue;
+            if (currentIndex() != refused) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, refused, editor = QPointer<QWidget>(editor)] {
+                        if (refused.isValid())
+                            setCurrentIndex(refused);
+                        if (editor)
+                            editor->setFocus();
+                    },
+                    Qt::QueuedConnection);
+            }
+            editor->setFocus();
+            return;
+        }
+    }
     // Enter commits the cell and moves to the one on its right.
     const bool enter = hint == QAbstractItemDelegate::SubmitModelCache;
     QTableView::closeEditor(editor, enter ? QAbstractItemDelegate::NoHint : hint);

@@ -2,6 +2,10 @@
 
 #include <QTableView>
 
+namespace ui {
+class Messages;
+}
+
 namespace editor {
 
 class CodeDelegate;
@@ -25,6 +29,8 @@ public:
 
     // The delegate of an input class (one per class, shared by its columns).
     PhotoCellDelegate *delegateFor(InputClass input) const;
+    // Where refused cell commits are told.
+    void setMessages(ui::Messages *messages);
 
     // Whether a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
@@ -36,6 +42,10 @@ public:
 signals:
     // The button of a code cell was clicked.
     void cellButtonClicked(int row, int column);
+    // A cell's value was stored from its editor (edited: the user changed the text). Follow-up
+    // work that changes other cells of the row connects to it queued, so that it runs once the
+    // grid has finished the commit.
+    void cellCommitted(int row, int column, bool edited);
 
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;

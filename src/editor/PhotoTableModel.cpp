@@ -71,6 +71,8 @@ QString PhotoTableModel::load(qint64 bookId)
     QString error;
     if (!store::loadPhotos(db(), bookId, values, error))
         return error;
+    m_restructuring = true;
+    m_currentRow = -1;
     beginResetModel();
     m_mode = WriteMode::Batch;
     m_rows.clear();
@@ -78,19 +80,21 @@ QString PhotoTableModel::load(qint64 bookId)
     for (store::PhotoValues &v : values)
         m_rows.push_back({std::move(v), RowState::Stored});
     m_removedKeys.clear();
-    m_currentRow = -1;
     endResetModel();
+    m_restructuring = false;
     return {};
 }
 
 void PhotoTableModel::reset(WriteMode mode)
 {
+    m_restructuring = true;
+    m_currentRow = -1;
     beginResetModel();
     m_mode = mode;
     m_rows.clear();
     m_removedKeys.clear();
-    m_currentRow = -1;
     endResetModel();
+    m_restructuring = false;
 }
 
 QVariantMap PhotoTableModel::defaultPhotoValues(qint64 bookId, const QVariant &bookLabel)
@@ -199,13 +203,18 @@ QString PhotoTableModel::removePhoto(int row)
             m_removedKeys << key;
         }
     }
-    beginRemoveRows({}, row, row);
-    m_rows.remove(row);
+    // A row that goes away is not completed: in immediate mode it would be written just before
+    // it disappears from the model.
     if (m_currentRow == row)
         m_currentRow = -1;
     else if (m_currentRow > row)
         --m_currentRow;
+    m_restructuring = true;
+    beginRemoveRows({}, row, row);
+    m_rows.remove(row);
     endRemoveRows();
+    m_restructuring = false;
+    emit currentRowLost();
     return {};
 }
 
@@ -216,7 +225,7 @@ qint64 PhotoTableModel::rowKey(int row) const
 
 void PhotoTableModel::setCurrentRow(int row)
 {
-    if (row == m_currentRow)
+    if (m_restructuring || row == m_currentRow)
         return;
     const int previous = m_currentRow;
     m_currentRow = row;

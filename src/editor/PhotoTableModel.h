@@ -85,6 +85,8 @@ public:
 signals:
     void columnVisibilityChanged(int column, bool visible);
     void currentRowChanged(int row);
+    // Rows were removed: the view tells which row is current now (setCurrentRow).
+    void currentRowLost();
     // A row could not be written in immediate mode; the text names what failed.
     void writeFailed(const QString &error);
 
@@ -109,6 +111,8 @@ private:
     QVector<Row> m_rows;
     QVector<qint64> m_removedKeys; // stored rows deleted in batch mode
     int m_currentRow = -1;
+    // While rows are removed or reset, the view's moves of its current row complete nothing.
+    bool m_restructuring = false;
 };
 
 } // namespace editor

@@ -150,9 +150,9 @@ void frmBooks::buildWindow()
 
     for (QLineEdit *box : {txtBookID, txtName, txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
         box->installEventFilter(this);
-    connect(txtSC4, &QLineEdit::textChanged, this, &frmBooks::onSC4Changed);
-    connect(txtSC5, &QLineEdit::textChanged, this, &frmBooks::onSC5Changed);
-    connect(txtSC6, &QLineEdit::textChanged, this, &frmBooks::onSC6Changed);
+    connect(txtSC4, &QLineEdit::textChanged, this, [this] { onBoundChanged(4); });
+    connect(txtSC5, &QLineEdit::textChanged, this, [this] { onBoundChanged(5); });
+    connect(txtSC6, &QLineEdit::textChanged, this, [this] { onBoundChanged(6); });
     connect(cmdCalendar, &QPushButton::clicked, this, &frmBooks::onCalendar);
     connect(cmdFolder, &QPushButton::clicked, this, &frmBooks::onFolder);
     connect(calDate, &QCalendarWidget::clicked, this, &frmBooks::onDateClicked);
@@ -279,11 +279,11 @@ bool frmBooks::load()
     grdPhotos->setPhotoModel(m_photos);
     fillHeader();
     if (!m_newBook) {
-        onSC4Changed();
-        onSC5Changed();
-        onSC6Changed();
+        for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
+            onBoundChanged(sizeClass);
     }
     m_loadedHeader = headerTexts();
+    setUpPhotoRules();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 
@@ -381,61 +381,31 @@ void frmBooks::showClassColumn(int sizeClass, bool visible)
     m_photos->setColumnVisible(m_photos->columnOf(QStringLiteral("TonsPerAcreBreak%1").arg(sizeClass)), visible);
 }
 
-// A bound of 0 or less (an empty box, " n/a", "0", ".") is emptied at once, and with it every
-// bound after it: classes are used in order.
-void frmBooks::onSC4Changed()
+// The bound box of class 4, 5 or 6 changed. A positive bound opens the class after it and
+// closes its own heading; a bound of 0 or less (an empty box, " n/a", "0", ".") is emptied at
+// once, and with it every bound after it: classes are used in order.
+void frmBooks::onBoundChanged(int sizeClass)
 {
     if (!m_photos)
         return;
-    const double v4 = leadingNumber(txtSC4->text());
-    if (v4 > 0) {
-        showClassColumn(5, true);
-        setClassHeading(5, openClassHeading(nextLowerBound(v4)));
-        setClassHeading(4, closedClassHeading(QStringLiteral("3.1"), v4));
-        lblSC5->setText(nextLowerBound(v4) + QStringLiteral("->"));
+    QLineEdit *const bounds[] = {txtSC4, txtSC5, txtSC6};
+    QLabel *const lowerLabels[] = {lblSC5, lblSC6, lblSC7};
+    const int i = sizeClass - 4;
+    const double bound = leadingNumber(bounds[i]->text());
+    if (bound > 0) {
+        const QString next = nextLowerBound(bound);
+        showClassColumn(sizeClass + 1, true);
+        lowerLabels[i]->setText(next + (sizeClass == 6 ? QStringLiteral(" +") : QStringLiteral("->")));
+        setClassHeading(sizeClass + 1, openClassHeading(next));
+        const QString lower = i == 0 ? QStringLiteral("3.1") : nextLowerBound(leadingNumber(bounds[i - 1]->text()));
+        setClassHeading(sizeClass, closedClassHeading(lower, bound));
         return;
     }
-    showClassColumn(5, false);
-    for (QLineEdit *box : {txtSC4, txtSC5, txtSC6})
-        box->clear();
-    for (QLabel *label : {lblSC5, lblSC6, lblSC7})
-        label->clear();
-}
-
-void frmBooks::onSC5Changed()
-{
-    if (!m_photos)
-        return;
-    const double v5 = leadingNumber(txtSC5->text());
-    if (v5 > 0) {
-        showClassColumn(6, true);
-        lblSC6->setText(nextLowerBound(v5) + QStringLiteral("->"));
-        setClassHeading(6, openClassHeading(nextLowerBound(v5)));
-        setClassHeading(5, closedClassHeading(nextLowerBound(leadingNumber(txtSC4->text())), v5));
-        return;
+    showClassColumn(sizeClass + 1, false);
+    for (int j = i; j < 3; ++j) {
+        bounds[j]->clear();
+        lowerLabels[j]->clear();
     }
-    showClassColumn(6, false);
-    for (QLineEdit *box : {txtSC5, txtSC6})
-        box->clear();
-    for (QLabel *label : {lblSC6, lblSC7})
-        label->clear();
-}
-
-void frmBooks::onSC6Changed()
-{
-    if (!m_photos)
-        return;
-    const double v6 = leadingNumber(txtSC6->text());
-    if (v6 > 0) {
-        showClassColumn(7, true);
-        lblSC7->setText(nextLowerBound(v6) + QStringLiteral(" +"));
-        setClassHeading(7, openClassHeading(nextLowerBound(v6)));
-        setClassHeading(6, closedClassHeading(nextLowerBound(leadingNumber(txtSC5->text())), v6));
-        return;
-    }
-    showClassColumn(7, false);
-    txtSC6->clear();
-    lblSC7->clear();
 }
 
 void frmBooks::onFolder()

@@ -19,6 +19,7 @@ class CoolButton;
 
 namespace editor {
 
+class CodePickLists;
 class PhotoGrid;
 class PhotoTableModel;
 
@@ -67,10 +68,18 @@ private:
     bool hasPendingChanges() const;
     void tell(const QString &text);
 
+    // Photo rows, pick lists and image naming (frmBooksPhotos.cpp).
+    void setUpPhotoRules();
+    void onAdd();
+    void onDuplicate();
+    void onDelete();
+    void onUseSuffixToggled(bool checked);
+    void onNoImagesToggled(bool checked);
+    void onCellButton(int row, int column);
+    void onCellCommitted(int row, int column, bool edited);
+
     // Size classes: each bound box rewrites the labels, headings and columns after it.
-    void onSC4Changed();
-    void onSC5Changed();
-    void onSC6Changed();
+    void onBoundChanged(int sizeClass);
     void setClassHeading(int sizeClass, const QString &heading);
     void showClassColumn(int sizeClass, bool visible);
     void onCalendar();
@@ -93,6 +102,7 @@ private:
     QStringList m_loadedHeader; // the header boxes as the book was opened
     store::BookHeader m_book;
     PhotoTableModel *m_photos = nullptr;
+    CodePickLists *m_pickLists = nullptr;
 
     QGroupBox *fraBook = nullptr;
     QLineEdit *txtBookID = nullptr;

@@ -213,6 +213,7 @@ void ImageRootTest::editorFolderCommandReadsTxtPathAtThePress()
 {
     ProgramDir dir;
     dir.addBook("Int-46");
+    dir.copyCodeFiles(); // the editor reads them when it opens
     QTemporaryDir elsewhere;
     QVERIFY(QDir(elsewhere.path()).mkpath("Images"));
     Catalogue c(dir);

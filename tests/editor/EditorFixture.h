@@ -6,6 +6,7 @@
 #include "editor/PhotoTableModel.h"
 #include "editor/frmBooks.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 
@@ -18,6 +19,10 @@ struct Editor
 {
     explicit Editor(ProgramDir &dir)
     {
+        // A program directory normally holds the shipped code files; tests that want their own
+        // write them first.
+        if (!QFile::exists(dir.filePath(QStringLiteral("Vegcodes.txt"))))
+            dir.copyCodeFiles();
         editor::EditorContext context;
         context.store = &dir.store();
         context.messages = &messages;

@@ -19,8 +19,6 @@ class GridRulesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void everyFieldHasItsClass_data();
-    void everyFieldHasItsClass();
     void keystrokesPerClass_data();
     void keystrokesPerClass();
     void typingIntoAnEditor_data();
@@ -36,34 +34,7 @@ private slots:
     void imageNames();
     void carriedOverName_data();
     void carriedOverName();
-    void addDefaults();
 };
-
-void GridRulesTest::everyFieldHasItsClass_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<InputClass>("expected");
-    QTest::newRow("label") << "PhotoLabel" << InputClass::FileName;
-    QTest::newRow("photo pic, any case") << "photopic" << InputClass::FileName;
-    QTest::newRow("data pic") << "DataPic" << InputClass::FileName;
-    QTest::newRow("name") << "GroupLabel" << InputClass::FreeText;
-    QTest::newRow("class 1") << "TonsPerAcreBreak1" << InputClass::UnsignedNumber;
-    QTest::newRow("class 7") << "TonsPerAcreBreak7" << InputClass::UnsignedNumber;
-    QTest::newRow("herb") << "HerbTonsPerAcre" << InputClass::SignedNumber;
-    QTest::newRow("duff") << "AverageDuffDepth" << InputClass::SignedNumber;
-    QTest::newRow("crown") << "CanopyClosure" << InputClass::SignedNumber;
-    QTest::newRow("trees") << "TreesPerAcre" << InputClass::SignedNumber;
-    QTest::newRow("veg") << "VegType" << InputClass::Code;
-    QTest::newRow("fm2") << "FireBehaveFM2" << InputClass::Code;
-    QTest::newRow("dr") << "DangerRatingFM" << InputClass::Code;
-}
-
-void GridRulesTest::everyFieldHasItsClass()
-{
-    QFETCH(QString, field);
-    QFETCH(InputClass, expected);
-    QCOMPARE(editor::inputClassOf(field), expected);
-}
 
 void GridRulesTest::keystrokesPerClass_data()
 {
@@ -160,7 +131,7 @@ void GridRulesTest::readsAsNumber()
 
 void GridRulesTest::commitChecks_data()
 {
-    QTest::addColumn<QString>("field");
+    QTest::addColumn<InputClass>("inputClass");
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVariant>("oldValue");
@@ -169,28 +140,32 @@ void GridRulesTest::commitChecks_data()
     QTest::addColumn<QString>("message");
     const QString notNumeric = "Value entered is not numeric";
     const QString notUnique = "Photo Label must be unique within this book";
-    QTest::newRow("-5 floors") << "AverageDuffDepth" << 12 << "-5" << QVariant(0.0) << "-1" << false << "";
-    QTest::newRow("-1 stays") << "AverageDuffDepth" << 12 << "-1" << QVariant(0.0) << "-1" << false << "";
-    QTest::newRow("-0.5 stays") << "AverageDuffDepth" << 12 << "-0.5" << QVariant(0.0) << "-0.5" << false << "";
-    QTest::newRow("1.2.3 refused") << "TreesPerAcre" << 18 << "1.2.3" << QVariant(1.0) << "1.2.3" << true << notNumeric;
+    QTest::newRow("-5 floors") << InputClass::SignedNumber << 12 << "-5" << QVariant(0.0) << "-1" << false << "";
+    QTest::newRow("-1 stays") << InputClass::SignedNumber << 12 << "-1" << QVariant(0.0) << "-1" << false << "";
+    QTest::newRow("-0.5 stays") << InputClass::SignedNumber << 12 << "-0.5" << QVariant(0.0) << "-0.5" << false << "";
+    QTest::newRow("1.2.3 refused") << InputClass::SignedNumber << 18 << "1.2.3" << QVariant(1.0) << "1.2.3" << true
+                                   << notNumeric;
     QTest::newRow("empty herb refused, 0 left")
-        << "HerbTonsPerAcre" << 9 << "" << QVariant(2.0) << "0" << true << notNumeric;
-    QTest::newRow("empty class stores 0") << "TonsPerAcreBreak1" << 2 << "" << QVariant(3.0) << "0" << false << "";
+        << InputClass::SignedNumber << 9 << "" << QVariant(2.0) << "0" << true << notNumeric;
+    QTest::newRow("empty class stores 0")
+        << InputClass::UnsignedNumber << 2 << "" << QVariant(3.0) << "0" << false << "";
     QTest::newRow("class text unchecked")
-        << "TonsPerAcreBreak3" << 4 << "1.2.3" << QVariant(3.0) << "1.2.3" << false << "";
-    QTest::newRow("empty name stays empty") << "GroupLabel" << 1 << "" << QVariant("x") << "" << false << "";
-    QTest::newRow("empty photo file") << "PhotoPic" << 20 << "" << QVariant("P1.jpg") << "0" << false << "";
-    QTest::newRow("label taken") << "PhotoLabel" << 0 << "taken" << QVariant("mine") << "taken" << true << notUnique;
-    QTest::newRow("first label taken") << "PhotoLabel" << 0 << "taken" << QVariant() << "taken" << true << notUnique;
+        << InputClass::UnsignedNumber << 4 << "1.2.3" << QVariant(3.0) << "1.2.3" << false << "";
+    QTest::newRow("empty name stays empty") << InputClass::FreeText << 1 << "" << QVariant("x") << "" << false << "";
+    QTest::newRow("empty photo file") << InputClass::FileName << 20 << "" << QVariant("P1.jpg") << "0" << false << "";
+    QTest::newRow("label taken") << InputClass::FileName << 0 << "taken" << QVariant("mine") << "taken" << true
+                                 << notUnique;
+    QTest::newRow("first label taken") << InputClass::FileName << 0 << "taken" << QVariant() << "taken" << true
+                                       << notUnique;
     QTest::newRow("unchanged label not searched")
-        << "PhotoLabel" << 0 << "taken" << QVariant("taken") << "taken" << false << "";
-    QTest::newRow("free label") << "PhotoLabel" << 0 << "free" << QVariant("mine") << "free" << false << "";
-    QTest::newRow("empty label kept") << "PhotoLabel" << 0 << "" << QVariant("mine") << "" << false << "";
+        << InputClass::FileName << 0 << "taken" << QVariant("taken") << "taken" << false << "";
+    QTest::newRow("free label") << InputClass::FileName << 0 << "free" << QVariant("mine") << "free" << false << "";
+    QTest::newRow("empty label kept") << InputClass::FileName << 0 << "" << QVariant("mine") << "" << false << "";
 }
 
 void GridRulesTest::commitChecks()
 {
-    QFETCH(QString, field);
+    QFETCH(InputClass, inputClass);
     QFETCH(int, position);
     QFETCH(QString, text);
     QFETCH(QVariant, oldValue);
@@ -202,7 +177,7 @@ void GridRulesTest::commitChecks()
         ++searches;
         return label == "taken";
     };
-    const editor::CommitCheck check = editor::checkCommit(field, position, text, oldValue, taken);
+    const editor::CommitCheck check = editor::checkCommit(inputClass, position, text, oldValue, taken);
     QCOMPARE(check.text, stored);
     QCOMPARE(check.refused, refused);
     QCOMPARE(check.message.text, message);
@@ -285,27 +260,6 @@ void GridRulesTest::carriedOverName()
     QFETCH(QVariant, name);
     QFETCH(QString, carried);
     QCOMPARE(editor::carriedOverName(current, name), carried);
-}
-
-void GridRulesTest::addDefaults()
-{
-    const editor::FieldValues with = editor::addedPhotoValues(true, "Ridge", "BK1", 7);
-    const editor::FieldValues without = editor::addedPhotoValues(false, "Ridge", "BK1", 7);
-    QCOMPARE(with.size(), without.size() + 1);
-    QCOMPARE(with.first().first, QString("GroupLabel"));
-    QCOMPARE(with.first().second.toString(), QString("Ridge"));
-    QVariantMap fields;
-    for (const auto &[name, value] : without)
-        fields.insert(name, value);
-    QVERIFY(!fields.contains("GroupLabel") && !fields.contains("PhotoLabel") && !fields.contains("VegType"));
-    QCOMPARE(fields.value("BookLabel").toString(), QString("BK1"));
-    QCOMPARE(fields.value("BookID").toInt(), 7);
-    for (int i = 1; i <= 7; ++i)
-        QCOMPARE(fields.value(QString("TonsPerAcreBreak%1").arg(i)).toDouble(), 0.0);
-    for (const char *zero : {"AverageFuelbedDepth", "AverageDuffDepth", "HerbTonsPerAcre", "WoodyTonsPerAcre"})
-        QCOMPARE(fields.value(zero).toDouble(), 0.0);
-    QCOMPARE(fields.value("CanopyClosure").toDouble(), 0.5);
-    QCOMPARE(fields.value("TreesPerAcre").toDouble(), 1.0);
 }
 
 QTEST_MAIN(GridRulesTest)

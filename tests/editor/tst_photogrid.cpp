@@ -59,6 +59,7 @@ private slots:
     void batchReachesStoreOnlyWhenWritten();
     void failedWriteKeepsEveryChangePending();
     void immediateModeWritesCompletedRows();
+    void removingTheCurrentRowWritesNothing();
     void largeBookEveryRowReachableAndOneChangeOneWrite();
 };
 
@@ -371,6 +372,29 @@ void PhotoGridTest::immediateModeWritesCompletedRows()
     QVERIFY(model.removePhoto(0).isEmpty());
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
     QVERIFY(!model.hasPendingChanges());
+}
+
+void PhotoGridTest::removingTheCurrentRowWritesNothing()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("Untitled");
+    Grid g(dir);
+    g.model.reset(PhotoTableModel::WriteMode::Immediate);
+    for (const char *label : {"a", "b", "c"})
+        g.model.appendRow({{"BookID", book}, {"PhotoLabel", label}});
+    g.grid.show();
+    g.grid.setCurrentRow(1);
+    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
+    QVERIFY(g.model.removePhoto(1).isEmpty());
+    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
+    QCOMPARE(g.model.currentRow(), g.grid.currentIndex().row());
+    const int current = g.model.currentRow();
+    QVERIFY(current >= 0);
+    QVERIFY(g.model.removePhoto(current == 0 ? 1 : 0).isEmpty()); // not current: current shifts
+    QCOMPARE(g.model.currentRow(), g.grid.currentIndex().row());
+    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
+    g.model.setCurrentRow(-1); // leaving the last row completes it
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
 }
 
 void PhotoGridTest::largeBookEveryRowReachableAndOneChangeOneWrite()

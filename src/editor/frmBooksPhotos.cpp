@@ -1,0 +1,139 @@
+// The book editor's photo rows: Add, Duplicate and Delete, the pick lists over code cells, and
+// the image names that follow a committed label.
+
+#include "editor/frmBooks.h"
+
+#include "editor/CodePickLists.h"
+#include "editor/GridRules.h"
+#include "editor/PhotoDefaults.h"
+#include "editor/PhotoGrid.h"
+#include "editor/PhotoTableModel.h"
+#include "store/Schema.h"
+#include "ui/CoolButton.h"
+#include "ui/Messages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+
+namespace editor {
+
+void frmBooks::setUpPhotoRules()
+{
+    grdPhotos->setMessages(m_context.messages);
+    m_pickLists = new CodePickLists(this, m_context.programDir, *m_context.messages,
+                                    {[this] { return m_photos->rowCount() > 0; },
+                                     [this](const QString &field, const QString &value) {
+                                         return m_photos->setValue(m_photos->currentRow(), field, value);
+                                     }});
+    m_pickLists->fill();
+
+    connect(grdPhotos, &PhotoGrid::cellButtonClicked, this, &frmBooks::onCellButton);
+    // Queued: naming changes other cells of the row, which waits until the grid has finished
+    // committing the label.
+    connect(grdPhotos, &PhotoGrid::cellCommitted, this, &frmBooks::onCellCommitted, Qt::QueuedConnection);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmBooks::onAdd);
+    connect(cmdDup, &QPushButton::clicked, this, &frmBooks::onDuplicate);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmBooks::onDelete);
+    // Also when the program changes them (checking chkNoImages clears chkUseSuffix).
+    connect(chkUseSuffix, &QCheckBox::toggled, this, &frmBooks::onUseSuffixToggled);
+    connect(chkNoImages, &QCheckBox::toggled, this, &frmBooks::onNoImagesToggled);
+}
+
+void frmBooks::onAdd()
+{
+    grdPhotos->commitPendingEdit();
+    const int current = m_photos->currentRow();
+    QVariantMap values = PhotoTableModel::defaultPhotoValues(m_book.id, m_book.label);
+    if (chkCopyPhotoDesc->isChecked()) {
+        values.insert(QStringLiteral("GroupLabel"),
+                      carriedOverName(current >= 0, current >= 0
+                                                        ? m_photos->value(current, QStringLiteral("GroupLabel"))
+                                                        : QVariant()));
+    }
+    const int row = m_photos->appendRow(values);
+    // In a new book the row reaches the store at once; in an existing one it waits for Save.
+    if (const QString error = m_photos->commitRow(row); !error.isEmpty())
+        tell(error);
+    grdPhotos->setCurrentRow(row);
+}
+
+void frmBooks::onDuplicate()
+{
+    if (m_photos->rowCount() == 0)
+        return;
+    grdPhotos->commitPendingEdit();
+    const int source = m_photos->currentRow();
+    if (source < 0) {
+        m_context.messages->tell({QStringLiteral("Can't duplicate. Select a photo first")});
+        return;
+    }
+    // Every field but the key, gathered before the row is appended, so that nothing can fail
+    // once it is there. The copy stays pending until the user leaves it or the book is saved.
+    QVariantMap values;
+    const QStringList &fields = store::photoFields();
+    for (int f = 1; f < fields.size(); ++f)
+        values.insert(fields.at(f), m_photos->value(source, fields.at(f)));
+    values.insert(QStringLiteral("PhotoLabel"), QString(QLatin1String("")));
+    grdPhotos->setCurrentRow(m_photos->appendRow(values));
+}
+
+void frmBooks::onDelete()
+{
+    const int row = m_photos->currentRow();
+    if (m_photos->rowCount() == 0 || row < 0)
+        return;
+    // A store failure in a new book keeps the row; the user is told rather than left guessing.
+    if (const QString error = m_photos->removePhoto(row); !error.isEmpty()) {
+        tell(error);
+        return;
+    }
+    if (m_photos->rowCount() > 0)
+        grdPhotos->setCurrentRow(qMin(row, m_photos->rowCount() - 1));
+}
+
+void frmBooks::onUseSuffixToggled(bool checked)
+{
+    cboFileType->setEnabled(checked);
+    if (!checked) {
+        // Names are typed by hand while automatic naming is off.
+        for (const char *field : {"PhotoPic", "DataPic"})
+            m_photos->setColumnLocked(m_photos->columnOf(QLatin1String(field)), false);
+    }
+}
+
+void frmBooks::onNoImagesToggled(bool checked)
+{
+    // Hiding the columns keeps the names each photo holds; they are saved as they are.
+    for (const char *field : {"PhotoPic", "DataPic"})
+        m_photos->setColumnVisible(m_photos->columnOf(QLatin1String(field)), !checked);
+    chkUseSuffix->setEnabled(!checked);
+    if (checked)
+        chkUseSuffix->setChecked(false);
+}
+
+void frmBooks::onCellButton(int row, int column)
+{
+    const PickListInfo *info = pickListForField(m_photos->column(column).field);
+    if (!info)
+        return;
+    const QModelIndex cell = m_photos->index(row, column);
+    grdPhotos->setCurrentIndex(cell);
+    const QPoint rowBottomLeft =
+        grdPhotos->viewport()->mapTo(this, QPoint(grdPhotos->columnViewportPosition(column),
+                                                  grdPhotos->rowViewportPosition(row) + grdPhotos->rowHeight(row)));
+    m_pickLists->popUp(info->list, pickListPosition(rowBottomLeft.x(), rowBottomLeft.y()));
+}
+
+void frmBooks::onCellCommitted(int row, int column, bool edited)
+{
+    if (!edited || column != m_photos->columnOf(QStringLiteral("PhotoLabel")) || row >= m_photos->rowCount())
+        return;
+    if (!chkUseSuffix->isChecked() || chkNoImages->isChecked())
+        return;
+    const ImageNames names = imageNamesFor(m_photos->value(row, QStringLiteral("PhotoLabel")).toString(),
+                                           fileTypeExtension(cboFileType->currentIndex()));
+    m_photos->setValue(row, QStringLiteral("DataPic"), names.dataPic);
+    m_photos->setValue(row, QStringLiteral("PhotoPic"), names.photoPic);
+}
+
+} // namespace editor
