@@ -211,6 +211,16 @@ void PhotoRulesTest::choiceInEveryListStores()
     QCOMPARE(b.editor->cell(1, name.constData()).data().toString(), stored);
     QCOMPARE(b.value(0, "DangerRatingFM").toString(), QString("Z"));
     QCOMPARE(b.editor->messages.count(), 0);
+
+    // From the keyboard: F4 on a code cell, a choice with the arrows and Enter.
+    b.editor->grid()->setCurrentIndex(b.editor->cell(0, name.constData()));
+    QTest::keyClick(b.editor->grid(), Qt::Key_F4);
+    QCOMPARE(QApplication::focusWidget(), shown);
+    shown->setCurrentItem(item);
+    QTest::keyClick(shown, Qt::Key_Return);
+    QCOMPARE(b.value(0, name.constData()).toString(), stored);
+    QVERIFY(shown->isHidden());
+    QCOMPARE(QApplication::focusWidget(), b.editor->grid());
 }
 
 void PhotoRulesTest::choiceWithoutPhotosDoesNothing()
