@@ -73,14 +73,16 @@ void PhotoGrid::setPhotoModel(PhotoTableModel *model)
             [this](int column, bool visible) { setColumnHidden(column, !visible); });
 }
 
-void PhotoGrid::commitPendingEdit()
+bool PhotoGrid::commitPendingEdit()
 {
     if (state() != QAbstractItemView::EditingState)
-        return;
-    if (QWidget *editor = indexWidget(currentIndex())) {
-        commitData(editor);
-        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+        return true;
+    QWidget *editor = indexWidget(currentIndex());
+    if (!editor)
+        return true;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return indexWidget(currentIndex()) != editor;
 }
 
 void PhotoGrid::setCurrentRow(int row)

@@ -41,7 +41,8 @@ void frmBooks::setUpPhotoRules()
 
 void frmBooks::onAdd()
 {
-    grdPhotos->commitPendingEdit();
+    if (!grdPhotos->commitPendingEdit())
+        return;
     const int current = m_photos->currentRow();
     QVariantMap values = PhotoTableModel::defaultPhotoValues(m_book.id, m_book.label);
     if (chkCopyPhotoDesc->isChecked()) {
@@ -61,7 +62,8 @@ void frmBooks::onDuplicate()
 {
     if (m_photos->rowCount() == 0)
         return;
-    grdPhotos->commitPendingEdit();
+    if (!grdPhotos->commitPendingEdit())
+        return;
     const int source = m_photos->currentRow();
     if (source < 0) {
         m_context.messages->tell({QStringLiteral("Can't duplicate. Select a photo first")});
