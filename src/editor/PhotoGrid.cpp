@@ -159,8 +159,8 @@ void PhotoGrid::keyPressEvent(QKeyEvent *event)
         return;
     }
     // F4 or Alt+Down opens a code cell's pick list, as its button does, for keyboard users.
-    const bool dropDown = event->key() == Qt::Key_F4 ||
-                          (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier));
+    const bool dropDown =
+        event->key() == Qt::Key_F4 || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier));
     if (dropDown && state() != EditingState && currentIndex().isValid() && m_model &&
         m_model->column(currentIndex().column()).input == InputClass::Code) {
         emit cellButtonClicked(currentIndex().row(), currentIndex().column());

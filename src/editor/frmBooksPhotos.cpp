@@ -46,10 +46,9 @@ void frmBooks::onAdd()
     const int current = m_photos->currentRow();
     QVariantMap values = PhotoTableModel::defaultPhotoValues(m_book.id, m_book.label);
     if (chkCopyPhotoDesc->isChecked()) {
+        // value() of no row is null, so without a current photo the name is "New".
         values.insert(QStringLiteral("GroupLabel"),
-                      carriedOverName(current >= 0, current >= 0
-                                                        ? m_photos->value(current, QStringLiteral("GroupLabel"))
-                                                        : QVariant()));
+                      carriedOverName(current >= 0, m_photos->value(current, QStringLiteral("GroupLabel"))));
     }
     const int row = m_photos->appendRow(values);
     // In a new book the row reaches the store at once; in an existing one it waits for Save.
@@ -75,7 +74,7 @@ void frmBooks::onDuplicate()
     const QStringList &fields = store::photoFields();
     for (int f = 1; f < fields.size(); ++f)
         values.insert(fields.at(f), m_photos->value(source, fields.at(f)));
-    values.insert(QStringLiteral("PhotoLabel"), QString(QLatin1String("")));
+    values.insert(QStringLiteral("PhotoLabel"), QStringLiteral(""));
     grdPhotos->setCurrentRow(m_photos->appendRow(values));
 }
 
