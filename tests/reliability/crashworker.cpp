@@ -86,5 +86,7 @@ int main(int argc, char *argv[])
         header.description = QStringLiteral("Saved by the crash test");
         if (const QString error = editor::saveBook(db, saved, header, photos); !error.isEmpty())
             fail(error);
+        std::fputs("saved\n", stdout);
+        std::fflush(stdout);
     }
 }
