@@ -489,13 +489,14 @@ int main(int argc, char *argv[])
         if (!target.isEmpty())
             target += met ? QStringLiteral(" met") : QStringLiteral(" MISSED");
         allMet = allMet && met;
-        out << m.name.leftJustified(nameWidth) << QString::number(m.samples.size()).rightJustified(6)
-            << (number(*lo, m.unit) + ' ' + m.unit).rightJustified(10)
-            << (number(median, m.unit) + ' ' + m.unit).rightJustified(10)
-            << (number(*hi, m.unit) + ' ' + m.unit).rightJustified(10)
-            << (std::isnan(cpu) ? QString() : number(cpu, m.unit) + ' ' + m.unit).rightJustified(8)
-            << (std::isnan(ratio) ? QString() : QString::number(ratio, 'f', 2) + " x").rightJustified(8) << "  "
-            << target << "\n";
+        const QString line = m.name.leftJustified(nameWidth) + QString::number(m.samples.size()).rightJustified(6) +
+                             (number(*lo, m.unit) + ' ' + m.unit).rightJustified(10) +
+                             (number(median, m.unit) + ' ' + m.unit).rightJustified(10) +
+                             (number(*hi, m.unit) + ' ' + m.unit).rightJustified(10) +
+                             (std::isnan(cpu) ? QString() : number(cpu, m.unit) + ' ' + m.unit).rightJustified(8) +
+                             (std::isnan(ratio) ? QString() : QString::number(ratio, 'f', 2) + " x").rightJustified(8) +
+                             "  " + target;
+        out << line.trimmed() << "\n";
         if (!m.headline.isEmpty())
             headline << QStringLiteral("%1 %2 %3%4")
                             .arg(m.headline, number(median, m.unit), m.unit,
