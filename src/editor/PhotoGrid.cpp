@@ -73,14 +73,16 @@ void PhotoGrid::setPhotoModel(PhotoTableModel *model)
             [this](int column, bool visible) { setColumnHidden(column, !visible); });
 }
 
-void PhotoGrid::commitPendingEdit()
+bool PhotoGrid::commitPendingEdit()
 {
     if (state() != QAbstractItemView::EditingState)
-        return;
-    if (QWidget *editor = indexWidget(currentIndex())) {
-        commitData(editor);
-        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+        return true;
+    QWidget *editor = indexWidget(currentIndex());
+    if (!editor)
+        return true;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return indexWidget(currentIndex()) != editor;
 }
 
 void PhotoGrid::setCurrentRow(int row)
@@ -157,8 +159,8 @@ void PhotoGrid::keyPressEvent(QKeyEvent *event)
         return;
     }
     // F4 or Alt+Down opens a code cell's pick list, as its button does, for keyboard users.
-    const bool dropDown = event->key() == Qt::Key_F4 ||
-                          (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier));
+    const bool dropDown =
+        event->key() == Qt::Key_F4 || (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier));
     if (dropDown && state() != EditingState && currentIndex().isValid() && m_model &&
         m_model->column(currentIndex().column()).input == InputClass::Code) {
         emit cellButtonClicked(currentIndex().row(), currentIndex().column());

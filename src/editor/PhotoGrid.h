@@ -34,8 +34,9 @@ public:
 
     // Whether a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
-    // Commits the cell being edited, if any, into the model; its editor closes.
-    void commitPendingEdit();
+    // Commits the cell being edited, if any, into the model and closes its editor. False when
+    // the commit was refused: the cell stays in editing and the user has been told why.
+    bool commitPendingEdit();
     // Makes a row current (keeping the current column when it is visible).
     void setCurrentRow(int row);
 

@@ -468,7 +468,8 @@ bool frmBooks::validate()
 
 void frmBooks::onSaveAndClose()
 {
-    grdPhotos->commitPendingEdit();
+    if (!grdPhotos->commitPendingEdit())
+        return;
     // The header is checked and written whatever the number of photos.
     if (!validate())
         return;
@@ -492,7 +493,8 @@ void frmBooks::onSaveAndClose()
 
 void frmBooks::onSaveNow()
 {
-    grdPhotos->commitPendingEdit();
+    if (!grdPhotos->commitPendingEdit())
+        return;
     if (const QString error = m_photos->commitRow(m_photos->currentRow()); !error.isEmpty())
         tell(error);
 }

@@ -41,14 +41,14 @@ void frmBooks::setUpPhotoRules()
 
 void frmBooks::onAdd()
 {
-    grdPhotos->commitPendingEdit();
+    if (!grdPhotos->commitPendingEdit())
+        return;
     const int current = m_photos->currentRow();
     QVariantMap values = PhotoTableModel::defaultPhotoValues(m_book.id, m_book.label);
     if (chkCopyPhotoDesc->isChecked()) {
+        // value() of no row is null, so without a current photo the name is "New".
         values.insert(QStringLiteral("GroupLabel"),
-                      carriedOverName(current >= 0, current >= 0
-                                                        ? m_photos->value(current, QStringLiteral("GroupLabel"))
-                                                        : QVariant()));
+                      carriedOverName(current >= 0, m_photos->value(current, QStringLiteral("GroupLabel"))));
     }
     const int row = m_photos->appendRow(values);
     // In a new book the row reaches the store at once; in an existing one it waits for Save.
@@ -61,7 +61,8 @@ void frmBooks::onDuplicate()
 {
     if (m_photos->rowCount() == 0)
         return;
-    grdPhotos->commitPendingEdit();
+    if (!grdPhotos->commitPendingEdit())
+        return;
     const int source = m_photos->currentRow();
     if (source < 0) {
         m_context.messages->tell({QStringLiteral("Can't duplicate. Select a photo first")});
@@ -73,7 +74,7 @@ void frmBooks::onDuplicate()
     const QStringList &fields = store::photoFields();
     for (int f = 1; f < fields.size(); ++f)
         values.insert(fields.at(f), m_photos->value(source, fields.at(f)));
-    values.insert(QStringLiteral("PhotoLabel"), QString(QLatin1String("")));
+    values.insert(QStringLiteral("PhotoLabel"), QStringLiteral(""));
     grdPhotos->setCurrentRow(m_photos->appendRow(values));
 }
 

@@ -13,7 +13,7 @@ bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QStri
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT BookLabel, BookDescription, BookDate, builtby, BreakInches4, BreakInches5, "
-                             "BreakInches6, Locked FROM Books WHERE ID = ?"));
+                             "BreakInches6 FROM Books WHERE ID = ?"));
     q.addBindValue(id);
     if (!q.exec()) {
         error = describeError(QStringLiteral("The book could not be read"), q.lastError());
@@ -31,7 +31,6 @@ bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QStri
     header.breakInches4 = q.value(4);
     header.breakInches5 = q.value(5);
     header.breakInches6 = q.value(6);
-    header.locked = fromYesNo(q.value(7));
     return true;
 }
 

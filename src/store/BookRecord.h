@@ -18,7 +18,6 @@ struct BookHeader
     QVariant breakInches4;
     QVariant breakInches5;
     QVariant breakInches6;
-    bool locked = false;
 };
 
 // Reads one book's header. A book that is not in the store is an error.

@@ -251,6 +251,8 @@ bool cFlatControl::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Resize:
     case QEvent::Show:
     case QEvent::Hide:
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
     case QEvent::ParentChange:
     case QEvent::ZOrderChange:
     case QEvent::ChildAdded:

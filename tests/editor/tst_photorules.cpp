@@ -109,6 +109,7 @@ private slots:
     void emptyHerbRefusedOnceThenZero();
     void duplicateLabelRefused();
     void refusedCellKeepsCursorWhenLeftByClick();
+    void refusedCellStopsSaveAndAdd();
     // Automatic image names.
     void labelCommitNamesImages_data();
     void labelCommitNamesImages();
@@ -379,6 +380,26 @@ void PhotoRulesTest::refusedCellKeepsCursorWhenLeftByClick()
     QCOMPARE(b.editor->messages.texts(), QStringList{notNumeric});
     QCOMPARE(b.openEditor(0, "TreesPerAcre"), line);
     QCOMPARE(line->text(), QString("1.2.3"));
+}
+
+void PhotoRulesTest::refusedCellStopsSaveAndAdd()
+{
+    Book b(2);
+    QVERIFY(b.opened && b.active);
+    QLineEdit *line = b.type(1, "PhotoLabel", "1");
+    // Each press tells once: the focus leaving the cell commits it, and the button finds it refused.
+    b.editor->click("cmdAdd");
+    QCoreApplication::processEvents();
+    b.editor->click("cmdSave");
+    QCoreApplication::processEvents();
+    QCOMPARE(b.editor->messages.texts(), (QStringList{notUnique, notUnique}));
+    QCOMPARE(b.editor->photos().rowCount(), 2);
+    QVERIFY(b.editor->window->isVisible());
+    QCOMPARE(b.openEditor(1, "PhotoLabel"), line);
+    line->setText("3");
+    b.editor->click("cmdSave");
+    QVERIFY(!b.editor->window->isVisible());
+    QCOMPARE(b.dir.column("SELECT PhotoLabel FROM Photos ORDER BY ID"), (QVariantList{"1", "3"}));
 }
 
 void PhotoRulesTest::labelCommitNamesImages_data()

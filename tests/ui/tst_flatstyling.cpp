@@ -162,6 +162,15 @@ void FlatStylingTest::passLeavesGeometryAndInsetsTheBox()
     QVERIFY(!frame->isVisible());
     w.edit->show();
     QVERIFY(frame->isVisible());
+    // A box hidden before its window is shown keeps its border hidden too.
+    Window hiddenFirst;
+    ui::applyFlatStyling(&hiddenFirst.window);
+    hiddenFirst.edit->hide();
+    hiddenFirst.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&hiddenFirst.window));
+    QVERIFY(!flatControlOf(hiddenFirst.edit)->frame()->isVisible());
+    hiddenFirst.edit->show();
+    QVERIFY(flatControlOf(hiddenFirst.edit)->frame()->isVisible());
 }
 
 void FlatStylingTest::focusAndMouseDriveTheState()

@@ -1,0 +1,119 @@
+#include "TestSupport.h"
+
+#include "catalogue/frmDir.h"
+#include "catalogue/frmManagePhotos.h"
+#include "editor/frmBooks.h"
+#include "editor/frmNewCode.h"
+#include "install/frmBooksFile.h"
+#include "ui/CoolButton.h"
+#include "ui/cFlatControl.h"
+
+#include <QComboBox>
+#include <QEnterEvent>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+using testing::ProgramDir;
+using testing::ScriptedMessages;
+using ui::flatControlOf;
+
+namespace {
+
+const QColor lightYellow(255, 255, 192);
+const QColor lightBlue(192, 192, 255);
+
+// Each listed button lights up while the mouse is over it; every other command button of the
+// window keeps its colours.
+void checkHoverButtons(QWidget *window, const QStringList &hover)
+{
+    const QList<ui::CoolButton *> buttons = window->findChildren<ui::CoolButton *>();
+    QStringList lit;
+    for (ui::CoolButton *b : buttons) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(b, &enter);
+        if (b->backcolor() == lightYellow)
+            lit << b->objectName();
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(b, &leave);
+        QCOMPARE(b->backcolor(), lightBlue);
+    }
+    lit.sort();
+    QStringList expected = hover;
+    expected.sort();
+    QCOMPARE(lit, expected);
+}
+
+bool framed(QWidget *window, const char *name)
+{
+    const ui::cFlatControl *flat = flatControlOf(window->findChild<QWidget *>(QLatin1String(name)));
+    return flat && flat->control();
+}
+
+} // namespace
+
+class WindowLookTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void catalogueAndPicker();
+    void editorAndAddCode();
+    void installFileWindow();
+};
+
+void WindowLookTest::catalogueAndPicker()
+{
+    ProgramDir dir;
+    ScriptedMessages messages;
+    catalogue::frmManagePhotos window(catalogue::AppContext{dir.path(), &messages, &dir.settings()});
+    QVERIFY(window.load());
+    QVERIFY(framed(&window, "txtPath"));
+    QVERIFY(!flatControlOf(window.findChild<QTableView *>("grdBooks")));
+    checkHoverButtons(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdMarkAll", "cmdUnMarkAll",
+                                "cmdBrowse", "cmdClose"});
+
+    catalogue::frmDir picker(dir.path(), "");
+    QVERIFY(flatControlOf(picker.findChild<QComboBox *>("drvPhoto"))->isCombo());
+    checkHoverButtons(&picker, {"cmdOK", "cmdCancel"});
+}
+
+void WindowLookTest::editorAndAddCode()
+{
+    ProgramDir dir;
+    dir.copyCodeFiles();
+    ScriptedMessages messages;
+    editor::EditorContext context;
+    context.store = &dir.store();
+    context.messages = &messages;
+    context.programDir = dir.path();
+    context.imageRootText = [] { return QString("PhotoImages/"); };
+    editor::frmBooks editor(context);
+    editor.setNewBook(true);
+    QVERIFY(editor.load());
+    for (const char *name : {"txtBookID", "txtName", "txtDate", "txtBuiltBy", "cboFileType"})
+        QVERIFY2(framed(&editor, name), name);
+    // The size-class boxes are flat but never framed.
+    for (const char *name : {"txtSC4", "txtSC5", "txtSC6"}) {
+        QVERIFY2(!framed(&editor, name), name);
+        QVERIFY(!editor.findChild<QLineEdit *>(name)->hasFrame());
+    }
+    checkHoverButtons(&editor, {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"});
+
+    editor::frmNewCode addCode("Veg", dir.path(), messages, &editor);
+    QVERIFY(framed(&addCode, "txtCode"));
+    checkHoverButtons(&addCode, {});
+}
+
+void WindowLookTest::installFileWindow()
+{
+    ProgramDir dir;
+    ScriptedMessages messages;
+    install::frmBooksFile window(dir.store().db(), dir.path(), messages, [] {});
+    window.load();
+    QVERIFY(flatControlOf(window.findChild<QComboBox *>("drvBook"))->isCombo());
+    checkHoverButtons(&window, {"cmdOpen", "cmdCancel"});
+}
+
+QTEST_MAIN(WindowLookTest)
+#include "tst_windowlook.moc"
