@@ -12,7 +12,11 @@ struct Scale
     int smallPhotos = 5000;
     int mediumPhotos = 100000;
     int largePhotos = 1000000;
+    int editorPhotos = 10000; // photos of kEditorBook, within storePhotos
 };
+
+// The store's book the editor is measured on (an unlocked book of Scale::editorPhotos photos).
+constexpr qint64 kEditorBook = 2;
 
 // The files the benchmark works on, all under one data folder.
 struct DataFiles
@@ -28,7 +32,9 @@ struct DataFiles
 };
 
 // Writes every file that is missing (or was written for another scale). The same seed and
-// scale always give the same bytes. Returns an empty text on success, else what failed.
-QString generate(const DataFiles &files, const Scale &scale);
+// scale always give the same bytes. The code files the editor reads are copied from
+// codeFilesDir into the library's program directory. Returns an empty text on success, else
+// what failed.
+QString generate(const DataFiles &files, const Scale &scale, const QString &codeFilesDir);
 
 } // namespace bench

@@ -1,27 +1,36 @@
 // Measures the program's own code paths at library scale and prints one table.
 //
-//   photoseries-bench [--data DIR] [--runs N] [--smoke]
+//   photoseries-bench [--data DIR] [--runs N] [--smoke] [--only TEXT]
 //
-// The data (a store of 10,000 books and 1,000,000 photos, install files of 5,000, 100,000 and
-// 1,000,000 photos, and the 100,000 rows as CSV) is generated into DIR on the first run.
-// --smoke uses a tiny library and checks only that every measurement runs.
+// The data (a store of 10,000 books and 1,000,000 photos, one of them a book of 10,000 photos
+// for the editor, install files of 5,000, 100,000 and 1,000,000 photos, and the 100,000 rows as
+// CSV) is generated into DIR on the first run. The windows run on the offscreen platform.
+// --smoke uses a tiny library and checks only that every measurement runs; --only runs the
+// measurements whose name holds TEXT, with their baselines.
 
 #include "BenchData.h"
+#include "ProgramBench.h"
 
+#include "catalogue/BookListModel.h"
+#include "catalogue/frmManagePhotos.h"
+#include "editor/PhotoTableModel.h"
+#include "editor/frmBooks.h"
 #include "install/BookImport.h"
 #include "store/BookList.h"
 #include "store/Store.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextStream>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -44,20 +53,16 @@ struct Measurement
     double maxRatio = 0; // target on median / baseline median; 0 = none
     QString headline;    // short name for the last line; empty = not in it
     std::vector<double> samples;
+    std::vector<double> cpu; // processor time of each sample, NaN where not taken
 
-    double median() const
+    double median() const { return medianOf(samples); }
+    static double medianOf(std::vector<double> s)
     {
-        std::vector<double> s = samples;
+        s.erase(std::remove_if(s.begin(), s.end(), [](double v) { return std::isnan(v); }), s.end());
         std::sort(s.begin(), s.end());
         return s.empty() ? NAN : s.size() % 2 ? s[s.size() / 2] : (s[s.size() / 2 - 1] + s[s.size() / 2]) / 2;
     }
 };
-
-[[noreturn]] void die(const QString &what)
-{
-    QTextStream(stderr) << "photoseries-bench: " << what << "\n";
-    std::exit(2);
-}
 
 Measurement &add(std::vector<Measurement> &table, const QString &name, const QString &unit, int runs,
                  std::function<double()> once)
@@ -71,18 +76,6 @@ Measurement &add(std::vector<Measurement> &table, const QString &name, const QSt
     return m;
 }
 
-double kbFromStatus(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return NAN;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toDouble();
-    return NAN;
-}
-
 // A fresh program store with the program's own schema and nothing in it.
 QString freshStore(const QString &path)
 {
@@ -92,17 +85,49 @@ QString freshStore(const QString &path)
     return created.open();
 }
 
-double seconds(const QElapsedTimer &timer)
+// Processor time of the last sample taken with a Stopwatch, NaN when it had none.
+double g_lastCpu = NAN;
+
+double cpuSeconds()
 {
-    return double(timer.nsecsElapsed()) / 1e9;
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        for (const timeval &t : {usage.ru_utime, usage.ru_stime})
+            total += double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    }
+    return total;
 }
+
+// Wall-clock time of one sample, and beside it the processor time of this process and of the
+// children it waited for: on a shared machine the two differ by the time spent waiting.
+class Stopwatch
+{
+public:
+    Stopwatch()
+        : m_cpu(cpuSeconds())
+    {
+        m_wall.start();
+    }
+    double seconds()
+    {
+        const double wall = double(m_wall.nsecsElapsed()) / 1e9;
+        g_lastCpu = cpuSeconds() - m_cpu;
+        return wall;
+    }
+
+private:
+    QElapsedTimer m_wall;
+    double m_cpu;
+};
 
 // The import of one file into an open store, checked: a benchmark of a failed import is worthless.
 qint64 importChecked(store::Store &store, const QString &bks, int expectedPhotos)
 {
     const install::ImportOutcome outcome = install::importBookFile(store.db(), bks);
     if (outcome.result != install::ImportOutcome::Result::Imported || outcome.photos != expectedPhotos)
-        die(QStringLiteral("import of %1 failed: %2").arg(bks, outcome.message));
+        bench::die(QStringLiteral("import of %1 failed: %2").arg(bks, outcome.message));
     return outcome.bookId;
 }
 
@@ -111,20 +136,19 @@ int peakImport(const QString &storePath, const QString &bks)
 {
     store::Store store(storePath);
     if (const QString error = store.open(); !error.isEmpty())
-        die(error);
-    const double resting = kbFromStatus("VmRSS");
+        bench::die(error);
+    const double resting = bench::statusKilobytes("VmRSS");
     // Start the peak afresh, so that it covers the import only.
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
     clear.close();
-    QElapsedTimer timer;
-    timer.start();
+    Stopwatch timer;
     const install::ImportOutcome outcome = install::importBookFile(store.db(), bks);
-    const double took = seconds(timer);
+    const double took = timer.seconds();
     if (outcome.result != install::ImportOutcome::Result::Imported)
-        die(outcome.message);
-    QTextStream(stdout) << resting << ' ' << kbFromStatus("VmHWM") << ' ' << took << ' ' << outcome.photos << "\n";
+        bench::die(outcome.message);
+    QTextStream(stdout) << resting << ' ' << bench::statusKilobytes("VmHWM") << ' ' << took << ' ' << outcome.photos << "\n";
     return 0;
 }
 
@@ -147,22 +171,28 @@ QString withThousands(int n)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The windows are measured as they run everywhere, without a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     if (app.arguments().size() == 4 && app.arguments().at(1) == QLatin1String("--peak-import"))
         return peakImport(app.arguments().at(2), app.arguments().at(3));
+    if (app.arguments().size() == 5 && app.arguments().at(1) == QLatin1String("--peak-program"))
+        return bench::peakProgram(app.arguments().at(2), app.arguments().at(3), app.arguments().at(4).toLongLong());
 
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption dataOption("data", "Folder of the generated data.", "dir");
     const QCommandLineOption runsOption("runs", "Samples per timing (default 5).", "n", "5");
     const QCommandLineOption smokeOption("smoke", "Tiny library: checks that every measurement runs.");
-    parser.addOptions({dataOption, runsOption, smokeOption});
+    const QCommandLineOption onlyOption("only", "Only the measurements whose name holds the text, and their baselines.",
+                                        "text");
+    parser.addOptions({dataOption, runsOption, smokeOption, onlyOption});
     parser.process(app);
 
     const bool smoke = parser.isSet(smokeOption);
     bench::Scale scale;
     if (smoke)
-        scale = bench::Scale{20, 2000, 50, 500, 2000};
+        scale = bench::Scale{20, 2000, 50, 500, 2000, 200};
     const int runs = smoke ? 1 : qMax(1, parser.value(runsOption).toInt());
     const QString dataDir = parser.isSet(dataOption)
                                 ? parser.value(dataOption)
@@ -172,8 +202,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     out << "Data in " << QDir::toNativeSeparators(dataDir) << " (generated when missing)...\n";
     out.flush();
-    if (const QString error = bench::generate(files, scale); !error.isEmpty())
-        die(error);
+    if (const QString error = bench::generate(files, scale, app.applicationDirPath()); !error.isEmpty())
+        bench::die(error);
     const QString work = QDir(dataDir).filePath("work");
     QDir().mkpath(work);
 
@@ -194,15 +224,14 @@ int main(int argc, char *argv[])
             sqlite3_exec(db, files.mediumShellTable.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_close(db);
         if (!made)
-            die("the shell's table could not be made");
+            bench::die("the shell's table could not be made");
         QProcess shell;
-        QElapsedTimer timer;
-        timer.start();
+        Stopwatch timer;
         shell.start(sqliteShell, {"-csv", shellStore, ".import " + files.mediumCsv + " Photos"});
         shell.waitForFinished(-1);
-        const double took = seconds(timer);
+        const double took = timer.seconds();
         if (shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
-            die("the sqlite3 shell failed");
+            bench::die("the sqlite3 shell failed");
         return took;
     }).headline = "shell";
 
@@ -210,15 +239,14 @@ int main(int argc, char *argv[])
     const QString shellName = table.back().name;
     Measurement &own = add(table, "import " + medium + " (open store, import, close)", "s", runs, [&] {
         if (const QString error = freshStore(ownStore); !error.isEmpty())
-            die(error);
-        QElapsedTimer timer;
-        timer.start();
+            bench::die(error);
+        Stopwatch timer;
         store::Store store(ownStore);
         if (const QString error = store.open(); !error.isEmpty())
-            die(error);
+            bench::die(error);
         importChecked(store, files.mediumBks, scale.mediumPhotos);
         store.close();
-        return seconds(timer);
+        return timer.seconds();
     });
     own.baseline = shellName;
     own.maxRatio = 1.5;
@@ -227,17 +255,16 @@ int main(int argc, char *argv[])
     // The small file into the whole library; the book is removed again after each sample.
     auto library = std::make_shared<store::Store>(QDir(files.fullStore).filePath("Photo3.mdb"));
     if (const QString error = library->open(); !error.isEmpty())
-        die(error);
+        bench::die(error);
     Measurement &small = add(table,
                              "import " + withThousands(scale.smallPhotos) + " photos into the library of " +
                                  withThousands(scale.storePhotos) + " photos",
                              "s", runs, [&, library] {
-                                 QElapsedTimer timer;
-                                 timer.start();
+                                 Stopwatch timer;
                                  const qint64 id = importChecked(*library, files.smallBks, scale.smallPhotos);
-                                 const double took = seconds(timer);
+                                 const double took = timer.seconds();
                                  if (const QString error = store::removeBook(library->db(), id); !error.isEmpty())
-                                     die(error);
+                                     bench::die(error);
                                  return took;
                              });
     small.maxValue = 0.25;
@@ -256,13 +283,13 @@ int main(int argc, char *argv[])
         large->done = true;
         const QString path = QDir(work).filePath("large.mdb");
         if (const QString error = freshStore(path); !error.isEmpty())
-            die(error);
+            bench::die(error);
         QProcess child;
         child.start(app.applicationFilePath(), {"--peak-import", path, files.largeBks});
         child.waitForFinished(-1);
         const QList<QByteArray> values = child.readAllStandardOutput().trimmed().split(' ');
         if (child.exitCode() != 0 || values.size() != 4)
-            die("the large import failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
+            bench::die("the large import failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
         large->megabytes = (values[1].toDouble() - values[0].toDouble()) / 1024.0;
         large->took = values[2].toDouble();
         QFile::remove(path);
@@ -277,15 +304,159 @@ int main(int argc, char *argv[])
         return large->megabytes;
     });
     peak.maxValue = 64;
-    peak.headline = "peak";
+    peak.headline = "import peak";
+
+    // The program on the library, with its real windows. Start-up: the catalogue loads
+    // (recount, book list), is shown and has painted its list; the window closes again after.
+    const QString settingsFile = QDir(work).filePath("settings.ini");
+    const QString books = withThousands(scale.books) + " books";
+    Measurement &startUp = add(table, "start-up: catalogue shown with " + books + " and their counts", "s", runs, [&] {
+        bench::ProgramSession session(files.fullStore, settingsFile);
+        Stopwatch timer;
+        session.start();
+        const double took = timer.seconds();
+        const catalogue::BookListModel &list = session.catalogue().bookList();
+        qint64 photos = 0;
+        for (int row = 0; row < list.rowCount(); ++row)
+            photos += list.book(row).numOfPhotos;
+        if (list.rowCount() != scale.books || photos != scale.storePhotos)
+            bench::die(QStringLiteral("the catalogue shows %1 books and %2 photos").arg(list.rowCount()).arg(photos));
+        return took;
+    });
+    startUp.maxValue = 1.0;
+    startUp.headline = "start-up";
+
+    // The recount with every count stale, the most it ever has to write, against SQLite
+    // counting the photos of every book on its own connection. The recount leaves the counts
+    // right again.
+    const QByteArray libraryPath = library->path().toUtf8();
+    const auto staleCounts = [library] {
+        QSqlQuery q(library->db());
+        if (!q.exec("UPDATE Books SET NumOfPhotos = -1"))
+            bench::die("the counts could not be made stale");
+    };
+    add(table, "recount: SQLite alone, SELECT BookID, COUNT(*) ... GROUP BY BookID", "s", runs, [&] {
+        sqlite3 *db = nullptr;
+        sqlite3_stmt *count = nullptr;
+        Stopwatch timer;
+        sqlite3_open_v2(libraryPath.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_prepare_v2(db, "SELECT BookID, COUNT(*) FROM Photos GROUP BY BookID", -1, &count, nullptr);
+        qint64 photos = 0;
+        while (sqlite3_step(count) == SQLITE_ROW)
+            photos += sqlite3_column_int64(count, 1);
+        sqlite3_finalize(count);
+        sqlite3_close(db);
+        const double took = timer.seconds();
+        if (photos != scale.storePhotos)
+            bench::die("SQLite counted " + QString::number(photos) + " photos");
+        return took;
+    }).headline = "SQLite count";
+    const QString countName = table.back().name;
+    Measurement &recount = add(table, "recount of every book's photo count (every count stale)", "s", runs, [&] {
+        staleCounts();
+        Stopwatch timer;
+        if (const QString error = library->recount(); !error.isEmpty())
+            bench::die(error);
+        const double took = timer.seconds();
+        QSqlQuery q(library->db());
+        if (!q.exec("SELECT SUM(NumOfPhotos), MIN(NumOfPhotos) FROM Books") || !q.next() ||
+            q.value(0).toLongLong() != scale.storePhotos || q.value(1).toLongLong() < 0)
+            bench::die("the recount left wrong counts");
+        return took;
+    });
+    recount.baseline = countName;
+    recount.maxValue = 0.2;
+    recount.headline = "recount";
+
+    // The editor on the book of Scale::editorPhotos photos, opened from a catalogue that
+    // stays open for these measurements.
+    std::unique_ptr<bench::ProgramSession> session;
+    const auto catalogueSession = [&]() -> bench::ProgramSession & {
+        if (!session) {
+            session = std::make_unique<bench::ProgramSession>(files.fullStore, settingsFile);
+            session->start();
+        }
+        return *session;
+    };
+    const QString editorBook = "the book of " + withThousands(scale.editorPhotos) + " photos";
+    Measurement &openEditor = add(table, "editor opened and shown on " + editorBook, "s", runs, [&] {
+        bench::ProgramSession &program = catalogueSession();
+        Stopwatch timer;
+        editor::frmBooks &window = program.openEditor(bench::kEditorBook);
+        const double took = timer.seconds();
+        // Every row is in the model: none waits to be fetched.
+        if (window.photos().rowCount() != scale.editorPhotos || window.photos().canFetchMore({}))
+            bench::die(QStringLiteral("the editor holds %1 photos").arg(window.photos().rowCount()));
+        program.closeEditor("cmdCancel");
+        return took;
+    });
+    openEditor.maxValue = 0.5;
+    openEditor.headline = "editor";
+
+    Measurement &saveClose = add(table, "Save and Close of that book after one changed cell", "s", runs, [&] {
+        bench::ProgramSession &program = catalogueSession();
+        editor::PhotoTableModel &photos = program.openEditor(bench::kEditorBook).photos();
+        const int row = scale.editorPhotos / 2;
+        const qint64 key = photos.rowKey(row);
+        const QVariant original = photos.value(row, "GroupLabel");
+        const QString changed = original.toString() + " (changed)";
+        photos.setData(photos.index(row, photos.columnOf("GroupLabel")), changed, Qt::EditRole);
+        Stopwatch timer;
+        program.closeEditor("cmdSave");
+        const double took = timer.seconds();
+        program.expectNoMessages("Save and Close");
+        // The change reached the store; the original goes back, so that every run saves the same change.
+        QSqlQuery q(library->db());
+        q.prepare("SELECT GroupLabel FROM Photos WHERE ID = ?");
+        q.addBindValue(key);
+        if (!q.exec() || !q.next() || q.value(0).toString() != changed)
+            bench::die("Save and Close did not store the changed cell");
+        q.prepare("UPDATE Photos SET GroupLabel = ? WHERE ID = ?");
+        q.addBindValue(original);
+        q.addBindValue(key);
+        if (!q.exec())
+            bench::die("the changed cell could not be restored");
+        return took;
+    });
+    saveClose.maxValue = 0.5;
+    saveClose.headline = "save";
+
+    // The program in a process of its own: its peak with the catalogue and the editor on the
+    // big book open, scrolled to its last photo.
+    Measurement &peakProgram = add(table, "peak memory: catalogue and editor on " + editorBook, "MB", 1, [&] {
+        QProcess child;
+        child.start(app.applicationFilePath(),
+                    {"--peak-program", files.fullStore, settingsFile, QString::number(bench::kEditorBook)});
+        child.waitForFinished(-1);
+        const QList<QByteArray> values = child.readAllStandardOutput().trimmed().split(' ');
+        if (child.exitCode() != 0 || values.size() != 2 || values[1].toInt() != scale.editorPhotos)
+            bench::die("the program's memory run failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
+        return values[0].toDouble() / 1024.0;
+    });
+    peakProgram.maxValue = 200;
+    peakProgram.headline = "program peak";
+
+    if (parser.isSet(onlyOption)) {
+        const QString text = parser.value(onlyOption);
+        QStringList kept;
+        for (const Measurement &m : table)
+            if (m.name.contains(text, Qt::CaseInsensitive))
+                kept << m.name << m.baseline;
+        table.erase(std::remove_if(table.begin(), table.end(), [&](const Measurement &m) { return !kept.contains(m.name); }),
+                    table.end());
+    }
 
     // Samples round-robin, so that a measurement and its baseline see the same machine state.
     const int most =
         std::max_element(table.begin(), table.end(), [](auto &a, auto &b) { return a.runs < b.runs; })->runs;
     for (int r = 0; r < most; ++r)
         for (Measurement &m : table)
-            if (r < m.runs)
+            if (r < m.runs) {
+                g_lastCpu = NAN;
                 m.samples.push_back(m.once());
+                m.cpu.push_back(g_lastCpu);
+            }
+    session.reset();
 
     const auto find = [&](const QString &name) -> const Measurement * {
         for (const Measurement &m : table)
@@ -297,12 +468,13 @@ int main(int argc, char *argv[])
     for (const Measurement &m : table)
         nameWidth = qMax(nameWidth, int(m.name.size()));
     out << "\n"
-        << QString("operation").leftJustified(nameWidth) << "  runs       min    median       max   ratio  target\n";
+        << QString("operation").leftJustified(nameWidth) << "  runs       min    median       max     cpu   ratio  target\n";
     bool allMet = true;
     QStringList headline;
     for (const Measurement &m : table) {
         const auto [lo, hi] = std::minmax_element(m.samples.begin(), m.samples.end());
         const double median = m.median();
+        const double cpu = Measurement::medianOf(m.cpu);
         const Measurement *base = m.baseline.isEmpty() ? nullptr : find(m.baseline);
         const double ratio = base ? median / base->median() : NAN;
         QString target;
@@ -317,16 +489,19 @@ int main(int argc, char *argv[])
         if (!target.isEmpty())
             target += met ? QStringLiteral(" met") : QStringLiteral(" MISSED");
         allMet = allMet && met;
-        out << m.name.leftJustified(nameWidth) << QString::number(m.samples.size()).rightJustified(6)
-            << (number(*lo, m.unit) + ' ' + m.unit).rightJustified(10)
-            << (number(median, m.unit) + ' ' + m.unit).rightJustified(10)
-            << (number(*hi, m.unit) + ' ' + m.unit).rightJustified(10)
-            << (std::isnan(ratio) ? QString() : QString::number(ratio, 'f', 2) + " x").rightJustified(8) << "  "
-            << target << "\n";
+        const QString line = m.name.leftJustified(nameWidth) + QString::number(m.samples.size()).rightJustified(6) +
+                             (number(*lo, m.unit) + ' ' + m.unit).rightJustified(10) +
+                             (number(median, m.unit) + ' ' + m.unit).rightJustified(10) +
+                             (number(*hi, m.unit) + ' ' + m.unit).rightJustified(10) +
+                             (std::isnan(cpu) ? QString() : number(cpu, m.unit) + ' ' + m.unit).rightJustified(8) +
+                             (std::isnan(ratio) ? QString() : QString::number(ratio, 'f', 2) + " x").rightJustified(8) +
+                             "  " + target;
+        out << line.trimmed() << "\n";
         if (!m.headline.isEmpty())
             headline << QStringLiteral("%1 %2 %3%4")
                             .arg(m.headline, number(median, m.unit), m.unit,
-                                 std::isnan(ratio) ? QString() : QStringLiteral(" (%1 x shell)").arg(ratio, 0, 'f', 2));
+                                 std::isnan(ratio) ? QString()
+                                                   : QStringLiteral(" (%1 x %2)").arg(ratio, 0, 'f', 2).arg(base->headline));
     }
     out << "\nheadline: " << headline.join("; ") << "; " << (allMet ? "every target met" : "TARGET MISSED") << "\n";
     return smoke || allMet ? 0 : 1;

@@ -136,9 +136,21 @@ void StoreTest::recountSetsEveryBooksCount()
     const qint64 three = dir.addBook(QVariantMap{{"BookLabel", "Three"}});
     for (int i = 0; i < 3; ++i)
         dir.addPhoto(three);
+    const qint64 uncounted = dir.addBook(QVariantMap{{"BookLabel", "Uncounted"}});
+    dir.addPhoto(uncounted);
+    dir.scalar(QString("UPDATE Books SET NumOfPhotos = NULL WHERE ID = %1").arg(uncounted));
+    const qint64 right = dir.addBook(QVariantMap{{"BookLabel", "Right"}, {"NumOfPhotos", 2}});
+    dir.addPhoto(right);
+    dir.addPhoto(right);
     QVERIFY(dir.store().recount().isEmpty());
+    // Only the three stale books were written.
+    QCOMPARE(dir.scalar("SELECT changes()").toInt(), 3);
     QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(empty)).toInt(), 0);
     QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(three)).toInt(), 3);
+    QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(uncounted)).toInt(), 1);
+    QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(right)).toInt(), 2);
+    QVERIFY(dir.store().recount().isEmpty());
+    QCOMPARE(dir.scalar("SELECT changes()").toInt(), 0);
 }
 
 void StoreTest::removeBookTakesItsPhotosByKey()
