@@ -187,7 +187,11 @@ void frmManagePhotos::setUpGrid()
 
     QHeaderView *header = grdBooks->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
-    header->setMinimumHeight(2 * header->fontMetrics().height() + 8);
+    // The designed widths fit an 8-point heading font: "Number of" must fit in 900 twips.
+    QFont headingFont = header->font();
+    headingFont.setPointSizeF(qMin(headingFont.pointSizeF(), 8.0));
+    header->setFont(headingFont);
+    header->setMinimumHeight(2 * QFontMetrics(headingFont).height() + 8);
     header->setStretchLastSection(false);
     const int widths[] = {550, 850, 2300, 5500, 900};
     for (int c = 0; c < BookListModel::ColumnCount; ++c)
