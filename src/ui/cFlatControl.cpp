@@ -125,6 +125,36 @@ const QColor black(0, 0, 0);
 const QColor orange(255, 128, 0);
 const QColor blue(0, 0, 255);
 
+// The relief of a combo's button strip or of a command button: at rest a ring in restRing with
+// a line in the window colour at its left; raised when hot or focused; pressed while a list is
+// open.
+void paintRelief(QPainter &painter, EdgeRect r, cFlatControl::State state, const Colours &c,
+                 const QColor &restRing, const QColor &raisedTopLeft, const QColor &raisedBottomRight)
+{
+    switch (state) {
+    case cFlatControl::Normal:
+        r.top -= 1;
+        r.bottom += 1;
+        rect3d(painter, r, restRing, restRing);
+        r.left -= 1;
+        r.right = r.left;
+        rect3d(painter, r, c.window, c.window);
+        break;
+    case cFlatControl::Hot:
+        r.top -= 1;
+        r.bottom += 1;
+        r.right += 1;
+        rect3d(painter, r, raisedTopLeft, raisedBottomRight);
+        break;
+    case cFlatControl::DroppedOpen:
+        r.left -= 1;
+        r.top -= 2;
+        r.offset(1, 1);
+        rect3d(painter, r, c.shadow, c.highlight);
+        break;
+    }
+}
+
 } // namespace
 
 cFlatControl::cFlatControl(QObject *parent)
@@ -399,30 +429,8 @@ void cFlatControl::paintCombo(QPainter &painter) const
     rect3d(painter, b, c.face, c.face);
     b.shrink(1);
     rect3d(painter, b, c.face, c.face);
-    if (!enabled)
-        return;
-    switch (m_state) {
-    case Normal:
-        b.top -= 1;
-        b.bottom += 1;
-        rect3d(painter, b, c.highlight, c.highlight);
-        b.left -= 1;
-        b.right = b.left;
-        rect3d(painter, b, c.window, c.window);
-        break;
-    case Hot:
-        b.top -= 1;
-        b.bottom += 1;
-        b.right += 1;
-        rect3d(painter, b, c.highlight, c.shadow);
-        break;
-    case DroppedOpen:
-        b.left -= 1;
-        b.top -= 2;
-        b.offset(1, 1);
-        rect3d(painter, b, c.shadow, c.highlight);
-        break;
-    }
+    if (enabled)
+        paintRelief(painter, b, State(m_state), c, c.highlight, c.highlight, c.shadow);
 }
 
 void cFlatControl::paintButton(QPainter &painter) const
@@ -434,30 +442,8 @@ void cFlatControl::paintButton(QPainter &painter) const
     r.shrink(1);
     const QColor inner = enabled ? c.face : blue;
     rect3d(painter, r, inner, inner);
-    if (!enabled)
-        return;
-    switch (m_state) {
-    case Normal:
-        r.top -= 1;
-        r.bottom += 1;
-        rect3d(painter, r, orange, orange);
-        r.left -= 1;
-        r.right = r.left;
-        rect3d(painter, r, c.window, c.window);
-        break;
-    case Hot:
-        r.top -= 1;
-        r.bottom += 1;
-        r.right += 1;
-        rect3d(painter, r, black, black);
-        break;
-    case DroppedOpen:
-        r.left -= 1;
-        r.top -= 2;
-        r.offset(1, 1);
-        rect3d(painter, r, c.shadow, c.highlight);
-        break;
-    }
+    if (enabled)
+        paintRelief(painter, r, State(m_state), c, orange, black, black);
 }
 
 cFlatControl *flatControlOf(const QWidget *control)
