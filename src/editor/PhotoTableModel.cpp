@@ -82,6 +82,7 @@ QString PhotoTableModel::load(qint64 bookId)
     m_removedKeys.clear();
     endResetModel();
     m_restructuring = false;
+    m_edited = false;
     return {};
 }
 
@@ -95,6 +96,7 @@ void PhotoTableModel::reset(WriteMode mode)
     m_removedKeys.clear();
     endResetModel();
     m_restructuring = false;
+    m_edited = false;
 }
 
 QVariantMap PhotoTableModel::defaultPhotoValues(qint64 bookId, const QVariant &bookLabel)
@@ -165,6 +167,7 @@ bool PhotoTableModel::setField(int row, int field, const QVariant &value)
     if (stored.isNull() == normalised.isNull() && stored == normalised)
         return true;
     stored = normalised;
+    m_edited = true;
     if (r.state == RowState::Stored)
         r.state = RowState::Changed;
     const int column = int(m_columnField.indexOf(field));
@@ -186,6 +189,7 @@ int PhotoTableModel::appendRow(const QVariantMap &values)
     beginInsertRows({}, row, row);
     m_rows.push_back(std::move(r));
     endInsertRows();
+    m_edited = true;
     return row;
 }
 
@@ -214,6 +218,7 @@ QString PhotoTableModel::removePhoto(int row)
     m_rows.remove(row);
     endRemoveRows();
     m_restructuring = false;
+    m_edited = true;
     emit currentRowLost();
     return {};
 }
@@ -243,6 +248,14 @@ QString PhotoTableModel::commitRow(int row)
 {
     if (m_mode != WriteMode::Immediate || row < 0 || row >= m_rows.size())
         return {};
+    // The store hands out keys in the order rows are written, and a reopened book shows its
+    // photos by key: rows above this one that are still to be written go first.
+    for (int earlier = 0; earlier < row; ++earlier) {
+        if (m_rows.at(earlier).state != RowState::Added)
+            continue;
+        if (const QString error = writeRow(earlier); !error.isEmpty())
+            return error;
+    }
     return writeRow(row);
 }
 

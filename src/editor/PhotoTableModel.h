@@ -64,10 +64,15 @@ public:
     // The grid's current row, -1 for none. Moving off a row completes it (immediate mode).
     int currentRow() const { return m_currentRow; }
     void setCurrentRow(int row);
-    // Completes a row: in immediate mode a pending row is written now. Empty text or what failed.
+    // Completes a row: in immediate mode a pending row is written now, after any pending row
+    // above it, so that rows reach the store in the grid's order. Empty text or what failed.
     QString commitRow(int row);
 
     bool hasPendingChanges() const;
+    // Whether any row was added, removed or changed since the photos were loaded or reset, or
+    // since markUnedited(); written rows of a new book count too.
+    bool isEdited() const { return m_edited; }
+    void markUnedited() { m_edited = false; }
     // Writes every pending addition, change and deletion through the writer, without
     // touching the rows held here: the caller commits its transaction, then calls
     // acceptWritten(), or rolls back and the model keeps everything pending.
@@ -113,6 +118,7 @@ private:
     int m_currentRow = -1;
     // While rows are removed or reset, the view's moves of its current row complete nothing.
     bool m_restructuring = false;
+    bool m_edited = false;
 };
 
 } // namespace editor

@@ -91,6 +91,9 @@ private:
     void onSaveAndClose();
     void onSaveNow();
     void onCancel();
+    // Removes a new book's row and its written photos; with nothing typed, only when no photo
+    // row was written. False (and told) when the store refused.
+    bool discardNewBook(bool typed);
     // Ends the editor without the close box's question; a removal of a new book's row has
     // been done or was not wanted.
     void closeWithoutAsking();

@@ -57,14 +57,14 @@ QString writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &f
     QSqlQuery q(db);
     q.prepare(QStringLiteral("UPDATE Books SET BookLabel = ?, BookDescription = ?, BookDate = ?, builtby = ?, "
                              "BreakInches4 = ?, BreakInches5 = ?, BreakInches6 = ? WHERE ID = ?"));
-    for (const QVariant &v : {QVariant(fields.label), QVariant(fields.description), QVariant(fields.date),
-                              QVariant(fields.builtBy), QVariant(fields.breakInches4), QVariant(fields.breakInches5),
-                              QVariant(fields.breakInches6), QVariant(id)})
+    for (const QVariant &v :
+         {QVariant(fields.label), QVariant(fields.description), QVariant(fields.date), QVariant(fields.builtBy),
+          QVariant(fields.breakInches4), QVariant(fields.breakInches5), QVariant(fields.breakInches6), QVariant(id)})
         q.addBindValue(v);
     if (!q.exec())
         return describeError(QStringLiteral("The book could not be saved"), q.lastError());
     if (q.numRowsAffected() != 1)
-        return QStringLiteral("The book could not be saved: it is no longer in the database.");
+        return changedElsewhereMessage();
     return {};
 }
 
@@ -72,8 +72,7 @@ QString relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &labe
 {
     // BINARY: a label changed only in letter case must still reach every photo.
     QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "UPDATE Photos SET BookLabel = ? WHERE BookID = ? AND BookLabel IS NOT ? COLLATE BINARY"));
+    q.prepare(QStringLiteral("UPDATE Photos SET BookLabel = ? WHERE BookID = ? AND BookLabel IS NOT ? COLLATE BINARY"));
     q.addBindValue(label);
     q.addBindValue(bookId);
     q.addBindValue(label);

@@ -115,6 +115,9 @@ QString PhotoWriter::update(const PhotoValues &values)
     m_update.bindValue(int(fields.size()), values.at(0));
     if (!m_update.exec())
         return describeError(QStringLiteral("A photo row could not be written"), m_update.lastError());
+    // Reaching no row would report an edit as saved that is gone.
+    if (m_update.numRowsAffected() == 0)
+        return changedElsewhereMessage();
     return {};
 }
 
@@ -126,6 +129,8 @@ QString PhotoWriter::remove(qint64 id)
     m_remove.bindValue(0, id);
     if (!m_remove.exec())
         return describeError(QStringLiteral("A photo row could not be deleted"), m_remove.lastError());
+    if (m_remove.numRowsAffected() == 0)
+        return changedElsewhereMessage();
     return {};
 }
 

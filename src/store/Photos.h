@@ -33,6 +33,7 @@ public:
     // Rewrites every field but the key of the row values[0] names.
     QString update(const PhotoValues &values);
     QString remove(qint64 id);
+    // update() and remove() fail with changedElsewhereMessage() when the row is not there.
 
 private:
     QSqlDatabase m_db;

@@ -53,6 +53,10 @@ private:
     bool m_open = false;
 };
 
+// What a save says when a row it would change or delete is gone or was never there: another
+// copy of the program deleted it after the editor read it.
+QString changedElsewhereMessage();
+
 // "what: reason" from a failed query, for messages.
 QString describeError(const QString &what, const class QSqlError &error);
 
