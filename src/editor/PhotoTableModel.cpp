@@ -65,7 +65,7 @@ QSqlDatabase PhotoTableModel::db() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-QString PhotoTableModel::load(qint64 bookId)
+QString PhotoTableModel::load(qint64 bookId, WriteMode mode)
 {
     QVector<store::PhotoValues> values;
     QString error;
@@ -74,12 +74,13 @@ QString PhotoTableModel::load(qint64 bookId)
     m_restructuring = true;
     m_currentRow = -1;
     beginResetModel();
-    m_mode = WriteMode::Batch;
+    m_mode = mode;
     m_rows.clear();
     m_rows.reserve(values.size());
     for (store::PhotoValues &v : values)
         m_rows.push_back({std::move(v), RowState::Stored});
     m_removedKeys.clear();
+    m_base.clear();
     endResetModel();
     m_restructuring = false;
     m_edited = false;
@@ -94,6 +95,7 @@ void PhotoTableModel::reset(WriteMode mode)
     m_mode = mode;
     m_rows.clear();
     m_removedKeys.clear();
+    m_base.clear();
     endResetModel();
     m_restructuring = false;
     m_edited = false;
@@ -163,10 +165,12 @@ bool PhotoTableModel::setField(int row, int field, const QVariant &value)
     if (!normalise(field, value, normalised))
         return false;
     Row &r = m_rows[row];
-    QVariant &stored = r.values[field];
-    if (stored.isNull() == normalised.isNull() && stored == normalised)
+    const QVariant &old = r.values.at(field);
+    if (old.isNull() == normalised.isNull() && old == normalised)
         return true;
-    stored = normalised;
+    if (r.state == RowState::Stored)
+        m_base.insert(r.values.at(kKey).toLongLong(), r.values);
+    r.values[field] = normalised;
     m_edited = true;
     if (r.state == RowState::Stored)
         r.state = RowState::Changed;
@@ -203,8 +207,11 @@ QString PhotoTableModel::removePhoto(int row)
             store::PhotoWriter writer(db());
             if (const QString error = writer.remove(key); !error.isEmpty())
                 return error;
+            m_base.remove(key);
         } else {
             m_removedKeys << key;
+            if (m_rows.at(row).state == RowState::Stored)
+                m_base.insert(key, m_rows.at(row).values);
         }
     }
     // A row that goes away is not completed: in immediate mode it would be written just before
@@ -275,6 +282,7 @@ QString PhotoTableModel::writeRow(int row)
         r.values[kKey] = key;
     }
     r.state = RowState::Stored;
+    m_base.remove(r.values.at(kKey).toLongLong());
     return {};
 }
 
@@ -314,6 +322,36 @@ void PhotoTableModel::acceptWritten(const AssignedKeys &keys)
     for (Row &r : m_rows)
         r.state = RowState::Stored;
     m_removedKeys.clear();
+    m_base.clear();
+}
+
+bool PhotoTableModel::matchesStored(const QVector<store::PhotoValues> &stored) const
+{
+    const auto base = [this](qint64 key) -> const store::PhotoValues * {
+        const auto it = m_base.constFind(key);
+        return it == m_base.cend() ? nullptr : &it.value();
+    };
+    QHash<qint64, const store::PhotoValues *> expected;
+    expected.reserve(m_rows.size() + m_removedKeys.size());
+    for (const Row &r : m_rows) {
+        const qint64 key = r.values.at(kKey).toLongLong();
+        if (key != 0)
+            expected.insert(key, r.state == RowState::Stored ? &r.values : base(key));
+    }
+    for (qint64 key : m_removedKeys)
+        expected.insert(key, base(key));
+    if (expected.size() != stored.size())
+        return false;
+    for (const store::PhotoValues &values : stored) {
+        const store::PhotoValues *mine = expected.value(values.at(kKey).toLongLong());
+        if (!mine || mine->size() != values.size())
+            return false;
+        for (int f = 0; f < values.size(); ++f) {
+            if (!store::sameStoredValue(mine->at(f), values.at(f)))
+                return false;
+        }
+    }
+    return true;
 }
 
 int PhotoTableModel::rowCount(const QModelIndex &parent) const

@@ -325,9 +325,13 @@ bool frmBooks::loadNewBook()
         tell(error);
         return false;
     }
-    m_book = store::BookHeader{};
-    m_book.id = id;
-    m_book.label = QStringLiteral("Untitled");
+    // The row as written, which a save compares with the store's.
+    QString error;
+    if (!store::loadBookHeader(m_context.store->db(), id, m_book, error)) {
+        tell(error);
+        store::removeBook(m_context.store->db(), id);
+        return false;
+    }
     m_photos->reset(PhotoTableModel::WriteMode::Immediate);
     m_photos->appendRow(PhotoTableModel::defaultPhotoValues(id, m_book.label));
     m_photos->markUnedited();
@@ -343,6 +347,11 @@ void frmBooks::fillHeader()
             box->clear();
         return;
     }
+    fillHeaderFromStore();
+}
+
+void frmBooks::fillHeaderFromStore()
+{
     txtName->setText(headerText(m_book.description));
     txtBookID->setText(headerText(m_book.label));
     txtBuiltBy->setText(headerText(m_book.builtBy));
@@ -492,13 +501,46 @@ void frmBooks::onSaveAndClose()
     header.breakInches5 = leadingNumber(txtSC5->text());
     header.breakInches6 = leadingNumber(txtSC6->text());
     // One transaction: on failure the store is as it was and every edit stays here.
-    if (const QString error = saveBook(m_context.store->db(), m_book.id, header, *m_photos); !error.isEmpty()) {
-        tell(error);
+    if (const QString error = saveBook(m_context.store->db(), m_book, header, *m_photos); !error.isEmpty()) {
+        if (error == store::changedElsewhereMessage())
+            offerReload();
+        else
+            tell(error);
         return;
     }
     if (const QString error = m_context.store->recount(); !error.isEmpty())
         tell(error);
     closeWithoutAsking();
+}
+
+void frmBooks::offerReload()
+{
+    const ui::Message question{QStringLiteral("This book was changed by another program since you opened it. "
+                                              "Nothing was saved. Reload it and lose your changes?"),
+                               ui::Icon::Exclamation};
+    if (m_context.messages->ask(question))
+        reloadBook();
+}
+
+void frmBooks::reloadBook()
+{
+    QString error;
+    if (store::loadBookHeader(m_context.store->db(), m_book.id, m_book, error)) {
+        const auto mode = m_newBook ? PhotoTableModel::WriteMode::Immediate : PhotoTableModel::WriteMode::Batch;
+        error = m_photos->load(m_book.id, mode);
+    }
+    if (!error.isEmpty()) {
+        // Deleted by the other program: there is nothing left to edit.
+        tell(error);
+        closeWithoutAsking();
+        return;
+    }
+    fillHeaderFromStore();
+    for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
+        onBoundChanged(sizeClass);
+    m_loadedHeader = headerTexts();
+    if (m_photos->rowCount() > 0)
+        grdPhotos->setCurrentRow(0);
 }
 
 void frmBooks::onSaveNow()

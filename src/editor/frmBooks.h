@@ -64,6 +64,10 @@ private:
     bool loadExistingBook();
     bool loadNewBook();
     void fillHeader();
+    void fillHeaderFromStore();
+    // After a save refused because another program changed the book: asks, then reloads it.
+    void offerReload();
+    void reloadBook();
     QStringList headerTexts() const;
     bool hasPendingChanges() const;
     void tell(const QString &text);

@@ -8,7 +8,7 @@
 
 namespace store {
 
-bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error)
+bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error, bool *missing)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -20,6 +20,8 @@ bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QStri
         return false;
     }
     if (!q.next()) {
+        if (missing)
+            *missing = true;
         error = QStringLiteral("The book could not be read: it is no longer in the database.");
         return false;
     }

@@ -61,6 +61,27 @@ bool loadPhotos(const QSqlDatabase &db, qint64 bookId, QVector<PhotoValues> &row
     return true;
 }
 
+bool sameStoredValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    const auto isNumber = [](const QVariant &v) {
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+            return true;
+        default:
+            return false;
+        }
+    };
+    if (isNumber(a) && isNumber(b))
+        return a.toDouble() == b.toDouble();
+    return a.toString() == b.toString();
+}
+
 qint64 countPhotos(const QSqlDatabase &db, qint64 bookId, QString &error)
 {
     QSqlQuery q(db);

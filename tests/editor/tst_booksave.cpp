@@ -62,7 +62,8 @@ void showActive(Editor &e)
     QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
 }
 
-const QString changedElsewhere("This book was changed by another program since you opened it. Nothing was saved.");
+const QString reloadQuestion("This book was changed by another program since you opened it. Nothing was saved. "
+                             "Reload it and lose your changes?");
 
 } // namespace
 
@@ -93,6 +94,7 @@ private slots:
     void pathCharactersNeverReachTheIdentifier();
     void rowsGoneSinceOpeningFailTheWholeSave_data();
     void rowsGoneSinceOpeningFailTheWholeSave();
+    void reloadAfterAConflictShowsTheStoredBook();
 };
 
 void BookSaveTest::sizeClassesCascade()
@@ -521,15 +523,25 @@ void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave_data()
 {
     QTest::addColumn<QString>("elsewhere");
     QTest::addColumn<bool>("deleteHere");
-    QTest::newRow("changed photo deleted elsewhere") << "DELETE FROM Photos WHERE PhotoLabel = '1'" << false;
-    QTest::newRow("deleted photo deleted elsewhere") << "DELETE FROM Photos WHERE PhotoLabel = '1'" << true;
-    QTest::newRow("book deleted elsewhere") << "DELETE FROM Books" << false;
+    QTest::addColumn<bool>("conflict");
+    const QString photo1 = "DELETE FROM Photos WHERE PhotoLabel = '1'";
+    QTest::newRow("changed photo deleted elsewhere") << photo1 << false << true;
+    QTest::newRow("deleted photo deleted elsewhere") << photo1 << true << true;
+    QTest::newRow("book deleted elsewhere") << "DELETE FROM Books" << false << true;
+    QTest::newRow("photo changed elsewhere")
+        << "UPDATE Photos SET TreesPerAcre = 9 WHERE PhotoLabel = '2'" << false << true;
+    QTest::newRow("photo added elsewhere")
+        << "INSERT INTO Photos (BookID, PhotoLabel) SELECT ID, '3' FROM Books" << false << true;
+    QTest::newRow("header changed elsewhere") << "UPDATE Books SET builtby = 'someone'" << false << true;
+    QTest::newRow("Active and count changed elsewhere")
+        << "UPDATE Books SET Active = -1, NumOfPhotos = 7" << false << false;
 }
 
 void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave()
 {
     QFETCH(QString, elsewhere);
     QFETCH(bool, deleteHere);
+    QFETCH(bool, conflict);
     ProgramDir dir;
     const qint64 book = addBookWithPhotos(dir, "B");
     Editor e(dir);
@@ -541,15 +553,48 @@ void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave()
         QCOMPARE(e.photos().removePhoto(0), QString());
     else
         e.photos().setValue(0, "GroupLabel", "Ridge");
+    // Another program, which knows nothing of this editor, writes to the store.
     QSqlQuery q(dir.store().db());
     QVERIFY(q.exec(elsewhere));
     const QString before = dump(dir);
+    e.messages.answerNext(false);
     e.click("cmdSave");
-    QCOMPARE(e.messages.texts(), QStringList{changedElsewhere});
+    if (!conflict) {
+        QCOMPARE(e.messages.count(), 0);
+        QCOMPARE(unloaded.count(), 1);
+        QCOMPARE(dir.scalar("SELECT Active FROM Books").toInt(), -1);
+        return;
+    }
+    QCOMPARE(e.messages.texts(), QStringList{reloadQuestion});
+    QVERIFY(e.messages.last().question);
     QCOMPARE(unloaded.count(), 0);
     QCOMPARE(dump(dir), before);
     QCOMPARE(e.box("txtName")->text(), QString("Renamed"));
     QVERIFY(e.photos().hasPendingChanges());
+}
+
+void BookSaveTest::reloadAfterAConflictShowsTheStoredBook()
+{
+    ProgramDir dir;
+    const qint64 book = addBookWithPhotos(dir, "B");
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    e.box("txtName")->setText("Renamed");
+    e.photos().setValue(0, "GroupLabel", "Ridge");
+    QSqlQuery q(dir.store().db());
+    QVERIFY(q.exec("UPDATE Photos SET GroupLabel = 'Theirs' WHERE PhotoLabel = '1'"));
+    e.messages.answerNext(true);
+    e.click("cmdSave");
+    QCOMPARE(e.messages.texts(), QStringList{reloadQuestion});
+    QCOMPARE(e.box("txtName")->text(), QString("B description"));
+    QCOMPARE(e.photos().value(0, "GroupLabel").toString(), QString("Theirs"));
+    QVERIFY(!e.photos().hasPendingChanges());
+
+    // The reloaded book saves as any other.
+    e.photos().setValue(1, "GroupLabel", "Mine");
+    e.click("cmdSave");
+    QCOMPARE(e.messages.count(), 1);
+    QCOMPARE(dir.column("SELECT GroupLabel FROM Photos ORDER BY ID"), (QVariantList{"Theirs", "Mine"}));
 }
 
 QTEST_MAIN(BookSaveTest)
