@@ -3,6 +3,7 @@
 #include "store/BookList.h"
 #include "store/ImageRoot.h"
 #include "store/Schema.h"
+#include "store/Windows1252.h"
 #include "store/YesNo.h"
 
 #include <QDir>
@@ -20,6 +21,9 @@ class StoreTest : public QObject
 private slots:
     void freshDirectoryGetsFullSchema();
     void textAndNamesCompareWithoutCase();
+    void labelsCompareWithoutCaseInAStoreMadeElsewhere();
+    void windows1252Characters_data();
+    void windows1252Characters();
     void filesThatAreNotOurStoreAreLeftAlone_data();
     void filesThatAreNotOurStoreAreLeftAlone();
     void recountSetsEveryBooksCount();
@@ -48,6 +52,10 @@ void StoreTest::freshDirectoryGetsFullSchema()
     };
     QCOMPARE(fieldsOf("Books"), store::bookFields());
     QCOMPARE(fieldsOf("Photos"), store::photoFields());
+    // A book's photos are found through an index, not by reading every photo.
+    QSqlQuery plan(s.db());
+    QVERIFY(plan.exec("EXPLAIN QUERY PLAN SELECT ID FROM Photos WHERE BookID = 1") && plan.next());
+    QVERIFY2(plan.value(3).toString().startsWith("SEARCH"), qPrintable(plan.value(3).toString()));
 
     const qint64 id = dir.addBook(QVariantMap{{"BookLabel", "A"}});
     QCOMPARE(dir.scalar(QString("SELECT Active FROM Books WHERE ID = %1").arg(id)).toInt(), 0);
@@ -87,6 +95,59 @@ void StoreTest::textAndNamesCompareWithoutCase()
     // Labels with quotes are bound values, not SQL text.
     QVERIFY(store::booksWithLabel(dir.store().db(), "O'Brien \"x\"; DROP TABLE Books", 0, ids, error));
     QVERIFY(ids.isEmpty());
+}
+
+void StoreTest::labelsCompareWithoutCaseInAStoreMadeElsewhere()
+{
+    // Another tool made this file with plain text columns, without a case-blind collation.
+    ProgramDir dir;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
+        db.setDatabaseName(dir.storePath());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE Books (ID INTEGER PRIMARY KEY, BookLabel TEXT, BookDescription TEXT, "
+                       "Active INTEGER, Locked INTEGER, NumOfPhotos INTEGER)"));
+        QVERIFY(q.exec("CREATE TABLE Photos (ID INTEGER PRIMARY KEY, BookID INTEGER, BookLabel TEXT)"));
+        QVERIFY(q.exec("INSERT INTO Books (BookLabel) VALUES ('beta'), ('Alpha'), ('GAMMA')"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("elsewhere");
+
+    QVector<store::BookRow> rows;
+    QString error;
+    QVERIFY(store::loadBookList(dir.store().db(), rows, error));
+    QStringList labels;
+    for (const auto &r : rows)
+        labels << r.label;
+    QCOMPARE(labels, (QStringList{"Alpha", "beta", "GAMMA"}));
+    QVector<qint64> ids;
+    QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", 0, ids, error));
+    QCOMPARE(ids.size(), 1);
+}
+
+void StoreTest::windows1252Characters_data()
+{
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("character");
+    QTest::newRow("euro sign") << 0x80 << 0x20AC;
+    QTest::newRow("unassigned 0x81 keeps its value") << 0x81 << 0x81;
+    QTest::newRow("left single quote") << 0x91 << 0x2018;
+    QTest::newRow("curly apostrophe") << 0x92 << 0x2019;
+    QTest::newRow("left double quote") << 0x93 << 0x201C;
+    QTest::newRow("right double quote") << 0x94 << 0x201D;
+    QTest::newRow("en dash") << 0x96 << 0x2013;
+    QTest::newRow("em dash") << 0x97 << 0x2014;
+    QTest::newRow("Y with diaeresis") << 0x9F << 0x0178;
+    QTest::newRow("ASCII") << 0x41 << 0x41;
+    QTest::newRow("Latin-1 from 0xA0") << 0xE9 << 0xE9;
+}
+
+void StoreTest::windows1252Characters()
+{
+    QFETCH(int, byte);
+    QFETCH(int, character);
+    QCOMPARE(int(store::fromWindows1252(static_cast<unsigned char>(byte))), character);
 }
 
 void StoreTest::filesThatAreNotOurStoreAreLeftAlone_data()
