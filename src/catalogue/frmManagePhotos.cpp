@@ -211,8 +211,17 @@ void frmManagePhotos::setImagePath(const QString &path)
 
 void frmManagePhotos::onPathChanged(const QString &text)
 {
-    m_context.settings->setPhotoDir(text);
+    savePhotoDir(text);
     txtPath->setToolTip(m_imageRootValue);
+}
+
+void frmManagePhotos::savePhotoDir(const QString &path)
+{
+    const QString error = m_context.settings->setPhotoDir(path);
+    if (error.isEmpty() || m_settingsFaultReported)
+        return;
+    m_settingsFaultReported = true;
+    m_context.messages->tell({error, ui::Icon::Exclamation});
 }
 
 void frmManagePhotos::onBrowse()
@@ -226,7 +235,7 @@ void frmManagePhotos::onExit()
 {
     if (!txtPath->text().endsWith(QLatin1Char('/')))
         txtPath->setText(txtPath->text() + QLatin1Char('/'));
-    m_context.settings->setPhotoDir(txtPath->text());
+    savePhotoDir(txtPath->text());
     m_imageRootValue = txtPath->text();
     close();
 }

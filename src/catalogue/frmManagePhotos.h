@@ -69,6 +69,7 @@ private:
     void buildWindow();
     void setUpGrid();
     void onPathChanged(const QString &text);
+    void savePhotoDir(const QString &path);
     void onBrowse();
     void onExit();
     void onImport();
@@ -90,6 +91,8 @@ private:
     BookListModel *m_books = nullptr;
     QString m_imageRootValue;
     bool m_unloaded = false;
+    // A settings file that cannot be written is reported once per run, not at every keystroke.
+    bool m_settingsFaultReported = false;
     QPointer<editor::frmBooks> m_editor;
 
     QLabel *lblCaption = nullptr;
