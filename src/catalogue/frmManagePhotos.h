@@ -84,6 +84,9 @@ private:
     int selectedBookRow();
     editor::frmBooks *openEditor(bool newBook, qint64 bookId);
     void onEditorUnloaded(qint64 bookId);
+    // The book of the grid's current row, or 0 when there is none.
+    qint64 currentBookId() const;
+    // Makes the book's row the current row and the only selected one; no book, no change.
     void selectBook(qint64 bookId);
 
     AppContext m_context;
