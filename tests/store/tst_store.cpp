@@ -3,7 +3,6 @@
 #include "store/BookList.h"
 #include "store/ImageRoot.h"
 #include "store/Schema.h"
-#include "store/Windows1252.h"
 #include "store/YesNo.h"
 
 #include <QDir>
@@ -22,8 +21,6 @@ private slots:
     void freshDirectoryGetsFullSchema();
     void textAndNamesCompareWithoutCase();
     void labelsCompareWithoutCaseInAStoreMadeElsewhere();
-    void windows1252Characters_data();
-    void windows1252Characters();
     void filesThatAreNotOurStoreAreLeftAlone_data();
     void filesThatAreNotOurStoreAreLeftAlone();
     void recountSetsEveryBooksCount();
@@ -124,30 +121,6 @@ void StoreTest::labelsCompareWithoutCaseInAStoreMadeElsewhere()
     QVector<qint64> ids;
     QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", 0, ids, error));
     QCOMPARE(ids.size(), 1);
-}
-
-void StoreTest::windows1252Characters_data()
-{
-    QTest::addColumn<int>("byte");
-    QTest::addColumn<int>("character");
-    QTest::newRow("euro sign") << 0x80 << 0x20AC;
-    QTest::newRow("unassigned 0x81 keeps its value") << 0x81 << 0x81;
-    QTest::newRow("left single quote") << 0x91 << 0x2018;
-    QTest::newRow("curly apostrophe") << 0x92 << 0x2019;
-    QTest::newRow("left double quote") << 0x93 << 0x201C;
-    QTest::newRow("right double quote") << 0x94 << 0x201D;
-    QTest::newRow("en dash") << 0x96 << 0x2013;
-    QTest::newRow("em dash") << 0x97 << 0x2014;
-    QTest::newRow("Y with diaeresis") << 0x9F << 0x0178;
-    QTest::newRow("ASCII") << 0x41 << 0x41;
-    QTest::newRow("Latin-1 from 0xA0") << 0xE9 << 0xE9;
-}
-
-void StoreTest::windows1252Characters()
-{
-    QFETCH(int, byte);
-    QFETCH(int, character);
-    QCOMPARE(int(store::fromWindows1252(static_cast<unsigned char>(byte))), character);
 }
 
 void StoreTest::filesThatAreNotOurStoreAreLeftAlone_data()
