@@ -21,9 +21,10 @@ editor::frmBooks *frmManagePhotos::editorWindow() const
 
 int frmManagePhotos::selectedBookRow()
 {
-    // The grid's selected rows must not be empty; the command acts on the current row.
+    // The command acts on the current row, and only while the user sees it selected: a second
+    // click on a row takes its highlight away but leaves it current.
     const QModelIndex current = grdBooks->currentIndex();
-    if (!grdBooks->selectionModel()->hasSelection() || !current.isValid()) {
+    if (!current.isValid() || !grdBooks->selectionModel()->isRowSelected(current.row(), {})) {
         m_context.messages->tell({QStringLiteral("Please select a book first")});
         return -1;
     }
@@ -52,6 +53,7 @@ void frmManagePhotos::onEdit()
 
 void frmManagePhotos::onCreate()
 {
+    const qint64 current = currentBookId();
     editor::frmBooks *window = openEditor(true, 0);
     if (!window)
         return;
@@ -61,6 +63,7 @@ void frmManagePhotos::onCreate()
     window->show();
     loop.exec();
     recount();
+    selectBook(current);
 }
 
 editor::frmBooks *frmManagePhotos::openEditor(bool newBook, qint64 bookId)
@@ -98,6 +101,12 @@ void frmManagePhotos::onEditorUnloaded(qint64 bookId)
     setEnabled(true);
 }
 
+qint64 frmManagePhotos::currentBookId() const
+{
+    const QModelIndex current = grdBooks->currentIndex();
+    return current.isValid() ? m_books->book(current.row()).id : 0;
+}
+
 void frmManagePhotos::selectBook(qint64 bookId)
 {
     for (int row = 0; row < m_books->rowCount(); ++row) {
@@ -123,12 +132,15 @@ void frmManagePhotos::onRemove()
         return;
     }
     // The photos go with their book through their link to it, in one transaction.
-    if (m_context.messages->ask({QStringLiteral("Do you want to remove the book? \n") + book.label,
-                                 ui::Icon::Exclamation, QString()})) {
-        if (const QString error = store::removeBook(m_store->db(), book.id); !error.isEmpty())
-            report(error);
-    }
+    const bool remove = m_context.messages->ask(
+        {QStringLiteral("Do you want to remove the book? \n") + book.label, ui::Icon::Exclamation, QString()});
+    QString error;
+    if (remove && !(error = store::removeBook(m_store->db(), book.id)).isEmpty())
+        report(error);
     requeryBooks();
+    // A book that is still there stays the one the user had chosen.
+    if (!remove || !error.isEmpty())
+        selectBook(book.id);
 }
 
 void frmManagePhotos::onMarkAll(bool active)
@@ -137,8 +149,7 @@ void frmManagePhotos::onMarkAll(bool active)
         report(error);
     requeryBooks();
     if (m_books->rowCount() > 0)
-        grdBooks->selectionModel()->setCurrentIndex(m_books->index(0, BookListModel::BookLabel),
-                                                    QItemSelectionModel::NoUpdate);
+        selectBook(m_books->book(0).id);
 }
 
 } // namespace catalogue

@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -178,7 +179,11 @@ bool frmManagePhotos::load()
 void frmManagePhotos::setUpGrid()
 {
     grdBooks->setModel(m_books);
-    grdBooks->setItemDelegateForColumn(BookListModel::Active, new CheckBoxDelegate(grdBooks));
+    auto *checkBoxes = new CheckBoxDelegate(grdBooks);
+    grdBooks->setItemDelegateForColumn(BookListModel::Active, checkBoxes);
+    connect(checkBoxes, &CheckBoxDelegate::boxPressed, this, [this](const QModelIndex &index) {
+        grdBooks->selectionModel()->setCurrentIndex(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    });
     grdBooks->setTabKeyNavigation(true);
     grdBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdBooks->setSelectionMode(QAbstractItemView::MultiSelection);
@@ -211,8 +216,17 @@ void frmManagePhotos::setImagePath(const QString &path)
 
 void frmManagePhotos::onPathChanged(const QString &text)
 {
-    m_context.settings->setPhotoDir(text);
+    savePhotoDir(text);
     txtPath->setToolTip(m_imageRootValue);
+}
+
+void frmManagePhotos::savePhotoDir(const QString &path)
+{
+    const QString error = m_context.settings->setPhotoDir(path);
+    if (error.isEmpty() || m_settingsFaultReported)
+        return;
+    m_settingsFaultReported = true;
+    m_context.messages->tell({error, ui::Icon::Exclamation});
 }
 
 void frmManagePhotos::onBrowse()
@@ -226,7 +240,7 @@ void frmManagePhotos::onExit()
 {
     if (!txtPath->text().endsWith(QLatin1Char('/')))
         txtPath->setText(txtPath->text() + QLatin1Char('/'));
-    m_context.settings->setPhotoDir(txtPath->text());
+    savePhotoDir(txtPath->text());
     m_imageRootValue = txtPath->text();
     close();
 }
@@ -234,12 +248,14 @@ void frmManagePhotos::onExit()
 void frmManagePhotos::onImport()
 {
     cmdImport->setRestColours();
+    const qint64 current = currentBookId();
     install::frmBooksFile window(m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); },
                                  this);
     window.load();
     window.exec();
     // The imports leave the photo counts to this one recount.
     recount();
+    selectBook(current);
 }
 
 void frmManagePhotos::requeryBooks()

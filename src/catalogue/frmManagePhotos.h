@@ -69,6 +69,7 @@ private:
     void buildWindow();
     void setUpGrid();
     void onPathChanged(const QString &text);
+    void savePhotoDir(const QString &path);
     void onBrowse();
     void onExit();
     void onImport();
@@ -83,6 +84,9 @@ private:
     int selectedBookRow();
     editor::frmBooks *openEditor(bool newBook, qint64 bookId);
     void onEditorUnloaded(qint64 bookId);
+    // The book of the grid's current row, or 0 when there is none.
+    qint64 currentBookId() const;
+    // Makes the book's row the current row and the only selected one; no book, no change.
     void selectBook(qint64 bookId);
 
     AppContext m_context;
@@ -90,6 +94,8 @@ private:
     BookListModel *m_books = nullptr;
     QString m_imageRootValue;
     bool m_unloaded = false;
+    // A settings file that cannot be written is reported once per run, not at every keystroke.
+    bool m_settingsFaultReported = false;
     QPointer<editor::frmBooks> m_editor;
 
     QLabel *lblCaption = nullptr;

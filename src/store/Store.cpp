@@ -28,13 +28,20 @@ QString fileFault(const QString &path, const QString &what)
 
 QString describeError(const QString &what, const QSqlError &error)
 {
-    QString reason = error.text().trimmed();
-    // SQLITE_BUSY and SQLITE_LOCKED: another program held the file past the busy timeout.
-    const QString code = error.nativeErrorCode();
-    if (code == QLatin1String("5") || code == QLatin1String("6"))
-        reason = QStringLiteral("the database file is in use by another program; nothing was changed, try again (%1)")
-                     .arg(reason);
-    return reason.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, reason);
+    return describeError(what, error.text().trimmed(), error.nativeErrorCode().toInt());
+}
+
+QString describeError(const QString &what, const QString &reason, int sqliteResultCode)
+{
+    // SQLITE_BUSY and SQLITE_LOCKED (extended codes keep the primary one in the low byte):
+    // another program held the file past the busy timeout.
+    const int primary = sqliteResultCode & 0xff;
+    const QString said =
+        primary == 5 || primary == 6
+            ? QStringLiteral("the database file is in use by another program; nothing was changed, try again (%1)")
+                  .arg(reason)
+            : reason;
+    return said.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, said);
 }
 
 Store::Store(QString filePath, int busyTimeoutMs)

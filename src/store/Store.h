@@ -59,5 +59,8 @@ QString changedElsewhereMessage();
 
 // "what: reason" from a failed query, for messages.
 QString describeError(const QString &what, const class QSqlError &error);
+// The same from SQLite's own result code and message, for code that calls SQLite directly. A
+// file that another program held past the busy timeout is described in the same words either way.
+QString describeError(const QString &what, const QString &reason, int sqliteResultCode);
 
 } // namespace store

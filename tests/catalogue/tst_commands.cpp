@@ -4,7 +4,9 @@
 #include "catalogue/frmManagePhotos.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/frmBooks.h"
+#include "install/frmBooksFile.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -41,6 +43,16 @@ struct Catalogue
         }
         qFatal("no book %s", qPrintable(label));
     }
+    // A mouse click on a cell of the shown grid, as the user makes it.
+    void clickCell(int row, int column)
+    {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
+                          grid()->visualRect(grid()->model()->index(row, column)).center());
+    }
+    bool currentAndSelected(int row)
+    {
+        return grid()->currentIndex().row() == row && grid()->selectionModel()->isRowSelected(row, {});
+    }
     QStringList labels()
     {
         QStringList out;
@@ -65,6 +77,9 @@ private slots:
     void deleteAnsweredNoKeepsRowsButRequeries();
     void deleteAnsweredYesRemovesByLinkAndKeepsFolder();
     void activateAndDeactivateAllIncludeLockedBooks();
+    void editAndDeleteActOnTheRowShownSelected();
+    void currentBookIsSelectedAfterACommand_data();
+    void currentBookIsSelectedAfterACommand();
     void editDisablesCatalogueUntilEditorCloses();
     void createIsModalAndRecountsAfter();
 };
@@ -102,6 +117,7 @@ void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook()
     QCOMPARE(c.messages.count(), 1);
     QCOMPARE(c.messages.last().message.text, message);
     QCOMPARE(int(c.messages.last().message.icon), icon);
+    QCOMPARE(c.messages.last().message.title, QString("Photo Series Books"));
     QVERIFY(!c.messages.last().question);
     QVERIFY(!c.window.editorWindow());
     QVERIFY(c.window.isEnabled());
@@ -164,6 +180,68 @@ void CommandsTest::activateAndDeactivateAllIncludeLockedBooks()
     QCOMPARE(c.messages.count(), 0);
 }
 
+void CommandsTest::editAndDeleteActOnTheRowShownSelected()
+{
+    ProgramDir dir;
+    dir.addBook("A");
+    dir.addBook("B");
+    const qint64 c3 = dir.addBook("C");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+
+    // A second click on B takes its highlight away: B is current but no longer selected.
+    c.clickCell(0, catalogue::BookListModel::BookLabel);
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.click("cmdRemove");
+    QCOMPARE(c.messages.texts(), QStringList{"Please select a book first"});
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 3);
+
+    // A click on a row's check box ticks it and makes that row the one Edit opens.
+    c.clickCell(2, catalogue::BookListModel::Active);
+    QCOMPARE(dir.scalar("SELECT Active FROM Books WHERE BookLabel = 'C'").toInt(), -1);
+    QVERIFY(c.currentAndSelected(2));
+    c.click("cmdEdit");
+    QVERIFY(c.window.editorWindow());
+    QCOMPARE(c.window.editorWindow()->bookId(), c3);
+    c.window.editorWindow()->close();
+    QTRY_VERIFY(!c.window.editorWindow());
+}
+
+void CommandsTest::currentBookIsSelectedAfterACommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("row");
+    QTest::newRow("delete answered No") << "cmdRemove" << 1;
+    QTest::newRow("import") << "cmdImport" << 1;
+    QTest::newRow("activate all") << "cmdMarkAll" << 0;
+    QTest::newRow("deactivate all") << "cmdUnMarkAll" << 0;
+}
+
+void CommandsTest::currentBookIsSelectedAfterACommand()
+{
+    QFETCH(QString, command);
+    QFETCH(int, row);
+    ProgramDir dir;
+    dir.addBook("A");
+    dir.addBook("B");
+    dir.addBook("C");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.messages.answerNext(false);
+    QTimer::singleShot(0, [] {
+        if (auto *files = qobject_cast<install::frmBooksFile *>(QApplication::activeModalWidget()))
+            files->reject();
+    });
+    c.click(qPrintable(command));
+    QVERIFY(c.currentAndSelected(row));
+    QCOMPARE(c.grid()->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 3);
+}
+
 void CommandsTest::editDisablesCatalogueUntilEditorCloses()
 {
     ProgramDir dir;
@@ -200,6 +278,7 @@ void CommandsTest::createIsModalAndRecountsAfter()
     dir.addBook("Existing");
     Catalogue c(dir);
     c.window.show();
+    c.select("Existing");
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
         editor::frmBooks *editor = c.window.editorWindow();
@@ -214,6 +293,8 @@ void CommandsTest::createIsModalAndRecountsAfter()
     QCOMPARE(c.labels(), (QStringList{"Existing", "Fresh"}));
     QCOMPARE(c.grid()->model()->index(1, catalogue::BookListModel::NumOfPhotos).data().toInt(), 1);
     QCOMPARE(dir.scalar("SELECT BookLabel FROM Photos").toString(), QString("Fresh"));
+    // The book that was current before is current and selected again.
+    QVERIFY(c.currentAndSelected(0));
 }
 
 QTEST_MAIN(CommandsTest)

@@ -131,7 +131,7 @@ void ImageFolderTest::refusals()
     QVERIFY(!messages.last().question);
     QCOMPARE(messages.last().message.text, text);
     QCOMPARE(messages.last().message.icon, icon);
-    QCOMPARE(messages.last().message.title, ui::programTitle());
+    QCOMPARE(messages.last().message.title, QString("Photo Series Books"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     QVERIFY(QDir(dir.filePath("PhotoImages")).isEmpty());
 }
@@ -181,7 +181,7 @@ void ImageFolderTest::createsOnYesThenReportsItExists()
         QCOMPARE(editor::runBookFolderCommand(request(dir, again, "ABC"), messages), BookFolderStep::AlreadyExists);
         QCOMPARE(messages.texts(), QStringList{existsText});
         QCOMPARE(messages.last().message.icon, ui::Icon::Information);
-        QCOMPARE(messages.last().message.title, ui::programTitle());
+        QCOMPARE(messages.last().message.title, QString("Photo Series Books"));
     }
 }
 
