@@ -23,6 +23,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -79,7 +80,8 @@ void frmManagePhotos::buildWindow()
     const QString editTip = QStringLiteral("Edit Selected Book");
     cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Create a Book"), QStringLiteral("Create a New Book"));
     cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
-    cmdRemove = makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
+    cmdRemove =
+        makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
     cmdImport = makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
     cmdExport = makeButton(this, "cmdExport", QStringLiteral("Export..."),
                            QStringLiteral("Export the Selected Book to an Install File or CSV"));
@@ -96,8 +98,21 @@ void frmManagePhotos::buildWindow()
     cmdBrowse = makeButton(Frame1, "cmdBrowse", QStringLiteral("Set Location to Retrieve Images..."),
                            QStringLiteral("Set the Path for Orvane to Find Images"));
 
+    txtFilter = new QLineEdit(this);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setPlaceholderText(QStringLiteral("Filter books"));
+    txtFilter->setClearButtonEnabled(true);
+    txtFilter->installEventFilter(this);
+    lblFilterCount = new QLabel(this);
+    lblFilterCount->setObjectName(QStringLiteral("lblFilterCount"));
+    auto *filterRow = new QHBoxLayout;
+    filterRow->addWidget(txtFilter, 1);
+    filterRow->addWidget(lblFilterCount);
+
     auto *gridColumn = new QVBoxLayout;
     gridColumn->setSpacing(0);
+    gridColumn->addLayout(filterRow);
+    gridColumn->addSpacing(4);
     gridColumn->addWidget(lblCaption);
     gridColumn->addWidget(grdBooks, 1);
 
@@ -176,7 +191,39 @@ bool frmManagePhotos::load()
     if (const QString error = m_books->requery(); !error.isEmpty())
         return storeFault(error);
     setUpGrid();
+    setUpFilterAndOrder();
     return true;
+}
+
+void frmManagePhotos::setUpFilterAndOrder()
+{
+    // Opens sorted by label as the store lists the books; a click on a heading sorts by it.
+    grdBooks->horizontalHeader()->setSortIndicator(BookListModel::BookLabel, Qt::AscendingOrder);
+    grdBooks->setSortingEnabled(true);
+    connect(txtFilter, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_books->setFilterText(text.trimmed());
+        // A current book the filter hides is not one the user sees selected.
+        if (!grdBooks->currentIndex().isValid())
+            grdBooks->selectionModel()->clearSelection();
+        showFilterCount();
+    });
+    connect(m_books, &QAbstractItemModel::modelReset, this, &frmManagePhotos::showFilterCount);
+    showFilterCount();
+}
+
+void frmManagePhotos::showFilterCount()
+{
+    lblFilterCount->setText(QStringLiteral("%1 of %2 books").arg(m_books->rowCount()).arg(m_books->totalCount()));
+}
+
+bool frmManagePhotos::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtFilter && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !txtFilter->text().isEmpty()) {
+        txtFilter->clear();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmManagePhotos::setUpGrid()
@@ -252,8 +299,8 @@ void frmManagePhotos::onImport()
 {
     cmdImport->setRestColours();
     const qint64 current = currentBookId();
-    install::frmBooksFile window(m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); },
-                                 this);
+    install::frmBooksFile window(
+        m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); }, this);
     window.load();
     window.exec();
     // The imports leave the photo counts to this one recount.

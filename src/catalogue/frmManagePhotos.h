@@ -64,6 +64,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Escape in the filter box clears it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();
@@ -73,6 +75,8 @@ private:
     void onBrowse();
     void onExit();
     void onImport();
+    void setUpFilterAndOrder();
+    void showFilterCount();
     // Writes the selected book to an install file or CSV (CatalogueCommands.cpp).
     void onExport();
     void report(const QString &error);
@@ -101,6 +105,8 @@ private:
     QPointer<editor::frmBooks> m_editor;
 
     QLabel *lblCaption = nullptr;
+    QLineEdit *txtFilter = nullptr;
+    QLabel *lblFilterCount = nullptr;
     QTableView *grdBooks = nullptr;
     QGroupBox *Frame1 = nullptr;
     QLabel *Label2 = nullptr;

@@ -8,7 +8,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -83,6 +85,8 @@ private slots:
     void editDisablesCatalogueUntilEditorCloses();
     void createIsModalAndRecountsAfter();
     void exportWritesTheSelectedBook();
+    void filterShowsMatchingBooksAndCommandsActOnThem();
+    void headingClickSortsAndTheOrderSurvivesARequery();
 };
 
 void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook_data()
@@ -333,6 +337,68 @@ void CommandsTest::exportWritesTheSelectedBook()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().startsWith("\"LK-1\","));
     QVERIFY(c.currentAndSelected(c.labels().indexOf("LK-1")));
+}
+
+void CommandsTest::filterShowsMatchingBooksAndCommandsActOnThem()
+{
+    ProgramDir dir;
+    dir.addBook("MC-1");
+    dir.addBook(QVariantMap{{"BookLabel", "PP-2"}, {"BookDescription", "old mc plot"}});
+    dir.addBook("SB-3");
+    dir.addBook("ab-4");
+    Catalogue c(dir);
+    c.window.show();
+    auto *filter = c.window.findChild<QLineEdit *>("txtFilter");
+    auto *count = c.window.findChild<QLabel *>("lblFilterCount");
+    QCOMPARE(filter->placeholderText(), QString("Filter books"));
+    QCOMPARE(count->text(), QString("4 of 4 books"));
+
+    // Label or description, letter case ignored.
+    QTest::keyClicks(filter, "mC");
+    QCOMPARE(c.labels(), (QStringList{"MC-1", "PP-2"}));
+    QCOMPARE(count->text(), QString("2 of 4 books"));
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.messages.answerNext(false);
+    c.click("cmdRemove");
+    QVERIFY(c.messages.last().message.text.endsWith("PP-2"));
+
+    // A filter that hides the current book leaves nothing selected.
+    QTest::keyClicks(filter, "-");
+    QCOMPARE(c.labels(), QStringList{"MC-1"});
+    c.click("cmdEdit");
+    QCOMPARE(c.messages.last().message.text, QString("Please select a book first"));
+
+    // Activate All reaches the hidden books too; Escape shows every book again.
+    c.click("cmdMarkAll");
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books WHERE Active <> 0").toInt(), 4);
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QCOMPARE(filter->text(), QString());
+    QCOMPARE(c.labels(), (QStringList{"ab-4", "MC-1", "PP-2", "SB-3"}));
+}
+
+void CommandsTest::headingClickSortsAndTheOrderSurvivesARequery()
+{
+    ProgramDir dir;
+    for (const auto &[label, photos] : {std::pair{"A", 2}, std::pair{"B", 0}, std::pair{"C", 5}}) {
+        const qint64 id = dir.addBook(label);
+        for (int p = 0; p < photos; ++p)
+            dir.addPhoto(id, {{"BookLabel", label}});
+    }
+    Catalogue c(dir);
+    c.window.show();
+    QHeaderView *header = c.grid()->horizontalHeader();
+    const auto clickHeading = [&](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+    };
+    QCOMPARE(c.labels(), (QStringList{"A", "B", "C"}));
+    clickHeading(catalogue::BookListModel::NumOfPhotos);
+    QCOMPARE(c.labels(), (QStringList{"B", "A", "C"}));
+    clickHeading(catalogue::BookListModel::NumOfPhotos);
+    QCOMPARE(c.labels(), (QStringList{"C", "A", "B"}));
+    c.click("cmdUnMarkAll"); // requeries the list
+    QCOMPARE(c.labels(), (QStringList{"C", "A", "B"}));
+    QVERIFY(c.currentAndSelected(0));
 }
 
 QTEST_MAIN(CommandsTest)
