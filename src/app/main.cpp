@@ -1,6 +1,7 @@
 #include "catalogue/frmManagePhotos.h"
 #include "catalogue/modPhotos.h"
 #include "store/Settings.h"
+#include "ui/LayoutSettings.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -15,6 +16,8 @@ int main(int argc, char *argv[])
     context.programDir = QCoreApplication::applicationDirPath();
     context.messages = &messages;
     context.settings = &settings;
+    ui::LayoutSettings layout;
+    context.layout = &layout;
 
     const std::unique_ptr<catalogue::frmManagePhotos> catalogue = catalogue::modPhotos::Main(context);
     if (!catalogue)

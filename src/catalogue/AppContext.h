@@ -13,6 +13,7 @@ namespace store {
 class Settings;
 }
 namespace ui {
+class LayoutSettings;
 class Messages;
 }
 
@@ -31,6 +32,8 @@ struct AppContext
     store::Settings *settings = nullptr;
     store::DriveTypeQuery isCdRom = store::noCdRomDrive;
     SaveFileQuery saveFileName = askSaveFileName;
+    // Where the windows remember their size, place and column widths; none remembers nothing.
+    ui::LayoutSettings *layout = nullptr;
 };
 
 } // namespace catalogue

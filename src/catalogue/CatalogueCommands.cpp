@@ -78,6 +78,7 @@ editor::frmBooks *frmManagePhotos::openEditor(bool newBook, qint64 bookId)
     context.programDir = m_context.programDir;
     context.imageRootText = [this] { return txtPath->text(); };
     context.isCdRom = m_context.isCdRom;
+    context.layout = m_context.layout;
 
     // A window of its own, without a parent: disabling the catalogue must not disable it.
     auto *window = new editor::frmBooks(std::move(context));

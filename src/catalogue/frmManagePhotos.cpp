@@ -13,6 +13,7 @@
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
+#include "ui/WindowLayout.h"
 #include "version.h"
 
 #include <QCloseEvent>
@@ -192,6 +193,7 @@ bool frmManagePhotos::load()
         return storeFault(error);
     setUpGrid();
     setUpFilterAndOrder();
+    ui::restoreLayout(m_context.layout, this, grdBooks, columnFields());
     return true;
 }
 
@@ -209,6 +211,12 @@ void frmManagePhotos::setUpFilterAndOrder()
     });
     connect(m_books, &QAbstractItemModel::modelReset, this, &frmManagePhotos::showFilterCount);
     showFilterCount();
+}
+
+QStringList frmManagePhotos::columnFields()
+{
+    return {QStringLiteral("Active"), QStringLiteral("Locked"), QStringLiteral("BookLabel"),
+            QStringLiteral("BookDescription"), QStringLiteral("NumOfPhotos")};
 }
 
 void frmManagePhotos::showFilterCount()
@@ -338,6 +346,8 @@ void frmManagePhotos::closeEvent(QCloseEvent *event)
     if (m_unloaded)
         return;
     m_unloaded = true;
+    if (m_books)
+        ui::saveLayout(m_context.layout, this, grdBooks, columnFields());
     if (m_store)
         m_store->close();
     emit unloaded();

@@ -77,6 +77,8 @@ private:
     void onImport();
     void setUpFilterAndOrder();
     void showFilterCount();
+    // The grid's columns by field name, as their widths are remembered.
+    static QStringList columnFields();
     // Writes the selected book to an install file or CSV (CatalogueCommands.cpp).
     void onExport();
     void report(const QString &error);

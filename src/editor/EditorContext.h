@@ -10,6 +10,7 @@ namespace store {
 class Store;
 }
 namespace ui {
+class LayoutSettings;
 class Messages;
 }
 
@@ -24,6 +25,7 @@ struct EditorContext
     QString programDir;
     std::function<QString()> imageRootText;
     store::DriveTypeQuery isCdRom = store::noCdRomDrive;
+    ui::LayoutSettings *layout = nullptr;
 };
 
 } // namespace editor

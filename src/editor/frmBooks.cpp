@@ -12,6 +12,7 @@
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
+#include "ui/WindowLayout.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -301,6 +302,7 @@ bool frmBooks::load()
 
     txtBookID->setFocus();
     ui::applyFlatStyling(this);
+    ui::restoreLayout(m_context.layout, this, grdPhotos, columnFields());
     return true;
 }
 
@@ -359,6 +361,14 @@ void frmBooks::fillHeaderFromStore()
     txtSC4->setText(headerText(m_book.breakInches4));
     txtSC5->setText(headerText(m_book.breakInches5));
     txtSC6->setText(headerText(m_book.breakInches6));
+}
+
+QStringList frmBooks::columnFields() const
+{
+    QStringList fields;
+    for (int c = 0; c < m_photos->columnCount(); ++c)
+        fields << m_photos->column(c).field;
+    return fields;
 }
 
 QStringList frmBooks::headerTexts() const
@@ -612,6 +622,8 @@ void frmBooks::closeEvent(QCloseEvent *event)
     }
     event->accept();
     m_unloaded = true;
+    if (m_photos)
+        ui::saveLayout(m_context.layout, this, grdPhotos, columnFields());
     emit unloaded();
 }
 

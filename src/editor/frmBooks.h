@@ -69,6 +69,8 @@ private:
     void offerReload();
     void reloadBook();
     QStringList headerTexts() const;
+    // The grid's columns by field name, as their widths are remembered.
+    QStringList columnFields() const;
     bool hasPendingChanges() const;
     void tell(const QString &text);
 

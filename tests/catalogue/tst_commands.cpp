@@ -5,6 +5,7 @@
 #include "editor/PhotoTableModel.h"
 #include "editor/frmBooks.h"
 #include "install/frmBooksFile.h"
+#include "ui/LayoutSettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,8 +25,10 @@ namespace {
 
 struct Catalogue
 {
-    explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName)
-        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName})
+    explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName,
+                       ui::LayoutSettings *layout = nullptr)
+        : window(
+              catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName, layout})
     {
         if (!window.load())
             qFatal("catalogue did not load");
@@ -87,6 +90,7 @@ private slots:
     void exportWritesTheSelectedBook();
     void filterShowsMatchingBooksAndCommandsActOnThem();
     void headingClickSortsAndTheOrderSurvivesARequery();
+    void windowsRememberTheirLayout();
 };
 
 void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook_data()
@@ -399,6 +403,41 @@ void CommandsTest::headingClickSortsAndTheOrderSurvivesARequery()
     c.click("cmdUnMarkAll"); // requeries the list
     QCOMPARE(c.labels(), (QStringList{"C", "A", "B"}));
     QVERIFY(c.currentAndSelected(0));
+}
+
+void CommandsTest::windowsRememberTheirLayout()
+{
+    ProgramDir dir;
+    const qint64 id = dir.addBook("B");
+    dir.addPhoto(id, {{"BookLabel", "B"}, {"PhotoLabel", "1"}});
+    ui::LayoutSettings layout(dir.filePath("layout.ini"));
+    const auto editorGrid = [](editor::frmBooks *e) { return e->findChild<QTableView *>("grdPhotos"); };
+    const int group = 1; // GroupLabel in the photo grid
+    {
+        Catalogue c(dir, catalogue::askSaveFileName, &layout);
+        c.window.show();
+        c.window.resize(700, 480);
+        c.grid()->setColumnWidth(catalogue::BookListModel::BookDescription, 123);
+        c.select("B");
+        c.click("cmdEdit");
+        editor::frmBooks *e = c.window.editorWindow();
+        QVERIFY(e);
+        QCOMPARE(e->photos().column(group).field, QString("GroupLabel"));
+        e->resize(1000, 600);
+        editorGrid(e)->setColumnWidth(group, 77);
+        QTest::mouseClick(e->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
+        c.click("cmdClose");
+    }
+    Catalogue c(dir, catalogue::askSaveFileName, &layout);
+    c.window.show();
+    QCOMPARE(c.window.size(), QSize(700, 480));
+    QCOMPARE(c.grid()->columnWidth(catalogue::BookListModel::BookDescription), 123);
+    c.select("B");
+    c.click("cmdEdit");
+    editor::frmBooks *e = c.window.editorWindow();
+    QVERIFY(e);
+    QCOMPARE(e->size(), QSize(1000, 600));
+    QCOMPARE(editorGrid(e)->columnWidth(group), 77);
 }
 
 QTEST_MAIN(CommandsTest)
