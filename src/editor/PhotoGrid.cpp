@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPointer>
 
 namespace editor {
@@ -32,6 +33,9 @@ PhotoGrid::PhotoGrid(QWidget *parent)
                     QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Image files dropped onto a row are copied into the book's folder (frmBooks).
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
 
     QHeaderView *header = horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
@@ -206,6 +210,41 @@ void PhotoGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint 
     QTableView::closeEditor(editor, enter ? QAbstractItemDelegate::NoHint : hint);
     if (enter && currentIndex().isValid())
         setCurrentIndex(nextCell(currentIndex()));
+}
+
+namespace {
+
+QString droppedFile(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().first().isLocalFile())
+        return {};
+    return mime->urls().first().toLocalFile();
+}
+
+} // namespace
+
+void PhotoGrid::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (droppedFile(event->mimeData()).isEmpty())
+        return event->ignore();
+    event->acceptProposedAction();
+}
+
+void PhotoGrid::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (droppedFile(event->mimeData()).isEmpty() || !indexAt(event->position().toPoint()).isValid())
+        return event->ignore();
+    event->acceptProposedAction();
+}
+
+void PhotoGrid::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    const QModelIndex cell = indexAt(event->position().toPoint());
+    if (path.isEmpty() || !cell.isValid())
+        return event->ignore();
+    event->acceptProposedAction();
+    emit fileDropped(cell.row(), cell.column(), path);
 }
 
 } // namespace editor

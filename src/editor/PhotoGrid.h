@@ -47,12 +47,17 @@ signals:
     // A cell's value was stored from its editor (edited: the user changed the text). The model
     // holds the value already, so follow-up work may change other cells of the row at once.
     void cellCommitted(int row, int column, bool edited);
+    // A file was dropped onto a cell (from a file manager).
+    void fileDropped(int row, int column, const QString &path);
 
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     int firstVisibleColumn() const;

@@ -2,6 +2,8 @@
 
 #include "store/Schema.h"
 
+#include <QColor>
+
 namespace editor {
 
 namespace {
@@ -58,6 +60,34 @@ PhotoTableModel::PhotoTableModel(QSqlDatabase db, QObject *parent)
 {
     for (const PhotoColumn &c : m_columns)
         m_columnField << store::photoFieldIndex(c.field);
+    m_imageFields = {store::photoFieldIndex(QStringLiteral("PhotoPic")), store::photoFieldIndex(QStringLiteral("DataPic"))};
+}
+
+void PhotoTableModel::setImageFolder(std::shared_ptr<const BookImageFolder> folder)
+{
+    m_imageFolder = std::move(folder);
+    for (int field : m_imageFields) {
+        const int column = int(m_columnField.indexOf(field));
+        if (column >= 0 && !m_rows.isEmpty())
+            emit dataChanged(index(0, column), index(int(m_rows.size()) - 1, column),
+                             {Qt::ForegroundRole, Qt::ToolTipRole});
+    }
+}
+
+void PhotoTableModel::countImages(int &named, int &missing) const
+{
+    named = 0;
+    missing = 0;
+    for (const Row &r : m_rows) {
+        for (int field : m_imageFields) {
+            const QString name = r.values.at(field).toString();
+            if (name.isEmpty())
+                continue;
+            ++named;
+            if (m_imageFolder && m_imageFolder->find(name).isEmpty())
+                ++missing;
+        }
+    }
 }
 
 QSqlDatabase PhotoTableModel::db() const
@@ -377,6 +407,18 @@ QVariant PhotoTableModel::data(const QModelIndex &index, int role) const
         return editText(v);
     case Qt::TextAlignmentRole:
         return int((c.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+    case Qt::ToolTipRole: {
+        // An image name whose file is not in the book's folder.
+        if (!m_imageFolder || !m_imageFields.contains(m_columnField.at(index.column())))
+            return {};
+        const QString name = v.toString();
+        if (name.isEmpty() || !m_imageFolder->find(name).isEmpty())
+            return {};
+        if (role == Qt::ForegroundRole)
+            return QColor(200, 0, 0);
+        return QStringLiteral("Missing: %1").arg(m_imageFolder->pathFor(name));
+    }
     default:
         return {};
     }

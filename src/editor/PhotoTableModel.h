@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ImageFiles.h"
 #include "editor/PhotoColumns.h"
 #include "store/Photos.h"
 
@@ -7,6 +8,8 @@
 #include <QHash>
 #include <QSqlDatabase>
 #include <QVariantMap>
+
+#include <memory>
 
 namespace editor {
 
@@ -68,6 +71,13 @@ public:
     // above it, so that rows reach the store in the grid's order. Empty text or what failed.
     QString commitRow(int row);
 
+    // The book's image folder as last listed: PhotoPic and DataPic cells whose file is not in
+    // it are marked, with the path looked for as their tooltip. None marks nothing.
+    void setImageFolder(std::shared_ptr<const BookImageFolder> folder);
+    const BookImageFolder *imageFolder() const { return m_imageFolder.get(); }
+    // Image names of all rows, and how many of them have no file.
+    void countImages(int &named, int &missing) const;
+
     bool hasPendingChanges() const;
     // Whether any row was added, removed or changed since the photos were loaded or reset, or
     // since markUnedited(); written rows of a new book count too.
@@ -126,6 +136,8 @@ private:
     // While rows are removed or reset, the view's moves of its current row complete nothing.
     bool m_restructuring = false;
     bool m_edited = false;
+    std::shared_ptr<const BookImageFolder> m_imageFolder;
+    QVector<int> m_imageFields; // PhotoPic, DataPic in store::photoFields()
 };
 
 } // namespace editor

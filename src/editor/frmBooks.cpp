@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -102,6 +103,7 @@ void frmBooks::buildWindow()
     lblPhotos->setAutoFillBackground(true);
     lblPhotos->setBackgroundRole(QPalette::Button);
     grdPhotos = new PhotoGrid(this);
+    QSplitter *imageArea = buildImageArea();
 
     lblStatus = makeLabel(this, QString(), "lblStatus");
     cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Add Photo"), QStringLiteral("Add a New Photo"));
@@ -120,6 +122,10 @@ void frmBooks::buildWindow()
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(lblStatus, 1);
+    buttons->addWidget(lblImages);
+    buttons->addWidget(cmdAddImage);
+    buttons->addWidget(cmdPreview);
+    buttons->addSpacing(24);
     for (QWidget *b : {cmdAdd, cmdDup, cmdDelete})
         buttons->addWidget(b);
     buttons->addSpacing(24);
@@ -132,7 +138,7 @@ void frmBooks::buildWindow()
     auto *gridColumn = new QVBoxLayout;
     gridColumn->setSpacing(0);
     gridColumn->addWidget(lblPhotos);
-    gridColumn->addWidget(grdPhotos, 1);
+    gridColumn->addWidget(imageArea, 1);
     outer->addLayout(gridColumn, 1);
     outer->addLayout(buttons);
 
@@ -297,6 +303,7 @@ bool frmBooks::load()
     }
     m_loadedHeader = headerTexts();
     setUpPhotoRules();
+    setUpImages();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 
@@ -622,8 +629,10 @@ void frmBooks::closeEvent(QCloseEvent *event)
     }
     event->accept();
     m_unloaded = true;
-    if (m_photos)
+    if (m_photos) {
         ui::saveLayout(m_context.layout, this, grdPhotos, columnFields());
+        saveImageLayout();
+    }
     emit unloaded();
 }
 

@@ -12,6 +12,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QSplitter;
+template<typename T> class QFutureWatcher;
+
+#include <memory>
 
 namespace ui {
 class CoolButton;
@@ -19,7 +23,9 @@ class CoolButton;
 
 namespace editor {
 
+class BookImageFolder;
 class CodePickLists;
+class PreviewPanel;
 class PhotoGrid;
 class PhotoTableModel;
 
@@ -84,6 +90,20 @@ private:
     void onCellButton(int row, int column);
     void onCellCommitted(int row, int column, bool edited);
 
+    // Images (frmBooksImages.cpp).
+    QSplitter *buildImageArea();
+    void setUpImages();
+    void saveImageLayout();
+    // The folder the book's images are read from: the image root + the saved identifier.
+    QString bookImageFolderPath() const;
+    void refreshImageFolder();
+    void showImageCount();
+    void togglePreview();
+    void updatePreview();
+    void onAddImage();
+    void onFileDropped(int row, int column, const QString &path);
+    void addImageFile(int row, const QString &field, const QString &source);
+
     // Size classes: each bound box rewrites the labels, headings and columns after it.
     void onBoundChanged(int sizeClass);
     void setClassHeading(int sizeClass, const QString &heading);
@@ -145,6 +165,13 @@ private:
     ui::CoolButton *cmdSave = nullptr;
     ui::CoolButton *cmdSaveNow = nullptr;
     ui::CoolButton *cmdCancel = nullptr;
+
+    PreviewPanel *fraPreview = nullptr;
+    QSplitter *m_splitter = nullptr;
+    ui::CoolButton *cmdPreview = nullptr;
+    ui::CoolButton *cmdAddImage = nullptr;
+    QLabel *lblImages = nullptr;
+    QFutureWatcher<std::shared_ptr<const BookImageFolder>> *m_folderListing = nullptr;
 
     QListWidget *lstVegType = nullptr;
     QListWidget *lstActType = nullptr;

@@ -36,4 +36,14 @@ void LayoutSettings::setColumnWidth(const QString &window, const QString &field,
     m_settings->setValue(window + QStringLiteral("/columns/") + field, width);
 }
 
+QVariant LayoutSettings::value(const QString &window, const QString &name, const QVariant &defaultValue) const
+{
+    return m_settings->value(window + QLatin1Char('/') + name, defaultValue);
+}
+
+void LayoutSettings::setValue(const QString &window, const QString &name, const QVariant &value)
+{
+    m_settings->setValue(window + QLatin1Char('/') + name, value);
+}
+
 } // namespace ui

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -25,6 +26,9 @@ public:
     // 0 when the user never changed the column.
     int columnWidth(const QString &window, const QString &field) const;
     void setColumnWidth(const QString &window, const QString &field, int width);
+    // Any other choice a window remembers, by window and name.
+    QVariant value(const QString &window, const QString &name, const QVariant &defaultValue = {}) const;
+    void setValue(const QString &window, const QString &name, const QVariant &value);
 
 private:
     std::unique_ptr<QSettings> m_settings;

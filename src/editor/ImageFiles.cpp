@@ -1,0 +1,124 @@
+#include "editor/ImageFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace editor {
+
+BookImageFolder::BookImageFolder(const QString &folder)
+    : m_folder(folder)
+{
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    m_byFoldedName.reserve(names.size());
+    for (const QString &name : names) {
+        // An exact match wins over one that differs in case.
+        const QString folded = name.toCaseFolded();
+        if (!m_byFoldedName.contains(folded) || name == folded)
+            m_byFoldedName.insert(folded, name);
+    }
+}
+
+bool BookImageFolder::isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+QString BookImageFolder::find(const QString &name) const
+{
+    if (!isPlainName(name) || m_folder.isEmpty())
+        return {};
+    if (m_byFoldedName.value(name.toCaseFolded()) == name)
+        return QDir(m_folder).filePath(name);
+    const auto it = m_byFoldedName.constFind(name.toCaseFolded());
+    return it == m_byFoldedName.cend() ? QString() : QDir(m_folder).filePath(it.value());
+}
+
+QString BookImageFolder::pathFor(const QString &name) const
+{
+    return isPlainName(name) ? QDir::toNativeSeparators(QDir(m_folder).filePath(name)) : QString();
+}
+
+DecodedImage decodePreview(const QString &path, const QSize &bound)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return {{}, QStringLiteral("Not a readable image: %1").arg(reader.errorString())};
+    QSize size = reader.size();
+    if (size.isValid()) {
+        if (qint64(size.width()) * size.height() > kMaxPreviewPixels)
+            return {{}, QStringLiteral("The image is too large to preview (%1 x %2 pixels).")
+                            .arg(size.width())
+                            .arg(size.height())};
+        // The orientation turns the stored size; the bound applies to what is shown.
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            size.transpose();
+        if (size.width() > bound.width() || size.height() > bound.height()) {
+            QSize scaled = size.scaled(bound, Qt::KeepAspectRatio);
+            if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+                scaled.transpose();
+            reader.setScaledSize(scaled.expandedTo(QSize(1, 1)));
+        }
+    }
+    QImage image = reader.read();
+    if (image.isNull())
+        return {{}, QStringLiteral("The image could not be read: %1").arg(reader.errorString())};
+    if (image.width() > bound.width() || image.height() > bound.height())
+        image = image.scaled(bound, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return {image, {}};
+}
+
+QString imageFormatMismatch(const QString &source, const QString &name)
+{
+    const QByteArray format = QImageReader::imageFormat(source).toLower();
+    if (format.isEmpty())
+        return QStringLiteral("%1 is not an image file this program can read.").arg(QDir::toNativeSeparators(source));
+    QString extension = QFileInfo(name).suffix().toLower();
+    if (extension == QLatin1String("jpg"))
+        extension = QStringLiteral("jpeg");
+    if (extension != QLatin1String(format))
+        return QStringLiteral("%1 is a %2 image, but the name %3 calls for a %4 file.")
+            .arg(QDir::toNativeSeparators(source), QString::fromLatin1(format.toUpper()), name,
+                 QFileInfo(name).suffix().toUpper());
+    return {};
+}
+
+QString copyImageInto(const QString &source, const QString &folder, const QString &name)
+{
+    if (!BookImageFolder::isPlainName(name))
+        return QStringLiteral("\"%1\" cannot name a file in the book's folder.").arg(name);
+    const QString target = QDir(folder).filePath(name);
+    if (!BookImageFolder(folder).find(name).isEmpty())
+        return QStringLiteral("The file %1 already exists; it is never replaced.").arg(QDir::toNativeSeparators(target));
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString());
+    QTemporaryFile out(QDir(folder).filePath(QStringLiteral(".copy-XXXXXX")));
+    if (!out.open())
+        return QStringLiteral("No file can be written in %1: %2").arg(QDir::toNativeSeparators(folder), out.errorString());
+    while (!in.atEnd()) {
+        const QByteArray block = in.read(1 << 20);
+        if (block.isEmpty() && in.error() != QFileDevice::NoError)
+            return QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString());
+        if (out.write(block) != block.size())
+            return QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString());
+    }
+    if (!out.flush())
+        return QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString());
+    // A hard link, unlike a rename, never replaces a file that appeared meanwhile.
+    if (::link(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return QStringLiteral("%1 could not be written: %2")
+            .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}
+
+} // namespace editor
