@@ -44,7 +44,7 @@ QSplitter *frmBooks::buildImageArea()
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
 
-    cmdPreview = new ui::CoolButton(QStringLiteral("Hide Images"), this);
+    cmdPreview = new ui::CoolButton(QStringLiteral("Show Images"), this);
     cmdPreview->setObjectName(QStringLiteral("cmdPreview"));
     cmdPreview->setToolTip(QStringLiteral("Show or Hide the Photo and Data Plate Images (F9)"));
     cmdAddImage = new ui::CoolButton(QStringLiteral("Add Image..."), this);
@@ -58,11 +58,14 @@ QSplitter *frmBooks::buildImageArea()
 void frmBooks::setUpImages()
 {
     m_splitter = findChild<QSplitter *>(QStringLiteral("splPreview"));
+    // Hidden until the user shows it: the grid keeps its designed width.
+    bool shown = false;
     if (m_context.layout) {
         m_splitter->restoreState(m_context.layout->value(objectName(), QStringLiteral("preview")).toByteArray());
-        fraPreview->setVisible(m_context.layout->value(objectName(), QStringLiteral("previewShown"), true).toBool());
+        shown = m_context.layout->value(objectName(), QStringLiteral("previewShown"), false).toBool();
     }
-    cmdPreview->setText(fraPreview->isVisible() ? QStringLiteral("Hide Images") : QStringLiteral("Show Images"));
+    fraPreview->setVisible(shown);
+    cmdPreview->setText(shown ? QStringLiteral("Hide Images") : QStringLiteral("Show Images"));
     connect(cmdPreview, &QPushButton::clicked, this, &frmBooks::togglePreview);
     auto *shortcut = new QShortcut(QKeySequence(Qt::Key_F9), this);
     connect(shortcut, &QShortcut::activated, this, &frmBooks::togglePreview);
