@@ -67,6 +67,7 @@ private slots:
     void checkReportsWithoutChanging();
     void readersWorkWhereImportIsRefused_data();
     void readersWorkWhereImportIsRefused();
+    void exportFromAReadOnlyStore();
     void onlyImportCreatesTheStore();
     void readersWorkWhileAnotherProgramWrites();
 };
@@ -237,6 +238,37 @@ void CommandLineTest::readersWorkWhereImportIsRefused()
     QCOMPARE(import.status, 1);
     QVERIFY2(import.err.contains(says), qPrintable(import.err));
     QCOMPARE(digest(dir.storePath()), before);
+}
+
+// Export reads only: it works on a store in a read-only folder, and what it writes imports back.
+void CommandLineTest::exportFromAReadOnlyStore()
+{
+    ProgramDir source;
+    ProgramDir target;
+    QCOMPARE(photoseries({"import", "--library", source.path(), sample("MC-Demo.bks"), sample("SB-Demo.bks")}).status,
+             0);
+    const QByteArray before = digest(source.storePath());
+    const QFile::Permissions folderWas = QFile(source.path()).permissions();
+    QVERIFY(QFile(source.path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    const Run book = photoseries({"export", "mc-demo", target.filePath("mc.bks"), "--library", source.path()});
+    const Run all = photoseries({"export", "--all", target.filePath("all.csv"), "--library", source.path()});
+    const Run unknown = photoseries({"export", "XX-Demo", target.filePath("xx.csv"), "--library", source.path()});
+    const Run listed = photoseries({"list", "--library", source.path()});
+    QFile(source.path()).setPermissions(folderWas);
+
+    QCOMPARE(book.status, 0);
+    QVERIFY2(book.out.contains(QLatin1String("5 photos")), qPrintable(book.out));
+    QCOMPARE(all.status, 0);
+    QFile csv(target.filePath("all.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll().count('\n'), 1 + 5 + 4);
+    QCOMPARE(unknown.status, 1);
+    QVERIFY2(unknown.err.contains(QLatin1String("XX-Demo")), qPrintable(unknown.err));
+    QVERIFY(!QFile::exists(target.filePath("xx.csv")));
+    QCOMPARE(digest(source.storePath()), before);
+
+    QCOMPARE(photoseries({"import", "--library", target.path(), target.filePath("mc.bks")}).status, 0);
+    QCOMPARE(photoseries({"list", "--library", target.path()}).out, listed.out.section(QLatin1Char('\n'), 0, 0) + '\n');
 }
 
 // Only import sets up a new store, as the windows do at start-up; the readers create nothing.
