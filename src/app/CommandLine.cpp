@@ -109,14 +109,7 @@ int usageError(Console &console, const QString &message)
     return UsageError;
 }
 
-// A command's own parser: its options and the words it takes, with --library and --help.
-struct CommandSpec
-{
-    QString word;
-    QString description;
-    QString syntax;
-};
-
+// Every command, and the program itself, takes --library and --help.
 void addCommonOptions(QCommandLineParser &parser)
 {
     parser.addOption(QCommandLineOption(
