@@ -131,8 +131,15 @@ QString Store::openConnection(Access access)
         return fileFault(m_path, describeError(QStringLiteral("cannot be opened"), db.lastError()));
 
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        // A program that stopped in the middle of a change leaves its journal beside the file.
+        // SQLite undoes the change on the next open that may write; one that only reads cannot.
+        if (!writing && QFileInfo(m_path + QStringLiteral("-journal")).size() > 0)
+            return fileFault(m_path, QStringLiteral("holds an unfinished change of a program that stopped while "
+                                                    "writing to it. Opening it in the program, or importing into "
+                                                    "it, undoes that change; after that it can be read."));
         return fileFault(m_path, describeError(QStringLiteral("is damaged or not a database"), q.lastError()));
+    }
     QStringList tables;
     while (q.next())
         tables << q.value(0).toString().toLower();

@@ -70,6 +70,7 @@ private slots:
     void exportFromAReadOnlyStore();
     void onlyImportCreatesTheStore();
     void readersWorkWhileAnotherProgramWrites();
+    void readersRefuseAnUnfinishedChange();
 };
 
 void CommandLineTest::windowsOrCommand_data()
@@ -296,6 +297,31 @@ void CommandLineTest::readersWorkWhileAnotherProgramWrites()
     QVERIFY(q.exec("ROLLBACK"));
     QCOMPARE(list.status, 0);
     QCOMPARE(list.out, QStringLiteral("Held\tHeld description\t0\tno\t\n"));
+}
+
+// A copy taken while a change is being written holds a journal that nobody owns, as a program
+// that stopped in the middle leaves it. The readers say so; an import undoes the change.
+void CommandLineTest::readersRefuseAnUnfinishedChange()
+{
+    ProgramDir writer;
+    ProgramDir copy;
+    const qint64 book = writer.addBook(QStringLiteral("Whole"));
+    QSqlQuery q(writer.store().db());
+    QVERIFY(q.exec("PRAGMA cache_size = 10"));
+    QVERIFY(q.exec("BEGIN"));
+    for (int i = 0; i < 2000; ++i)
+        writer.addPhoto(book, {{"GroupLabel", QString(200, QLatin1Char('x'))}});
+    for (const QString &name : {QStringLiteral("Photo3.mdb"), QStringLiteral("Photo3.mdb-journal")})
+        QVERIFY(QFile::copy(writer.filePath(name), copy.filePath(name)));
+    QVERIFY(q.exec("ROLLBACK"));
+
+    const Run list = photoseries({"list", "--library", copy.path()});
+    QCOMPARE(list.status, 1);
+    QVERIFY2(list.err.contains(QLatin1String("unfinished change")), qPrintable(list.err));
+    QCOMPARE(photoseries({"import", "--library", copy.path(), sample("SB-Demo.bks")}).status, 0);
+    QCOMPARE(photoseries({"list", "--library", copy.path()}).out.count(QLatin1Char('\n')), 2);
+    const Run check = photoseries({"check", "--library", copy.path()});
+    QVERIFY2(check.status == 0, qPrintable(check.out));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
