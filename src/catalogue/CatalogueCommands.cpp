@@ -1,13 +1,17 @@
-// The catalogue's commands on whole books: edit, create, delete, activate and deactivate all.
+// The catalogue's commands on whole books: edit, create, delete, export, activate and deactivate all.
 #include "catalogue/BookListModel.h"
 #include "catalogue/frmManagePhotos.h"
 #include "editor/frmBooks.h"
+#include "install/BookExport.h"
 #include "store/BookList.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
 #include "ui/Messages.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
@@ -119,6 +123,45 @@ void frmManagePhotos::selectBook(qint64 bookId)
     }
 }
 
+QString askSaveFileName(QWidget *parent, const QString &folder, const QStringList &filters)
+{
+    QString chosenFilter;
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export a Book"), folder,
+                                                filters.join(QStringLiteral(";;")), &chosenFilter);
+    // "Install file (*.bks)" gives ".bks".
+    const int star = chosenFilter.indexOf(QLatin1String("*."));
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && star >= 0)
+        path += chosenFilter.mid(star + 1).chopped(1);
+    return path;
+}
+
+void frmManagePhotos::onExport()
+{
+    cmdExport->setRestColours();
+    const int row = selectedBookRow();
+    if (row < 0)
+        return;
+    // A locked book may be exported: an export changes nothing.
+    const store::BookRow book = m_books->book(row);
+    const QString path =
+        m_context.saveFileName(this, QDir(m_context.programDir).filePath(QStringLiteral("Books")),
+                               {QStringLiteral("Install file (*.bks)"), QStringLiteral("CSV (*.csv)")});
+    if (path.isEmpty())
+        return;
+    const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    const install::ExportOutcome outcome =
+        csv ? install::exportCsv(m_store->db(), book.id, path) : install::exportBookFile(m_store->db(), book.id, path);
+    if (!outcome.ok) {
+        report(outcome.message);
+        return;
+    }
+    QStringList lines{QStringLiteral("The book %1 was exported to %2 (%3 photos).")
+                          .arg(book.label, QDir::toNativeSeparators(path))
+                          .arg(outcome.photos)};
+    lines << outcome.notes;
+    m_context.messages->tell({lines.join(QLatin1Char('\n')), ui::Icon::Information});
+}
+
 void frmManagePhotos::onRemove()
 {
     cmdRemove->setRestColours();
@@ -127,8 +170,8 @@ void frmManagePhotos::onRemove()
         return;
     const store::BookRow book = m_books->book(row);
     if (book.locked) {
-        m_context.messages->tell({QStringLiteral("Sorry, you cannot delete this book as it is owned by OrvanePlus"),
-                                  ui::Icon::Exclamation});
+        m_context.messages->tell(
+            {QStringLiteral("Sorry, you cannot delete this book as it is owned by OrvanePlus"), ui::Icon::Exclamation});
         return;
     }
     // The photos go with their book through their link to it, in one transaction.

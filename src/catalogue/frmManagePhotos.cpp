@@ -81,6 +81,8 @@ void frmManagePhotos::buildWindow()
     cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
     cmdRemove = makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
     cmdImport = makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
+    cmdExport = makeButton(this, "cmdExport", QStringLiteral("Export..."),
+                           QStringLiteral("Export the Selected Book to an Install File or CSV"));
     cmdMarkAll = makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
     cmdUnMarkAll = makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
     cmdClose = makeButton(this, "cmdClose", QStringLiteral("Exit"), editTip);
@@ -100,7 +102,7 @@ void frmManagePhotos::buildWindow()
     gridColumn->addWidget(grdBooks, 1);
 
     auto *buttons = new QVBoxLayout;
-    for (QWidget *b : {cmdAdd, cmdEdit, cmdRemove, cmdImport, cmdMarkAll, cmdUnMarkAll})
+    for (QWidget *b : {cmdAdd, cmdEdit, cmdRemove, cmdImport, cmdExport, cmdMarkAll, cmdUnMarkAll})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(cmdClose);
@@ -129,6 +131,7 @@ void frmManagePhotos::buildWindow()
     connect(cmdMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(true); });
     connect(cmdUnMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(false); });
     connect(cmdImport, &QPushButton::clicked, this, &frmManagePhotos::onImport);
+    connect(cmdExport, &QPushButton::clicked, this, &frmManagePhotos::onExport);
 
     resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
 }

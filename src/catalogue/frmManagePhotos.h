@@ -73,6 +73,8 @@ private:
     void onBrowse();
     void onExit();
     void onImport();
+    // Writes the selected book to an install file or CSV (CatalogueCommands.cpp).
+    void onExport();
     void report(const QString &error);
 
     // The commands on whole books.
@@ -108,6 +110,7 @@ private:
     ui::CoolButton *cmdEdit = nullptr;
     ui::CoolButton *cmdRemove = nullptr;
     ui::CoolButton *cmdImport = nullptr;
+    ui::CoolButton *cmdExport = nullptr;
     ui::CoolButton *cmdMarkAll = nullptr;
     ui::CoolButton *cmdUnMarkAll = nullptr;
     ui::CoolButton *cmdClose = nullptr;

@@ -20,6 +20,11 @@ bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QStri
         return false;
     }
     if (!q.next()) {
+        // No row because the read failed (the file busy) is not a book that is gone.
+        if (q.lastError().isValid()) {
+            error = describeError(QStringLiteral("The book could not be read"), q.lastError());
+            return false;
+        }
         if (missing)
             *missing = true;
         error = QStringLiteral("The book could not be read: it is no longer in the database.");

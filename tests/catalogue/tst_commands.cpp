@@ -22,8 +22,8 @@ namespace {
 
 struct Catalogue
 {
-    explicit Catalogue(ProgramDir &dir)
-        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings()})
+    explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName)
+        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName})
     {
         if (!window.load())
             qFatal("catalogue did not load");
@@ -36,8 +36,8 @@ struct Catalogue
         QAbstractItemModel *m = grid()->model();
         for (int row = 0; row < m->rowCount(); ++row) {
             if (m->index(row, catalogue::BookListModel::BookLabel).data().toString() == label) {
-                grid()->selectionModel()->setCurrentIndex(m->index(row, 0), QItemSelectionModel::Select |
-                                                                                 QItemSelectionModel::Rows);
+                grid()->selectionModel()->setCurrentIndex(m->index(row, 0),
+                                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
                 return;
             }
         }
@@ -82,6 +82,7 @@ private slots:
     void currentBookIsSelectedAfterACommand();
     void editDisablesCatalogueUntilEditorCloses();
     void createIsModalAndRecountsAfter();
+    void exportWritesTheSelectedBook();
 };
 
 void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook_data()
@@ -90,13 +91,18 @@ void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook_data()
     QTest::addColumn<QString>("select");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("icon");
-    QTest::newRow("edit, nothing selected") << "cmdEdit" << "" << "Please select a book first" << int(ui::Icon::None);
-    QTest::newRow("delete, nothing selected")
-        << "cmdRemove" << "" << "Please select a book first" << int(ui::Icon::None);
-    QTest::newRow("edit, locked") << "cmdEdit" << "Locked"
+    QTest::newRow("edit, nothing selected") << "cmdEdit"
+                                            << ""
+                                            << "Please select a book first" << int(ui::Icon::None);
+    QTest::newRow("delete, nothing selected") << "cmdRemove"
+                                              << ""
+                                              << "Please select a book first" << int(ui::Icon::None);
+    QTest::newRow("edit, locked") << "cmdEdit"
+                                  << "Locked"
                                   << "Sorry, you cannot edit this book as it is owned by OrvanePlus"
                                   << int(ui::Icon::Exclamation);
-    QTest::newRow("delete, locked") << "cmdRemove" << "Locked"
+    QTest::newRow("delete, locked") << "cmdRemove"
+                                    << "Locked"
                                     << "Sorry, you cannot delete this book as it is owned by OrvanePlus"
                                     << int(ui::Icon::Exclamation);
 }
@@ -295,6 +301,38 @@ void CommandsTest::createIsModalAndRecountsAfter()
     QCOMPARE(dir.scalar("SELECT BookLabel FROM Photos").toString(), QString("Fresh"));
     // The book that was current before is current and selected again.
     QVERIFY(c.currentAndSelected(0));
+}
+
+void CommandsTest::exportWritesTheSelectedBook()
+{
+    ProgramDir dir;
+    const qint64 locked = dir.addBook("LK-1", true);
+    dir.addPhoto(locked, {{"BookLabel", "LK-1"}, {"PhotoLabel", "01"}});
+    dir.addBook("Other");
+    QStringList offered;
+    QString answer;
+    Catalogue c(dir, [&](QWidget *, const QString &folder, const QStringList &filters) {
+        offered = QStringList{folder} + filters;
+        return answer;
+    });
+
+    // Cancelled: nothing written, nothing said.
+    c.select("LK-1");
+    c.click("cmdExport");
+    QCOMPARE(offered, (QStringList{QDir(dir.path()).filePath("Books"), "Install file (*.bks)", "CSV (*.csv)"}));
+    QCOMPARE(c.messages.count(), 0);
+
+    // A locked book is exported too; the store is left as it was.
+    answer = dir.filePath("LK-1.bks");
+    c.click("cmdExport");
+    QCOMPARE(c.messages.count(), 1);
+    QVERIFY2(c.messages.last().message.text.startsWith("The book LK-1 was exported to"),
+             qPrintable(c.messages.last().message.text));
+    QVERIFY(c.messages.last().message.text.contains("Encoding: Windows-1252."));
+    QFile file(answer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("\"LK-1\","));
+    QVERIFY(c.currentAndSelected(c.labels().indexOf("LK-1")));
 }
 
 QTEST_MAIN(CommandsTest)

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
 #include <QThread>
@@ -58,22 +59,32 @@ bool writeInstallFile(const QString &path, const QString &label)
     return true;
 }
 
-qint64 bookWithLabel(const QSqlDatabase &db, const QString &label)
+// The key of the book with this label; 0 with `error` set when the store could not be read
+// (another program holding it past the wait).
+qint64 bookWithLabel(const QSqlDatabase &db, const QString &label, QString &error)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ?"));
     q.addBindValue(label);
-    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+    if (!q.exec()) {
+        error = store::describeError(QStringLiteral("The book could not be found"), q.lastError());
+        return 0;
+    }
+    if (!q.next()) {
+        error = QStringLiteral("no book ") + label;
+        return 0;
+    }
+    return q.value(0).toLongLong();
 }
 
 // Loads "Shared", waits a moment as a user would, changes every photo to a new stamp, saves.
 void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &random)
 {
-    const qint64 id = bookWithLabel(db, QStringLiteral("Shared"));
+    QString error;
+    const qint64 id = bookWithLabel(db, QStringLiteral("Shared"), error);
     editor::PhotoTableModel photos(db);
     store::BookHeader loaded;
-    QString error;
-    if (!store::loadBookHeader(db, id, loaded, error) || !(error = photos.load(id)).isEmpty()) {
+    if (id == 0 || !store::loadBookHeader(db, id, loaded, error) || !(error = photos.load(id)).isEmpty()) {
         log(QStringLiteral("save - %1 %2").arg(stamp, outcome(error)));
         return;
     }
@@ -125,7 +136,9 @@ int main(int argc, char *argv[])
             saveShared(db, label, random);
         } else if (pick < 9 && !imported.isEmpty()) {
             const QString victim = imported.at(int(random.bounded(imported.size())));
-            const QString result = outcome(store::removeBook(db, bookWithLabel(db, victim)));
+            QString error;
+            const qint64 id = bookWithLabel(db, victim, error);
+            const QString result = outcome(id == 0 ? error : store::removeBook(db, id));
             log(QStringLiteral("delete %1 %2").arg(victim, result));
             if (result == QLatin1String("done"))
                 imported.removeOne(victim);

@@ -116,6 +116,16 @@ void SoakTest::twoProgramsLoseNothing()
     QStringList expected = expectedBooks.values();
     books.sort();
     expected.sort();
+    for (const QString &label : books) {
+        if (expected.contains(label))
+            continue;
+        QStringList told;
+        for (const Line &line : lines)
+            if (line.words.value(0) == label)
+                told << line.worker + QLatin1Char(' ') + line.action + QLatin1Char(' ') +
+                            line.words.join(QLatin1Char(' '));
+        qWarning("unexpected book %s: %s", qPrintable(label), qPrintable(told.join(QStringLiteral("; "))));
+    }
     QCOMPARE(books, expected);
     QCOMPARE(dir.scalar(QStringLiteral("SELECT COUNT(*) FROM Books WHERE BookLabel <> 'Shared' AND NumOfPhotos <> %1")
                             .arg(kImportPhotos))
