@@ -254,6 +254,34 @@ int main(int argc, char *argv[])
     own.maxRatio = 1.5;
     own.headline = "import " + medium;
 
+    // The same file through the program's command line, as a script runs it: a process of its
+    // own that opens the store, imports, recounts and ends. The store is set up beforehand.
+    const QString commandLibrary = QDir(work).filePath("command-line");
+    QDir().mkpath(commandLibrary);
+    const QString program = QDir(app.applicationDirPath()).filePath("photoseries");
+    Measurement &command = add(table, "import " + medium + " on the command line (photoseries import)", "s", runs, [&] {
+        const QString path = QDir(commandLibrary).filePath("Photo3.mdb");
+        if (const QString error = freshStore(path); !error.isEmpty())
+            bench::die(error);
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("DISPLAY");
+        child.setProcessEnvironment(environment);
+        Stopwatch timer;
+        child.start(program, {"import", "--library", commandLibrary, files.mediumBks});
+        child.waitForFinished(-1);
+        const double took = timer.seconds();
+        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+            bench::die("photoseries import failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
+        if (!child.readAllStandardOutput().contains(QByteArray::number(scale.mediumPhotos) + " photos"))
+            bench::die("photoseries import did not import every photo");
+        return took;
+    });
+    command.baseline = shellName;
+    command.maxRatio = 1.0;
+    command.headline = "command line";
+
     // The small file into the whole library; the book is removed again after each sample.
     auto library = std::make_shared<store::Store>(QDir(files.fullStore).filePath("Photo3.mdb"));
     if (const QString error = library->open(); !error.isEmpty())

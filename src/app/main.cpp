@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "catalogue/frmManagePhotos.h"
 #include "catalogue/modPhotos.h"
 #include "store/Settings.h"
@@ -5,19 +6,45 @@
 #include "ui/Messages.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const cli::Invocation invocation = cli::classify(arguments);
+
+    // A command word runs without a display and without windows.
+    if (invocation.headless) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        cli::Console console{out, err, isatty(fileno(stderr)) != 0};
+        return cli::run(app.arguments(), console);
+    }
+
     QApplication app(argc, argv);
 
     ui::BoxMessages messages;
     store::Settings settings;
     catalogue::AppContext context;
-    context.programDir = QCoreApplication::applicationDirPath();
+    context.programDir = cli::libraryDir(invocation.library);
     context.messages = &messages;
     context.settings = &settings;
     ui::LayoutSettings layout;
     context.layout = &layout;
+    if (!QFileInfo(context.programDir).isDir()) {
+        messages.tell(
+            {QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(context.programDir)),
+             ui::Icon::Critical});
+        return 1;
+    }
 
     const std::unique_ptr<catalogue::frmManagePhotos> catalogue = catalogue::modPhotos::Main(context);
     if (!catalogue)

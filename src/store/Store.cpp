@@ -56,21 +56,26 @@ Store::~Store()
     close();
 }
 
-QString Store::checkExistingFile() const
+QString Store::checkExistingFile(Access access) const
 {
     const QFileInfo info(m_path);
     const QFileInfo folder(info.absolutePath());
+    const bool writing = access == Access::ReadWrite;
     // The journal that keeps every save whole lives beside the file.
     const auto readOnly = [](const QFileInfo &fi) {
         return !fi.isWritable() || !(fi.permissions() & QFileDevice::WriteOwner);
     };
-    if (readOnly(folder))
+    if (writing && readOnly(folder))
         return fileFault(m_path, QStringLiteral("cannot be written: its folder %1 is read-only.")
                                      .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
     QFile file(m_path);
+    if (!writing && !file.exists())
+        return fileFault(m_path, QStringLiteral("does not exist."));
+    if (!writing && file.size() == 0)
+        return fileFault(m_path, QStringLiteral("is empty: it holds no books yet."));
     if (!file.exists() || file.size() == 0)
         return {};
-    if (readOnly(info))
+    if (writing && readOnly(info))
         return fileFault(m_path, QStringLiteral("is read-only: the program needs to write to it."));
     if (!file.open(QIODevice::ReadOnly))
         return fileFault(m_path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
@@ -101,19 +106,40 @@ QString Store::checkExistingFile() const
 
 QString Store::open()
 {
-    if (const QString fault = checkExistingFile(); !fault.isEmpty())
+    return openConnection(Access::ReadWrite);
+}
+
+QString Store::openReadOnly()
+{
+    return openConnection(Access::ReadOnly);
+}
+
+QString Store::openConnection(Access access)
+{
+    const bool writing = access == Access::ReadWrite;
+    if (const QString fault = checkExistingFile(access); !fault.isEmpty())
         return fault;
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
     // Another copy of the program, or the analysis program, may hold the file for a moment.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs);
+    if (!writing)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db.setConnectOptions(options);
     if (!db.open())
         return fileFault(m_path, describeError(QStringLiteral("cannot be opened"), db.lastError()));
 
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        // A program that stopped in the middle of a change leaves its journal beside the file.
+        // SQLite undoes the change on the next open that may write; one that only reads cannot.
+        if (!writing && QFileInfo(m_path + QStringLiteral("-journal")).size() > 0)
+            return fileFault(m_path, QStringLiteral("holds an unfinished change of a program that stopped while "
+                                                    "writing to it. Opening it in the program, or importing into "
+                                                    "it, undoes that change; after that it can be read."));
         return fileFault(m_path, describeError(QStringLiteral("is damaged or not a database"), q.lastError()));
+    }
     QStringList tables;
     while (q.next())
         tables << q.value(0).toString().toLower();
@@ -121,7 +147,7 @@ QString Store::open()
         return fileFault(m_path, describeError(QStringLiteral("is damaged or not a database"), q.lastError()));
     const int version = q.value(0).toInt();
 
-    if (tables.isEmpty() && version == 0) {
+    if (writing && tables.isEmpty() && version == 0) {
         if (const QString error = createSchema(db); !error.isEmpty())
             return fileFault(m_path, QStringLiteral("could not be set up: %1").arg(error));
     } else if (!tables.contains(QStringLiteral("books")) || !tables.contains(QStringLiteral("photos"))) {
@@ -132,7 +158,8 @@ QString Store::open()
     }
     // Every commit reaches the disk before the program goes on, so a crash of the program
     // or of the machine never loses a save or an import that was reported as done.
-    q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    if (writing)
+        q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
     return {};
 }
 

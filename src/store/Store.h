@@ -19,6 +19,10 @@ public:
     // Opens the file. A missing or empty file gets a new store with the full schema; a file
     // that is not a database of this program is never changed, and the text says why.
     QString open();
+    // Opens an existing store for reading only: nothing is created or written, so a read-only
+    // file, one in a read-only folder, or one another program is using can still be read. The
+    // file gets the same checks as open(); a missing or empty file is refused.
+    QString openReadOnly();
     void close();
 
     QSqlDatabase db() const;
@@ -28,7 +32,9 @@ public:
     QString recount();
 
 private:
-    QString checkExistingFile() const;
+    enum class Access { ReadWrite, ReadOnly };
+    QString checkExistingFile(Access access) const;
+    QString openConnection(Access access);
     QString m_path;
     QString m_connectionName;
     int m_busyTimeoutMs;

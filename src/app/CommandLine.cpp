@@ -1,0 +1,263 @@
+#include "app/CommandLine.h"
+
+#include "app/Commands.h"
+#include "store/ProgramDir.h"
+#include "version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace cli {
+
+namespace {
+
+const QString kLibrary = QStringLiteral("library");
+
+// Qt's own options, which QGuiApplication and QApplication take from the command line. They
+// mean nothing without a display, so the command line passes over them.
+bool isQtOption(const QString &name, bool &takesValue)
+{
+    static const QStringList withValue{"platform",        "platformpluginpath",
+                                       "platformtheme",   "plugin",
+                                       "qwindowgeometry", "geometry",
+                                       "qwindowicon",     "icon",
+                                       "qwindowtitle",    "title",
+                                       "display",         "name",
+                                       "style",           "stylesheet",
+                                       "session",         "fontengine"};
+    static const QStringList flags{"reverse",     "nograb",      "dograb",       "sync",
+                                   "widgetcount", "testability", "qmljsdebugger"};
+    takesValue = withValue.contains(name);
+    return takesValue || flags.contains(name);
+}
+
+// Splits "-name", "--name" and "--name=value" into name and inline value; false when the
+// argument is no option.
+bool splitOption(const QString &argument, QString &name, QString &value, bool &hasValue)
+{
+    if (argument.size() < 2 || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("--"))
+        return false;
+    name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(QLatin1Char('='));
+    hasValue = equals >= 0;
+    value = hasValue ? name.mid(equals + 1) : QString();
+    if (hasValue)
+        name.truncate(equals);
+    return true;
+}
+
+// The arguments without Qt's own options; the program name stays first.
+QStringList withoutQtOptions(const QStringList &arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name, value;
+        bool hasValue = false, takesValue = false;
+        if (i > 0 && splitOption(arguments[i], name, value, hasValue) && isQtOption(name, takesValue)) {
+            if (takesValue && !hasValue)
+                ++i;
+            continue;
+        }
+        kept << arguments[i];
+    }
+    return kept;
+}
+
+// Where the command word stands in arguments that hold no Qt options, or -1.
+qsizetype commandIndex(const QStringList &arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--"))
+            return i + 1 < arguments.size() ? i + 1 : -1;
+        if (argument == QLatin1String("--library")) {
+            ++i;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-"))
+            return i;
+    }
+    return -1;
+}
+
+QString versionText()
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(PHOTOSERIES_VERSION_MAJOR)
+        .arg(PHOTOSERIES_VERSION_MINOR)
+        .arg(PHOTOSERIES_VERSION_PATCH);
+}
+
+const char *const kCommands = "Commands:\n"
+                              "  import FILE.bks...       Import install files, each as a new book.\n"
+                              "  export LABEL FILE        Export one book as an install file (.bks) or CSV (.csv).\n"
+                              "  export --all FILE.csv    Export every book as CSV.\n"
+                              "  list [--csv]             List the books.\n"
+                              "  check                    Check the store; changes nothing.\n"
+                              "\n"
+                              "Without a command the catalogue window opens. \"COMMAND --help\" describes a command.";
+
+int usageError(Console &console, const QString &message)
+{
+    console.err << message << "\n"
+                << QStringLiteral("Try \"%1 --help\".")
+                       .arg(QFileInfo(QCoreApplication::arguments().value(0, QStringLiteral("photoseries"))).fileName())
+                << Qt::endl;
+    return UsageError;
+}
+
+// Every command, and the program itself, takes --library and --help.
+void addCommonOptions(QCommandLineParser &parser)
+{
+    parser.addOption(QCommandLineOption(
+        kLibrary, QStringLiteral("The program directory whose Photo3.mdb to use (default: the program's own)."),
+        QStringLiteral("DIR")));
+    parser.addHelpOption();
+}
+
+} // namespace
+
+Invocation classify(const QStringList &arguments)
+{
+    Invocation invocation;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString name, value;
+        bool hasValue = false, takesValue = false;
+        if (!splitOption(arguments[i], name, value, hasValue)) {
+            invocation.headless = true;
+        } else if (name == kLibrary && arguments[i].startsWith(QLatin1String("--"))) {
+            if (!hasValue) {
+                if (i + 1 >= arguments.size()) {
+                    invocation.headless = true; // the parser says what is missing
+                    break;
+                }
+                value = arguments[++i];
+            }
+            invocation.library = value;
+        } else if (isQtOption(name, takesValue)) {
+            if (takesValue && !hasValue)
+                ++i;
+        } else {
+            invocation.headless = true;
+        }
+    }
+    return invocation;
+}
+
+QString libraryDir(const QString &given)
+{
+    if (given.isEmpty())
+        return store::defaultProgramDir();
+    return QDir::cleanPath(QDir::current().absoluteFilePath(given));
+}
+
+int run(const QStringList &givenArguments, Console &console)
+{
+    const QStringList arguments = withoutQtOptions(givenArguments);
+    const qsizetype at = commandIndex(arguments);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Maintains photo-series books.\n\n") + QLatin1String(kCommands));
+    addCommonOptions(parser);
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Displays version information."));
+    parser.addOption(version);
+    if (at < 0) {
+        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."),
+                                     QStringLiteral("[command]"));
+        if (!parser.parse(arguments))
+            return usageError(console, parser.errorText());
+        if (parser.isSet(version)) {
+            console.out << QFileInfo(arguments.value(0)).fileName() << " " << versionText() << Qt::endl;
+            return Success;
+        }
+        if (parser.isSet(QStringLiteral("help"))) {
+            console.out << parser.helpText() << Qt::flush;
+            return Success;
+        }
+        return usageError(console, QStringLiteral("No command given."));
+    }
+
+    const QString word = arguments[at];
+    QStringList rest = arguments;
+    rest.removeAt(at);
+
+    QCommandLineParser command;
+    addCommonOptions(command);
+    const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Writes CSV (RFC 4180) instead of columns."));
+    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Exports every book (to a .csv file)."));
+    if (word == QLatin1String("import")) {
+        command.setApplicationDescription(QStringLiteral(
+            "Imports each install file as a new book, each file whole or not at all, then recounts the photos."));
+        command.addPositionalArgument(word, QStringLiteral("The command word."), word);
+        command.addPositionalArgument(QStringLiteral("FILE.bks"), QStringLiteral("Install files to import."),
+                                      QStringLiteral("FILE.bks..."));
+    } else if (word == QLatin1String("export")) {
+        command.setApplicationDescription(
+            QStringLiteral("Exports the book whose identifier is LABEL (letter case ignored) as an install file "
+                           "(FILE ends in .bks) or as CSV (FILE ends in .csv); with --all, every book as CSV."));
+        command.addOption(all);
+        command.addPositionalArgument(word, QStringLiteral("The command word."), word);
+        command.addPositionalArgument(QStringLiteral("LABEL"), QStringLiteral("The book's identifier."),
+                                      QStringLiteral("[LABEL | --all]"));
+        command.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The file to write."));
+    } else if (word == QLatin1String("list")) {
+        command.setApplicationDescription(
+            QStringLiteral("Lists the books: identifier, description, number of photos, active, owner."));
+        command.addOption(csv);
+        command.addPositionalArgument(word, QStringLiteral("The command word."), word);
+    } else if (word == QLatin1String("check")) {
+        command.setApplicationDescription(
+            QStringLiteral("Checks the store: its integrity, photo rows without a book, and stale photo counts. "
+                           "Reports what is wrong and changes nothing; the exit status is 1 when anything is."));
+        command.addPositionalArgument(word, QStringLiteral("The command word."), word);
+    } else {
+        return usageError(console, QStringLiteral("Unknown command \"%1\".").arg(word));
+    }
+
+    if (!command.parse(rest))
+        return usageError(console, command.errorText());
+    if (command.isSet(QStringLiteral("help"))) {
+        console.out << command.helpText() << Qt::flush;
+        return Success;
+    }
+    const QString library = libraryDir(command.value(kLibrary));
+    if (command.isSet(kLibrary) && command.value(kLibrary).isEmpty())
+        return usageError(console, QStringLiteral("--library needs a folder."));
+    if (!QFileInfo(library).isDir()) {
+        console.err << QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(library))
+                    << Qt::endl;
+        return Failure;
+    }
+
+    const QStringList words = command.positionalArguments();
+    if (word == QLatin1String("import")) {
+        if (words.isEmpty())
+            return usageError(console, QStringLiteral("import needs at least one install file."));
+        return importFiles(library, words, console);
+    }
+    if (word == QLatin1String("export")) {
+        const bool everyBook = command.isSet(all);
+        if (words.size() != (everyBook ? 1 : 2))
+            return usageError(console, everyBook ? QStringLiteral("export --all needs one file.")
+                                                 : QStringLiteral("export needs a book's identifier and a file."));
+        const QString file = words.last();
+        const QString suffix = QFileInfo(file).suffix().toLower();
+        if (suffix != QLatin1String("bks") && suffix != QLatin1String("csv"))
+            return usageError(console, QStringLiteral("The file %1 must end in .bks (install file) or .csv (CSV).")
+                                           .arg(QDir::toNativeSeparators(file)));
+        if (everyBook && suffix != QLatin1String("csv"))
+            return usageError(console, QStringLiteral("export --all writes CSV: the file must end in .csv."));
+        return exportBooks(library, everyBook ? QString() : words.first(), file, console);
+    }
+    if (!words.isEmpty())
+        return usageError(console, QStringLiteral("%1 takes no file or label (\"%2\").").arg(word, words.first()));
+    if (word == QLatin1String("list"))
+        return listBooks(library, command.isSet(csv), console);
+    return checkStore(library, console);
+}
+
+} // namespace cli

@@ -1,0 +1,12 @@
+#include "store/ProgramDir.h"
+
+#include <QCoreApplication>
+
+namespace store {
+
+QString defaultProgramDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+} // namespace store
