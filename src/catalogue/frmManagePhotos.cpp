@@ -1,5 +1,6 @@
 #include "catalogue/frmManagePhotos.h"
 
+#include "catalogue/BookGrid.h"
 #include "catalogue/BookListModel.h"
 #include "catalogue/CheckBoxDelegate.h"
 #include "catalogue/PathKeyFilter.h"
@@ -10,6 +11,7 @@
 #include "store/Settings.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
+#include "ui/FittedFont.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
@@ -72,13 +74,14 @@ void frmManagePhotos::buildWindow()
     lblCaption->setAutoFillBackground(true);
     lblCaption->setBackgroundRole(QPalette::Button);
 
-    grdBooks = new QTableView(this);
+    grdBooks = new BookGrid(this);
     grdBooks->setObjectName(QStringLiteral("grdBooks"));
 
     const QString editTip = QStringLiteral("Edit Selected Book");
     cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Create a Book"), QStringLiteral("Create a New Book"));
     cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
-    cmdRemove = makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
+    cmdRemove =
+        makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
     cmdImport = makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
     cmdMarkAll = makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
     cmdUnMarkAll = makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
@@ -192,10 +195,17 @@ void frmManagePhotos::setUpGrid()
     headingFont.setPointSizeF(qMin(headingFont.pointSizeF(), 8.0));
     header->setFont(headingFont);
     header->setMinimumHeight(2 * QFontMetrics(headingFont).height() + 8);
+    // A selected row would otherwise draw every heading in bold, too wide for its column.
+    header->setHighlightSections(false);
     header->setStretchLastSection(false);
     const int widths[] = {550, 850, 2300, 5500, 900};
     for (int c = 0; c < BookListModel::ColumnCount; ++c)
         grdBooks->setColumnWidth(c, ui::twips(widths[c]));
+    // The owner word must be read whole in its narrow column.
+    const int ownerWidth = ui::cellTextWidth(grdBooks, grdBooks->columnWidth(BookListModel::Locked));
+    const QFont ownerFont =
+        ui::fittedFont(grdBooks->font(), {QStringLiteral("OrvanePlus"), QStringLiteral("User")}, ownerWidth);
+    grdBooks->setItemDelegateForColumn(BookListModel::Locked, new ui::FontDelegate(ownerFont, grdBooks));
     grdBooks->verticalHeader()->setDefaultSectionSize(grdBooks->fontMetrics().height() + 6);
 }
 
@@ -234,8 +244,8 @@ void frmManagePhotos::onExit()
 void frmManagePhotos::onImport()
 {
     cmdImport->setRestColours();
-    install::frmBooksFile window(m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); },
-                                 this);
+    install::frmBooksFile window(
+        m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); }, this);
     window.load();
     window.exec();
     // The imports leave the photo counts to this one recount.

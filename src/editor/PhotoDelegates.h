@@ -27,8 +27,7 @@ public:
     explicit PhotoCellDelegate(InputClass input, QObject *parent = nullptr);
     InputClass inputClass() const { return m_input; }
 
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
-                          const QModelIndex &index) const override;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
@@ -59,14 +58,20 @@ class FileNameDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit FileNameDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FileName, parent) {}
+    explicit FileNameDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::FileName, parent)
+    {
+    }
 };
 
 class FreeTextDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit FreeTextDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FreeText, parent) {}
+    explicit FreeTextDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::FreeText, parent)
+    {
+    }
 };
 
 class UnsignedNumberDelegate final : public PhotoCellDelegate
@@ -83,24 +88,31 @@ class SignedNumberDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit SignedNumberDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::SignedNumber, parent)
+    explicit SignedNumberDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::SignedNumber, parent)
     {
     }
 };
 
-// A code column: locked, with a button at the right of the cell that asks for its pick list.
+// A code column: locked; its current cell has a narrow button at the right that asks for its
+// pick list.
 class CodeDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 
 public:
-    explicit CodeDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::Code, parent) {}
+    explicit CodeDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::Code, parent)
+    {
+    }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
     // Where the cell's button is drawn within a cell rectangle.
     static QRect buttonRect(const QRect &cell);
+    // Whether the cell shows its button: the grid's current cell only.
+    static bool showsButton(const QStyleOptionViewItem &option, const QModelIndex &index);
 
 signals:
     void buttonClicked(const QModelIndex &index);

@@ -326,6 +326,10 @@ QVariant PhotoTableModel::data(const QModelIndex &index, int role) const
         return editText(v);
     case Qt::TextAlignmentRole:
         return int((c.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        if (c.numeric && formatCell(v, c.format).size() > kReadableNumberLength)
+            return editText(v);
+        return {};
     default:
         return {};
     }

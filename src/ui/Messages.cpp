@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QWindow>
 
 namespace ui {
 
@@ -29,13 +30,38 @@ QMessageBox::Icon boxIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
-int run(const Message &message, QMessageBox::StandardButtons buttons)
+} // namespace
+
+BoxMessages::BoxMessages()
 {
-    QMessageBox box(boxIcon(message.icon), message.title, message.text, buttons, QApplication::activeWindow());
-    return box.exec();
+    m_tracking = QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, [this] {
+        QWidget *active = QApplication::activeWindow();
+        if (active && !qobject_cast<QMessageBox *>(active))
+            m_lastActive = active;
+    });
 }
 
-} // namespace
+BoxMessages::~BoxMessages()
+{
+    QObject::disconnect(m_tracking);
+}
+
+QWidget *BoxMessages::owner() const
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    if (m_lastActive && m_lastActive->isVisible())
+        return m_lastActive;
+    return nullptr;
+}
+
+int BoxMessages::run(const Message &message, int buttons)
+{
+    QMessageBox box(boxIcon(message.icon), message.title, message.text, QMessageBox::StandardButtons(buttons), owner());
+    return box.exec();
+}
 
 void BoxMessages::tell(const Message &message)
 {
