@@ -25,7 +25,8 @@ int cellTextWidth(const QWidget *view, int cellWidth)
 {
     const QStyle *style = view->style();
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-    return cellWidth - 2 * margin;
+    // One pixel more for the text layout, which rounds a width up.
+    return cellWidth - 2 * margin - 1;
 }
 
 QFont fittedFont(const QFont &base, const QStringList &samples, int width)

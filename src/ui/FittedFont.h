@@ -12,7 +12,7 @@ namespace ui {
 constexpr qreal kSmallestGridPoints = 7.0;
 
 // The width a cell of `cellWidth` pixels leaves for its text in `view` (the item delegate's
-// margins taken off both sides).
+// margins taken off both sides, and a pixel for rounding).
 int cellTextWidth(const QWidget *view, int cellWidth);
 
 // The largest size of `base`, in half points down to kSmallestGridPoints, in which every sample

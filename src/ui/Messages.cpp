@@ -36,8 +36,11 @@ BoxMessages::BoxMessages()
 {
     m_tracking = QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, [this] {
         QWidget *active = QApplication::activeWindow();
-        if (active && !qobject_cast<QMessageBox *>(active))
-            m_lastActive = active;
+        if (!active || qobject_cast<QMessageBox *>(active))
+            return;
+        m_activeBefore.removeAll(active);
+        m_activeBefore.removeAll(nullptr);
+        m_activeBefore.prepend(active);
     });
 }
 
@@ -52,8 +55,10 @@ QWidget *BoxMessages::owner() const
         return modal;
     if (QWidget *active = QApplication::activeWindow())
         return active;
-    if (m_lastActive && m_lastActive->isVisible())
-        return m_lastActive;
+    for (const QPointer<QWidget> &window : m_activeBefore) {
+        if (window && window->isVisible())
+            return window;
+    }
     return nullptr;
 }
 

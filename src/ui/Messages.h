@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMetaObject>
 #include <QPointer>
 #include <QString>
@@ -32,9 +33,9 @@ public:
     virtual bool ask(const Message &message) = 0;
 };
 
-// The program's own: a modal QMessageBox centred over the window it belongs to, the active
-// window, or while none is active (right after another box closed) the one active last.
-// Made after the QApplication.
+// The program's own: a modal QMessageBox centred over the window it belongs to: the active
+// window, or while none is active (right after a box or dialog closed) the visible window that
+// was active last. Made after the QApplication.
 class BoxMessages final : public Messages
 {
 public:
@@ -49,7 +50,7 @@ private:
     int run(const Message &message, int buttons);
     QWidget *owner() const;
 
-    QPointer<QWidget> m_lastActive;
+    QList<QPointer<QWidget>> m_activeBefore; // most recent first
     QMetaObject::Connection m_tracking;
 };
 
