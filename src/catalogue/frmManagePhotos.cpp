@@ -203,7 +203,8 @@ void frmManagePhotos::setUpGrid()
     headingFont.setPointSizeF(qMin(headingFont.pointSizeF(), 8.0));
     const int headingMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     for (int c = 0; c < BookListModel::ColumnCount; ++c) {
-        const QStringList lines = m_books->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(QLatin1Char('\n'));
+        const QStringList lines =
+            m_books->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(QLatin1Char('\n'));
         headingFont = ui::fittedFont(headingFont, lines, grdBooks->columnWidth(c) - headingMargins);
     }
     header->setFont(headingFont);

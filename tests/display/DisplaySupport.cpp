@@ -59,8 +59,8 @@ void clickAt(QWidget *widget, const QPoint &local)
     // (a window mapped under a still pointer would otherwise see no motion before the click).
     const QPoint at = widget->mapToGlobal(local);
     xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x() + 1),
-             QString::number(at.y() + 1), QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()),
-             QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+             QString::number(at.y() + 1), QStringLiteral("mousemove"), QStringLiteral("--sync"),
+             QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 void click(QWidget *widget)

@@ -402,7 +402,6 @@ void DisplayTest::typingNeverMovesTheCurrentRow()
     QTRY_COMPARE_WITH_TIMEOUT(grid()->currentIndex(), cell(4, "VegType"), kWait);
     pressKeys({QStringLiteral("Tab")});
     QTRY_COMPARE_WITH_TIMEOUT(grid()->currentIndex(), cell(4, "Activity"), kWait);
-
 }
 
 void DisplayTest::catalogueTypingNeverMovesTheCurrentRow()
