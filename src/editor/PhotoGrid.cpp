@@ -49,6 +49,8 @@ PhotoGrid::PhotoGrid(QWidget *parent)
 
     QHeaderView *header = horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
+    // The current column's heading in bold would no longer fit its designed width.
+    header->setHighlightSections(false);
     header->setSectionsMovable(false);
 
     // Record selectors; fixed row heights keep a book of thousands of photos quick to show.
