@@ -81,8 +81,7 @@ void frmManagePhotos::buildWindow()
     const QString editTip = QStringLiteral("Edit Selected Book");
     cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Create a Book"), QStringLiteral("Create a New Book"));
     cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
-    cmdRemove =
-        makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
+    cmdRemove = makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
     cmdImport = makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
     cmdMarkAll = makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
     cmdUnMarkAll = makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
@@ -252,8 +251,8 @@ void frmManagePhotos::onExit()
 void frmManagePhotos::onImport()
 {
     cmdImport->setRestColours();
-    install::frmBooksFile window(
-        m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); }, this);
+    install::frmBooksFile window(m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); },
+                                 this);
     window.load();
     window.exec();
     // The imports leave the photo counts to this one recount.

@@ -27,7 +27,8 @@ public:
     explicit PhotoCellDelegate(InputClass input, QObject *parent = nullptr);
     InputClass inputClass() const { return m_input; }
 
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override;
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
@@ -58,20 +59,14 @@ class FileNameDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit FileNameDelegate(QObject *parent = nullptr)
-        : PhotoCellDelegate(InputClass::FileName, parent)
-    {
-    }
+    explicit FileNameDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FileName, parent) {}
 };
 
 class FreeTextDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit FreeTextDelegate(QObject *parent = nullptr)
-        : PhotoCellDelegate(InputClass::FreeText, parent)
-    {
-    }
+    explicit FreeTextDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FreeText, parent) {}
 };
 
 class UnsignedNumberDelegate final : public PhotoCellDelegate
@@ -88,8 +83,7 @@ class SignedNumberDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit SignedNumberDelegate(QObject *parent = nullptr)
-        : PhotoCellDelegate(InputClass::SignedNumber, parent)
+    explicit SignedNumberDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::SignedNumber, parent)
     {
     }
 };
@@ -101,10 +95,7 @@ class CodeDelegate final : public PhotoCellDelegate
     Q_OBJECT
 
 public:
-    explicit CodeDelegate(QObject *parent = nullptr)
-        : PhotoCellDelegate(InputClass::Code, parent)
-    {
-    }
+    explicit CodeDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::Code, parent) {}
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,

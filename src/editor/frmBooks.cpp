@@ -106,8 +106,7 @@ void frmBooks::buildWindow()
     cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Add Photo"), QStringLiteral("Add a New Photo"));
     cmdDup = makeButton(this, "cmdDup", QStringLiteral("Duplicate Photo"),
                         QStringLiteral("Create a New Photo using Selected Photo"));
-    cmdDelete =
-        makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
+    cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
     cmdSave = makeButton(this, "cmdSave", QStringLiteral("Save and Close"), QStringLiteral("Save Changes and Exit"));
     cmdSaveNow = makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes and Exit"), false);
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));

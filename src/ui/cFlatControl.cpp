@@ -128,8 +128,8 @@ const QColor blue(0, 0, 255);
 // The relief of a combo's button strip or of a command button: at rest a ring in restRing with
 // a line in the window colour at its left; raised when hot or focused; pressed while a list is
 // open.
-void paintRelief(QPainter &painter, EdgeRect r, cFlatControl::State state, const Colours &c, const QColor &restRing,
-                 const QColor &raisedTopLeft, const QColor &raisedBottomRight)
+void paintRelief(QPainter &painter, EdgeRect r, cFlatControl::State state, const Colours &c,
+                 const QColor &restRing, const QColor &raisedTopLeft, const QColor &raisedBottomRight)
 {
     switch (state) {
     case cFlatControl::Normal:
