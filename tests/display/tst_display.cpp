@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
 #include <QWindow>
@@ -61,6 +62,7 @@ private slots:
     // The catalogue and its dialogs, before the editor takes the input from it.
     void catalogueWindowsPaint();
     void importErrorsAreCentredOverTheImportWindow();
+    void catalogueQuestionsPaint();
     void catalogueTypingNeverMovesTheCurrentRow();
     void catalogueTextsFit();
 
@@ -100,6 +102,7 @@ private:
 void DisplayTest::initTestCase()
 {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(), "xdotool is not installed");
     m_dir = std::make_unique<ProgramDir>();
     m_dir->copyCodeFiles();
     QDir(m_dir->path()).mkpath(QStringLiteral("Books"));
@@ -402,6 +405,36 @@ void DisplayTest::typingNeverMovesTheCurrentRow()
     QTRY_COMPARE_WITH_TIMEOUT(grid()->currentIndex(), cell(4, "VegType"), kWait);
     pressKeys({QStringLiteral("Tab")});
     QTRY_COMPARE_WITH_TIMEOUT(grid()->currentIndex(), cell(4, "Activity"), kWait);
+}
+
+void DisplayTest::catalogueQuestionsPaint()
+{
+    QTableView *books = m_catalogue->grid();
+    QWidget *remove = m_catalogue->findChild<QWidget *>(QStringLiteral("cmdRemove"));
+    BoxWatcher watcher(QStringLiteral("box-catalogue"),
+                       {QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("No")});
+    // Nothing selected; then the book owned by the analysis program; then a user's book.
+    books->clearSelection();
+    click(remove);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.handled(), 1, kWait);
+    for (const QString &label : {QStringLiteral("Pine plots"), QStringLiteral("Aspen stands")}) {
+        for (int row = 0; row < books->model()->rowCount(); ++row) {
+            const QModelIndex index = books->model()->index(row, catalogue::BookListModel::BookLabel);
+            if (index.data().toString() == label) {
+                books->clearSelection();
+                clickAt(books->viewport(), books->visualRect(index).center());
+            }
+        }
+        const int before = watcher.handled();
+        click(remove);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.handled(), before + 1, kWait);
+    }
+    QCOMPARE(watcher.texts().at(0), QStringLiteral("Please select a book first"));
+    QVERIFY(watcher.texts().at(1).contains(QStringLiteral("owned by OrvanePlus")));
+    QVERIFY(watcher.texts().at(2).contains(QStringLiteral("Aspen stands")));
+    QCOMPARE(books->model()->rowCount(), 3);
+    books->clearSelection();
+    QVERIFY2(watcher.problems().isEmpty(), qPrintable(watcher.problems().join('\n')));
 }
 
 void DisplayTest::catalogueTypingNeverMovesTheCurrentRow()
