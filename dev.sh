@@ -6,6 +6,9 @@
 #   ./dev.sh sanitize  the same tests built with the address and undefined-behaviour sanitizers
 #   ./dev.sh fuzz [SECONDS]  fuzz the install-file and code-file readers (60 seconds each)
 #   ./dev.sh bench   release build of the benchmark, then run it (data generated on first run)
+#   ./dev.sh crash [KILLS]      the crash test with more kills (1000 by default)
+#   ./dev.sh powercut [CUTS]    the power-cut test with more cuts (10000 by default)
+#   ./dev.sh soak [SECONDS]     the two-program soak test for longer (600 seconds by default)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -98,8 +101,20 @@ bench)
     TARGETS=photoseries-bench build "$BUILD_DIR-bench" -DCMAKE_BUILD_TYPE=Release
     exec "$BUILD_DIR-bench/bin/photoseries-bench" "$@"
     ;;
+crash | powercut | soak)
+    # The reliability tests of the ordinary suite, run longer than CI runs them.
+    test=$1
+    ensure_packages "${PACKAGES[@]}"
+    TARGETS="tst_$test" build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    case $test in
+    crash) export CRASH_KILLS=${2:-1000} ;;
+    powercut) export POWERCUT_CUTS=${2:-10000} ;;
+    soak) export SOAK_SECONDS=${2:-600} ;;
+    esac
+    QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bin/tst_$test"
+    ;;
 *)
-    echo "usage: $0 run|test|x11|sanitize|fuzz [SECONDS]|bench" >&2
+    echo "usage: $0 run|test|x11|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -15,12 +15,13 @@
 #include "catalogue/frmManagePhotos.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/frmBooks.h"
+#include "install/BookExport.h"
 #include "install/BookImport.h"
 #include "store/BookList.h"
 #include "store/Store.h"
 
-#include <QCommandLineParser>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -148,7 +149,8 @@ int peakImport(const QString &storePath, const QString &bks)
     const double took = timer.seconds();
     if (outcome.result != install::ImportOutcome::Result::Imported)
         bench::die(outcome.message);
-    QTextStream(stdout) << resting << ' ' << bench::statusKilobytes("VmHWM") << ' ' << took << ' ' << outcome.photos << "\n";
+    QTextStream(stdout) << resting << ' ' << bench::statusKilobytes("VmHWM") << ' ' << took << ' ' << outcome.photos
+                        << "\n";
     return 0;
 }
 
@@ -421,6 +423,28 @@ int main(int argc, char *argv[])
     saveClose.maxValue = 0.5;
     saveClose.headline = "save";
 
+    // Export of the big book; the file is written anew each run.
+    for (const char *kind : {"install file", "CSV"}) {
+        const bool csv = QByteArray(kind) == "CSV";
+        Measurement &exported =
+            add(table,
+                "export of " + editorBook + " to " + (csv ? QStringLiteral("CSV") : QStringLiteral("an install file")),
+                "s", runs, [&, csv] {
+                    const QString path = QDir(work).filePath(csv ? "export.csv" : "export.bks");
+                    Stopwatch timer;
+                    const install::ExportOutcome out =
+                        csv ? install::exportCsv(library->db(), bench::kEditorBook, path)
+                            : install::exportBookFile(library->db(), bench::kEditorBook, path);
+                    const double took = timer.seconds();
+                    if (!out.ok || out.photos != scale.editorPhotos)
+                        bench::die("the export failed: " + out.message);
+                    QFile::remove(path);
+                    return took;
+                });
+        exported.maxValue = 0.2;
+        exported.headline = csv ? "export CSV" : "export bks";
+    }
+
     // The program in a process of its own: its peak with the catalogue and the editor on the
     // big book open, scrolled to its last photo.
     Measurement &peakProgram = add(table, "peak memory: catalogue and editor on " + editorBook, "MB", 1, [&] {
@@ -442,8 +466,9 @@ int main(int argc, char *argv[])
         for (const Measurement &m : table)
             if (m.name.contains(text, Qt::CaseInsensitive))
                 kept << m.name << m.baseline;
-        table.erase(std::remove_if(table.begin(), table.end(), [&](const Measurement &m) { return !kept.contains(m.name); }),
-                    table.end());
+        table.erase(
+            std::remove_if(table.begin(), table.end(), [&](const Measurement &m) { return !kept.contains(m.name); }),
+            table.end());
     }
 
     // Samples round-robin, so that a measurement and its baseline see the same machine state.
@@ -468,7 +493,8 @@ int main(int argc, char *argv[])
     for (const Measurement &m : table)
         nameWidth = qMax(nameWidth, int(m.name.size()));
     out << "\n"
-        << QString("operation").leftJustified(nameWidth) << "  runs       min    median       max     cpu   ratio  target\n";
+        << QString("operation").leftJustified(nameWidth)
+        << "  runs       min    median       max     cpu   ratio  target\n";
     bool allMet = true;
     QStringList headline;
     for (const Measurement &m : table) {
@@ -500,8 +526,9 @@ int main(int argc, char *argv[])
         if (!m.headline.isEmpty())
             headline << QStringLiteral("%1 %2 %3%4")
                             .arg(m.headline, number(median, m.unit), m.unit,
-                                 std::isnan(ratio) ? QString()
-                                                   : QStringLiteral(" (%1 x %2)").arg(ratio, 0, 'f', 2).arg(base->headline));
+                                 std::isnan(ratio)
+                                     ? QString()
+                                     : QStringLiteral(" (%1 x %2)").arg(ratio, 0, 'f', 2).arg(base->headline));
     }
     out << "\nheadline: " << headline.join("; ") << "; " << (allMet ? "every target met" : "TARGET MISSED") << "\n";
     return smoke || allMet ? 0 : 1;

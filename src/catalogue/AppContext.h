@@ -3,6 +3,11 @@
 #include "store/ImageRoot.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
 
 namespace store {
 class Settings;
@@ -13,6 +18,11 @@ class Messages;
 
 namespace catalogue {
 
+// Asks where to save a file: the chosen path, or an empty text when the user cancelled. The
+// path gets the extension of the chosen filter when it has none.
+using SaveFileQuery = std::function<QString(QWidget *parent, const QString &folder, const QStringList &filters)>;
+QString askSaveFileName(QWidget *parent, const QString &folder, const QStringList &filters);
+
 // What the program hands its windows: the seams that tests replace.
 struct AppContext
 {
@@ -20,6 +30,7 @@ struct AppContext
     ui::Messages *messages = nullptr;
     store::Settings *settings = nullptr;
     store::DriveTypeQuery isCdRom = store::noCdRomDrive;
+    SaveFileQuery saveFileName = askSaveFileName;
 };
 
 } // namespace catalogue

@@ -20,13 +20,86 @@ QString BookListModel::requery()
         return error;
     beginResetModel();
     m_rows = std::move(rows);
+    m_shown = shownRows();
     endResetModel();
     return {};
 }
 
+QVector<int> BookListModel::shownRows() const
+{
+    QVector<int> shown;
+    shown.reserve(m_rows.size());
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const store::BookRow &b = m_rows.at(i);
+        if (m_filter.isEmpty() || b.label.contains(m_filter, Qt::CaseInsensitive) ||
+            b.description.contains(m_filter, Qt::CaseInsensitive))
+            shown << i;
+    }
+    if (m_sortColumn < 0)
+        return shown;
+    const auto key = [this](int i) -> QVariant {
+        const store::BookRow &b = m_rows.at(i);
+        switch (m_sortColumn) {
+        case Active:
+            return b.active;
+        case Locked:
+            return b.locked;
+        case BookDescription:
+            return b.description.toCaseFolded();
+        case NumOfPhotos:
+            return b.numOfPhotos;
+        default:
+            return b.label.toCaseFolded();
+        }
+    };
+    // Stable: books that compare equal keep the store's order, by label.
+    std::stable_sort(shown.begin(), shown.end(), [&](int a, int b) {
+        const QVariant ka = key(a);
+        const QVariant kb = key(b);
+        const QPartialOrdering order = QVariant::compare(ka, kb);
+        return m_sortOrder == Qt::AscendingOrder ? order == QPartialOrdering::Less : order == QPartialOrdering::Greater;
+    });
+    return shown;
+}
+
+void BookListModel::relayout()
+{
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    QVector<qint64> ids;
+    for (const QModelIndex &index : before)
+        ids << (index.row() < m_shown.size() ? book(index.row()).id : -1);
+    m_shown = shownRows();
+    QHash<qint64, int> rowOf;
+    for (int row = 0; row < m_shown.size(); ++row)
+        rowOf.insert(book(row).id, row);
+    QModelIndexList after;
+    for (int i = 0; i < before.size(); ++i) {
+        const int row = rowOf.value(ids.at(i), -1);
+        after << (row < 0 ? QModelIndex() : index(row, before.at(i).column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+void BookListModel::setFilterText(const QString &text)
+{
+    if (text == m_filter)
+        return;
+    m_filter = text;
+    relayout();
+}
+
+void BookListModel::sort(int column, Qt::SortOrder order)
+{
+    m_sortColumn = column;
+    m_sortOrder = order;
+    relayout();
+}
+
 int BookListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : int(m_shown.size());
 }
 
 int BookListModel::columnCount(const QModelIndex &parent) const
@@ -36,9 +109,9 @@ int BookListModel::columnCount(const QModelIndex &parent) const
 
 QVariant BookListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size())
+    if (!index.isValid() || index.row() >= m_shown.size())
         return {};
-    const store::BookRow &b = m_rows.at(index.row());
+    const store::BookRow &b = book(index.row());
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -114,7 +187,7 @@ bool BookListModel::setData(const QModelIndex &index, const QVariant &value, int
 {
     if (!index.isValid() || index.column() != Active || role != Qt::CheckStateRole)
         return false;
-    store::BookRow &b = m_rows[index.row()];
+    store::BookRow &b = m_rows[m_shown.at(index.row())];
     const bool active = value.toInt() == Qt::Checked;
     if (const QString error = store::writeActive(m_store.db(), b.id, active); !error.isEmpty()) {
         emit writeFailed(error);

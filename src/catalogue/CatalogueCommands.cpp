@@ -1,13 +1,17 @@
-// The catalogue's commands on whole books: edit, create, delete, activate and deactivate all.
+// The catalogue's commands on whole books: edit, create, delete, export, activate and deactivate all.
 #include "catalogue/BookListModel.h"
 #include "catalogue/frmManagePhotos.h"
 #include "editor/frmBooks.h"
+#include "install/BookExport.h"
 #include "store/BookList.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
 #include "ui/Messages.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableView>
@@ -21,9 +25,10 @@ editor::frmBooks *frmManagePhotos::editorWindow() const
 
 int frmManagePhotos::selectedBookRow()
 {
-    // The grid's selected rows must not be empty; the command acts on the current row.
+    // The command acts on the current row, and only while the user sees it selected: a second
+    // click on a row takes its highlight away but leaves it current.
     const QModelIndex current = grdBooks->currentIndex();
-    if (!grdBooks->selectionModel()->hasSelection() || !current.isValid()) {
+    if (!current.isValid() || !grdBooks->selectionModel()->isRowSelected(current.row(), {})) {
         m_context.messages->tell({QStringLiteral("Please select a book first")});
         return -1;
     }
@@ -52,6 +57,7 @@ void frmManagePhotos::onEdit()
 
 void frmManagePhotos::onCreate()
 {
+    const qint64 current = currentBookId();
     editor::frmBooks *window = openEditor(true, 0);
     if (!window)
         return;
@@ -61,6 +67,7 @@ void frmManagePhotos::onCreate()
     window->show();
     loop.exec();
     recount();
+    selectBook(current);
 }
 
 editor::frmBooks *frmManagePhotos::openEditor(bool newBook, qint64 bookId)
@@ -98,6 +105,12 @@ void frmManagePhotos::onEditorUnloaded(qint64 bookId)
     setEnabled(true);
 }
 
+qint64 frmManagePhotos::currentBookId() const
+{
+    const QModelIndex current = grdBooks->currentIndex();
+    return current.isValid() ? m_books->book(current.row()).id : 0;
+}
+
 void frmManagePhotos::selectBook(qint64 bookId)
 {
     for (int row = 0; row < m_books->rowCount(); ++row) {
@@ -110,6 +123,45 @@ void frmManagePhotos::selectBook(qint64 bookId)
     }
 }
 
+QString askSaveFileName(QWidget *parent, const QString &folder, const QStringList &filters)
+{
+    QString chosenFilter;
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export a Book"), folder,
+                                                filters.join(QStringLiteral(";;")), &chosenFilter);
+    // "Install file (*.bks)" gives ".bks".
+    const int star = chosenFilter.indexOf(QLatin1String("*."));
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && star >= 0)
+        path += chosenFilter.mid(star + 1).chopped(1);
+    return path;
+}
+
+void frmManagePhotos::onExport()
+{
+    cmdExport->setRestColours();
+    const int row = selectedBookRow();
+    if (row < 0)
+        return;
+    // A locked book may be exported: an export changes nothing.
+    const store::BookRow book = m_books->book(row);
+    const QString path =
+        m_context.saveFileName(this, QDir(m_context.programDir).filePath(QStringLiteral("Books")),
+                               {QStringLiteral("Install file (*.bks)"), QStringLiteral("CSV (*.csv)")});
+    if (path.isEmpty())
+        return;
+    const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    const install::ExportOutcome outcome =
+        csv ? install::exportCsv(m_store->db(), book.id, path) : install::exportBookFile(m_store->db(), book.id, path);
+    if (!outcome.ok) {
+        report(outcome.message);
+        return;
+    }
+    QStringList lines{QStringLiteral("The book %1 was exported to %2 (%3 photos).")
+                          .arg(book.label, QDir::toNativeSeparators(path))
+                          .arg(outcome.photos)};
+    lines << outcome.notes;
+    m_context.messages->tell({lines.join(QLatin1Char('\n')), ui::Icon::Information});
+}
+
 void frmManagePhotos::onRemove()
 {
     cmdRemove->setRestColours();
@@ -118,17 +170,20 @@ void frmManagePhotos::onRemove()
         return;
     const store::BookRow book = m_books->book(row);
     if (book.locked) {
-        m_context.messages->tell({QStringLiteral("Sorry, you cannot delete this book as it is owned by OrvanePlus"),
-                                  ui::Icon::Exclamation});
+        m_context.messages->tell(
+            {QStringLiteral("Sorry, you cannot delete this book as it is owned by OrvanePlus"), ui::Icon::Exclamation});
         return;
     }
     // The photos go with their book through their link to it, in one transaction.
-    if (m_context.messages->ask({QStringLiteral("Do you want to remove the book? \n") + book.label,
-                                 ui::Icon::Exclamation, QString()})) {
-        if (const QString error = store::removeBook(m_store->db(), book.id); !error.isEmpty())
-            report(error);
-    }
+    const bool remove = m_context.messages->ask(
+        {QStringLiteral("Do you want to remove the book? \n") + book.label, ui::Icon::Exclamation, QString()});
+    QString error;
+    if (remove && !(error = store::removeBook(m_store->db(), book.id)).isEmpty())
+        report(error);
     requeryBooks();
+    // A book that is still there stays the one the user had chosen.
+    if (!remove || !error.isEmpty())
+        selectBook(book.id);
 }
 
 void frmManagePhotos::onMarkAll(bool active)
@@ -137,8 +192,7 @@ void frmManagePhotos::onMarkAll(bool active)
         report(error);
     requeryBooks();
     if (m_books->rowCount() > 0)
-        grdBooks->selectionModel()->setCurrentIndex(m_books->index(0, BookListModel::BookLabel),
-                                                    QItemSelectionModel::NoUpdate);
+        selectBook(m_books->book(0).id);
 }
 
 } // namespace catalogue

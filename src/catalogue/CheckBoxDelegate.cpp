@@ -43,7 +43,11 @@ bool CheckBoxDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, con
         if (mouse->button() != Qt::LeftButton || !checkRect(option).contains(mouse->position().toPoint()))
             return false;
     } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
-        return checkRect(option).contains(static_cast<QMouseEvent *>(event)->position().toPoint());
+        if (!checkRect(option).contains(static_cast<QMouseEvent *>(event)->position().toPoint()))
+            return false;
+        if (event->type() == QEvent::MouseButtonPress)
+            emit boxPressed(index);
+        return true;
     } else if (event->type() == QEvent::KeyPress) {
         if (static_cast<QKeyEvent *>(event)->key() != Qt::Key_Space)
             return false;

@@ -24,6 +24,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -81,8 +83,11 @@ void frmManagePhotos::buildWindow()
     const QString editTip = QStringLiteral("Edit Selected Book");
     cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Create a Book"), QStringLiteral("Create a New Book"));
     cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
-    cmdRemove = makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
+    cmdRemove =
+        makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
     cmdImport = makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
+    cmdExport = makeButton(this, "cmdExport", QStringLiteral("Export..."),
+                           QStringLiteral("Export the Selected Book to an Install File or CSV"));
     cmdMarkAll = makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
     cmdUnMarkAll = makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
     cmdClose = makeButton(this, "cmdClose", QStringLiteral("Exit"), editTip);
@@ -96,13 +101,26 @@ void frmManagePhotos::buildWindow()
     cmdBrowse = makeButton(Frame1, "cmdBrowse", QStringLiteral("Set Location to Retrieve Images..."),
                            QStringLiteral("Set the Path for Orvane to Find Images"));
 
+    txtFilter = new QLineEdit(this);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setPlaceholderText(QStringLiteral("Filter books"));
+    txtFilter->setClearButtonEnabled(true);
+    txtFilter->installEventFilter(this);
+    lblFilterCount = new QLabel(this);
+    lblFilterCount->setObjectName(QStringLiteral("lblFilterCount"));
+    auto *filterRow = new QHBoxLayout;
+    filterRow->addWidget(txtFilter, 1);
+    filterRow->addWidget(lblFilterCount);
+
     auto *gridColumn = new QVBoxLayout;
     gridColumn->setSpacing(0);
+    gridColumn->addLayout(filterRow);
+    gridColumn->addSpacing(4);
     gridColumn->addWidget(lblCaption);
     gridColumn->addWidget(grdBooks, 1);
 
     auto *buttons = new QVBoxLayout;
-    for (QWidget *b : {cmdAdd, cmdEdit, cmdRemove, cmdImport, cmdMarkAll, cmdUnMarkAll})
+    for (QWidget *b : {cmdAdd, cmdEdit, cmdRemove, cmdImport, cmdExport, cmdMarkAll, cmdUnMarkAll})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(cmdClose);
@@ -131,6 +149,7 @@ void frmManagePhotos::buildWindow()
     connect(cmdMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(true); });
     connect(cmdUnMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(false); });
     connect(cmdImport, &QPushButton::clicked, this, &frmManagePhotos::onImport);
+    connect(cmdExport, &QPushButton::clicked, this, &frmManagePhotos::onExport);
 
     resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
 }
@@ -175,13 +194,49 @@ bool frmManagePhotos::load()
     if (const QString error = m_books->requery(); !error.isEmpty())
         return storeFault(error);
     setUpGrid();
+    setUpFilterAndOrder();
     return true;
+}
+
+void frmManagePhotos::setUpFilterAndOrder()
+{
+    // Opens sorted by label as the store lists the books; a click on a heading sorts by it.
+    grdBooks->horizontalHeader()->setSortIndicator(BookListModel::BookLabel, Qt::AscendingOrder);
+    grdBooks->setSortingEnabled(true);
+    connect(txtFilter, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_books->setFilterText(text.trimmed());
+        // A current book the filter hides is not one the user sees selected.
+        if (!grdBooks->currentIndex().isValid())
+            grdBooks->selectionModel()->clearSelection();
+        showFilterCount();
+    });
+    connect(m_books, &QAbstractItemModel::modelReset, this, &frmManagePhotos::showFilterCount);
+    showFilterCount();
+}
+
+void frmManagePhotos::showFilterCount()
+{
+    lblFilterCount->setText(QStringLiteral("%1 of %2 books").arg(m_books->rowCount()).arg(m_books->totalCount()));
+}
+
+bool frmManagePhotos::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtFilter && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !txtFilter->text().isEmpty()) {
+        txtFilter->clear();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmManagePhotos::setUpGrid()
 {
     grdBooks->setModel(m_books);
-    grdBooks->setItemDelegateForColumn(BookListModel::Active, new CheckBoxDelegate(grdBooks));
+    auto *checkBoxes = new CheckBoxDelegate(grdBooks);
+    grdBooks->setItemDelegateForColumn(BookListModel::Active, checkBoxes);
+    connect(checkBoxes, &CheckBoxDelegate::boxPressed, this, [this](const QModelIndex &index) {
+        grdBooks->selectionModel()->setCurrentIndex(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    });
     grdBooks->setTabKeyNavigation(true);
     grdBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdBooks->setSelectionMode(QAbstractItemView::MultiSelection);
@@ -228,8 +283,17 @@ void frmManagePhotos::setImagePath(const QString &path)
 
 void frmManagePhotos::onPathChanged(const QString &text)
 {
-    m_context.settings->setPhotoDir(text);
+    savePhotoDir(text);
     txtPath->setToolTip(m_imageRootValue);
+}
+
+void frmManagePhotos::savePhotoDir(const QString &path)
+{
+    const QString error = m_context.settings->setPhotoDir(path);
+    if (error.isEmpty() || m_settingsFaultReported)
+        return;
+    m_settingsFaultReported = true;
+    m_context.messages->tell({error, ui::Icon::Exclamation});
 }
 
 void frmManagePhotos::onBrowse()
@@ -243,7 +307,7 @@ void frmManagePhotos::onExit()
 {
     if (!txtPath->text().endsWith(QLatin1Char('/')))
         txtPath->setText(txtPath->text() + QLatin1Char('/'));
-    m_context.settings->setPhotoDir(txtPath->text());
+    savePhotoDir(txtPath->text());
     m_imageRootValue = txtPath->text();
     close();
 }
@@ -251,12 +315,14 @@ void frmManagePhotos::onExit()
 void frmManagePhotos::onImport()
 {
     cmdImport->setRestColours();
-    install::frmBooksFile window(m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); },
-                                 this);
+    const qint64 current = currentBookId();
+    install::frmBooksFile window(
+        m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); }, this);
     window.load();
     window.exec();
     // The imports leave the photo counts to this one recount.
     recount();
+    selectBook(current);
 }
 
 void frmManagePhotos::requeryBooks()

@@ -64,14 +64,21 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Escape in the filter box clears it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();
     void setUpGrid();
     void onPathChanged(const QString &text);
+    void savePhotoDir(const QString &path);
     void onBrowse();
     void onExit();
     void onImport();
+    void setUpFilterAndOrder();
+    void showFilterCount();
+    // Writes the selected book to an install file or CSV (CatalogueCommands.cpp).
+    void onExport();
     void report(const QString &error);
 
     // The commands on whole books.
@@ -83,6 +90,9 @@ private:
     int selectedBookRow();
     editor::frmBooks *openEditor(bool newBook, qint64 bookId);
     void onEditorUnloaded(qint64 bookId);
+    // The book of the grid's current row, or 0 when there is none.
+    qint64 currentBookId() const;
+    // Makes the book's row the current row and the only selected one; no book, no change.
     void selectBook(qint64 bookId);
 
     AppContext m_context;
@@ -90,9 +100,13 @@ private:
     BookListModel *m_books = nullptr;
     QString m_imageRootValue;
     bool m_unloaded = false;
+    // A settings file that cannot be written is reported once per run, not at every keystroke.
+    bool m_settingsFaultReported = false;
     QPointer<editor::frmBooks> m_editor;
 
     QLabel *lblCaption = nullptr;
+    QLineEdit *txtFilter = nullptr;
+    QLabel *lblFilterCount = nullptr;
     QTableView *grdBooks = nullptr;
     QGroupBox *Frame1 = nullptr;
     QLabel *Label2 = nullptr;
@@ -102,6 +116,7 @@ private:
     ui::CoolButton *cmdEdit = nullptr;
     ui::CoolButton *cmdRemove = nullptr;
     ui::CoolButton *cmdImport = nullptr;
+    ui::CoolButton *cmdExport = nullptr;
     ui::CoolButton *cmdMarkAll = nullptr;
     ui::CoolButton *cmdUnMarkAll = nullptr;
     ui::CoolButton *cmdClose = nullptr;

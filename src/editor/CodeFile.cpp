@@ -1,5 +1,7 @@
 #include "editor/CodeFile.h"
 
+#include "store/Windows1252.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
@@ -8,20 +10,12 @@ namespace editor {
 
 namespace {
 
-// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; the five unassigned bytes map to
-// the C1 controls, as Windows itself does.
 QString fromWindows1252(const QByteArray &bytes)
 {
-    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     QString out;
     out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out.append(b >= 0x80 && b < 0xA0 ? QChar(high[b - 0x80]) : QChar(b));
-    }
+    for (const char c : bytes)
+        out.append(QChar(store::fromWindows1252(static_cast<unsigned char>(c))));
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "editor/PhotoColumns.h"
 
+#include "store/NameRules.h"
 #include "ui/Twips.h"
 
 #include <QAbstractItemModel>
@@ -25,7 +26,7 @@ bool acceptsCharacter(InputClass inputClass, QChar c)
     case InputClass::FreeText:
         return true;
     case InputClass::FileName:
-        return !QStringLiteral("\\/:*?|<>,\"").contains(c);
+        return !store::isRefusedNameCharacter(c);
     case InputClass::SignedNumber:
         return isDigitOrPoint(c) || c == QLatin1Char('-');
     case InputClass::UnsignedNumber:
@@ -55,19 +56,30 @@ CommitCheck checkCommit(InputClass inputClass, int position, const QString &text
                         const LabelInUse &labelInUse)
 {
     CommitCheck check{text, false, {}};
+    const ui::Message notNumeric{QStringLiteral("Value entered is not numeric")};
     double number = 0;
     if (inputClass == InputClass::SignedNumber) {
         if (!readNumber(check.text, number)) {
             check.refused = true;
-            check.message = ui::Message{QStringLiteral("Value entered is not numeric")};
+            check.message = notNumeric;
         } else if (number <= -1.0) {
             check.text = QStringLiteral("-1");
         }
+    } else if (inputClass == InputClass::UnsignedNumber && !check.text.isEmpty() && !readNumber(check.text, number)) {
+        // A mistyped loading is refused rather than stored as some other number.
+        check.refused = true;
+        check.message = notNumeric;
     }
     if (position > 1 && check.text.isEmpty())
         check.text = QStringLiteral("0");
-    if (position == 0 && (oldValue.isNull() || oldValue.toString() != check.text) && labelInUse &&
-        labelInUse(check.text)) {
+    if (position != 0)
+        return check;
+    // The label names the photo's image files: a pasted path character never gets that far.
+    if (store::holdsRefusedNameCharacter(check.text)) {
+        check.refused = true;
+        check.message = ui::Message{QStringLiteral("Photo ID cannot contain \\ / : * ? | < > , or a double quote"),
+                                    ui::Icon::Exclamation};
+    } else if ((oldValue.isNull() || oldValue.toString() != check.text) && labelInUse && labelInUse(check.text)) {
         check.refused = true;
         check.message =
             ui::Message{QStringLiteral("Photo Label must be unique within this book"), ui::Icon::Exclamation};

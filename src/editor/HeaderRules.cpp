@@ -1,5 +1,7 @@
 #include "editor/HeaderRules.h"
 
+#include "store/NameRules.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -68,11 +70,6 @@ QString openClassHeading(const QString &lower)
     return QStringLiteral("\n") + lower + QStringLiteral("\" +\n(t/ac)");
 }
 
-bool isIdentifierFilterCharacter(QChar c)
-{
-    return QStringLiteral("\\/:*?|<>,\"").contains(c);
-}
-
 QDate readBookDate(const QString &text)
 {
     static const QRegularExpression monthFirst(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})$"));
@@ -95,9 +92,11 @@ QStringList bookProblems(const HeaderTexts &header, const LabelTaken &labelTaken
     QStringList problems;
     // The identifier is saved without surrounding blanks and names a folder.
     const QString identifier = header.identifier.trimmed();
-    if (identifier.isEmpty() || identifier == QLatin1String("Untitled") || identifier == QLatin1String(".") ||
+    if (identifier.isEmpty() || store::isUntitled(identifier) || identifier == QLatin1String(".") ||
         identifier == QLatin1String(".."))
         problems << QStringLiteral("Please provide a Book Identfier");
+    else if (store::holdsRefusedNameCharacter(identifier))
+        problems << QStringLiteral("The Book identifier cannot contain \\ / : * ? | < > , or a double quote");
     else if (labelTaken(identifier))
         problems << QStringLiteral("The Book identifier already exists");
     if (header.name.isEmpty() || header.name == QLatin1String("Untitled"))

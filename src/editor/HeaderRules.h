@@ -18,12 +18,9 @@ QString numberText(double value);
 
 // Size-class texts. A bound box shows whole inches: the class above a bound of v starts at
 // the whole part of v plus 0.1.
-QString nextLowerBound(double boundValue);                // 6.5 -> "6.1"
+QString nextLowerBound(double boundValue);                           // 6.5 -> "6.1"
 QString closedClassHeading(const QString &lower, double boundValue); // "3.1\"-\n6\"\n(t/ac)"
-QString openClassHeading(const QString &lower);           // "\n6.1\" +\n(t/ac)"
-
-// Characters an identifier cannot hold: it names the book's image folder.
-bool isIdentifierFilterCharacter(QChar c);
+QString openClassHeading(const QString &lower);                      // "\n6.1\" +\n(t/ac)"
 
 // A date box text read as month/day/year (one or two digits, four-digit year) or as
 // year-month-day; an invalid date when it reads as neither.

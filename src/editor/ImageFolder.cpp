@@ -1,5 +1,7 @@
 #include "editor/ImageFolder.h"
 
+#include "store/NameRules.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,15 +19,6 @@ const QString folderHeading = QStringLiteral("Folder to store book images");
 ui::Message folderMessage(const QString &text, ui::Icon icon)
 {
     return {folderHeading + QStringLiteral(": \n") + text, icon};
-}
-
-// A folder name of its own: not empty, not "." or "..", and without a separator that would
-// reach another folder.
-bool namesOneFolder(const QString &identifier)
-{
-    return !identifier.isEmpty() && identifier != QLatin1String(".") && identifier != QLatin1String("..") &&
-           !identifier.contains(QLatin1Char('/')) && !identifier.contains(QLatin1Char('\\')) &&
-           !identifier.contains(QChar::Null);
 }
 
 bool startsWithCdRomDrive(const QString &rootText, const store::DriveTypeQuery &isCdRomDrive)
@@ -58,11 +51,12 @@ bool isOnOpticalDisc(const QString &path)
 
 BookFolderCheck checkBookFolder(const BookFolderRequest &request)
 {
-    const QString &id = request.identifier;
-    if (id.toUpper() == QLatin1String("UNTITLED"))
+    // The identifier as Save writes it, without surrounding blanks.
+    const QString id = request.identifier.trimmed();
+    if (store::isUntitled(id))
         return refusal(BookFolderStep::Untitled,
                        {QStringLiteral("Book Identity cannot be Untitled"), ui::Icon::Exclamation});
-    if (!namesOneFolder(id))
+    if (!store::isUsableFolderName(id))
         return refusal(BookFolderStep::InvalidName, invalidName(id));
 
     const QString root = store::resolveImageRoot(request.programDir, request.rootText);
@@ -74,7 +68,8 @@ BookFolderCheck checkBookFolder(const BookFolderRequest &request)
                                                     "images folder path."),
                                      ui::Icon::Critical));
     }
-    if (!rootExists) {
+    // An empty root would put the book folder in the program directory.
+    if (!rootExists || request.rootText.trimmed().isEmpty()) {
         return refusal(BookFolderStep::RootMissing,
                        folderMessage(QStringLiteral("The photo image folder does not exist. Please check photo "
                                                     "images folder path."),

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 namespace editor {
 
@@ -42,6 +43,15 @@ QString KeystrokeFilter::accepted(const QString &text) const
 
 bool KeystrokeFilter::eventFilter(QObject *watched, QEvent *event)
 {
+    // A middle click pastes the X11 primary selection: it passes the same filter as typing.
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton) {
+        auto *edit = qobject_cast<QLineEdit *>(watched);
+        if (!edit || edit->isReadOnly() || !QGuiApplication::clipboard()->supportsSelection())
+            return false;
+        edit->insert(accepted(QGuiApplication::clipboard()->text(QClipboard::Selection)));
+        return true;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);

@@ -18,6 +18,8 @@ namespace editor {
 namespace {
 
 constexpr char kTyped[] = "typed";
+// The text the cell showed when its editor opened.
+constexpr char kShown[] = "shownText";
 
 } // namespace
 
@@ -42,8 +44,11 @@ QWidget *PhotoCellDelegate::createEditor(QWidget *parent, const QStyleOptionView
 
 void PhotoCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
-    if (auto *line = qobject_cast<QLineEdit *>(editor))
-        line->setText(index.data(Qt::EditRole).toString());
+    if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+        const QString text = index.data(Qt::EditRole).toString();
+        line->setText(text);
+        line->setProperty(kShown, text);
+    }
 }
 
 void PhotoCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
@@ -51,30 +56,54 @@ void PhotoCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     auto *line = qobject_cast<QLineEdit *>(editor);
     if (!line)
         return;
-    if (m_refusalJustTold && m_refusedEditor == editor && m_refusedIndex == index)
+    const bool refusedLast = m_refusedEditor == editor && m_refusedIndex == index;
+    if (refusedLast && m_refusalPending)
+        return;
+    // An editor closed on the text it started with changes nothing: tabbing through a row
+    // leaves empty names empty, null names null and stored numbers as they are.
+    if (!refusedLast && line->text() == line->property(kShown).toString())
         return;
     const int column = index.column();
     const CommitCheck check =
         checkCommit(m_input, column, line->text(), index.data(Qt::EditRole),
                     [&](const QString &label) { return labelInOtherRow(*model, column, label, index.row()); });
     if (check.refused) {
-        line->setText(check.text);
-        m_refusedEditor = editor;
-        m_refusedIndex = index;
-        m_refusalJustTold = true;
-        QTimer::singleShot(0, this, [this] { m_refusalJustTold = false; });
-        if (m_messages) {
-            m_telling = true;
-            m_messages->tell(check.message);
-            m_telling = false;
-        }
+        refuse(line, index, check.text, check.message);
+        return;
+    }
+    if (!model->setData(index, check.text, Qt::EditRole)) {
+        refuse(line, index, check.text, ui::Message{QStringLiteral("Value entered is not numeric")});
         return;
     }
     m_refusedEditor = nullptr;
-    // A text the field cannot hold (such as 1.2.3 in a number field) is stored as 0, silently.
-    if (!model->setData(index, check.text, Qt::EditRole) && !model->setData(index, QStringLiteral("0"), Qt::EditRole))
-        return;
     emit cellCommitted(index, line->property(kTyped).toBool());
+}
+
+void PhotoCellDelegate::refuse(QLineEdit *line, const QModelIndex &index, const QString &text,
+                               const ui::Message &message) const
+{
+    line->setText(text);
+    m_refusedEditor = line;
+    m_refusedIndex = index;
+    // The message is shown once control is back in the event loop, never from inside the
+    // view's commit: a modal box started there runs its own event loop in the middle of the
+    // view's editing, and on X11 such a box can stay unpainted. Until it has been shown, a
+    // second commit of the same editor (focus leaving right after Enter, or the box taking the
+    // focus) is refused again without a second message.
+    m_refusalPending = true;
+    QMetaObject::invokeMethod(
+        const_cast<PhotoCellDelegate *>(this),
+        [this, message, editor = QPointer<QWidget>(line)] {
+            if (m_messages) {
+                m_telling = true;
+                m_messages->tell(message);
+                m_telling = false;
+            }
+            m_refusalPending = false;
+            if (editor)
+                editor->setFocus();
+        },
+        Qt::QueuedConnection);
 }
 
 QModelIndex PhotoCellDelegate::refusedEdit(QWidget *editor) const

@@ -10,15 +10,17 @@ class QLineEdit;
 
 namespace ui {
 class Messages;
-}
+struct Message;
+} // namespace ui
 
 namespace editor {
 
 // The cell delegate of one input class of the photo grid. The in-place editor is a plain
 // line edit that starts from the full stored value; it never clamps or rounds a number.
-// Typed characters pass the class's keystroke filter; a commit passes the pre-commit checks
-// first, and a refused commit leaves the editor open with the text entered (the grid asks
-// refusedEdit() before it closes an editor).
+// Typed characters pass the class's keystroke filter. An editor closed on the text it opened
+// with commits nothing; any other commit passes the pre-commit checks first, and a refused
+// commit leaves the editor open with the text entered (the grid asks refusedEdit() before it
+// closes an editor) and tells why once control is back in the event loop.
 class PhotoCellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -27,8 +29,7 @@ public:
     explicit PhotoCellDelegate(InputClass input, QObject *parent = nullptr);
     InputClass inputClass() const { return m_input; }
 
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
-                          const QModelIndex &index) const override;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
@@ -50,23 +51,31 @@ private:
     mutable bool m_telling = false;
     mutable QPointer<QWidget> m_refusedEditor;
     mutable QPersistentModelIndex m_refusedIndex;
-    // Set until control returns to the event loop: a second commit of the same refused text in
-    // the same turn (focus leaving right after Enter) is refused again without a second message.
-    mutable bool m_refusalJustTold = false;
+    // Set from a refusal until its message has been shown.
+    mutable bool m_refusalPending = false;
+
+    // Keeps the editor open on `text` and tells `message` once back in the event loop.
+    void refuse(QLineEdit *line, const QModelIndex &index, const QString &text, const ui::Message &message) const;
 };
 
 class FileNameDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit FileNameDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FileName, parent) {}
+    explicit FileNameDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::FileName, parent)
+    {
+    }
 };
 
 class FreeTextDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit FreeTextDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::FreeText, parent) {}
+    explicit FreeTextDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::FreeText, parent)
+    {
+    }
 };
 
 class UnsignedNumberDelegate final : public PhotoCellDelegate
@@ -83,7 +92,8 @@ class SignedNumberDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
 public:
-    explicit SignedNumberDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::SignedNumber, parent)
+    explicit SignedNumberDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::SignedNumber, parent)
     {
     }
 };
@@ -95,7 +105,10 @@ class CodeDelegate final : public PhotoCellDelegate
     Q_OBJECT
 
 public:
-    explicit CodeDelegate(QObject *parent = nullptr) : PhotoCellDelegate(InputClass::Code, parent) {}
+    explicit CodeDelegate(QObject *parent = nullptr)
+        : PhotoCellDelegate(InputClass::Code, parent)
+    {
+    }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,

@@ -35,7 +35,8 @@ public:
     // Whether a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
     // Commits the cell being edited, if any, into the model and closes its editor. False when
-    // the commit was refused: the cell stays in editing and the user has been told why.
+    // the commit was refused: the cell stays in editing and the user is told why once control
+    // is back in the event loop.
     bool commitPendingEdit();
     // Makes a row current (keeping the current column when it is visible).
     void setCurrentRow(int row);
@@ -43,9 +44,8 @@ public:
 signals:
     // The button of a code cell was clicked.
     void cellButtonClicked(int row, int column);
-    // A cell's value was stored from its editor (edited: the user changed the text). Follow-up
-    // work that changes other cells of the row connects to it queued, so that it runs once the
-    // grid has finished the commit.
+    // A cell's value was stored from its editor (edited: the user changed the text). The model
+    // holds the value already, so follow-up work may change other cells of the row at once.
     void cellCommitted(int row, int column, bool edited);
 
 protected:

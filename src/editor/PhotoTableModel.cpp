@@ -65,7 +65,7 @@ QSqlDatabase PhotoTableModel::db() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-QString PhotoTableModel::load(qint64 bookId)
+QString PhotoTableModel::load(qint64 bookId, WriteMode mode)
 {
     QVector<store::PhotoValues> values;
     QString error;
@@ -74,14 +74,16 @@ QString PhotoTableModel::load(qint64 bookId)
     m_restructuring = true;
     m_currentRow = -1;
     beginResetModel();
-    m_mode = WriteMode::Batch;
+    m_mode = mode;
     m_rows.clear();
     m_rows.reserve(values.size());
     for (store::PhotoValues &v : values)
         m_rows.push_back({std::move(v), RowState::Stored});
     m_removedKeys.clear();
+    m_base.clear();
     endResetModel();
     m_restructuring = false;
+    m_edited = false;
     return {};
 }
 
@@ -93,8 +95,10 @@ void PhotoTableModel::reset(WriteMode mode)
     m_mode = mode;
     m_rows.clear();
     m_removedKeys.clear();
+    m_base.clear();
     endResetModel();
     m_restructuring = false;
+    m_edited = false;
 }
 
 QVariantMap PhotoTableModel::defaultPhotoValues(qint64 bookId, const QVariant &bookLabel)
@@ -161,10 +165,13 @@ bool PhotoTableModel::setField(int row, int field, const QVariant &value)
     if (!normalise(field, value, normalised))
         return false;
     Row &r = m_rows[row];
-    QVariant &stored = r.values[field];
-    if (stored.isNull() == normalised.isNull() && stored == normalised)
+    const QVariant &old = r.values.at(field);
+    if (old.isNull() == normalised.isNull() && old == normalised)
         return true;
-    stored = normalised;
+    if (r.state == RowState::Stored)
+        m_base.insert(r.values.at(kKey).toLongLong(), r.values);
+    r.values[field] = normalised;
+    m_edited = true;
     if (r.state == RowState::Stored)
         r.state = RowState::Changed;
     const int column = int(m_columnField.indexOf(field));
@@ -186,6 +193,7 @@ int PhotoTableModel::appendRow(const QVariantMap &values)
     beginInsertRows({}, row, row);
     m_rows.push_back(std::move(r));
     endInsertRows();
+    m_edited = true;
     return row;
 }
 
@@ -199,8 +207,11 @@ QString PhotoTableModel::removePhoto(int row)
             store::PhotoWriter writer(db());
             if (const QString error = writer.remove(key); !error.isEmpty())
                 return error;
+            m_base.remove(key);
         } else {
             m_removedKeys << key;
+            if (m_rows.at(row).state == RowState::Stored)
+                m_base.insert(key, m_rows.at(row).values);
         }
     }
     // A row that goes away is not completed: in immediate mode it would be written just before
@@ -214,6 +225,7 @@ QString PhotoTableModel::removePhoto(int row)
     m_rows.remove(row);
     endRemoveRows();
     m_restructuring = false;
+    m_edited = true;
     emit currentRowLost();
     return {};
 }
@@ -243,6 +255,14 @@ QString PhotoTableModel::commitRow(int row)
 {
     if (m_mode != WriteMode::Immediate || row < 0 || row >= m_rows.size())
         return {};
+    // The store hands out keys in the order rows are written, and a reopened book shows its
+    // photos by key: rows above this one that are still to be written go first.
+    for (int earlier = 0; earlier < row; ++earlier) {
+        if (m_rows.at(earlier).state != RowState::Added)
+            continue;
+        if (const QString error = writeRow(earlier); !error.isEmpty())
+            return error;
+    }
     return writeRow(row);
 }
 
@@ -262,6 +282,7 @@ QString PhotoTableModel::writeRow(int row)
         r.values[kKey] = key;
     }
     r.state = RowState::Stored;
+    m_base.remove(r.values.at(kKey).toLongLong());
     return {};
 }
 
@@ -301,6 +322,36 @@ void PhotoTableModel::acceptWritten(const AssignedKeys &keys)
     for (Row &r : m_rows)
         r.state = RowState::Stored;
     m_removedKeys.clear();
+    m_base.clear();
+}
+
+bool PhotoTableModel::matchesStored(const QVector<store::PhotoValues> &stored) const
+{
+    const auto base = [this](qint64 key) -> const store::PhotoValues * {
+        const auto it = m_base.constFind(key);
+        return it == m_base.cend() ? nullptr : &it.value();
+    };
+    QHash<qint64, const store::PhotoValues *> expected;
+    expected.reserve(m_rows.size() + m_removedKeys.size());
+    for (const Row &r : m_rows) {
+        const qint64 key = r.values.at(kKey).toLongLong();
+        if (key != 0)
+            expected.insert(key, r.state == RowState::Stored ? &r.values : base(key));
+    }
+    for (qint64 key : m_removedKeys)
+        expected.insert(key, base(key));
+    if (expected.size() != stored.size())
+        return false;
+    for (const store::PhotoValues &values : stored) {
+        const store::PhotoValues *mine = expected.value(values.at(kKey).toLongLong());
+        if (!mine || mine->size() != values.size())
+            return false;
+        for (int f = 0; f < values.size(); ++f) {
+            if (!store::sameStoredValue(mine->at(f), values.at(f)))
+                return false;
+        }
+    }
+    return true;
 }
 
 int PhotoTableModel::rowCount(const QModelIndex &parent) const

@@ -31,8 +31,8 @@ public:
 
     explicit PhotoTableModel(QSqlDatabase db, QObject *parent = nullptr);
 
-    // Reads the photos of a book (batch mode). Returns an empty text or what failed.
-    QString load(qint64 bookId);
+    // Reads the photos of a book (batch mode unless told). Returns an empty text or what failed.
+    QString load(qint64 bookId, WriteMode mode = WriteMode::Batch);
     // An empty set of photos in the given mode.
     void reset(WriteMode mode);
     WriteMode writeMode() const { return m_mode; }
@@ -64,15 +64,24 @@ public:
     // The grid's current row, -1 for none. Moving off a row completes it (immediate mode).
     int currentRow() const { return m_currentRow; }
     void setCurrentRow(int row);
-    // Completes a row: in immediate mode a pending row is written now. Empty text or what failed.
+    // Completes a row: in immediate mode a pending row is written now, after any pending row
+    // above it, so that rows reach the store in the grid's order. Empty text or what failed.
     QString commitRow(int row);
 
     bool hasPendingChanges() const;
+    // Whether any row was added, removed or changed since the photos were loaded or reset, or
+    // since markUnedited(); written rows of a new book count too.
+    bool isEdited() const { return m_edited; }
+    void markUnedited() { m_edited = false; }
     // Writes every pending addition, change and deletion through the writer, without
     // touching the rows held here: the caller commits its transaction, then calls
     // acceptWritten(), or rolls back and the model keeps everything pending.
     QString writePending(store::PhotoWriter &writer, AssignedKeys &keys) const;
     void acceptWritten(const AssignedKeys &keys);
+    // Whether the store's photo rows of the book are exactly those this model read or last
+    // wrote: none added, none removed, none changed by anyone else. `stored` is every row of
+    // the book as the store holds it now.
+    bool matchesStored(const QVector<store::PhotoValues> &stored) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -110,9 +119,13 @@ private:
     QVector<int> m_columnField; // column -> index in store::photoFields()
     QVector<Row> m_rows;
     QVector<qint64> m_removedKeys; // stored rows deleted in batch mode
+    // The values the store holds for rows changed or deleted here since they were read or
+    // written, by key; other stored rows hold in the store what they hold here.
+    QHash<qint64, store::PhotoValues> m_base;
     int m_currentRow = -1;
     // While rows are removed or reset, the view's moves of its current row complete nothing.
     bool m_restructuring = false;
+    bool m_edited = false;
 };
 
 } // namespace editor

@@ -6,6 +6,7 @@
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "store/BookList.h"
+#include "store/NameRules.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
@@ -19,7 +20,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -106,7 +106,8 @@ void frmBooks::buildWindow()
     cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Add Photo"), QStringLiteral("Add a New Photo"));
     cmdDup = makeButton(this, "cmdDup", QStringLiteral("Duplicate Photo"),
                         QStringLiteral("Create a New Photo using Selected Photo"));
-    cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
+    cmdDelete =
+        makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
     cmdSave = makeButton(this, "cmdSave", QStringLiteral("Save and Close"), QStringLiteral("Save Changes and Exit"));
     cmdSaveNow = makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes and Exit"), false);
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));
@@ -155,6 +156,17 @@ void frmBooks::buildWindow()
 
     for (QLineEdit *box : {txtBookID, txtName, txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
         box->installEventFilter(this);
+    // The identifier names the book's image folder: characters a folder name cannot hold are
+    // dropped however they arrive (typed, pasted, middle-clicked or dropped).
+    connect(txtBookID, &QLineEdit::textEdited, this, [this](const QString &text) {
+        QString kept = text;
+        kept.removeIf(store::isRefusedNameCharacter);
+        if (kept == text)
+            return;
+        const int cursor = txtBookID->cursorPosition() - int(text.size() - kept.size());
+        txtBookID->setText(kept);
+        txtBookID->setCursorPosition(qMax(0, cursor));
+    });
     connect(txtSC4, &QLineEdit::textChanged, this, [this] { onBoundChanged(4); });
     connect(txtSC5, &QLineEdit::textChanged, this, [this] { onBoundChanged(5); });
     connect(txtSC6, &QLineEdit::textChanged, this, [this] { onBoundChanged(6); });
@@ -318,11 +330,16 @@ bool frmBooks::loadNewBook()
         tell(error);
         return false;
     }
-    m_book = store::BookHeader{};
-    m_book.id = id;
-    m_book.label = QStringLiteral("Untitled");
+    // The row as written, which a save compares with the store's.
+    QString error;
+    if (!store::loadBookHeader(m_context.store->db(), id, m_book, error)) {
+        tell(error);
+        store::removeBook(m_context.store->db(), id);
+        return false;
+    }
     m_photos->reset(PhotoTableModel::WriteMode::Immediate);
     m_photos->appendRow(PhotoTableModel::defaultPhotoValues(id, m_book.label));
+    m_photos->markUnedited();
     return true;
 }
 
@@ -335,6 +352,11 @@ void frmBooks::fillHeader()
             box->clear();
         return;
     }
+    fillHeaderFromStore();
+}
+
+void frmBooks::fillHeaderFromStore()
+{
     txtName->setText(headerText(m_book.description));
     txtBookID->setText(headerText(m_book.label));
     txtBuiltBy->setText(headerText(m_book.builtBy));
@@ -368,10 +390,6 @@ bool frmBooks::eventFilter(QObject *watched, QEvent *event)
     if (box && event->type() == QEvent::FocusIn) {
         // After the focus event: a mouse click would otherwise place the cursor over the selection.
         QTimer::singleShot(0, box, &QLineEdit::selectAll);
-    } else if (box == txtBookID && event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent *>(event)->text();
-        if (text.size() == 1 && isIdentifierFilterCharacter(text.at(0)))
-            return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -419,7 +437,8 @@ void frmBooks::onFolder()
     BookFolderRequest request;
     request.programDir = m_context.programDir;
     request.rootText = m_context.imageRootText ? m_context.imageRootText() : QString();
-    request.identifier = txtBookID->text();
+    // Save trims the identifier; the folder is named after the identifier it saves.
+    request.identifier = txtBookID->text().trimmed();
     request.isCdRomDrive = m_context.isCdRom;
     runBookFolderCommand(request, *m_context.messages);
 }
@@ -487,13 +506,46 @@ void frmBooks::onSaveAndClose()
     header.breakInches5 = leadingNumber(txtSC5->text());
     header.breakInches6 = leadingNumber(txtSC6->text());
     // One transaction: on failure the store is as it was and every edit stays here.
-    if (const QString error = saveBook(m_context.store->db(), m_book.id, header, *m_photos); !error.isEmpty()) {
-        tell(error);
+    if (const QString error = saveBook(m_context.store->db(), m_book, header, *m_photos); !error.isEmpty()) {
+        if (error == store::changedElsewhereMessage())
+            offerReload();
+        else
+            tell(error);
         return;
     }
     if (const QString error = m_context.store->recount(); !error.isEmpty())
         tell(error);
     closeWithoutAsking();
+}
+
+void frmBooks::offerReload()
+{
+    const ui::Message question{QStringLiteral("This book was changed by another program since you opened it. "
+                                              "Nothing was saved. Reload it and lose your changes?"),
+                               ui::Icon::Exclamation};
+    if (m_context.messages->ask(question))
+        reloadBook();
+}
+
+void frmBooks::reloadBook()
+{
+    QString error;
+    if (store::loadBookHeader(m_context.store->db(), m_book.id, m_book, error)) {
+        const auto mode = m_newBook ? PhotoTableModel::WriteMode::Immediate : PhotoTableModel::WriteMode::Batch;
+        error = m_photos->load(m_book.id, mode);
+    }
+    if (!error.isEmpty()) {
+        // Deleted by the other program: there is nothing left to edit.
+        tell(error);
+        closeWithoutAsking();
+        return;
+    }
+    fillHeaderFromStore();
+    for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
+        onBoundChanged(sizeClass);
+    m_loadedHeader = headerTexts();
+    if (m_photos->rowCount() > 0)
+        grdPhotos->setCurrentRow(0);
 }
 
 void frmBooks::onSaveNow()
@@ -506,14 +558,30 @@ void frmBooks::onSaveNow()
 
 void frmBooks::onCancel()
 {
-    // Discarding a new book removes its row and the photo rows already written with it.
-    if (m_newBook) {
-        if (const QString error = store::removeBook(m_context.store->db(), m_book.id); !error.isEmpty()) {
-            tell(error);
-            return;
+    if (m_newBook && !discardNewBook(true))
+        return;
+    closeWithoutAsking();
+}
+
+bool frmBooks::discardNewBook(bool typed)
+{
+    QString error;
+    // Nothing typed: a new book closed by its close box leaves nothing behind, unless photo
+    // rows of it were written some other way; those stay until an explicit discard.
+    if (!typed) {
+        const qint64 written = store::countPhotos(m_context.store->db(), m_book.id, error);
+        if (written != 0) {
+            if (!error.isEmpty())
+                tell(error);
+            return true;
         }
     }
-    closeWithoutAsking();
+    // Discarding a new book removes its row and the photo rows already written with it.
+    if (error = store::removeBook(m_context.store->db(), m_book.id); !error.isEmpty()) {
+        tell(error);
+        return false;
+    }
+    return true;
 }
 
 void frmBooks::closeWithoutAsking()
@@ -530,20 +598,19 @@ void frmBooks::closeEvent(QCloseEvent *event)
         return;
     }
     if (!m_closeWithoutAsking && m_photos) {
-        grdPhotos->commitPendingEdit();
-        if (m_newBook) {
-            // Closed by its close box, a new book without written photos leaves nothing behind;
-            // one with photos stays, so that no field data goes without an explicit discard.
-            QString error;
-            const qint64 written = store::countPhotos(m_context.store->db(), m_book.id, error);
-            if (written == 0)
-                error = store::removeBook(m_context.store->db(), m_book.id);
-            if (!error.isEmpty())
-                tell(error);
-        } else if (hasPendingChanges() &&
-                   !m_context.messages->ask({QStringLiteral("The changes to this book have not been saved.\n"
-                                                            "Do you want to discard them and close the editor?"),
-                                             ui::Icon::Question})) {
+        // A refused cell keeps the editor open: its message tells what to correct.
+        if (!grdPhotos->commitPendingEdit()) {
+            event->ignore();
+            return;
+        }
+        const bool typed = m_newBook ? (m_photos->isEdited() || headerTexts() != m_loadedHeader) : hasPendingChanges();
+        if (typed && !m_context.messages->ask({QStringLiteral("The changes to this book have not been saved.\n"
+                                                              "Do you want to discard them and close the editor?"),
+                                               ui::Icon::Question})) {
+            event->ignore();
+            return;
+        }
+        if (m_newBook && !discardNewBook(typed)) {
             event->ignore();
             return;
         }

@@ -64,6 +64,10 @@ private:
     bool loadExistingBook();
     bool loadNewBook();
     void fillHeader();
+    void fillHeaderFromStore();
+    // After a save refused because another program changed the book: asks, then reloads it.
+    void offerReload();
+    void reloadBook();
     QStringList headerTexts() const;
     bool hasPendingChanges() const;
     void tell(const QString &text);
@@ -91,6 +95,9 @@ private:
     void onSaveAndClose();
     void onSaveNow();
     void onCancel();
+    // Removes a new book's row and its written photos; with nothing typed, only when no photo
+    // row was written. False (and told) when the store refused.
+    bool discardNewBook(bool typed);
     // Ends the editor without the close box's question; a removal of a new book's row has
     // been done or was not wanted.
     void closeWithoutAsking();

@@ -28,9 +28,9 @@ void frmBooks::setUpPhotoRules()
     m_pickLists->fill();
 
     connect(grdPhotos, &PhotoGrid::cellButtonClicked, this, &frmBooks::onCellButton);
-    // Queued: naming changes other cells of the row, which waits until the grid has finished
-    // committing the label.
-    connect(grdPhotos, &PhotoGrid::cellCommitted, this, &frmBooks::onCellCommitted, Qt::QueuedConnection);
+    // Direct: the names must be in the row before Save, Add, Duplicate or Delete act on it, even
+    // when the click that commits the label also presses the button.
+    connect(grdPhotos, &PhotoGrid::cellCommitted, this, &frmBooks::onCellCommitted);
     connect(cmdAdd, &QPushButton::clicked, this, &frmBooks::onAdd);
     connect(cmdDup, &QPushButton::clicked, this, &frmBooks::onDuplicate);
     connect(cmdDelete, &QPushButton::clicked, this, &frmBooks::onDelete);

@@ -1,5 +1,7 @@
 #include "install/BksReader.h"
 
+#include "store/Windows1252.h"
+
 #include <QIODevice>
 
 #include <charconv>
@@ -75,12 +77,6 @@ bool checkUtf8Block(const unsigned char *p, const unsigned char *end, size_t &ta
     }
     return true;
 }
-
-// Windows-1252 characters 0x80 to 0x9F; the five unassigned bytes keep their own value.
-constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string &out, char16_t u)
 {
@@ -253,7 +249,7 @@ void BksReader::appendDecoded(const char *begin, const char *end)
         if (b < 0x80)
             m_bytes.push_back(char(b));
         else
-            appendUtf8(m_bytes, b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+            appendUtf8(m_bytes, store::fromWindows1252(b));
     }
 }
 

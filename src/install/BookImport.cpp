@@ -2,6 +2,7 @@
 
 #include "install/BksReader.h"
 #include "store/BookList.h"
+#include "store/NameRules.h"
 #include "store/Store.h"
 
 #include <QDir>
@@ -88,7 +89,11 @@ public:
 
     bool ok() const { return m_stmt != nullptr; }
     sqlite3_stmt *get() const { return m_stmt; }
-    QString error() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+    // What failed, described as the store describes its own failures.
+    QString error(const QString &what) const
+    {
+        return store::describeError(what, QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db));
+    }
 
     // Binds record field `field` to parameter `param` by the column's rule. A field that is
     // skipped is bound as null, which is the store's default for those columns.
@@ -157,10 +162,11 @@ ImportOutcome readFault(const QString &path, const BksFault &fault)
                       .arg(named(path), where, fault.what));
 }
 
+// error is the store's description of what failed, so that a store in use by another program
+// is reported in the same words as by every other write.
 ImportOutcome storeFault(const QString &path, const QString &error)
 {
-    return failed(QStringLiteral("The install file %1 was not imported: the store refused it (%2).\n"
-                                 "Nothing of this file was written.")
+    return failed(QStringLiteral("The install file %1 was not imported.\n%2.\nNothing of this file was written.")
                       .arg(named(path), error));
 }
 
@@ -181,18 +187,16 @@ QString bookDateFromHeader(const QString &text)
 
 QString labelFault(const QString &label)
 {
-    if (label.trimmed().isEmpty())
+    if (label.isEmpty())
         return QStringLiteral("its book label is empty");
-    if (label.compare(QLatin1String("Untitled"), Qt::CaseInsensitive) == 0)
+    if (store::isUntitled(label))
         return QStringLiteral("its book label \"%1\" marks a book that has not been named").arg(label);
-    if (label == QLatin1String(".") || label == QLatin1String(".."))
+    if (store::holdsRefusedNameCharacter(label))
+        return QStringLiteral("its book label \"%1\" holds a character that a folder name cannot hold "
+                              "(one of \\ / : * ? | < > , \" or a control character)")
+            .arg(label);
+    if (!store::isUsableFolderName(label))
         return QStringLiteral("its book label \"%1\" cannot name a book folder").arg(label);
-    static const QString refused = QStringLiteral("\\/:*?|<>,\"");
-    for (const QChar c : label)
-        if (refused.contains(c) || c.unicode() < 0x20)
-            return QStringLiteral("its book label \"%1\" holds a character that a folder name cannot hold "
-                                  "(one of \\ / : * ? | < > , \" or a control character)")
-                .arg(label);
     return {};
 }
 
@@ -215,13 +219,15 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
         return failed(
             QStringLiteral("The install file %1 was not imported: it holds no book header.").arg(named(path)));
     }
-    const QString label = reader.qtext(0);
+    // The label names the book's folder and is compared with other books' labels: blanks around
+    // it are dropped, as the editor drops them on save. Photo fields are kept as the file has them.
+    const QString label = reader.qtext(0).trimmed();
     if (const QString fault = labelFault(label); !fault.isEmpty())
         return failed(QStringLiteral("The install file %1 was not imported: %2.").arg(named(path), fault));
 
     sqlite3 *handle = sqliteHandle(db);
     if (!handle)
-        return storeFault(path, QStringLiteral("the store is not open"));
+        return storeFault(path, QStringLiteral("The store is not open"));
 
     store::Transaction transaction(db);
     if (!transaction.error().isEmpty())
@@ -240,24 +246,27 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     ImportOutcome outcome;
     const QByteArray labelBytes = label.toUtf8();
     {
+        const QString bookFailed = QStringLiteral("The book could not be added");
         Statement book(handle, insertSql("Books", "", kHeader));
         if (!book.ok())
-            return storeFault(path, book.error());
+            return storeFault(path, book.error(bookFailed));
         const QByteArray date = bookDateFromHeader(reader.qtext(2)).toUtf8();
         for (int i = 0; i < int(std::size(kHeader)); ++i)
             book.bind(i + 1, reader, i, kHeader[i]);
+        sqlite3_bind_text(book.get(), 1, labelBytes.constData(), int(labelBytes.size()), SQLITE_STATIC);
         if (date.isEmpty())
             sqlite3_bind_null(book.get(), 3);
         else
             sqlite3_bind_text(book.get(), 3, date.constData(), int(date.size()), SQLITE_STATIC);
         if (!book.step())
-            return storeFault(path, book.error());
+            return storeFault(path, book.error(bookFailed));
         outcome.bookId = sqlite3_last_insert_rowid(handle);
     }
 
+    const QString photoFailed = QStringLiteral("A photo row could not be added");
     Statement photo(handle, insertSql("Photos", "BookID, BookLabel", kPhoto));
     if (!photo.ok())
-        return storeFault(path, photo.error());
+        return storeFault(path, photo.error(photoFailed));
     sqlite3_stmt *stmt = photo.get();
     while (reader.readRecord(photoKinds)) {
         sqlite3_bind_int64(stmt, 1, outcome.bookId);
@@ -265,7 +274,7 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
         for (int i = 1; i < int(std::size(kPhoto)); ++i)
             photo.bind(i + 2, reader, i, kPhoto[i]);
         if (!photo.step())
-            return storeFault(path, photo.error());
+            return storeFault(path, photo.error(photoFailed));
         if (++outcome.photos % kProgressEvery == 0 && progress && !progress->advance(reader.position(), size)) {
             outcome.result = ImportOutcome::Result::Cancelled;
             return outcome;

@@ -27,8 +27,10 @@ struct ImportOutcome
 constexpr qint64 kProgressEvery = 2048;
 
 // Imports one install file as a new book with its photos, in one transaction: the file lands
-// whole or leaves the store as it was. A label already present (letter case ignored) or one
-// that cannot name a book folder is refused. The photo counts are not recounted here.
+// whole or leaves the store as it was. The header's book label is taken without the blanks
+// around it; a label already present (letter case ignored) or one that cannot name a book folder
+// is refused. Photo labels and image names are stored as the file has them. The photo counts
+// are not recounted here.
 // An empty path does nothing.
 ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, ImportProgress *progress = nullptr);
 
@@ -36,7 +38,7 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
 // date (month/day/year or year-month-day); else the first four characters of the trimmed text.
 QString bookDateFromHeader(const QString &text);
 
-// Why a label cannot name a book, or an empty text when it can.
+// Why a label (already trimmed) cannot name a book, or an empty text when it can.
 QString labelFault(const QString &label);
 
 } // namespace install

@@ -12,8 +12,10 @@ bool loadBookList(const QSqlDatabase &db, QVector<BookRow> &rows, QString &error
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
+    // The collation is named here as well as in the schema: a store made by another tool may
+    // declare its text columns without it.
     if (!q.exec(QStringLiteral("SELECT ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos "
-                               "FROM Books ORDER BY BookLabel, ID"))) {
+                               "FROM Books ORDER BY BookLabel COLLATE NOCASE, ID"))) {
         error = describeError(QStringLiteral("The book list could not be read"), q.lastError());
         return false;
     }
@@ -72,7 +74,7 @@ bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except,
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ? AND ID <> ?"));
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ? COLLATE NOCASE AND ID <> ?"));
     q.addBindValue(label);
     q.addBindValue(except);
     if (!q.exec()) {

@@ -8,7 +8,7 @@
 
 namespace store {
 
-bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error)
+bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error, bool *missing)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -20,6 +20,13 @@ bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QStri
         return false;
     }
     if (!q.next()) {
+        // No row because the read failed (the file busy) is not a book that is gone.
+        if (q.lastError().isValid()) {
+            error = describeError(QStringLiteral("The book could not be read"), q.lastError());
+            return false;
+        }
+        if (missing)
+            *missing = true;
         error = QStringLiteral("The book could not be read: it is no longer in the database.");
         return false;
     }
@@ -57,14 +64,14 @@ QString writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &f
     QSqlQuery q(db);
     q.prepare(QStringLiteral("UPDATE Books SET BookLabel = ?, BookDescription = ?, BookDate = ?, builtby = ?, "
                              "BreakInches4 = ?, BreakInches5 = ?, BreakInches6 = ? WHERE ID = ?"));
-    for (const QVariant &v : {QVariant(fields.label), QVariant(fields.description), QVariant(fields.date),
-                              QVariant(fields.builtBy), QVariant(fields.breakInches4), QVariant(fields.breakInches5),
-                              QVariant(fields.breakInches6), QVariant(id)})
+    for (const QVariant &v :
+         {QVariant(fields.label), QVariant(fields.description), QVariant(fields.date), QVariant(fields.builtBy),
+          QVariant(fields.breakInches4), QVariant(fields.breakInches5), QVariant(fields.breakInches6), QVariant(id)})
         q.addBindValue(v);
     if (!q.exec())
         return describeError(QStringLiteral("The book could not be saved"), q.lastError());
     if (q.numRowsAffected() != 1)
-        return QStringLiteral("The book could not be saved: it is no longer in the database.");
+        return changedElsewhereMessage();
     return {};
 }
 
@@ -72,8 +79,7 @@ QString relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &labe
 {
     // BINARY: a label changed only in letter case must still reach every photo.
     QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "UPDATE Photos SET BookLabel = ? WHERE BookID = ? AND BookLabel IS NOT ? COLLATE BINARY"));
+    q.prepare(QStringLiteral("UPDATE Photos SET BookLabel = ? WHERE BookID = ? AND BookLabel IS NOT ? COLLATE BINARY"));
     q.addBindValue(label);
     q.addBindValue(bookId);
     q.addBindValue(label);

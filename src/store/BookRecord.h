@@ -20,8 +20,8 @@ struct BookHeader
     QVariant breakInches6;
 };
 
-// Reads one book's header. A book that is not in the store is an error.
-bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error);
+// Reads one book's header. A book that is not in the store is an error, and sets *missing.
+bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error, bool *missing = nullptr);
 
 // Adds the row of a book being created: label "Untitled", the fixed lower bounds 0.26, 1.1
 // and 3.1, not active, not locked. id receives the new book's key.

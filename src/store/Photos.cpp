@@ -61,6 +61,27 @@ bool loadPhotos(const QSqlDatabase &db, qint64 bookId, QVector<PhotoValues> &row
     return true;
 }
 
+bool sameStoredValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    const auto isNumber = [](const QVariant &v) {
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+            return true;
+        default:
+            return false;
+        }
+    };
+    if (isNumber(a) && isNumber(b))
+        return a.toDouble() == b.toDouble();
+    return a.toString() == b.toString();
+}
+
 qint64 countPhotos(const QSqlDatabase &db, qint64 bookId, QString &error)
 {
     QSqlQuery q(db);
@@ -115,6 +136,9 @@ QString PhotoWriter::update(const PhotoValues &values)
     m_update.bindValue(int(fields.size()), values.at(0));
     if (!m_update.exec())
         return describeError(QStringLiteral("A photo row could not be written"), m_update.lastError());
+    // Reaching no row would report an edit as saved that is gone.
+    if (m_update.numRowsAffected() == 0)
+        return changedElsewhereMessage();
     return {};
 }
 
@@ -126,6 +150,8 @@ QString PhotoWriter::remove(qint64 id)
     m_remove.bindValue(0, id);
     if (!m_remove.exec())
         return describeError(QStringLiteral("A photo row could not be deleted"), m_remove.lastError());
+    if (m_remove.numRowsAffected() == 0)
+        return changedElsewhereMessage();
     return {};
 }
 

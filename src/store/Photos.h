@@ -18,6 +18,10 @@ int photoFieldIndex(const QString &name);
 // The photos of one book in the order they were stored. On failure returns false and sets error.
 bool loadPhotos(const QSqlDatabase &db, qint64 bookId, QVector<PhotoValues> &rows, QString &error);
 
+// Whether two values read from or written to the store hold the same thing: both null, equal
+// numbers whatever their C++ type, or equal texts.
+bool sameStoredValue(const QVariant &a, const QVariant &b);
+
 // Number of Photos rows of one book, or -1 with error set.
 qint64 countPhotos(const QSqlDatabase &db, qint64 bookId, QString &error);
 
@@ -33,6 +37,7 @@ public:
     // Rewrites every field but the key of the row values[0] names.
     QString update(const PhotoValues &values);
     QString remove(qint64 id);
+    // update() and remove() fail with changedElsewhereMessage() when the row is not there.
 
 private:
     QSqlDatabase m_db;

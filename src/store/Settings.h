@@ -20,7 +20,9 @@ public:
     ~Settings();
 
     QString photoDir(const QString &defaultValue) const;
-    void setPhotoDir(const QString &path);
+    // Writes the path through to the file at once. Returns an empty text, or why the settings
+    // file could not be written (the text names the file).
+    QString setPhotoDir(const QString &path);
 
 private:
     std::unique_ptr<QSettings> m_settings;

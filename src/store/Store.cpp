@@ -28,13 +28,20 @@ QString fileFault(const QString &path, const QString &what)
 
 QString describeError(const QString &what, const QSqlError &error)
 {
-    QString reason = error.text().trimmed();
-    // SQLITE_BUSY and SQLITE_LOCKED: another program held the file past the busy timeout.
-    const QString code = error.nativeErrorCode();
-    if (code == QLatin1String("5") || code == QLatin1String("6"))
-        reason = QStringLiteral("the database file is in use by another program; nothing was changed, try again (%1)")
-                     .arg(reason);
-    return reason.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, reason);
+    return describeError(what, error.text().trimmed(), error.nativeErrorCode().toInt());
+}
+
+QString describeError(const QString &what, const QString &reason, int sqliteResultCode)
+{
+    // SQLITE_BUSY and SQLITE_LOCKED (extended codes keep the primary one in the low byte):
+    // another program held the file past the busy timeout.
+    const int primary = sqliteResultCode & 0xff;
+    const QString said =
+        primary == 5 || primary == 6
+            ? QStringLiteral("the database file is in use by another program; nothing was changed, try again (%1)")
+                  .arg(reason)
+            : reason;
+    return said.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, said);
 }
 
 Store::Store(QString filePath, int busyTimeoutMs)
@@ -87,7 +94,8 @@ QString Store::checkExistingFile() const
     const quint64 pages = bigEndian(28, 4);
     const bool sizeIsValid = bigEndian(24, 4) == bigEndian(92, 4) && pages > 0;
     if (sizeIsValid && pageSize * pages > quint64(file.size()))
-        return fileFault(m_path, QStringLiteral("is damaged: the file is shorter than its contents (it may have been cut off)."));
+        return fileFault(
+            m_path, QStringLiteral("is damaged: the file is shorter than its contents (it may have been cut off)."));
     return {};
 }
 
@@ -117,7 +125,8 @@ QString Store::open()
         if (const QString error = createSchema(db); !error.isEmpty())
             return fileFault(m_path, QStringLiteral("could not be set up: %1").arg(error));
     } else if (!tables.contains(QStringLiteral("books")) || !tables.contains(QStringLiteral("photos"))) {
-        return fileFault(m_path, QStringLiteral("does not hold the Books and Photos tables of a photo-series database."));
+        return fileFault(m_path,
+                         QStringLiteral("does not hold the Books and Photos tables of a photo-series database."));
     } else if (version > kSchemaVersion) {
         return fileFault(m_path, QStringLiteral("was written by a newer version of this program."));
     }
@@ -157,6 +166,11 @@ QString Store::recount()
         "UPDATE Books SET NumOfPhotos = Counted.Actual FROM Counted "
         "WHERE Counted.ID = Books.ID AND Counted.Stored IS NOT Counted.Actual"));
     return ok ? QString() : describeError(QStringLiteral("The photo counts could not be updated"), q.lastError());
+}
+
+QString changedElsewhereMessage()
+{
+    return QStringLiteral("This book was changed by another program since you opened it. Nothing was saved.");
 }
 
 Transaction::Transaction(QSqlDatabase db)

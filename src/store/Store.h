@@ -53,7 +53,14 @@ private:
     bool m_open = false;
 };
 
+// What a save says when a row it would change or delete is gone or was never there: another
+// copy of the program deleted it after the editor read it.
+QString changedElsewhereMessage();
+
 // "what: reason" from a failed query, for messages.
 QString describeError(const QString &what, const class QSqlError &error);
+// The same from SQLite's own result code and message, for code that calls SQLite directly. A
+// file that another program held past the busy timeout is described in the same words either way.
+QString describeError(const QString &what, const QString &reason, int sqliteResultCode);
 
 } // namespace store

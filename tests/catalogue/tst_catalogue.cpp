@@ -58,6 +58,7 @@ private slots:
     void exitAppendsSeparatorButCloseBoxDoesNot_data();
     void exitAppendsSeparatorButCloseBoxDoesNot();
     void damagedStoreIsReportedAndUntouched();
+    void unsavedImageRootIsReportedOncePerRun();
     void buttonsCarryTheirCaptions();
 };
 
@@ -192,6 +193,11 @@ void CatalogueTest::tickingActiveChangesOneRow()
     QCOMPARE(g->model()->index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY BookLabel"), (QVariantList{0, 0, 0}));
+
+    // Space ticks the current row's box.
+    g->setCurrentIndex(g->model()->index(2, 0));
+    QTest::keyClick(g, Qt::Key_Space);
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY BookLabel"), (QVariantList{0, 0, -1}));
 }
 
 void CatalogueTest::exitAppendsSeparatorButCloseBoxDoesNot_data()
@@ -239,6 +245,26 @@ void CatalogueTest::damagedStoreIsReportedAndUntouched()
     QFile file(dir.storePath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), bytes);
+}
+
+void CatalogueTest::unsavedImageRootIsReportedOncePerRun()
+{
+    ProgramDir dir;
+    // The settings file would have to go into a folder that cannot be made: a file holds its name.
+    dir.writeFile("blocked", "a file, not a folder");
+    const QString file = dir.filePath("blocked/settings.ini");
+    store::Settings settings(file);
+    ScriptedMessages messages;
+    catalogue::frmManagePhotos window(catalogue::AppContext{dir.path(), &messages, &settings});
+    QVERIFY(window.load());
+    QCOMPARE(messages.count(), 1);
+    QVERIFY2(messages.last().message.text.contains(QDir::toNativeSeparators(file)),
+             qPrintable(messages.last().message.text));
+
+    auto *path = window.findChild<QLineEdit *>("txtPath");
+    QTest::keyClicks(path, "abc");
+    QTest::mouseClick(window.findChild<QPushButton *>("cmdClose"), Qt::LeftButton);
+    QCOMPARE(messages.count(), 1);
 }
 
 void CatalogueTest::buttonsCarryTheirCaptions()

@@ -4,9 +4,13 @@
 #include "catalogue/frmManagePhotos.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/frmBooks.h"
+#include "install/frmBooksFile.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -20,8 +24,8 @@ namespace {
 
 struct Catalogue
 {
-    explicit Catalogue(ProgramDir &dir)
-        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings()})
+    explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName)
+        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName})
     {
         if (!window.load())
             qFatal("catalogue did not load");
@@ -34,12 +38,22 @@ struct Catalogue
         QAbstractItemModel *m = grid()->model();
         for (int row = 0; row < m->rowCount(); ++row) {
             if (m->index(row, catalogue::BookListModel::BookLabel).data().toString() == label) {
-                grid()->selectionModel()->setCurrentIndex(m->index(row, 0), QItemSelectionModel::Select |
-                                                                                 QItemSelectionModel::Rows);
+                grid()->selectionModel()->setCurrentIndex(m->index(row, 0),
+                                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
                 return;
             }
         }
         qFatal("no book %s", qPrintable(label));
+    }
+    // A mouse click on a cell of the shown grid, as the user makes it.
+    void clickCell(int row, int column)
+    {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
+                          grid()->visualRect(grid()->model()->index(row, column)).center());
+    }
+    bool currentAndSelected(int row)
+    {
+        return grid()->currentIndex().row() == row && grid()->selectionModel()->isRowSelected(row, {});
     }
     QStringList labels()
     {
@@ -65,8 +79,14 @@ private slots:
     void deleteAnsweredNoKeepsRowsButRequeries();
     void deleteAnsweredYesRemovesByLinkAndKeepsFolder();
     void activateAndDeactivateAllIncludeLockedBooks();
+    void editAndDeleteActOnTheRowShownSelected();
+    void currentBookIsSelectedAfterACommand_data();
+    void currentBookIsSelectedAfterACommand();
     void editDisablesCatalogueUntilEditorCloses();
     void createIsModalAndRecountsAfter();
+    void exportWritesTheSelectedBook();
+    void filterShowsMatchingBooksAndCommandsActOnThem();
+    void headingClickSortsAndTheOrderSurvivesARequery();
 };
 
 void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook_data()
@@ -75,13 +95,18 @@ void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook_data()
     QTest::addColumn<QString>("select");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("icon");
-    QTest::newRow("edit, nothing selected") << "cmdEdit" << "" << "Please select a book first" << int(ui::Icon::None);
-    QTest::newRow("delete, nothing selected")
-        << "cmdRemove" << "" << "Please select a book first" << int(ui::Icon::None);
-    QTest::newRow("edit, locked") << "cmdEdit" << "Locked"
+    QTest::newRow("edit, nothing selected") << "cmdEdit"
+                                            << ""
+                                            << "Please select a book first" << int(ui::Icon::None);
+    QTest::newRow("delete, nothing selected") << "cmdRemove"
+                                              << ""
+                                              << "Please select a book first" << int(ui::Icon::None);
+    QTest::newRow("edit, locked") << "cmdEdit"
+                                  << "Locked"
                                   << "Sorry, you cannot edit this book as it is owned by OrvanePlus"
                                   << int(ui::Icon::Exclamation);
-    QTest::newRow("delete, locked") << "cmdRemove" << "Locked"
+    QTest::newRow("delete, locked") << "cmdRemove"
+                                    << "Locked"
                                     << "Sorry, you cannot delete this book as it is owned by OrvanePlus"
                                     << int(ui::Icon::Exclamation);
 }
@@ -102,6 +127,7 @@ void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook()
     QCOMPARE(c.messages.count(), 1);
     QCOMPARE(c.messages.last().message.text, message);
     QCOMPARE(int(c.messages.last().message.icon), icon);
+    QCOMPARE(c.messages.last().message.title, QString("Photo Series Books"));
     QVERIFY(!c.messages.last().question);
     QVERIFY(!c.window.editorWindow());
     QVERIFY(c.window.isEnabled());
@@ -164,6 +190,68 @@ void CommandsTest::activateAndDeactivateAllIncludeLockedBooks()
     QCOMPARE(c.messages.count(), 0);
 }
 
+void CommandsTest::editAndDeleteActOnTheRowShownSelected()
+{
+    ProgramDir dir;
+    dir.addBook("A");
+    dir.addBook("B");
+    const qint64 c3 = dir.addBook("C");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+
+    // A second click on B takes its highlight away: B is current but no longer selected.
+    c.clickCell(0, catalogue::BookListModel::BookLabel);
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.click("cmdRemove");
+    QCOMPARE(c.messages.texts(), QStringList{"Please select a book first"});
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 3);
+
+    // A click on a row's check box ticks it and makes that row the one Edit opens.
+    c.clickCell(2, catalogue::BookListModel::Active);
+    QCOMPARE(dir.scalar("SELECT Active FROM Books WHERE BookLabel = 'C'").toInt(), -1);
+    QVERIFY(c.currentAndSelected(2));
+    c.click("cmdEdit");
+    QVERIFY(c.window.editorWindow());
+    QCOMPARE(c.window.editorWindow()->bookId(), c3);
+    c.window.editorWindow()->close();
+    QTRY_VERIFY(!c.window.editorWindow());
+}
+
+void CommandsTest::currentBookIsSelectedAfterACommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("row");
+    QTest::newRow("delete answered No") << "cmdRemove" << 1;
+    QTest::newRow("import") << "cmdImport" << 1;
+    QTest::newRow("activate all") << "cmdMarkAll" << 0;
+    QTest::newRow("deactivate all") << "cmdUnMarkAll" << 0;
+}
+
+void CommandsTest::currentBookIsSelectedAfterACommand()
+{
+    QFETCH(QString, command);
+    QFETCH(int, row);
+    ProgramDir dir;
+    dir.addBook("A");
+    dir.addBook("B");
+    dir.addBook("C");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.messages.answerNext(false);
+    QTimer::singleShot(0, [] {
+        if (auto *files = qobject_cast<install::frmBooksFile *>(QApplication::activeModalWidget()))
+            files->reject();
+    });
+    c.click(qPrintable(command));
+    QVERIFY(c.currentAndSelected(row));
+    QCOMPARE(c.grid()->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 3);
+}
+
 void CommandsTest::editDisablesCatalogueUntilEditorCloses()
 {
     ProgramDir dir;
@@ -200,6 +288,7 @@ void CommandsTest::createIsModalAndRecountsAfter()
     dir.addBook("Existing");
     Catalogue c(dir);
     c.window.show();
+    c.select("Existing");
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
         editor::frmBooks *editor = c.window.editorWindow();
@@ -214,6 +303,102 @@ void CommandsTest::createIsModalAndRecountsAfter()
     QCOMPARE(c.labels(), (QStringList{"Existing", "Fresh"}));
     QCOMPARE(c.grid()->model()->index(1, catalogue::BookListModel::NumOfPhotos).data().toInt(), 1);
     QCOMPARE(dir.scalar("SELECT BookLabel FROM Photos").toString(), QString("Fresh"));
+    // The book that was current before is current and selected again.
+    QVERIFY(c.currentAndSelected(0));
+}
+
+void CommandsTest::exportWritesTheSelectedBook()
+{
+    ProgramDir dir;
+    const qint64 locked = dir.addBook("LK-1", true);
+    dir.addPhoto(locked, {{"BookLabel", "LK-1"}, {"PhotoLabel", "01"}});
+    dir.addBook("Other");
+    QStringList offered;
+    QString answer;
+    Catalogue c(dir, [&](QWidget *, const QString &folder, const QStringList &filters) {
+        offered = QStringList{folder} + filters;
+        return answer;
+    });
+
+    // Cancelled: nothing written, nothing said.
+    c.select("LK-1");
+    c.click("cmdExport");
+    QCOMPARE(offered, (QStringList{QDir(dir.path()).filePath("Books"), "Install file (*.bks)", "CSV (*.csv)"}));
+    QCOMPARE(c.messages.count(), 0);
+
+    // A locked book is exported too; the store is left as it was.
+    answer = dir.filePath("LK-1.bks");
+    c.click("cmdExport");
+    QCOMPARE(c.messages.count(), 1);
+    QVERIFY2(c.messages.last().message.text.startsWith("The book LK-1 was exported to"),
+             qPrintable(c.messages.last().message.text));
+    QVERIFY(c.messages.last().message.text.contains("Encoding: Windows-1252."));
+    QFile file(answer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("\"LK-1\","));
+    QVERIFY(c.currentAndSelected(c.labels().indexOf("LK-1")));
+}
+
+void CommandsTest::filterShowsMatchingBooksAndCommandsActOnThem()
+{
+    ProgramDir dir;
+    dir.addBook("MC-1");
+    dir.addBook(QVariantMap{{"BookLabel", "PP-2"}, {"BookDescription", "old mc plot"}});
+    dir.addBook("SB-3");
+    dir.addBook("ab-4");
+    Catalogue c(dir);
+    c.window.show();
+    auto *filter = c.window.findChild<QLineEdit *>("txtFilter");
+    auto *count = c.window.findChild<QLabel *>("lblFilterCount");
+    QCOMPARE(filter->placeholderText(), QString("Filter books"));
+    QCOMPARE(count->text(), QString("4 of 4 books"));
+
+    // Label or description, letter case ignored.
+    QTest::keyClicks(filter, "mC");
+    QCOMPARE(c.labels(), (QStringList{"MC-1", "PP-2"}));
+    QCOMPARE(count->text(), QString("2 of 4 books"));
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    c.messages.answerNext(false);
+    c.click("cmdRemove");
+    QVERIFY(c.messages.last().message.text.endsWith("PP-2"));
+
+    // A filter that hides the current book leaves nothing selected.
+    QTest::keyClicks(filter, "-");
+    QCOMPARE(c.labels(), QStringList{"MC-1"});
+    c.click("cmdEdit");
+    QCOMPARE(c.messages.last().message.text, QString("Please select a book first"));
+
+    // Activate All reaches the hidden books too; Escape shows every book again.
+    c.click("cmdMarkAll");
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books WHERE Active <> 0").toInt(), 4);
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QCOMPARE(filter->text(), QString());
+    QCOMPARE(c.labels(), (QStringList{"ab-4", "MC-1", "PP-2", "SB-3"}));
+}
+
+void CommandsTest::headingClickSortsAndTheOrderSurvivesARequery()
+{
+    ProgramDir dir;
+    for (const auto &[label, photos] : {std::pair{"A", 2}, std::pair{"B", 0}, std::pair{"C", 5}}) {
+        const qint64 id = dir.addBook(label);
+        for (int p = 0; p < photos; ++p)
+            dir.addPhoto(id, {{"BookLabel", label}});
+    }
+    Catalogue c(dir);
+    c.window.show();
+    QHeaderView *header = c.grid()->horizontalHeader();
+    const auto clickHeading = [&](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+    };
+    QCOMPARE(c.labels(), (QStringList{"A", "B", "C"}));
+    clickHeading(catalogue::BookListModel::NumOfPhotos);
+    QCOMPARE(c.labels(), (QStringList{"B", "A", "C"}));
+    clickHeading(catalogue::BookListModel::NumOfPhotos);
+    QCOMPARE(c.labels(), (QStringList{"C", "A", "B"}));
+    c.click("cmdUnMarkAll"); // requeries the list
+    QCOMPARE(c.labels(), (QStringList{"C", "A", "B"}));
+    QVERIFY(c.currentAndSelected(0));
 }
 
 QTEST_MAIN(CommandsTest)

@@ -70,8 +70,8 @@ void WindowLookTest::catalogueAndPicker()
     QVERIFY(window.load());
     QVERIFY(framed(&window, "txtPath"));
     QVERIFY(!flatControlOf(window.findChild<QTableView *>("grdBooks")));
-    checkHoverButtons(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdMarkAll", "cmdUnMarkAll",
-                                "cmdBrowse", "cmdClose"});
+    checkHoverButtons(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdMarkAll",
+                                "cmdUnMarkAll", "cmdBrowse", "cmdClose"});
 
     catalogue::frmDir picker(dir.path(), "");
     QVERIFY(flatControlOf(picker.findChild<QComboBox *>("drvPhoto"))->isCombo());

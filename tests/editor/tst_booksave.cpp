@@ -1,6 +1,8 @@
 #include "EditorFixture.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -53,6 +55,16 @@ qint64 addBookWithPhotos(ProgramDir &dir, const QString &bookLabel)
     return book;
 }
 
+void showActive(Editor &e)
+{
+    e.window->show();
+    QApplication::setActiveWindow(e.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
+}
+
+const QString reloadQuestion("This book was changed by another program since you opened it. Nothing was saved. "
+                             "Reload it and lose your changes?");
+
 } // namespace
 
 class BookSaveTest : public QObject
@@ -75,6 +87,14 @@ private slots:
     void closeBoxOnANewBook();
     void closeBoxAsksBeforeDroppingChanges();
     void storeFailureDuringSaveLosesNothing();
+    void newBookKeepsThePhotoOrderEntered();
+    void closeBoxOnATypedNewBookAsks_data();
+    void closeBoxOnATypedNewBookAsks();
+    void imageNamesFollowALabelCommittedByTheSaveClick();
+    void pathCharactersNeverReachTheIdentifier();
+    void rowsGoneSinceOpeningFailTheWholeSave_data();
+    void rowsGoneSinceOpeningFailTheWholeSave();
+    void reloadAfterAConflictShowsTheStoredBook();
 };
 
 void BookSaveTest::sizeClassesCascade()
@@ -128,8 +148,8 @@ void BookSaveTest::sizeClassesCascade()
 void BookSaveTest::loadedBreaksShapeTheClassColumns()
 {
     ProgramDir dir;
-    const qint64 book = dir.addBook(QVariantMap{{"BookLabel", "B"}, {"BreakInches4", 6.5}, {"BreakInches5", 9},
-                                                {"BreakInches6", 0}});
+    const qint64 book =
+        dir.addBook(QVariantMap{{"BookLabel", "B"}, {"BreakInches4", 6.5}, {"BreakInches5", 9}, {"BreakInches6", 0}});
     Editor e(dir);
     QVERIFY(e.open(book));
     QCOMPARE(e.box("txtSC4")->text(), QString("6.5"));
@@ -261,9 +281,8 @@ void BookSaveTest::renamingToAnotherBooksLabelIsRefused()
     e.box("txtBookID")->setText(typed);
     e.click("cmdSave");
     QCOMPARE(e.messages.count(), 1);
-    QCOMPARE(e.messages.last().message.text,
-             QString("Please correct the following problems with this photo book: \n\n"
-                     "The Book identifier already exists\n"));
+    QCOMPARE(e.messages.last().message.text, QString("Please correct the following problems with this photo book: \n\n"
+                                                     "The Book identifier already exists\n"));
     QCOMPARE(e.messages.last().message.icon, ui::Icon::Exclamation);
     QCOMPARE(unloaded.count(), 0);
     QCOMPARE(dump(dir), before);
@@ -400,6 +419,182 @@ void BookSaveTest::storeFailureDuringSaveLosesNothing()
     QCOMPARE(dir.column("SELECT BookLabel || GroupLabel FROM Photos WHERE GroupLabel IS NOT NULL"),
              (QVariantList{"NewRidge"}));
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE BookLabel = 'New'").toInt(), 3);
+}
+
+void BookSaveTest::newBookKeepsThePhotoOrderEntered()
+{
+    ProgramDir dir;
+    Editor e(dir);
+    QVERIFY(e.openNew());
+    e.box("txtBookID")->setText("NB");
+    e.box("txtName")->setText("Field book");
+    // Add while the first photo is still pending, then Add after a pending duplicate.
+    e.photos().setValue(0, "PhotoLabel", "1");
+    e.click("cmdAdd");
+    e.photos().setValue(1, "PhotoLabel", "2");
+    e.click("cmdDup");
+    e.photos().setValue(2, "PhotoLabel", "3");
+    e.click("cmdAdd");
+    e.photos().setValue(3, "PhotoLabel", "4");
+    e.click("cmdSave");
+    QCOMPARE(e.messages.count(), 0);
+    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos ORDER BY ID"), (QVariantList{"1", "2", "3", "4"}));
+}
+
+void BookSaveTest::closeBoxOnATypedNewBookAsks_data()
+{
+    QTest::addColumn<bool>("header");
+    QTest::newRow("header typed") << true;
+    QTest::newRow("photo cell typed") << false;
+}
+
+void BookSaveTest::closeBoxOnATypedNewBookAsks()
+{
+    QFETCH(bool, header);
+    ProgramDir dir;
+    Editor e(dir);
+    QVERIFY(e.openNew());
+    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    if (header)
+        e.box("txtName")->setText("Field book");
+    else
+        e.photos().setValue(0, "GroupLabel", "Ridge");
+    e.messages.answerNext(false);
+    QVERIFY(!e.window->close());
+    QCOMPARE(e.messages.count(), 1);
+    QVERIFY(e.messages.last().question);
+    QCOMPARE(unloaded.count(), 0);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 1);
+    QCOMPARE(e.box("txtName")->text(), QString(header ? "Field book" : "New Book"));
+    QCOMPARE(e.photos().value(0, "GroupLabel").toString(), QString(header ? "" : "Ridge"));
+
+    e.messages.answerNext(true);
+    QVERIFY(e.window->close());
+    QCOMPARE(unloaded.count(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 0);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 0);
+}
+
+void BookSaveTest::imageNamesFollowALabelCommittedByTheSaveClick()
+{
+    ProgramDir dir;
+    const qint64 book = addBookWithPhotos(dir, "B");
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    showActive(e);
+    const QModelIndex cell = e.cell(0, "PhotoLabel");
+    e.grid()->setCurrentIndex(cell);
+    e.grid()->edit(cell);
+    auto *line = qobject_cast<QLineEdit *>(e.grid()->indexWidget(cell));
+    QVERIFY(line);
+    line->selectAll();
+    QTest::keyClicks(line, "7");
+    // Press and release in one go: the press commits the label, the release saves.
+    e.click("cmdSave");
+    QCOMPARE(e.messages.count(), 0);
+    QCOMPARE(dir.column("SELECT PhotoPic || ' ' || DataPic FROM Photos WHERE PhotoLabel = '7'"),
+             QVariantList{"P7.jpg D7.jpg"});
+}
+
+void BookSaveTest::pathCharactersNeverReachTheIdentifier()
+{
+    ProgramDir dir;
+    const qint64 book = addBookWithPhotos(dir, "B");
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    showActive(e);
+    QLineEdit *id = e.box("txtBookID");
+    QGuiApplication::clipboard()->setText("../evil:x");
+    id->setFocus();
+    id->selectAll();
+    QTest::keySequence(id, QKeySequence::Paste);
+    QCOMPARE(id->text(), QString("..evilx"));
+
+    // A text that arrived some other way is refused by Save, which writes nothing.
+    id->setText("a/b");
+    e.click("cmdSave");
+    QCOMPARE(e.messages.count(), 1);
+    QVERIFY(e.messages.last().message.text.contains(
+        "The Book identifier cannot contain \\ / : * ? | < > , or a double quote"));
+    QCOMPARE(dir.scalar("SELECT BookLabel FROM Books").toString(), QString("B"));
+}
+
+void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave_data()
+{
+    QTest::addColumn<QString>("elsewhere");
+    QTest::addColumn<bool>("deleteHere");
+    QTest::addColumn<bool>("conflict");
+    const QString photo1 = "DELETE FROM Photos WHERE PhotoLabel = '1'";
+    QTest::newRow("changed photo deleted elsewhere") << photo1 << false << true;
+    QTest::newRow("deleted photo deleted elsewhere") << photo1 << true << true;
+    QTest::newRow("book deleted elsewhere") << "DELETE FROM Books" << false << true;
+    QTest::newRow("photo changed elsewhere")
+        << "UPDATE Photos SET TreesPerAcre = 9 WHERE PhotoLabel = '2'" << false << true;
+    QTest::newRow("photo added elsewhere")
+        << "INSERT INTO Photos (BookID, PhotoLabel) SELECT ID, '3' FROM Books" << false << true;
+    QTest::newRow("header changed elsewhere") << "UPDATE Books SET builtby = 'someone'" << false << true;
+    QTest::newRow("Active and count changed elsewhere")
+        << "UPDATE Books SET Active = -1, NumOfPhotos = 7" << false << false;
+}
+
+void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave()
+{
+    QFETCH(QString, elsewhere);
+    QFETCH(bool, deleteHere);
+    QFETCH(bool, conflict);
+    ProgramDir dir;
+    const qint64 book = addBookWithPhotos(dir, "B");
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    e.box("txtName")->setText("Renamed");
+    e.photos().setValue(1, "GroupLabel", "Flat");
+    if (deleteHere)
+        QCOMPARE(e.photos().removePhoto(0), QString());
+    else
+        e.photos().setValue(0, "GroupLabel", "Ridge");
+    // Another program, which knows nothing of this editor, writes to the store.
+    QSqlQuery q(dir.store().db());
+    QVERIFY(q.exec(elsewhere));
+    const QString before = dump(dir);
+    e.messages.answerNext(false);
+    e.click("cmdSave");
+    if (!conflict) {
+        QCOMPARE(e.messages.count(), 0);
+        QCOMPARE(unloaded.count(), 1);
+        QCOMPARE(dir.scalar("SELECT Active FROM Books").toInt(), -1);
+        return;
+    }
+    QCOMPARE(e.messages.texts(), QStringList{reloadQuestion});
+    QVERIFY(e.messages.last().question);
+    QCOMPARE(unloaded.count(), 0);
+    QCOMPARE(dump(dir), before);
+    QCOMPARE(e.box("txtName")->text(), QString("Renamed"));
+    QVERIFY(e.photos().hasPendingChanges());
+}
+
+void BookSaveTest::reloadAfterAConflictShowsTheStoredBook()
+{
+    ProgramDir dir;
+    const qint64 book = addBookWithPhotos(dir, "B");
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    e.box("txtName")->setText("Renamed");
+    e.photos().setValue(0, "GroupLabel", "Ridge");
+    QSqlQuery q(dir.store().db());
+    QVERIFY(q.exec("UPDATE Photos SET GroupLabel = 'Theirs' WHERE PhotoLabel = '1'"));
+    e.messages.answerNext(true);
+    e.click("cmdSave");
+    QCOMPARE(e.messages.texts(), QStringList{reloadQuestion});
+    QCOMPARE(e.box("txtName")->text(), QString("B description"));
+    QCOMPARE(e.photos().value(0, "GroupLabel").toString(), QString("Theirs"));
+    QVERIFY(!e.photos().hasPendingChanges());
+
+    // The reloaded book saves as any other.
+    e.photos().setValue(1, "GroupLabel", "Mine");
+    e.click("cmdSave");
+    QCOMPARE(e.messages.count(), 1);
+    QCOMPARE(dir.column("SELECT GroupLabel FROM Photos ORDER BY ID"), (QVariantList{"Theirs", "Mine"}));
 }
 
 QTEST_MAIN(BookSaveTest)

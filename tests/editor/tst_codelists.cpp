@@ -98,8 +98,9 @@ void CodeListsTest::readsRecords_data()
     QTest::newRow("blank lines skipped") << QByteArray("A,a\r\n\r\n\r\nB,b\r\n") << QStringList{"A|a", "B|b"};
     QTest::newRow("utf8 with bom") << QByteArray("\xEF\xBB\xBF\"\xC3\x89L\",\"\xC3\xA9lan\"\r\n")
                                    << QStringList{QString::fromUtf8("ÉL|élan")};
-    QTest::newRow("windows-1252") << QByteArray("\"\xC9L\",\"\xE9lan \x96 \x80\"\r\n")
-                                  << QStringList{QString::fromUtf8("ÉL|élan – €")};
+    QTest::newRow("windows-1252") << QByteArray("\"\xC9L\",\"\xE9lan \x96 \x80 l\x92"
+                                                "arbre\"\r\n")
+                                  << QStringList{QString::fromUtf8("ÉL|élan – € l’arbre")};
     QTest::newRow("mixed lines") << QByteArray("\"A\",\"\xE9t\xE9\"\r\n\"B\",\"\xC3\xA9t\xC3\xA9\"\r\n")
                                  << QStringList{QString::fromUtf8("A|été"), QString::fromUtf8("B|été")};
 }

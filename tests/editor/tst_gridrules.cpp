@@ -152,8 +152,10 @@ void GridRulesTest::commitChecks_data()
         << InputClass::SignedNumber << 9 << "" << QVariant(2.0) << "0" << true << notNumeric;
     QTest::newRow("empty class stores 0")
         << InputClass::UnsignedNumber << 2 << "" << QVariant(3.0) << "0" << false << "";
-    QTest::newRow("class text unchecked")
-        << InputClass::UnsignedNumber << 4 << "1.2.3" << QVariant(3.0) << "1.2.3" << false << "";
+    QTest::newRow("class text refused") << InputClass::UnsignedNumber << 4 << "1.2.3" << QVariant(3.0) << "1.2.3"
+                                        << true << notNumeric;
+    QTest::newRow("path in label") << InputClass::FileName << 0 << "x/y:z\"w" << QVariant("mine") << "x/y:z\"w" << true
+                                   << "Photo ID cannot contain \\ / : * ? | < > , or a double quote";
     QTest::newRow("empty name stays empty") << InputClass::FreeText << 1 << "" << QVariant("x") << "" << false << "";
     QTest::newRow("empty photo file") << InputClass::FileName << 20 << "" << QVariant("P1.jpg") << "0" << false << "";
     QTest::newRow("label taken") << InputClass::FileName << 0 << "taken" << QVariant("mine") << "taken" << true

@@ -1,4 +1,5 @@
 #include "editor/HeaderRules.h"
+#include "store/NameRules.h"
 
 #include <QTest>
 
@@ -51,11 +52,16 @@ void HeaderRulesTest::classTexts_data()
     QTest::addColumn<double>("bound");
     QTest::addColumn<QString>("next");
     QTest::addColumn<QString>("closedFrom31");
-    QTest::newRow("6") << 6.0 << "6.1" << "3.1\"-\n6\"\n(t/ac)";
-    QTest::newRow("9") << 9.0 << "9.1" << "3.1\"-\n9\"\n(t/ac)";
-    QTest::newRow("12") << 12.0 << "12.1" << "3.1\"-\n12\"\n(t/ac)";
-    QTest::newRow("6.5 shows whole inches") << 6.5 << "6.1" << "3.1\"-\n6\"\n(t/ac)";
-    QTest::newRow("large") << 123456.9 << "123456.1" << "3.1\"-\n123456\"\n(t/ac)";
+    QTest::newRow("6") << 6.0 << "6.1"
+                       << "3.1\"-\n6\"\n(t/ac)";
+    QTest::newRow("9") << 9.0 << "9.1"
+                       << "3.1\"-\n9\"\n(t/ac)";
+    QTest::newRow("12") << 12.0 << "12.1"
+                        << "3.1\"-\n12\"\n(t/ac)";
+    QTest::newRow("6.5 shows whole inches") << 6.5 << "6.1"
+                                            << "3.1\"-\n6\"\n(t/ac)";
+    QTest::newRow("large") << 123456.9 << "123456.1"
+                           << "3.1\"-\n123456\"\n(t/ac)";
 }
 
 void HeaderRulesTest::classTexts()
@@ -70,10 +76,10 @@ void HeaderRulesTest::classTexts()
 
 void HeaderRulesTest::identifierFilter()
 {
-    for (QChar c : QString("\\/:*?|<>,\""))
-        QVERIFY2(editor::isIdentifierFilterCharacter(c), qPrintable(QString(c)));
-    for (QChar c : QString("aZ09 '.-_"))
-        QVERIFY2(!editor::isIdentifierFilterCharacter(c), qPrintable(QString(c)));
+    for (QChar c : QString("\\/:*?|<>,\"\t\n"))
+        QVERIFY2(store::isRefusedNameCharacter(c), qPrintable(QString(c)));
+    for (QChar c : QString("aZ09 '.-_\u00e9"))
+        QVERIFY2(!store::isRefusedNameCharacter(c), qPrintable(QString(c)));
 }
 
 void HeaderRulesTest::readsBookDates_data()
@@ -108,28 +114,97 @@ void HeaderRulesTest::validation_data()
     QTest::addColumn<QString>("sc6");
     QTest::addColumn<QStringList>("problems");
     const QString id = "Please provide a Book Identfier";
+    const QString pathChars = "The Book identifier cannot contain \\ / : * ? | < > , or a double quote";
     const QString dup = "The Book identifier already exists";
     const QString desc = "Please provide a Book Description";
     const QString c4 = "Size class 4 is not in ascending order";
     const QString c5 = "Size class 5 is not in ascending order";
     const QString c6 = "Size class 6 is not in ascending order";
-    QTest::newRow("valid") << "Int-46" << "Interior" << "" << "" << "" << QStringList();
-    QTest::newRow("untitled and no name") << "Untitled" << "" << "" << "" << "" << QStringList{id, desc};
-    QTest::newRow("lower-case untitled passes") << "untitled" << "x" << "" << "" << "" << QStringList();
-    QTest::newRow("empty identifier") << "" << "x" << "" << "" << "" << QStringList{id};
-    QTest::newRow("blank identifier") << "   " << "x" << "" << "" << "" << QStringList{id};
-    QTest::newRow("dot") << "." << "x" << "" << "" << "" << QStringList{id};
-    QTest::newRow("dot dot") << " .. " << "x" << "" << "" << "" << QStringList{id};
-    QTest::newRow("name Untitled") << "A" << "Untitled" << "" << "" << "" << QStringList{desc};
-    QTest::newRow("taken") << "TAKEN" << "x" << "" << "" << "" << QStringList{dup};
-    QTest::newRow("class 4 at 3") << "A" << "x" << "3" << "" << "" << QStringList{c4};
-    QTest::newRow("class 4 at 3.5") << "A" << "x" << "3.5" << "" << "" << QStringList();
-    QTest::newRow("class 5 equal") << "A" << "x" << "6" << "6" << "" << QStringList{c5};
-    QTest::newRow("class 5 empty skips") << "A" << "x" << "6" << "" << "" << QStringList();
-    QTest::newRow("class 4 empty, 5 at 4") << "A" << "x" << "" << "4" << "" << QStringList();
-    QTest::newRow("class 6 below 5") << "A" << "x" << "6" << "9" << "8" << QStringList{c6};
-    QTest::newRow("everything") << "Untitled" << "" << "2" << "1" << "1"
-                                << QStringList{id, desc, c4, c5, c6};
+    QTest::newRow("valid") << "Int-46"
+                           << "Interior"
+                           << ""
+                           << ""
+                           << "" << QStringList();
+    QTest::newRow("untitled and no name") << "Untitled"
+                                          << ""
+                                          << ""
+                                          << ""
+                                          << "" << QStringList{id, desc};
+    QTest::newRow("lower-case untitled") << "untitled"
+                                         << "x"
+                                         << ""
+                                         << ""
+                                         << "" << QStringList{id};
+    QTest::newRow("pasted path characters") << "a/b:c"
+                                            << "x"
+                                            << ""
+                                            << ""
+                                            << "" << QStringList{pathChars};
+    QTest::newRow("empty identifier") << ""
+                                      << "x"
+                                      << ""
+                                      << ""
+                                      << "" << QStringList{id};
+    QTest::newRow("blank identifier") << "   "
+                                      << "x"
+                                      << ""
+                                      << ""
+                                      << "" << QStringList{id};
+    QTest::newRow("dot") << "."
+                         << "x"
+                         << ""
+                         << ""
+                         << "" << QStringList{id};
+    QTest::newRow("dot dot") << " .. "
+                             << "x"
+                             << ""
+                             << ""
+                             << "" << QStringList{id};
+    QTest::newRow("name Untitled") << "A"
+                                   << "Untitled"
+                                   << ""
+                                   << ""
+                                   << "" << QStringList{desc};
+    QTest::newRow("taken") << "TAKEN"
+                           << "x"
+                           << ""
+                           << ""
+                           << "" << QStringList{dup};
+    QTest::newRow("class 4 at 3") << "A"
+                                  << "x"
+                                  << "3"
+                                  << ""
+                                  << "" << QStringList{c4};
+    QTest::newRow("class 4 at 3.5") << "A"
+                                    << "x"
+                                    << "3.5"
+                                    << ""
+                                    << "" << QStringList();
+    QTest::newRow("class 5 equal") << "A"
+                                   << "x"
+                                   << "6"
+                                   << "6"
+                                   << "" << QStringList{c5};
+    QTest::newRow("class 5 empty skips") << "A"
+                                         << "x"
+                                         << "6"
+                                         << ""
+                                         << "" << QStringList();
+    QTest::newRow("class 4 empty, 5 at 4") << "A"
+                                           << "x"
+                                           << ""
+                                           << "4"
+                                           << "" << QStringList();
+    QTest::newRow("class 6 below 5") << "A"
+                                     << "x"
+                                     << "6"
+                                     << "9"
+                                     << "8" << QStringList{c6};
+    QTest::newRow("everything") << "Untitled"
+                                << ""
+                                << "2"
+                                << "1"
+                                << "1" << QStringList{id, desc, c4, c5, c6};
 }
 
 void HeaderRulesTest::validation()

@@ -42,6 +42,7 @@ private slots:
     void refusals();
     void createsOnYesThenReportsItExists_data();
     void createsOnYesThenReportsItExists();
+    void blanksAroundTheIdentifierAreDropped();
     void noCreatesNothing();
     void folderInOtherLetterCaseExists();
     void failedCreationIsReported();
@@ -64,7 +65,7 @@ void ImageFolderTest::refusals_data()
                      "images folder path.");
     const QString missing("Folder to store book images: \nThe photo image folder does not exist. Please check "
                           "photo images folder path.");
-    for (const char *id : {"untitled", "Untitled", "UNTITLED", "uNtItLeD"})
+    for (const char *id : {"untitled", "Untitled", "UNTITLED", "uNtItLeD", " Untitled "})
         QTest::newRow(id) << "PhotoImages" << id << "" << false << BookFolderStep::Untitled << untitled
                           << ui::Icon::Exclamation;
     QTest::newRow("untitled before missing root")
@@ -89,11 +90,17 @@ void ImageFolderTest::refusals_data()
         << "nowhere/"
         << "ABC"
         << "" << true << BookFolderStep::RootMissing << missing << ui::Icon::Critical;
+    QTest::newRow("empty root") << ""
+                                << "ABC"
+                                << "" << false << BookFolderStep::RootMissing << missing << ui::Icon::Critical;
+    QTest::newRow("blank root") << "  "
+                                << "ABC"
+                                << "" << false << BookFolderStep::RootMissing << missing << ui::Icon::Critical;
     QTest::newRow("missing absolute root")
         << "/no/such/root"
         << "ABC"
         << "" << false << BookFolderStep::RootMissing << missing << ui::Icon::Critical;
-    for (const char *id : {"", ".", "..", "../ABC", "a/b"})
+    for (const char *id : {"", ".", "..", "../ABC", "a/b", "a:b", "x\"y", "a|b", "a\tb"})
         QTest::newRow(qPrintable(QString("identifier '%1'").arg(id)))
             << "PhotoImages" << id << "" << false << BookFolderStep::InvalidName
             << QString("Folder to store book images: \nThe book identity \"%1\" cannot be used as a folder name.")
@@ -124,7 +131,7 @@ void ImageFolderTest::refusals()
     QVERIFY(!messages.last().question);
     QCOMPARE(messages.last().message.text, text);
     QCOMPARE(messages.last().message.icon, icon);
-    QCOMPARE(messages.last().message.title, ui::programTitle());
+    QCOMPARE(messages.last().message.title, QString("Photo Series Books"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     QVERIFY(QDir(dir.filePath("PhotoImages")).isEmpty());
 }
@@ -174,8 +181,20 @@ void ImageFolderTest::createsOnYesThenReportsItExists()
         QCOMPARE(editor::runBookFolderCommand(request(dir, again, "ABC"), messages), BookFolderStep::AlreadyExists);
         QCOMPARE(messages.texts(), QStringList{existsText});
         QCOMPARE(messages.last().message.icon, ui::Icon::Information);
-        QCOMPARE(messages.last().message.title, ui::programTitle());
+        QCOMPARE(messages.last().message.title, QString("Photo Series Books"));
     }
+}
+
+void ImageFolderTest::blanksAroundTheIdentifierAreDropped()
+{
+    // Save stores " ABC " as "ABC": the folder carries the same name.
+    ProgramDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("PhotoImages"));
+    ScriptedMessages messages;
+    messages.answerNext(true);
+    QCOMPARE(editor::runBookFolderCommand(request(dir, "PhotoImages", " ABC "), messages), BookFolderStep::AskToCreate);
+    QCOMPARE(messages.last().message.text, askText);
+    QCOMPARE(QDir(dir.filePath("PhotoImages")).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"ABC"});
 }
 
 void ImageFolderTest::noCreatesNothing()

@@ -62,6 +62,8 @@ struct Book
         if (!line)
             return false;
         QTest::keyClick(line, Qt::Key_Return);
+        // The view commits in a queued call, and a refusal is told in another one after it.
+        QCoreApplication::processEvents();
         QCoreApplication::processEvents();
         return editor->grid()->indexWidget(editor->cell(row, field)) != nullptr;
     }
@@ -108,6 +110,8 @@ private slots:
     void commitChecks();
     void emptyHerbRefusedOnceThenZero();
     void duplicateLabelRefused();
+    void cellsLeftUntypedStayAsTheyAre();
+    void labelWithPathCharactersRefused();
     void refusedCellKeepsCursorWhenLeftByClick();
     void refusedCellStopsSaveAndAdd();
     // Automatic image names.
@@ -305,8 +309,8 @@ void PhotoRulesTest::commitChecks_data()
                                          << "-" << QVariant(7.0) << notNumeric;
     QTest::newRow("empty class cell is 0") << "TonsPerAcreBreak1"
                                            << "" << QVariant(0.0) << "";
-    QTest::newRow("1.2.3 in a class cell is 0") << "TonsPerAcreBreak2"
-                                                << "1.2.3" << QVariant(0.0) << "";
+    QTest::newRow("1.2.3 in a class cell refused") << "TonsPerAcreBreak2"
+                                                   << "1.2.3" << QVariant(7.0) << notNumeric;
     QTest::newRow("empty name stays empty") << "GroupLabel"
                                             << "" << QVariant(QString("")) << "";
 }
@@ -367,6 +371,49 @@ void PhotoRulesTest::duplicateLabelRefused()
     QVERIFY(!b.commit(0, "PhotoLabel", "RIDGE"));
     QCOMPARE(b.value(0, "PhotoLabel").toString(), QString("RIDGE"));
     QCOMPARE(b.editor->messages.count(), 3);
+}
+
+void PhotoRulesTest::cellsLeftUntypedStayAsTheyAre()
+{
+    // Null name and loadings, empty image names: opening a cell's editor and leaving it
+    // without typing stores nothing and tells nothing.
+    Book b(1, {{"PhotoPic", ""}, {"DataPic", ""}});
+    QVERIFY(b.opened && b.active);
+    for (const char *field : {"GroupLabel", "PhotoPic", "DataPic", "HerbTonsPerAcre", "TonsPerAcreBreak1"}) {
+        const QModelIndex cell = b.editor->cell(0, field);
+        b.editor->grid()->setCurrentIndex(cell);
+        b.editor->grid()->edit(cell);
+        QLineEdit *line = b.openEditor(0, field);
+        QVERIFY2(line, field);
+        QTest::keyClick(line, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QVERIFY2(!b.openEditor(0, field), field);
+    }
+    QCOMPARE(b.editor->messages.count(), 0);
+    QVERIFY(b.value(0, "GroupLabel").isNull());
+    QVERIFY(b.value(0, "HerbTonsPerAcre").isNull());
+    QCOMPARE(b.value(0, "PhotoPic").toString(), QString(""));
+    QCOMPARE(b.value(0, "DataPic").toString(), QString(""));
+    QVERIFY(!b.editor->photos().hasPendingChanges());
+}
+
+void PhotoRulesTest::labelWithPathCharactersRefused()
+{
+    // The keystroke filter sees typed and Ctrl+V text only; a label that arrives another way
+    // (the X11 selection) is refused at the commit.
+    Book b(1);
+    QVERIFY(b.opened && b.active);
+    QLineEdit *line = b.type(0, "PhotoLabel", "");
+    QVERIFY(line);
+    line->setText("x/y:z\"w");
+    QTest::keyClick(line, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(b.editor->messages.texts(), QStringList{"Photo ID cannot contain \\ / : * ? | < > , or a double quote"});
+    QCOMPARE(b.openEditor(0, "PhotoLabel"), line);
+    QCOMPARE(b.value(0, "PhotoLabel").toString(), QString("1"));
+    QCOMPARE(b.value(0, "PhotoPic").toString(), QString());
 }
 
 void PhotoRulesTest::refusedCellKeepsCursorWhenLeftByClick()

@@ -105,8 +105,9 @@ void BksReaderTest::records_data()
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF\"a\",1\n") << "TN" << QStringList{"a|1"};
     QTest::newRow("no records") << QByteArray("\r\n\n") << "TN" << QStringList{};
     QTest::newRow("Windows-1252") << QByteArray("\"\x93"
-                                                "Caf\xE9\x94\",1\n")
-                                  << "TN" << QStringList{QString::fromUtf8("\u201CCaf\u00E9\u201D|1")};
+                                                "Caf\xE9\x94\",\"l\x92"
+                                                "arbre\",1\n")
+                                  << "TTN" << QStringList{QString::fromUtf8("\u201CCaf\u00E9\u201D|l\u2019arbre|1")};
     QTest::newRow("UTF-8") << QByteArray("\"Caf\xC3\xA9\",1\n") << "TN"
                            << QStringList{QString::fromUtf8("Caf\u00E9|1")};
 

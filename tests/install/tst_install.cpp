@@ -10,6 +10,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -23,10 +24,11 @@ using testing::ScriptedMessages;
 namespace {
 
 const QByteArray kHeader = "\"MC-1\",\"Mixed conifer\",\" 1998 \",\"Notes here\",0.26,1.1,3.1,6,9,20\r\n";
-const QByteArray kPhoto1 = "\"MC-1\",\"Group A\",\"01\",1,2,3,4,5,6,7,8.5,0.3,\"P01.jpg\",\"D01.jpg\",\"MC\",\"LOP\","
+// The first field of a photo record is read and ignored: the header names the book.
+const QByteArray kPhoto1 = "\"OLD-7\",\"Group A\",\"01\",1,2,3,4,5,6,7,8.5,0.3,\"P01.jpg\",\"D01.jpg\",\"MC\",\"LOP\","
                            "4.5,18.25,\"J\",\"SB02\",0.45,1.34,260,75\r\n";
 // Empty optional texts, empty names, empty numbers.
-const QByteArray kPhoto2 = "\"MC-1\",\"\",\"\",,,,,,,,,,\"\",\"\",\"\",\"\",,,\"\",\"\",,,,\r\n";
+const QByteArray kPhoto2 = "\"\",\"\",\"\",,,,,,,,,,\"\",\"\",\"\",\"\",,,\"\",\"\",,,,\r\n";
 
 QByteArray header(const QByteArray &label, const QByteArray &date = "2011")
 {
@@ -108,6 +110,9 @@ private slots:
     void headerDate();
     void sameLabelIsRefused_data();
     void sameLabelIsRefused();
+    void bookLabelIsTrimmedAndPhotoFieldsKeptAsWritten();
+    void storeInUseIsReportedAsInUse_data();
+    void storeInUseIsReportedAsInUse();
     void unusableLabelIsRefused_data();
     void unusableLabelIsRefused();
     void brokenFileLeavesStoreAsItWas_data();
@@ -220,6 +225,7 @@ void InstallTest::sameLabelIsRefused_data()
     QTest::addColumn<QByteArray>("second");
     QTest::newRow("same file") << QByteArray("MC-1");
     QTest::newRow("other letter case") << QByteArray("mc-1");
+    QTest::newRow("blanks around") << QByteArray(" MC-1 ");
 }
 
 void InstallTest::sameLabelIsRefused()
@@ -233,8 +239,56 @@ void InstallTest::sameLabelIsRefused()
     const QString before = snapshot(dir);
     const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("b.bks"));
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Skipped));
-    QCOMPARE(outcome.message, "The Book " + QString(second) + " is already imported");
+    QCOMPARE(outcome.message, "The Book " + QString(second).trimmed() + " is already imported");
     QCOMPARE(snapshot(dir), before);
+}
+
+void InstallTest::bookLabelIsTrimmedAndPhotoFieldsKeptAsWritten()
+{
+    ProgramDir dir;
+    dir.writeFile("t.bks", header("  MC-2 ") +
+                               "\"X\",\" G \",\"a/b:c\",1,2,3,4,5,6,7,8,9,\"x/y.jpg\",\" d.jpg\",\"MC\",\"LOP\","
+                               "1,2,\"J\",\"SB02\",1,2,3,4\n");
+    QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("t.bks")).result),
+             int(ImportOutcome::Result::Imported));
+    QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"MC-2"});
+    QCOMPARE(dir.column("SELECT BookLabel || '|' || GroupLabel || '|' || PhotoLabel || '|' || PhotoPic || '|' || "
+                        "DataPic FROM Photos"),
+             QVariantList{"MC-2| G |a/b:c|x/y.jpg| d.jpg"});
+}
+
+void InstallTest::storeInUseIsReportedAsInUse_data()
+{
+    QTest::addColumn<QString>("lock");
+    QTest::newRow("other program writing") << "BEGIN IMMEDIATE";
+    QTest::newRow("other program committing") << "BEGIN EXCLUSIVE";
+}
+
+void InstallTest::storeInUseIsReportedAsInUse()
+{
+    QFETCH(QString, lock);
+    ProgramDir dir;
+    dir.addBook("Kept");
+    dir.closeStore();
+    dir.writeFile("a.bks", header("New") + photos(2));
+    store::Store s(dir.storePath(), 100);
+    QVERIFY(s.open().isEmpty());
+    ImportOutcome outcome;
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+        other.setDatabaseName(dir.storePath());
+        QVERIFY(other.open());
+        QSqlQuery hold(other);
+        QVERIFY(hold.exec(lock));
+        outcome = install::importBookFile(s.db(), dir.filePath("a.bks"));
+        QVERIFY(hold.exec("ROLLBACK"));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("other");
+    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
+    QVERIFY2(outcome.message.contains("in use by another program; nothing was changed"), qPrintable(outcome.message));
+    QVERIFY2(!outcome.message.contains("refused"), qPrintable(outcome.message));
+    QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"Kept"});
 }
 
 void InstallTest::unusableLabelIsRefused_data()
@@ -249,6 +303,8 @@ void InstallTest::unusableLabelIsRefused_data()
     QTest::newRow("backslash") << QByteArray("a\\b") << "a folder name cannot hold";
     QTest::newRow("colon") << QByteArray("C:x") << "a folder name cannot hold";
     QTest::newRow("comma") << QByteArray("a,b") << "a folder name cannot hold";
+    QTest::newRow("delete character") << QByteArray("a\x7f") << "a folder name cannot hold";
+    QTest::newRow("untitled with blanks") << QByteArray(" Untitled ") << "has not been named";
 }
 
 void InstallTest::unusableLabelIsRefused()

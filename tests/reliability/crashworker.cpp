@@ -84,7 +84,11 @@ int main(int argc, char *argv[])
         store::HeaderFields header;
         header.label = QStringLiteral("Saved-") + stamp;
         header.description = QStringLiteral("Saved by the crash test");
-        if (const QString error = editor::saveBook(db, saved, header, photos); !error.isEmpty())
+        store::BookHeader loaded;
+        QString error;
+        if (!store::loadBookHeader(db, saved, loaded, error))
+            fail(error);
+        if (error = editor::saveBook(db, loaded, header, photos); !error.isEmpty())
             fail(error);
         std::fputs("saved\n", stdout);
         std::fflush(stdout);

@@ -45,16 +45,21 @@ void CrashTest::killedWritesLeaveWholeOperations()
         dir.closeStore();
     }
 
-    const quint32 seed = QRandomGenerator::global()->generate();
+    // CRASH_SEED replays a failing run; CRASH_KILLS asks for more kills than the 50 of CI.
+    const quint32 seed = qEnvironmentVariableIsSet("CRASH_SEED") ? quint32(qEnvironmentVariableIntValue("CRASH_SEED"))
+                                                                 : QRandomGenerator::global()->generate();
     qInfo("random seed %u", seed);
     QRandomGenerator random(seed);
     const QString worker = QCoreApplication::applicationDirPath() + QStringLiteral("/crashworker");
-    for (int kill = 0; kill <= kKills; ++kill) {
+    bool ok = false;
+    const int requested = qEnvironmentVariableIntValue("CRASH_KILLS", &ok);
+    const int kills = ok && requested > 0 ? requested : kKills;
+    for (int kill = 0; kill <= kills; ++kill) {
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(worker, {dir.path()});
         QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
-        if (kill == kKills) {
+        if (kill == kills) {
             // One more run, killed only after a save has finished: the kills must also land
             // after complete writes, however slowly this build runs.
             while (!process.readAllStandardOutput().contains("saved"))

@@ -85,7 +85,9 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
         header.description = texts[i];
         header.builtBy = texts[i];
         header.date = texts[i];
-        QVERIFY(editor::saveBook(dir.store().db(), outcome.bookId, header, photos).isEmpty());
+        store::BookHeader loaded;
+        QVERIFY(store::loadBookHeader(dir.store().db(), outcome.bookId, loaded, error));
+        QVERIFY(editor::saveBook(dir.store().db(), loaded, header, photos).isEmpty());
         QSqlQuery q(dir.store().db());
         q.prepare(QStringLiteral("SELECT BookLabel, BookDescription, builtby, BookDate FROM Books WHERE ID = ?"));
         q.addBindValue(outcome.bookId);

@@ -20,6 +20,7 @@ class StoreTest : public QObject
 private slots:
     void freshDirectoryGetsFullSchema();
     void textAndNamesCompareWithoutCase();
+    void labelsCompareWithoutCaseInAStoreMadeElsewhere();
     void filesThatAreNotOurStoreAreLeftAlone_data();
     void filesThatAreNotOurStoreAreLeftAlone();
     void recountSetsEveryBooksCount();
@@ -48,6 +49,10 @@ void StoreTest::freshDirectoryGetsFullSchema()
     };
     QCOMPARE(fieldsOf("Books"), store::bookFields());
     QCOMPARE(fieldsOf("Photos"), store::photoFields());
+    // A book's photos are found through an index, not by reading every photo.
+    QSqlQuery plan(s.db());
+    QVERIFY(plan.exec("EXPLAIN QUERY PLAN SELECT ID FROM Photos WHERE BookID = 1") && plan.next());
+    QVERIFY2(plan.value(3).toString().startsWith("SEARCH"), qPrintable(plan.value(3).toString()));
 
     const qint64 id = dir.addBook(QVariantMap{{"BookLabel", "A"}});
     QCOMPARE(dir.scalar(QString("SELECT Active FROM Books WHERE ID = %1").arg(id)).toInt(), 0);
@@ -87,6 +92,35 @@ void StoreTest::textAndNamesCompareWithoutCase()
     // Labels with quotes are bound values, not SQL text.
     QVERIFY(store::booksWithLabel(dir.store().db(), "O'Brien \"x\"; DROP TABLE Books", 0, ids, error));
     QVERIFY(ids.isEmpty());
+}
+
+void StoreTest::labelsCompareWithoutCaseInAStoreMadeElsewhere()
+{
+    // Another tool made this file with plain text columns, without a case-blind collation.
+    ProgramDir dir;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
+        db.setDatabaseName(dir.storePath());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE Books (ID INTEGER PRIMARY KEY, BookLabel TEXT, BookDescription TEXT, "
+                       "Active INTEGER, Locked INTEGER, NumOfPhotos INTEGER)"));
+        QVERIFY(q.exec("CREATE TABLE Photos (ID INTEGER PRIMARY KEY, BookID INTEGER, BookLabel TEXT)"));
+        QVERIFY(q.exec("INSERT INTO Books (BookLabel) VALUES ('beta'), ('Alpha'), ('GAMMA')"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("elsewhere");
+
+    QVector<store::BookRow> rows;
+    QString error;
+    QVERIFY(store::loadBookList(dir.store().db(), rows, error));
+    QStringList labels;
+    for (const auto &r : rows)
+        labels << r.label;
+    QCOMPARE(labels, (QStringList{"Alpha", "beta", "GAMMA"}));
+    QVector<qint64> ids;
+    QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", 0, ids, error));
+    QCOMPARE(ids.size(), 1);
 }
 
 void StoreTest::filesThatAreNotOurStoreAreLeftAlone_data()

@@ -74,6 +74,19 @@ void mouseMove(QWidget *w)
     QCoreApplication::sendEvent(w, &move);
 }
 
+// A lit text box is framed sunken: dark along its top edge, light along its bottom edge.
+void verifySunkenFrame(QWidget *window, QLineEdit *edit)
+{
+    const QRect r = flatControlOf(edit)->frame()->geometry();
+    const QImage image = window->grab().toImage();
+    const QRgb dark = edit->palette().color(QPalette::Dark).rgb();
+    const QRgb light = edit->palette().color(QPalette::Light).rgb();
+    QCOMPARE(image.pixel(r.center().x(), r.top()), dark);
+    QCOMPARE(image.pixel(r.left(), r.center().y()), dark);
+    QCOMPARE(image.pixel(r.center().x(), r.bottom()), light);
+    QCOMPARE(image.pixel(r.right(), r.center().y()), light);
+}
+
 QPoint centreOf(QWidget *w)
 {
     return w->mapToGlobal(w->rect().center());
@@ -187,6 +200,9 @@ void FlatStylingTest::focusAndMouseDriveTheState()
     QTRY_VERIFY(w.edit->hasFocus());
     QCOMPARE(flat->state(), int(cFlatControl::Hot));
     QVERIFY(!flat->isTracking());
+    verifySunkenFrame(&w.window, w.edit);
+    if (QTest::currentTestFailed())
+        return;
     w.button->setFocus();
     QTRY_COMPARE(flat->state(), int(cFlatControl::Normal));
 
@@ -197,6 +213,9 @@ void FlatStylingTest::focusAndMouseDriveTheState()
     QCOMPARE(flat->state(), int(cFlatControl::Hot));
     QVERIFY(flat->mouseOver());
     QVERIFY(flat->isTracking());
+    verifySunkenFrame(&w.window, w.edit);
+    if (QTest::currentTestFailed())
+        return;
     QTest::qWait(40);
     QVERIFY(flat->isTracking());
     QCOMPARE(flat->state(), int(cFlatControl::Hot));

@@ -1,0 +1,377 @@
+#include "install/BookExport.h"
+
+#include "install/BksReader.h"
+#include "store/Schema.h"
+#include "store/Store.h"
+#include "store/Windows1252.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+namespace install {
+
+namespace {
+
+struct Field
+{
+    const char *name;
+    bool text;
+    bool nullWhenEmpty = false; // the import stores an empty text as null
+};
+
+// The header record and a photo record, field by field, as the import reads them. A photo
+// record's first field, before these, is the book's label.
+const Field kHeaderFields[] = {{"BookLabel", true},       {"BookDescription", true}, {"BookDate", true, true},
+                               {"BookNotes", true, true}, {"Breakinches1", false},   {"Breakinches2", false},
+                               {"Breakinches3", false},   {"BreakInches4", false},   {"BreakInches5", false},
+                               {"BreakInches6", false}};
+const Field kPhotoFields[] = {{"GroupLabel", true},         {"PhotoLabel", true},
+                              {"TonsPerAcreBreak1", false}, {"TonsPerAcreBreak2", false},
+                              {"TonsPerAcreBreak3", false}, {"TonsPerAcreBreak4", false},
+                              {"TonsPerAcreBreak5", false}, {"TonsPerAcreBreak6", false},
+                              {"TonsPerAcreBreak7", false}, {"AverageFuelbedDepth", false},
+                              {"AverageDuffDepth", false},  {"PhotoPic", true, true},
+                              {"DataPic", true, true},      {"VegType", true, true},
+                              {"Activity", true, true},     {"Oto3FL", false},
+                              {"TotalFL", false},           {"DangerRatingFM", true, true},
+                              {"FireBehaveFM", true, true}, {"HerbTonsPerAcre", false},
+                              {"WoodyTonsPerAcre", false},  {"TreesPerAcre", false},
+                              {"CanopyClosure", false}};
+// Fields of the store the install format has no place for.
+const char *const kNotCarried = "builtby, FireBehaveFM2, Active, Locked";
+
+template <size_t n> QString fieldList(const Field (&fields)[n])
+{
+    QStringList names;
+    for (const Field &f : fields)
+        names << QLatin1String(f.name);
+    return names.join(QStringLiteral(", "));
+}
+
+// The fewest digits that read back to the same double, in plain decimal notation.
+QByteArray numberText(double value)
+{
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return result.ec == std::errc() ? QByteArray(buffer, int(result.ptr - buffer)) : QByteArray("0");
+}
+
+std::optional<QByteArray> toWindows1252(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            out.append(char(u));
+            continue;
+        }
+        int byte = -1;
+        for (int i = 0; i < 32 && byte < 0; ++i) {
+            if (store::kWindows1252High[i] == u)
+                byte = 0x80 + i;
+        }
+        if (byte < 0)
+            return std::nullopt;
+        out.append(char(byte));
+    }
+    return out;
+}
+
+// Decides the encoding while the texts are checked: Windows-1252 when every text fits, unless
+// every non-ASCII text would also read as valid UTF-8 (the reader would then take the file as
+// UTF-8 and change the text).
+class EncodingChoice
+{
+public:
+    void see(const QString &text)
+    {
+        if (!m_fits)
+            return;
+        const std::optional<QByteArray> bytes = toWindows1252(text);
+        if (!bytes) {
+            m_fits = false;
+            return;
+        }
+        const bool ascii = std::all_of(bytes->cbegin(), bytes->cend(), [](char c) { return uchar(c) < 0x80; });
+        if (!ascii) {
+            m_nonAscii = true;
+            if (!isValidUtf8(std::string_view(bytes->constData(), size_t(bytes->size()))))
+                m_unambiguous = true;
+        }
+    }
+    bool windows1252() const { return m_fits && (!m_nonAscii || m_unambiguous); }
+
+private:
+    bool m_fits = true;
+    bool m_nonAscii = false;
+    bool m_unambiguous = false;
+};
+
+QString fault(const QString &path, const QString &what)
+{
+    return QStringLiteral("The book could not be exported to %1: %2").arg(QDir::toNativeSeparators(path), what);
+}
+
+// Writes through a temporary file that replaces the target only when everything was written.
+class Output
+{
+public:
+    explicit Output(const QString &path)
+        : m_file(path)
+    {
+    }
+    QString open()
+    {
+        if (!m_file.open(QIODevice::WriteOnly))
+            return m_file.errorString();
+        return {};
+    }
+    void write(const QByteArray &bytes)
+    {
+        m_buffer += bytes;
+        if (m_buffer.size() >= 64 * 1024)
+            flush();
+    }
+    QString commit()
+    {
+        flush();
+        if (!m_file.commit())
+            return m_file.errorString();
+        return {};
+    }
+
+private:
+    void flush()
+    {
+        m_file.write(m_buffer);
+        m_buffer.clear();
+    }
+    QSaveFile m_file;
+    QByteArray m_buffer;
+};
+
+} // namespace
+
+qint64 bookByLabel(const QSqlDatabase &db, const QString &label, QString &error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ? COLLATE NOCASE ORDER BY ID"));
+    q.addBindValue(label);
+    if (!q.exec()) {
+        error = store::describeError(QStringLiteral("The books could not be read"), q.lastError());
+        return 0;
+    }
+    if (!q.next()) {
+        error = QStringLiteral("There is no book with the identifier \"%1\".").arg(label);
+        return 0;
+    }
+    return q.value(0).toLongLong();
+}
+
+ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path)
+{
+    ExportOutcome outcome;
+    constexpr int headerCount = int(std::size(kHeaderFields));
+    constexpr int photoCount = int(std::size(kPhotoFields));
+
+    QSqlQuery header(db);
+    header.setForwardOnly(true);
+    header.prepare(QStringLiteral("SELECT %1 FROM Books WHERE ID = ?").arg(fieldList(kHeaderFields)));
+    header.addBindValue(bookId);
+    if (!header.exec() || !header.next()) {
+        outcome.message =
+            header.lastError().isValid()
+                ? fault(path, store::describeError(QStringLiteral("the book could not be read"), header.lastError()))
+                : fault(path, QStringLiteral("the book is not in the database."));
+        return outcome;
+    }
+    QVariantList headerValues;
+    for (int i = 0; i < headerCount; ++i)
+        headerValues << header.value(i);
+    const QString label = headerValues.at(0).toString();
+    header.finish();
+
+    // First pass: every text can be written, and in which encoding.
+    EncodingChoice encoding;
+    qint64 emptyNumbers = 0;
+    qint64 nullTexts = 0;
+    const auto checkText = [&](const QVariant &value, const QString &where, const Field &field) -> bool {
+        if (!field.text) {
+            emptyNumbers += value.isNull() ? 1 : 0;
+            return true;
+        }
+        nullTexts += value.isNull() && !field.nullWhenEmpty ? 1 : 0;
+        const QString text = value.toString();
+        if (text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
+            outcome.message = fault(path, QStringLiteral("%1, field %2, holds a double quote or a line break, which "
+                                                         "an install file cannot hold. Nothing was written.")
+                                              .arg(where, QLatin1String(field.name)));
+            return false;
+        }
+        encoding.see(text);
+        return true;
+    };
+    const QString bookWhere = QStringLiteral("book \"%1\"").arg(label);
+    for (int i = 0; i < headerCount; ++i) {
+        if (!checkText(headerValues.at(i), bookWhere, kHeaderFields[i]))
+            return outcome;
+    }
+    QSqlQuery photos(db);
+    photos.setForwardOnly(true);
+    photos.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList(kPhotoFields)));
+    photos.addBindValue(bookId);
+    if (!photos.exec()) {
+        outcome.message =
+            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+        return outcome;
+    }
+    while (photos.next()) {
+        const QString where = QStringLiteral("%1, photo \"%2\"").arg(bookWhere, photos.value(1).toString());
+        for (int i = 0; i < photoCount; ++i) {
+            if (!checkText(photos.value(i), where, kPhotoFields[i]))
+                return outcome;
+        }
+    }
+    const bool windows1252 = encoding.windows1252();
+    const auto encode = [windows1252](const QString &text) {
+        return windows1252 ? *toWindows1252(text) : text.toUtf8();
+    };
+    const auto field = [&](const Field &f, const QVariant &value) {
+        if (f.text)
+            return '"' + encode(value.toString()) + '"';
+        return value.isNull() ? QByteArray() : numberText(value.toDouble());
+    };
+
+    // Second pass: the file.
+    Output out(path);
+    if (const QString error = out.open(); !error.isEmpty()) {
+        outcome.message = fault(path, error);
+        return outcome;
+    }
+    QByteArray line;
+    for (int i = 0; i < headerCount; ++i)
+        line += (i ? "," : "") + field(kHeaderFields[i], headerValues.at(i));
+    out.write(line + "\r\n");
+    if (!photos.exec()) {
+        outcome.message =
+            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+        return outcome;
+    }
+    const QByteArray first = '"' + encode(label) + '"';
+    while (photos.next()) {
+        line = first;
+        for (int i = 0; i < photoCount; ++i)
+            line += ',' + field(kPhotoFields[i], photos.value(i));
+        out.write(line + "\r\n");
+        ++outcome.photos;
+    }
+    if (const QString error = out.commit(); !error.isEmpty()) {
+        outcome.message = fault(path, error);
+        return outcome;
+    }
+
+    outcome.ok = true;
+    outcome.notes << (windows1252 ? QStringLiteral("Encoding: Windows-1252.") : QStringLiteral("Encoding: UTF-8."));
+    outcome.notes << QStringLiteral("Not carried by an install file: %1.").arg(QLatin1String(kNotCarried));
+    const QString date = headerValues.at(2).toString().trimmed();
+    if (!date.isEmpty() && !(date.size() == 4 && date.toInt() > 0))
+        outcome.notes << QStringLiteral("BookDate \"%1\" is read back as its year only.").arg(date);
+    if (emptyNumbers > 0)
+        outcome.notes << QStringLiteral("%1 empty number fields are read back as 0.").arg(emptyNumbers);
+    if (nullTexts > 0)
+        outcome.notes << QStringLiteral("%1 unset names or labels are read back as empty texts.").arg(nullTexts);
+    return outcome;
+}
+
+namespace {
+
+QByteArray csvField(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
+        bytes.replace("\"", "\"\"");
+        return '"' + bytes + '"';
+    }
+    return bytes;
+}
+
+QByteArray csvValue(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Double:
+        return numberText(value.toDouble());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        return QByteArray::number(value.toLongLong());
+    default:
+        return csvField(value.toString());
+    }
+}
+
+} // namespace
+
+ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &path)
+{
+    ExportOutcome outcome;
+    const QStringList &fields = store::photoFields();
+    QStringList columns;
+    for (const QString &f : fields)
+        columns << QStringLiteral("Photos.") + f;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT Books.ID, Books.BookLabel, Books.BookDescription, %1 FROM Photos "
+                       "JOIN Books ON Books.ID = Photos.BookID %2 ORDER BY Books.BookLabel COLLATE NOCASE, "
+                       "Books.ID, Photos.ID")
+            .arg(columns.join(QStringLiteral(", ")), bookId > 0 ? QStringLiteral("WHERE Books.ID = ?") : QString()));
+    if (bookId > 0)
+        q.addBindValue(bookId);
+    if (!q.exec()) {
+        outcome.message =
+            fault(path, store::describeError(QStringLiteral("the photos could not be read"), q.lastError()));
+        return outcome;
+    }
+    Output out(path);
+    if (const QString error = out.open(); !error.isEmpty()) {
+        outcome.message = fault(path, error);
+        return outcome;
+    }
+    QByteArray line = "BookID,BookLabel,BookDescription";
+    for (const QString &f : fields)
+        line += ',' + csvField(f);
+    out.write(line + "\r\n");
+    const int count = int(fields.size()) + 3;
+    while (q.next()) {
+        line.clear();
+        for (int i = 0; i < count; ++i) {
+            if (i)
+                line += ',';
+            line += csvValue(q.value(i));
+        }
+        out.write(line + "\r\n");
+        ++outcome.photos;
+    }
+    if (q.lastError().isValid()) {
+        outcome.message =
+            fault(path, store::describeError(QStringLiteral("the photos could not be read"), q.lastError()));
+        return outcome;
+    }
+    if (const QString error = out.commit(); !error.isEmpty()) {
+        outcome.message = fault(path, error);
+        return outcome;
+    }
+    outcome.ok = true;
+    outcome.notes << QStringLiteral("Encoding: UTF-8.");
+    return outcome;
+}
+
+} // namespace install

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+namespace install {
+
+// What an export did. On failure `message` says what failed and no file was written (an existing
+// file at the path is left as it was); on success `notes` say what the reader of the file should
+// know (its encoding, what the format does not carry).
+struct ExportOutcome
+{
+    bool ok = false;
+    QString message;
+    QStringList notes;
+    qint64 photos = 0;
+};
+
+// Writes one book as an install file that the import reads back: the header record, then a
+// photo record per photo in the editor's order, CR LF line ends, texts quoted, numbers in the
+// C locale with the fewest digits that read back to the same value. Windows-1252 when every
+// text fits (and reads back unambiguously), else UTF-8. A text holding a double quote or a line
+// break, which the format cannot hold, stops the export with a message naming the book, photo
+// and field. Streams the photos: memory does not grow with the book. Never writes to the store.
+ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path);
+
+// Writes the photos of one book (bookId > 0) or of every book (bookId 0) as CSV (RFC 4180,
+// UTF-8): BookID, BookLabel, BookDescription, then every Photos field in table order. A null is
+// an empty field; a book without photos gives no row. Streams; never writes to the store.
+ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &path);
+
+// The book whose label is `label` (letter case ignored), or 0 with `error` set.
+qint64 bookByLabel(const QSqlDatabase &db, const QString &label, QString &error);
+
+} // namespace install

@@ -1,0 +1,157 @@
+// One of two programs writing to the same store at once: for a set time it imports books,
+// saves the shared book "Shared" with every photo changed, deletes books it imported and
+// recounts, at random, and logs one line per operation with what it was told:
+//   import LABEL done|busy|conflict|error TEXT
+//   save BASE STAMP done|busy|conflict|error TEXT   (BASE: the stamp the save read at its start)
+//   delete LABEL done|busy|...
+//   recount - done|busy|...
+// The soak test checks the store against the logs of both workers.
+#include "editor/BookSave.h"
+#include "editor/PhotoTableModel.h"
+#include "install/BookImport.h"
+#include "store/BookList.h"
+#include "store/BookRecord.h"
+#include "store/Store.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kImportPhotos = 10;
+
+void log(const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+QString outcome(const QString &error)
+{
+    if (error.isEmpty())
+        return QStringLiteral("done");
+    if (error == store::changedElsewhereMessage())
+        return QStringLiteral("conflict");
+    if (error.contains(QLatin1String("in use by another program")))
+        return QStringLiteral("busy");
+    return QStringLiteral("error ") + QString(error).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+bool writeInstallFile(const QString &path, const QString &label)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QTextStream out(&file);
+    out << '"' << label << "\",\"Soak test book\",\"2024\",\"\",0.26,1.1,3.1,6,9,0\r\n";
+    for (int i = 0; i < kImportPhotos; ++i)
+        out << "\"x\",\"Photo\",\"" << i
+            << "\",1,2,3,4,5,0,0,6,1,\"P.jpg\",\"D.jpg\",\"PIPO\",\"THN\",1,2,\"U\",\"TU01\",0.5,1,45,30\r\n";
+    return true;
+}
+
+// The key of the book with this label; 0 with `error` set when the store could not be read
+// (another program holding it past the wait).
+qint64 bookWithLabel(const QSqlDatabase &db, const QString &label, QString &error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ?"));
+    q.addBindValue(label);
+    if (!q.exec()) {
+        error = store::describeError(QStringLiteral("The book could not be found"), q.lastError());
+        return 0;
+    }
+    if (!q.next()) {
+        error = QStringLiteral("no book ") + label;
+        return 0;
+    }
+    return q.value(0).toLongLong();
+}
+
+// Loads "Shared", waits a moment as a user would, changes every photo to a new stamp, saves.
+void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &random)
+{
+    QString error;
+    const qint64 id = bookWithLabel(db, QStringLiteral("Shared"), error);
+    editor::PhotoTableModel photos(db);
+    store::BookHeader loaded;
+    if (id == 0 || !store::loadBookHeader(db, id, loaded, error) || !(error = photos.load(id)).isEmpty()) {
+        log(QStringLiteral("save - %1 %2").arg(stamp, outcome(error)));
+        return;
+    }
+    const QString base = photos.value(0, QStringLiteral("GroupLabel")).toString();
+    QThread::msleep(random.bounded(20));
+    for (int row = 0; row < photos.rowCount(); ++row)
+        photos.setValue(row, QStringLiteral("GroupLabel"), stamp);
+    store::HeaderFields header;
+    header.label = QStringLiteral("Shared");
+    header.description = stamp;
+    log(QStringLiteral("save %1 %2 %3").arg(base, stamp, outcome(editor::saveBook(db, loaded, header, photos))));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 5) {
+        std::fputs("usage: soakworker PROGRAM_DIR NAME SECONDS SEED\n", stderr);
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    const QString name = QString::fromLocal8Bit(argv[2]);
+    const QDeadlineTimer deadline(qint64(std::atoi(argv[3])) * 1000);
+    QRandomGenerator random(quint32(std::strtoul(argv[4], nullptr, 10)));
+
+    // A short wait for the other program, so that refusals happen too.
+    store::Store store(dir.filePath(QStringLiteral("Photo3.mdb")), 200);
+    if (const QString error = store.open(); !error.isEmpty()) {
+        std::fprintf(stderr, "soakworker: %s\n", qPrintable(error));
+        return 2;
+    }
+    const QSqlDatabase db = store.db();
+    const QString installFile = dir.filePath(name + QStringLiteral(".bks"));
+    QStringList imported;
+    for (int n = 0; !deadline.hasExpired(); ++n) {
+        const QString label = QStringLiteral("%1-%2").arg(name).arg(n);
+        const quint32 pick = random.bounded(10);
+        if (pick < 3) {
+            if (!writeInstallFile(installFile, label))
+                return 2;
+            const install::ImportOutcome result = install::importBookFile(db, installFile);
+            const bool done = result.result == install::ImportOutcome::Result::Imported;
+            log(QStringLiteral("import %1 %2").arg(label, outcome(done ? QString() : result.message)));
+            if (done)
+                imported << label;
+        } else if (pick < 7) {
+            saveShared(db, label, random);
+        } else if (pick < 9 && !imported.isEmpty()) {
+            const QString victim = imported.at(int(random.bounded(imported.size())));
+            QString error;
+            const qint64 id = bookWithLabel(db, victim, error);
+            const QString result = outcome(id == 0 ? error : store::removeBook(db, id));
+            log(QStringLiteral("delete %1 %2").arg(victim, result));
+            if (result == QLatin1String("done"))
+                imported.removeOne(victim);
+        } else {
+            log(QStringLiteral("recount - %1").arg(outcome(store.recount())));
+        }
+    }
+    // As the program does at its next start: the counts are made right.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const QString result = outcome(store.recount());
+        log(QStringLiteral("recount - %1").arg(result));
+        if (result == QLatin1String("done"))
+            break;
+    }
+    return 0;
+}
