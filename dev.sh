@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and then runs the program or the test suite.
 #   ./dev.sh run     build and start the catalogue window
-#   ./dev.sh test    build and run every test
+#   ./dev.sh test    build and run every test, the real-display suite included
+#   ./dev.sh x11     build and run only the real-display suite (virtual X display, real input)
 #   ./dev.sh sanitize  the same tests built with the address and undefined-behaviour sanitizers
 #   ./dev.sh fuzz [SECONDS]  fuzz the install-file and code-file readers (60 seconds each)
 #   ./dev.sh bench   release build of the benchmark, then run it (data generated on first run)
@@ -13,6 +14,8 @@ cd "$(dirname "$0")"
 
 BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev)
+# The real-display suite: a virtual X server, real input, a window manager and its readiness check.
+X11_PACKAGES=(xvfb xauth xdotool openbox x11-utils fonts-dejavu-core)
 
 missing_packages() {
     local p
@@ -42,8 +45,11 @@ build() {
     cmake --build "$dir" -j"$(nproc)" ${TARGETS:+--target $TARGETS}
 }
 
+# run_tests DIR [ctest options]; the real-display tests set their own platform.
 run_tests() {
-    QT_QPA_PLATFORM=offscreen ctest --test-dir "$1" --output-on-failure
+    local dir=$1
+    shift
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure "$@"
 }
 
 case "${1:-}" in
@@ -54,16 +60,22 @@ run)
     exec "$BUILD_DIR/bin/photoseries" "$@"
     ;;
 test)
-    ensure_packages "${PACKAGES[@]}"
+    ensure_packages "${PACKAGES[@]}" "${X11_PACKAGES[@]}"
     build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     run_tests "$BUILD_DIR"
+    ;;
+x11)
+    ensure_packages "${PACKAGES[@]}" "${X11_PACKAGES[@]}"
+    TARGETS=tst_display build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_tests "$BUILD_DIR" -L x11
     ;;
 sanitize)
     ensure_packages "${PACKAGES[@]}"
     build "$BUILD_DIR-asan" -DCMAKE_BUILD_TYPE=Debug -DPHOTOSERIES_SANITIZE=ON
     # Any report fails the run: UBSan does not recover, ASan stops at the first error.
+    # The real-display suite runs in the ordinary build only: it checks what X shows, not memory.
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        run_tests "$BUILD_DIR-asan"
+        run_tests "$BUILD_DIR-asan" -LE x11
     ;;
 fuzz)
     seconds=${2:-60}
@@ -102,7 +114,7 @@ crash | powercut | soak)
     QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bin/tst_$test"
     ;;
 *)
-    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
+    echo "usage: $0 run|test|x11|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
     exit 2
     ;;
 esac

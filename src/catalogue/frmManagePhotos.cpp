@@ -1,5 +1,6 @@
 #include "catalogue/frmManagePhotos.h"
 
+#include "catalogue/BookGrid.h"
 #include "catalogue/BookListModel.h"
 #include "catalogue/CheckBoxDelegate.h"
 #include "catalogue/PathKeyFilter.h"
@@ -10,6 +11,7 @@
 #include "store/Settings.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
+#include "ui/FittedFont.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
@@ -27,6 +29,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -75,7 +78,7 @@ void frmManagePhotos::buildWindow()
     lblCaption->setAutoFillBackground(true);
     lblCaption->setBackgroundRole(QPalette::Button);
 
-    grdBooks = new QTableView(this);
+    grdBooks = new BookGrid(this);
     grdBooks->setObjectName(QStringLiteral("grdBooks"));
 
     const QString editTip = QStringLiteral("Edit Selected Book");
@@ -250,15 +253,29 @@ void frmManagePhotos::setUpGrid()
 
     QHeaderView *header = grdBooks->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
-    // The designed widths fit an 8-point heading font: "Number of" must fit in 900 twips.
-    QFont headingFont = header->font();
-    headingFont.setPointSizeF(qMin(headingFont.pointSizeF(), 8.0));
-    header->setFont(headingFont);
-    header->setMinimumHeight(2 * QFontMetrics(headingFont).height() + 8);
+    // A selected row would otherwise draw every heading in bold, too wide for its column.
+    header->setHighlightSections(false);
     header->setStretchLastSection(false);
     const int widths[] = {550, 850, 2300, 5500, 900};
     for (int c = 0; c < BookListModel::ColumnCount; ++c)
         grdBooks->setColumnWidth(c, ui::twips(widths[c]));
+    // Headings in at most 8 points, smaller where a line would not fit its column ("Active",
+    // "Number of"), and two lines high.
+    QFont headingFont = header->font();
+    headingFont.setPointSizeF(qMin(headingFont.pointSizeF(), 8.0));
+    const int headingMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int c = 0; c < BookListModel::ColumnCount; ++c) {
+        const QStringList lines =
+            m_books->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(QLatin1Char('\n'));
+        headingFont = ui::fittedFont(headingFont, lines, grdBooks->columnWidth(c) - headingMargins);
+    }
+    header->setFont(headingFont);
+    header->setMinimumHeight(2 * QFontMetrics(headingFont).height() + 8);
+    // The owner word must be read whole in its narrow column.
+    const int ownerWidth = ui::cellTextWidth(grdBooks, grdBooks->columnWidth(BookListModel::Locked));
+    const QFont ownerFont =
+        ui::fittedFont(grdBooks->font(), {QStringLiteral("OrvanePlus"), QStringLiteral("User")}, ownerWidth);
+    grdBooks->setItemDelegateForColumn(BookListModel::Locked, new ui::FontDelegate(ownerFont, grdBooks));
     grdBooks->verticalHeader()->setDefaultSectionSize(grdBooks->fontMetrics().height() + 6);
 }
 

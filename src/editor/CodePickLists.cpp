@@ -1,6 +1,7 @@
 #include "editor/CodePickLists.h"
 
 #include "editor/CodeFile.h"
+#include "editor/GridRules.h"
 #include "editor/frmNewCode.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
@@ -11,6 +12,7 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QStyle>
 
 namespace editor {
 
@@ -29,6 +31,8 @@ CodePickLists::CodePickLists(QWidget *window, QString programDir, ui::Messages &
         // Codes are padded to five characters; a fixed pitch lines the descriptions up.
         list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         list->installEventFilter(this);
+        // Sized to its widest entry when shown, so a horizontal bar would only hide an entry.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         const PickList which = info.list;
         connect(list, &QListWidget::itemClicked, this, [this, which](QListWidgetItem *item) { choose(which, item); });
     }
@@ -54,9 +58,25 @@ void CodePickLists::fill()
     }
 }
 
+void CodePickLists::fitSize(PickList which)
+{
+    QListWidget *shown = list(which);
+    const PickListInfo &info = pickListInfo(which);
+    const int scrollBar = shown->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, shown);
+    shown->resize(pickListSize(QSize(ui::twips(info.widthTwips), ui::twips(info.heightTwips)),
+                               shown->sizeHintForColumn(0), shown->sizeHintForRow(0), shown->frameWidth(), scrollBar));
+}
+
+void CodePickLists::popUpOver(PickList which, const QRect &cell)
+{
+    fitSize(which);
+    popUp(which, placePickList(cell, list(which)->size(), m_window->rect()));
+}
+
 void CodePickLists::popUp(PickList which, const QPoint &topLeft)
 {
     QListWidget *shown = list(which);
+    fitSize(which);
     if (QApplication::focusWidget() && !m_lists.contains(QApplication::focusWidget()))
         m_focusBefore = QApplication::focusWidget();
     shown->move(topLeft);

@@ -43,12 +43,16 @@ public:
     QListWidget *list(PickList which) const { return m_lists.value(int(which)); }
     // Shows a list with its top-left corner at a point of the window and gives it the focus.
     void popUp(PickList which, const QPoint &topLeft);
+    // Shows a list over a cell (a rectangle of the window), where placePickList puts it.
+    void popUpOver(PickList which, const QRect &cell);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void choose(PickList which, QListWidgetItem *item);
     void hideList(QListWidget *list);
+    // Sizes a list for its entries (pickListSize).
+    void fitSize(PickList which);
 
     QWidget *m_window;
     QString m_programDir;

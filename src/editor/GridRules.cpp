@@ -105,4 +105,22 @@ QPoint pickListPosition(int columnLeft, int rowBottom)
     return {columnLeft, rowBottom + ui::twips(500)};
 }
 
+QSize pickListSize(const QSize &designed, int widestEntry, int entryHeight, int frameWidth, int scrollBarWidth)
+{
+    const int width = widestEntry + scrollBarWidth + 2 * frameWidth;
+    const int height = kPickListShownEntries * entryHeight + 2 * frameWidth;
+    return designed.expandedTo(QSize(width, height));
+}
+
+QPoint placePickList(const QRect &cell, const QSize &size, const QRect &client)
+{
+    QPoint at = pickListPosition(cell.left(), cell.bottom() + 1);
+    if (at.y() + size.height() > client.bottom() + 1)
+        at.setY(cell.top() - size.height());
+    at.setX(qMin(at.x(), client.right() + 1 - size.width()));
+    at.setX(qMax(at.x(), client.left()));
+    at.setY(qMax(at.y(), client.top()));
+    return at;
+}
+
 } // namespace editor

@@ -3,6 +3,8 @@
 #include "ui/Messages.h"
 
 #include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QVariant>
 
@@ -49,5 +51,18 @@ bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString 
 // Top-left corner of a pick list popped up over a code cell: its left edge at the column, its
 // top 500 twips below the bottom of the current row (both in window coordinates).
 QPoint pickListPosition(int columnLeft, int rowBottom);
+
+// The fewest entries a pick list shows at a time.
+constexpr int kPickListShownEntries = 8;
+
+// A pick list's size: its designed size, grown to show kPickListShownEntries entries and its
+// widest entry beside the vertical scroll bar, so that it never needs a horizontal one.
+QSize pickListSize(const QSize &designed, int widestEntry, int entryHeight, int frameWidth, int scrollBarWidth);
+
+// Where a pick list of `size` pops up over a code cell (window coordinates). It keeps
+// pickListPosition when the whole list lies inside `client` there; when it would reach below
+// the client area it opens above the row instead; then it moves left as far as needed, and
+// never above or left of the client area.
+QPoint placePickList(const QRect &cell, const QSize &size, const QRect &client);
 
 } // namespace editor

@@ -15,6 +15,10 @@ enum class NumberFormat {
     GeneralNumber, // the number as stored, no grouping, no fixed decimals
 };
 
+// The longest number text every number column shows whole at its designed width; a longer
+// one may be cut, and its cell's tooltip holds the full value.
+constexpr int kReadableNumberLength = 7;
+
 // One column of the photo grid: plain data, changed at run time only through the model.
 struct PhotoColumn
 {

@@ -4,6 +4,7 @@
 #include "editor/KeystrokeFilter.h"
 #include "ui/Messages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -121,13 +122,25 @@ bool PhotoCellDelegate::eventFilter(QObject *watched, QEvent *event)
 QRect CodeDelegate::buttonRect(const QRect &cell)
 {
     const int side = qMin(cell.height(), 16);
-    return QRect(cell.right() - side + 1, cell.top() + (cell.height() - side) / 2, side, side);
+    const int width = qMin(side, 12);
+    return QRect(cell.right() - width + 1, cell.top() + (cell.height() - side) / 2, width, side);
+}
+
+bool CodeDelegate::showsButton(const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    // Only the current cell has its button, so that every other code cell shows its code whole.
+    const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+    return view && view->currentIndex() == index;
 }
 
 void CodeDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
+    if (!showsButton(option, index)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
     QStyleOptionViewItem textOption = option;
-    textOption.rect.setRight(buttonRect(option.rect).left() - 2);
+    textOption.rect.setRight(buttonRect(option.rect).left() - 1);
     QStyledItemDelegate::paint(painter, textOption, index);
 
     QStyleOptionButton button;
@@ -136,7 +149,7 @@ void CodeDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     QStyle *style = option.widget ? option.widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
     QStyleOption arrow;
-    arrow.rect = button.rect.adjusted(3, 3, -3, -3);
+    arrow.rect = button.rect.adjusted(2, 4, -2, -4);
     arrow.state = QStyle::State_Enabled;
     style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, option.widget);
 }
@@ -144,7 +157,7 @@ void CodeDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
 bool CodeDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                                const QModelIndex &index)
 {
-    if (event->type() == QEvent::MouseButtonRelease) {
+    if (event->type() == QEvent::MouseButtonRelease && showsButton(option, index)) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton && buttonRect(option.rect).contains(mouse->position().toPoint())) {
             emit buttonClicked(index);

@@ -98,7 +98,8 @@ public:
     }
 };
 
-// A code column: locked, with a button at the right of the cell that asks for its pick list.
+// A code column: locked; its current cell has a narrow button at the right that asks for its
+// pick list.
 class CodeDelegate final : public PhotoCellDelegate
 {
     Q_OBJECT
@@ -114,6 +115,8 @@ public:
                      const QModelIndex &index) override;
     // Where the cell's button is drawn within a cell rectangle.
     static QRect buttonRect(const QRect &cell);
+    // Whether the cell shows its button: the grid's current cell only.
+    static bool showsButton(const QStyleOptionViewItem &option, const QModelIndex &index);
 
 signals:
     void buttonClicked(const QModelIndex &index);

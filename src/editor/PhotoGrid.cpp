@@ -1,7 +1,9 @@
 #include "editor/PhotoGrid.h"
 
+#include "editor/GridRules.h"
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoTableModel.h"
+#include "ui/FittedFont.h"
 #include "ui/Twips.h"
 
 #include <QHeaderView>
@@ -10,6 +12,18 @@
 #include <QPointer>
 
 namespace editor {
+
+namespace {
+
+// A key that types a character, rather than a shortcut or a navigation key.
+bool typesCharacter(const QKeyEvent *event)
+{
+    if (event->text().isEmpty() || !event->text().at(0).isPrint())
+        return false;
+    return !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+} // namespace
 
 PhotoGrid::PhotoGrid(QWidget *parent)
     : QTableView(parent)
@@ -39,15 +53,42 @@ PhotoGrid::PhotoGrid(QWidget *parent)
 
     QHeaderView *header = horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
-    header->setFixedHeight(3 * header->fontMetrics().lineSpacing() + 8);
+    // The current column's heading in bold would no longer fit its designed width.
+    header->setHighlightSections(false);
     header->setSectionsMovable(false);
 
     // Record selectors; fixed row heights keep a book of thousands of photos quick to show.
     QHeaderView *selectors = verticalHeader();
     selectors->setSectionResizeMode(QHeaderView::Fixed);
-    selectors->setDefaultSectionSize(fontMetrics().height() + 6);
     selectors->setFixedWidth(18);
     selectors->setDefaultAlignment(Qt::AlignCenter);
+    fitHeights();
+}
+
+void PhotoGrid::fitHeights()
+{
+    QHeaderView *header = horizontalHeader();
+    header->setFixedHeight(3 * header->fontMetrics().lineSpacing() + 8);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+}
+
+void PhotoGrid::fitFontToColumns()
+{
+    // One font for the whole grid, the largest in which a number of kReadableNumberLength
+    // characters fits the narrowest number column.
+    int narrowest = 0;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const PhotoColumn &column = m_model->column(c);
+        if (column.numeric && (narrowest == 0 || ui::twips(column.widthTwips) < narrowest))
+            narrowest = ui::twips(column.widthTwips);
+    }
+    if (narrowest == 0)
+        return;
+    QStringList samples;
+    for (char digit = '0'; digit <= '9'; ++digit)
+        samples << QString(kReadableNumberLength, QLatin1Char(digit));
+    setFont(ui::fittedFont(QWidget::font(), samples, ui::cellTextWidth(this, narrowest)));
+    fitHeights();
 }
 
 PhotoCellDelegate *PhotoGrid::delegateFor(InputClass input) const
@@ -71,6 +112,7 @@ void PhotoGrid::setPhotoModel(PhotoTableModel *model)
         setColumnWidth(c, ui::twips(column.widthTwips));
         setColumnHidden(c, !column.visible);
     }
+    fitFontToColumns();
     connect(model, &PhotoTableModel::currentRowLost, this,
             [this] { m_model->setCurrentRow(currentIndex().isValid() ? currentIndex().row() : -1); });
     connect(model, &PhotoTableModel::columnVisibilityChanged, this,
@@ -170,6 +212,16 @@ void PhotoGrid::keyPressEvent(QKeyEvent *event)
         emit cellButtonClicked(currentIndex().row(), currentIndex().column());
         event->accept();
         return;
+    }
+    // A typed character opens an editable cell's editor, where the column's keystroke filter
+    // sees it; a character the filter refuses, or one typed on a locked cell, changes nothing.
+    if (typesCharacter(event) && state() != EditingState && currentIndex().isValid() && m_model) {
+        const QModelIndex current = currentIndex();
+        if (!(current.flags() & Qt::ItemIsEditable) ||
+            !acceptsCharacter(m_model->column(current.column()).input, event->text().at(0))) {
+            event->accept();
+            return;
+        }
     }
     QTableView::keyPressEvent(event);
 }

@@ -53,6 +53,8 @@ signals:
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // Typing never searches: a typed key must not move the current row.
+    void keyboardSearch(const QString &) override {}
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -60,6 +62,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void fitHeights();
+    void fitFontToColumns();
     int firstVisibleColumn() const;
     int lastVisibleColumn() const;
     QModelIndex nextCell(const QModelIndex &from) const;

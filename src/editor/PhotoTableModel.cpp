@@ -409,6 +409,9 @@ QVariant PhotoTableModel::data(const QModelIndex &index, int role) const
         return int((c.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     case Qt::ForegroundRole:
     case Qt::ToolTipRole: {
+        // A number too long for its column shows whole in its tooltip.
+        if (role == Qt::ToolTipRole && c.numeric && formatCell(v, c.format).size() > kReadableNumberLength)
+            return editText(v);
         // An image name whose file is not in the book's folder.
         if (!m_imageFolder || !m_imageFields.contains(m_columnField.at(index.column())))
             return {};

@@ -115,10 +115,15 @@ void frmBooks::buildWindow()
     cmdSaveNow = makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes and Exit"), false);
     cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));
 
+    // The frames share the width in fixed parts, whatever the texts a book puts into them.
     auto *header = new QHBoxLayout;
     header->addWidget(fraBook, 3);
     header->addWidget(fraSizeClasses, 2);
     header->addWidget(fraAides, 2);
+    for (QGroupBox *frame : {fraBook, fraSizeClasses, fraAides}) {
+        frame->setMinimumWidth(frame->minimumSizeHint().width());
+        frame->setSizePolicy(QSizePolicy::Ignored, frame->sizePolicy().verticalPolicy());
+    }
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(lblStatus, 1);

@@ -119,10 +119,10 @@ void frmBooks::onCellButton(int row, int column)
         return;
     const QModelIndex cell = m_photos->index(row, column);
     grdPhotos->setCurrentIndex(cell);
-    const QPoint rowBottomLeft =
-        grdPhotos->viewport()->mapTo(this, QPoint(grdPhotos->columnViewportPosition(column),
-                                                  grdPhotos->rowViewportPosition(row) + grdPhotos->rowHeight(row)));
-    m_pickLists->popUp(info->list, pickListPosition(rowBottomLeft.x(), rowBottomLeft.y()));
+    const QPoint topLeft = grdPhotos->viewport()->mapTo(
+        this, QPoint(grdPhotos->columnViewportPosition(column), grdPhotos->rowViewportPosition(row)));
+    const QRect inWindow(topLeft, QSize(grdPhotos->columnWidth(column), grdPhotos->rowHeight(row)));
+    m_pickLists->popUpOver(info->list, inWindow);
 }
 
 void frmBooks::onCellCommitted(int row, int column, bool edited)

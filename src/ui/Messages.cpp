@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QWindow>
 
 namespace ui {
 
@@ -29,13 +30,43 @@ QMessageBox::Icon boxIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
-int run(const Message &message, QMessageBox::StandardButtons buttons)
+} // namespace
+
+BoxMessages::BoxMessages()
 {
-    QMessageBox box(boxIcon(message.icon), message.title, message.text, buttons, QApplication::activeWindow());
-    return box.exec();
+    m_tracking = QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, [this] {
+        QWidget *active = QApplication::activeWindow();
+        if (!active || qobject_cast<QMessageBox *>(active))
+            return;
+        m_activeBefore.removeAll(active);
+        m_activeBefore.removeAll(nullptr);
+        m_activeBefore.prepend(active);
+    });
 }
 
-} // namespace
+BoxMessages::~BoxMessages()
+{
+    QObject::disconnect(m_tracking);
+}
+
+QWidget *BoxMessages::owner() const
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    for (const QPointer<QWidget> &window : m_activeBefore) {
+        if (window && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+int BoxMessages::run(const Message &message, int buttons)
+{
+    QMessageBox box(boxIcon(message.icon), message.title, message.text, QMessageBox::StandardButtons(buttons), owner());
+    return box.exec();
+}
 
 void BoxMessages::tell(const Message &message)
 {

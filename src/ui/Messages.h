@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QList>
+#include <QMetaObject>
+#include <QPointer>
 #include <QString>
+
+class QWidget;
 
 namespace ui {
 
@@ -28,12 +33,25 @@ public:
     virtual bool ask(const Message &message) = 0;
 };
 
-// The program's own: modal QMessageBox over the active window.
+// The program's own: a modal QMessageBox centred over the window it belongs to: the active
+// window, or while none is active (right after a box or dialog closed) the visible window that
+// was active last. Made after the QApplication.
 class BoxMessages final : public Messages
 {
 public:
+    BoxMessages();
+    ~BoxMessages() override;
+    Q_DISABLE_COPY_MOVE(BoxMessages)
+
     void tell(const Message &message) override;
     bool ask(const Message &message) override;
+
+private:
+    int run(const Message &message, int buttons);
+    QWidget *owner() const;
+
+    QList<QPointer<QWidget>> m_activeBefore; // most recent first
+    QMetaObject::Connection m_tracking;
 };
 
 } // namespace ui

@@ -26,6 +26,7 @@ private slots:
     void bookThatCannotBeOpenedIsReported();
     void newBookRowRefusedLeavesNothing();
     void saveAndCloseWritesHeaderAndPhotosTogether();
+    void headerFramesKeepTheirWidthFromBookToBook();
 };
 
 void EditorTest::controlsCarryTheirTexts()
@@ -220,4 +221,27 @@ void EditorTest::saveAndCloseWritesHeaderAndPhotosTogether()
 }
 
 QTEST_MAIN(EditorTest)
+void EditorTest::headerFramesKeepTheirWidthFromBookToBook()
+{
+    ProgramDir dir;
+    const qint64 plain = dir.addBook("A");
+    const qint64 classes = dir.addBook(QVariantMap{{"BookLabel", "B"},
+                                                   {"BookDescription", "A book with every size class in use"},
+                                                   {"BreakInches4", 6.5},
+                                                   {"BreakInches5", 12.25},
+                                                   {"BreakInches6", 100.75}});
+    QVector<int> widths[2];
+    int i = 0;
+    for (qint64 book : {plain, classes}) {
+        Editor e(dir);
+        QVERIFY(e.open(book));
+        e.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(e.window.get()));
+        for (const char *frame : {"fraBook", "fraSizeClasses", "fraAides"})
+            widths[i] << e.find<QWidget>(frame)->width();
+        ++i;
+    }
+    QCOMPARE(widths[1], widths[0]);
+}
+
 #include "tst_editor.moc"

@@ -34,6 +34,9 @@ private slots:
     void imageNames();
     void carriedOverName_data();
     void carriedOverName();
+    void pickListPlacement_data();
+    void pickListPlacement();
+    void pickListSizeShowsEightEntriesAndTheWidest();
 };
 
 void GridRulesTest::keystrokesPerClass_data()
@@ -262,6 +265,35 @@ void GridRulesTest::carriedOverName()
     QFETCH(QVariant, name);
     QFETCH(QString, carried);
     QCOMPARE(editor::carriedOverName(current, name), carried);
+}
+
+void GridRulesTest::pickListPlacement_data()
+{
+    // A window of 600 by 400 pixels, a row 20 high, a list of 200 by 150; 500 twips are 33 px.
+    QTest::addColumn<QRect>("cell");
+    QTest::addColumn<QPoint>("placed");
+    QTest::newRow("fits below: the specified place") << QRect(100, 50, 50, 20) << QPoint(100, 103);
+    QTest::newRow("would reach below the window: above the row") << QRect(100, 300, 50, 20) << QPoint(100, 150);
+    QTest::newRow("right edge: moved left") << QRect(500, 50, 50, 20) << QPoint(400, 103);
+    QTest::newRow("bottom right corner: above and left") << QRect(550, 370, 50, 20) << QPoint(400, 220);
+    QTest::newRow("column partly scrolled out: left edge of the window") << QRect(-30, 50, 50, 20) << QPoint(0, 103);
+}
+
+void GridRulesTest::pickListPlacement()
+{
+    QFETCH(QRect, cell);
+    QFETCH(QPoint, placed);
+    const QRect client(0, 0, 600, 400);
+    const QSize list(200, 150);
+    QCOMPARE(editor::placePickList(cell, list, client), placed);
+}
+
+void GridRulesTest::pickListSizeShowsEightEntriesAndTheWidest()
+{
+    // Designed size large enough: kept.
+    QCOMPARE(editor::pickListSize(QSize(300, 200), 100, 15, 1, 16), QSize(300, 200));
+    // Eight entries of 15 and a 300-pixel entry beside a 16-pixel scroll bar, inside a 1-pixel frame.
+    QCOMPARE(editor::pickListSize(QSize(155, 80), 300, 15, 1, 16), QSize(318, 122));
 }
 
 QTEST_MAIN(GridRulesTest)

@@ -163,7 +163,8 @@ void PhotoRulesTest::cellButtonPopsListBelowRow()
         grid->viewport()->mapTo(b.editor->window.get(), QPoint(grid->columnViewportPosition(column), 0));
     const QPoint rowBottom =
         grid->viewport()->mapTo(b.editor->window.get(), QPoint(0, grid->rowViewportPosition(2) + grid->rowHeight(2)));
-    QCOMPARE(shown->x(), columnLeft.x());
+    // At the column's left edge, unless that would take it past the window's right edge.
+    QCOMPARE(shown->x(), qMin(columnLeft.x(), b.editor->window->width() - shown->width()));
     QCOMPARE(shown->y() - rowBottom.y(), ui::twips(500));
     QCOMPARE(grid->currentIndex(), b.editor->cell(2, name.constData()));
 }
