@@ -59,6 +59,14 @@ QWidget *BoxMessages::owner() const
         if (window && window->isVisible())
             return window;
     }
+    // Without a window manager a window may never become active: take a shown window that
+    // takes input (the editor rather than the catalogue it disables).
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = window->windowType();
+        if (window->isVisible() && window->isEnabled() && !qobject_cast<QMessageBox *>(window) &&
+            (type == Qt::Window || type == Qt::Dialog))
+            return window;
+    }
     return nullptr;
 }
 
