@@ -8,6 +8,7 @@
 #   ./dev.sh crash [KILLS]      the crash test with more kills (1000 by default)
 #   ./dev.sh powercut [CUTS]    the power-cut test with more cuts (10000 by default)
 #   ./dev.sh soak [SECONDS]     the two-program soak test for longer (600 seconds by default)
+#   ./dev.sh package   the Debian package (build/package/photoseries_*.deb), then its checks
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -54,7 +55,8 @@ run)
     exec "$BUILD_DIR/bin/photoseries" "$@"
     ;;
 test)
-    ensure_packages "${PACKAGES[@]}"
+    # The validators check the desktop entry and metadata of the install tree.
+    ensure_packages "${PACKAGES[@]}" desktop-file-utils appstream
     build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     run_tests "$BUILD_DIR"
     ;;
@@ -101,8 +103,17 @@ crash | powercut | soak)
     esac
     QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bin/tst_$test"
     ;;
+package)
+    # dpkg-shlibdeps (dpkg-dev) and file find the dependencies; the rest check the result.
+    ensure_packages "${PACKAGES[@]}" dpkg-dev file lintian desktop-file-utils appstream
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    rm -f "$BUILD_DIR"/package/photoseries_*.deb
+    (cd "$BUILD_DIR" && cpack -G DEB)
+    version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$BUILD_DIR/CPackConfig.cmake")
+    packaging/check-package.sh "$(ls "$BUILD_DIR"/package/photoseries_*.deb)" "$version"
+    ;;
 *)
-    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
+    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]|package" >&2
     exit 2
     ;;
 esac
