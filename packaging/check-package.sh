@@ -22,7 +22,7 @@ for dep in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6sql6 libqt6sql6-sql
 done
 
 note "lintian"
-lintian --fail-on error --info "$deb" || fail "lintian reports errors"
+lintian --fail-on error "$deb" || fail "lintian reports errors"
 
 if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
     note "apt-get install --simulate"

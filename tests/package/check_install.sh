@@ -44,6 +44,7 @@ trap 'rm -rf "$prefix" "$expected" "$actual"' EXIT
     echo "share/icons/hicolor/256x256/apps/$icon.png"
     echo share/doc/photoseries/copyright
     echo share/doc/photoseries/changelog.Debian.gz
+    echo share/lintian/overrides/photoseries
 } | LC_ALL=C sort >"$expected"
 (cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort) >"$actual"
 diff -u "$expected" "$actual" || fail "the install tree differs from the expected layout (- expected, + installed)"
