@@ -9,7 +9,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 if [ "$mode" = validate ]; then
     for tool in desktop-file-validate appstreamcli; do
         if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "SKIP: $tool is not installed (Debian packages desktop-file-utils and appstream; ./dev.sh package installs them)"
+            echo "SKIP: $tool is not installed (Debian packages desktop-file-utils and appstream; ./dev.sh test installs them)"
             exit 77
         fi
     done
