@@ -45,6 +45,7 @@ trap 'rm -rf "$prefix" "$expected" "$actual"' EXIT
     echo share/doc/photoseries/copyright
     echo share/doc/photoseries/changelog.Debian.gz
     echo share/lintian/overrides/photoseries
+    echo share/man/man1/photoseries.1.gz
 } | LC_ALL=C sort >"$expected"
 (cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort) >"$actual"
 diff -u "$expected" "$actual" || fail "the install tree differs from the expected layout (- expected, + installed)"
