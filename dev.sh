@@ -15,6 +15,9 @@ cd "$(dirname "$0")"
 BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev)
 
+# The install tests validate the desktop entry and the metadata with these.
+PACKAGES+=(desktop-file-utils appstream)
+
 missing_packages() {
     local p
     for p in "$@"; do
@@ -55,8 +58,7 @@ run)
     exec "$BUILD_DIR/bin/photoseries" "$@"
     ;;
 test)
-    # The validators check the desktop entry and metadata of the install tree.
-    ensure_packages "${PACKAGES[@]}" desktop-file-utils appstream
+    ensure_packages "${PACKAGES[@]}"
     build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     run_tests "$BUILD_DIR"
     ;;
@@ -105,7 +107,7 @@ crash | powercut | soak)
     ;;
 package)
     # dpkg-shlibdeps (dpkg-dev) and file find the dependencies; the rest check the result.
-    ensure_packages "${PACKAGES[@]}" dpkg-dev file lintian desktop-file-utils appstream
+    ensure_packages "${PACKAGES[@]}" dpkg-dev file lintian
     build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     rm -f "$BUILD_DIR"/package/photoseries_*.deb
     (cd "$BUILD_DIR" && cpack -G DEB)
@@ -113,7 +115,7 @@ package)
     packaging/check-package.sh "$(ls "$BUILD_DIR"/package/photoseries_*.deb)" "$version"
     ;;
 *)
-    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]|package" >&2
+    echo "usage: $0 run|test|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
     exit 2
     ;;
 esac
