@@ -9,6 +9,7 @@
 #   ./dev.sh crash [KILLS]      the crash test with more kills (1000 by default)
 #   ./dev.sh powercut [CUTS]    the power-cut test with more cuts (10000 by default)
 #   ./dev.sh soak [SECONDS]     the two-program soak test for longer (600 seconds by default)
+#   ./dev.sh package   the Debian package (build/package/photoseries_*.deb), then its checks
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -16,6 +17,9 @@ BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev)
 # The real-display suite: a virtual X server, real input, a window manager and its readiness check.
 X11_PACKAGES=(xvfb xauth xdotool openbox x11-utils fonts-dejavu-core)
+
+# The install tests validate the desktop entry and the metadata with these.
+PACKAGES+=(desktop-file-utils appstream)
 
 missing_packages() {
     local p
@@ -112,6 +116,15 @@ crash | powercut | soak)
     soak) export SOAK_SECONDS=${2:-600} ;;
     esac
     QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bin/tst_$test"
+    ;;
+package)
+    # dpkg-shlibdeps (dpkg-dev) and file find the dependencies; the rest check the result.
+    ensure_packages "${PACKAGES[@]}" dpkg-dev file lintian
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    rm -f "$BUILD_DIR"/package/photoseries_*.deb
+    (cd "$BUILD_DIR" && cpack -G DEB)
+    version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$BUILD_DIR/CPackConfig.cmake")
+    packaging/check-package.sh "$(ls "$BUILD_DIR"/package/photoseries_*.deb)" "$version"
     ;;
 *)
     echo "usage: $0 run|test|x11|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
