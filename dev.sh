@@ -127,7 +127,7 @@ package)
     packaging/check-package.sh "$(ls "$BUILD_DIR"/package/photoseries_*.deb)" "$version"
     ;;
 *)
-    echo "usage: $0 run|test|x11|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
+    echo "usage: $0 run|test|x11|package|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -175,21 +175,23 @@ int listBooks(const QString &library, bool csv, Console &console)
     QSqlQuery q(store.db());
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT BookLabel, BookDescription, "
-                               "(SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID), Active, builtby "
+                               "(SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID), Active, Locked "
                                "FROM Books ORDER BY BookLabel, ID")))
         return readFault(console, store, QStringLiteral("The book list could not be read"), q);
+    // Which store was read, for a user who is not sure where the program keeps its books.
+    console.err << QStringLiteral("Store: %1").arg(native(store.path())) << Qt::endl;
     if (csv)
-        console.out << "BookLabel,BookDescription,NumOfPhotos,Active,builtby\r\n";
+        console.out << "BookLabel,BookDescription,NumOfPhotos,Active,Owner\r\n";
     while (q.next()) {
         const bool active = q.value(3).toLongLong() != 0;
+        // The owner as the catalogue shows it: a locked book belongs to the analysis program.
+        const QString owner = q.value(4).toLongLong() != 0 ? QStringLiteral("OrvanePlus") : QStringLiteral("User");
         if (csv) {
             console.out << csvField(q.value(0).toString()) << ',' << csvField(q.value(1).toString()) << ','
-                        << q.value(2).toLongLong() << ',' << (active ? 1 : 0) << ',' << csvField(q.value(4).toString())
-                        << "\r\n";
+                        << q.value(2).toLongLong() << ',' << (active ? 1 : 0) << ',' << owner << "\r\n";
         } else {
             console.out << columnField(q.value(0).toString()) << '\t' << columnField(q.value(1).toString()) << '\t'
-                        << q.value(2).toLongLong() << '\t' << (active ? "yes" : "no") << '\t'
-                        << columnField(q.value(4).toString()) << '\n';
+                        << q.value(2).toLongLong() << '\t' << (active ? "yes" : "no") << '\t' << owner << '\n';
         }
     }
     if (q.lastError().isValid())

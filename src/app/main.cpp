@@ -15,6 +15,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Names the user's data folder (~/.local/share/photoseries) of an installed copy.
+    QCoreApplication::setApplicationName(QStringLiteral("photoseries"));
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

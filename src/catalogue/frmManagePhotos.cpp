@@ -139,6 +139,11 @@ void frmManagePhotos::buildWindow()
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(top, 1);
     outer->addWidget(Frame1);
+    // Where the books are kept: the analysis program must be pointed at the same file.
+    lblStorePath = new QLabel(this);
+    lblStorePath->setObjectName(QStringLiteral("lblStorePath"));
+    lblStorePath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    outer->addWidget(lblStorePath);
 
     txtPath->installEventFilter(new PathKeyFilter(txtPath));
     connect(txtPath, &QLineEdit::textChanged, this, &frmManagePhotos::onPathChanged);
@@ -190,6 +195,7 @@ bool frmManagePhotos::load()
     };
     if (const QString error = m_store->recount(); !error.isEmpty())
         return storeFault(error);
+    lblStorePath->setText(QStringLiteral("Database: %1").arg(QDir::toNativeSeparators(m_store->path())));
     m_books = new BookListModel(*m_store, this);
     connect(m_books, &BookListModel::writeFailed, this, &frmManagePhotos::report);
     if (const QString error = m_books->requery(); !error.isEmpty())

@@ -108,6 +108,7 @@ private:
 
     QLabel *lblCaption = nullptr;
     QLineEdit *txtFilter = nullptr;
+    QLabel *lblStorePath = nullptr;
     QLabel *lblFilterCount = nullptr;
     QTableView *grdBooks = nullptr;
     QGroupBox *Frame1 = nullptr;

@@ -56,9 +56,10 @@ DecodedImage decodePreview(const QString &path, const QSize &bound)
     QSize size = reader.size();
     if (size.isValid()) {
         if (qint64(size.width()) * size.height() > kMaxPreviewPixels)
-            return {{}, QStringLiteral("The image is too large to preview (%1 x %2 pixels).")
-                            .arg(size.width())
-                            .arg(size.height())};
+            return {{},
+                    QStringLiteral("The image is too large to preview (%1 x %2 pixels).")
+                        .arg(size.width())
+                        .arg(size.height())};
         // The orientation turns the stored size; the bound applies to what is shown.
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)
             size.transpose();
@@ -98,19 +99,22 @@ QString copyImageInto(const QString &source, const QString &folder, const QStrin
         return QStringLiteral("\"%1\" cannot name a file in the book's folder.").arg(name);
     const QString target = QDir(folder).filePath(name);
     if (!BookImageFolder(folder).find(name).isEmpty())
-        return QStringLiteral("The file %1 already exists; it is never replaced.").arg(QDir::toNativeSeparators(target));
+        return QStringLiteral("The file %1 already exists; it is never replaced.")
+            .arg(QDir::toNativeSeparators(target));
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString());
     QTemporaryFile out(QDir(folder).filePath(QStringLiteral(".copy-XXXXXX")));
     if (!out.open())
-        return QStringLiteral("No file can be written in %1: %2").arg(QDir::toNativeSeparators(folder), out.errorString());
+        return QStringLiteral("No file can be written in %1: %2")
+            .arg(QDir::toNativeSeparators(folder), out.errorString());
     while (!in.atEnd()) {
         const QByteArray block = in.read(1 << 20);
         if (block.isEmpty() && in.error() != QFileDevice::NoError)
             return QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString());
         if (out.write(block) != block.size())
-            return QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString());
+            return QStringLiteral("%1 could not be written: %2")
+                .arg(QDir::toNativeSeparators(target), out.errorString());
     }
     if (!out.flush())
         return QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString());

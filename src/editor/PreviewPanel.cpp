@@ -11,7 +11,7 @@ namespace editor {
 struct PreviewPanel::Slot
 {
     QLabel *picture = nullptr;
-    QString shownPath;  // what the slot is to show now
+    QString shownPath; // what the slot is to show now
     QString runningPath;
     bool running = false;
     QFutureWatcher<DecodedImage> *watcher = nullptr;

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 class QLabel;
-template<typename T> class QFutureWatcher;
+template <typename T> class QFutureWatcher;
 
 namespace editor {
 

@@ -104,8 +104,8 @@ void frmBooks::saveImageLayout()
 
 QString frmBooks::bookImageFolderPath() const
 {
-    const QString root = store::resolveImageRoot(m_context.programDir,
-                                                 m_context.imageRootText ? m_context.imageRootText() : QString());
+    const QString root =
+        store::resolveImageRoot(m_context.programDir, m_context.imageRootText ? m_context.imageRootText() : QString());
     const QString identifier = m_book.label.toString();
     if (!BookImageFolder::isPlainName(identifier))
         return {};

@@ -137,20 +137,21 @@ void CommandLineTest::importThenList()
                         "(SELECT COUNT(*) FROM Photos WHERE BookID = Books.ID)")
                  .toInt(),
              2);
-    dir.addBook(QVariantMap{{"BookLabel", "a\"b"}, {"BookDescription", "x\ny"}, {"builtby", "Lee"}, {"Active", -1}});
+    dir.addBook(QVariantMap{{"BookLabel", "a\"b"}, {"BookDescription", "x\ny"}, {"Locked", -1}, {"Active", -1}});
     dir.closeStore();
 
     const Run list = photoseries({"--library", dir.path(), "list"});
     QCOMPARE(list.status, 0);
-    QCOMPARE(list.out, QStringLiteral("a\"b\tx y\t0\tyes\tLee\n"
-                                      "MC-Demo\tSierra mixed conifer with activity fuels\t5\tno\t\n"
-                                      "PP-Demo\tPonderosa pine stands, eastern Cascades\t6\tno\t\n"));
+    QCOMPARE(list.out, QStringLiteral("a\"b\tx y\t0\tyes\tOrvanePlus\n"
+                                      "MC-Demo\tSierra mixed conifer with activity fuels\t5\tno\tUser\n"
+                                      "PP-Demo\tPonderosa pine stands, eastern Cascades\t6\tno\tUser\n"));
+    QVERIFY2(list.err.contains(QDir::toNativeSeparators(dir.storePath())), qPrintable(list.err));
     const Run csv = photoseries({"list", "--csv", "--library", dir.path()});
     QCOMPARE(csv.status, 0);
-    QCOMPARE(csv.out, QStringLiteral("BookLabel,BookDescription,NumOfPhotos,Active,builtby\r\n"
-                                     "\"a\"\"b\",\"x\ny\",0,1,Lee\r\n"
-                                     "MC-Demo,Sierra mixed conifer with activity fuels,5,0,\r\n"
-                                     "PP-Demo,\"Ponderosa pine stands, eastern Cascades\",6,0,\r\n"));
+    QCOMPARE(csv.out, QStringLiteral("BookLabel,BookDescription,NumOfPhotos,Active,Owner\r\n"
+                                     "\"a\"\"b\",\"x\ny\",0,1,OrvanePlus\r\n"
+                                     "MC-Demo,Sierra mixed conifer with activity fuels,5,0,User\r\n"
+                                     "PP-Demo,\"Ponderosa pine stands, eastern Cascades\",6,0,User\r\n"));
 }
 
 void CommandLineTest::importRefusesWhatTheWindowRefuses()
@@ -233,7 +234,7 @@ void CommandLineTest::readersWorkWhereImportIsRefused()
     QCOMPARE(list.status, readable ? 0 : 1);
     QCOMPARE(check.status, readable ? 0 : 1);
     if (readable)
-        QCOMPARE(list.out, QStringLiteral("Only\tOnly description\t0\tno\t\n"));
+        QCOMPARE(list.out, QStringLiteral("Only\tOnly description\t0\tno\tUser\n"));
     else
         QVERIFY2(list.err.contains(says), qPrintable(list.err));
     QCOMPARE(import.status, 1);
@@ -296,7 +297,7 @@ void CommandLineTest::readersWorkWhileAnotherProgramWrites()
     const Run list = photoseries({"list", "--library", dir.path()});
     QVERIFY(q.exec("ROLLBACK"));
     QCOMPARE(list.status, 0);
-    QCOMPARE(list.out, QStringLiteral("Held\tHeld description\t0\tno\t\n"));
+    QCOMPARE(list.out, QStringLiteral("Held\tHeld description\t0\tno\tUser\n"));
 }
 
 // A copy taken while a change is being written holds a journal that nobody owns, as a program

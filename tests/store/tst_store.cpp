@@ -2,11 +2,13 @@
 
 #include "store/BookList.h"
 #include "store/ImageRoot.h"
+#include "store/ProgramDir.h"
 #include "store/Schema.h"
 #include "store/YesNo.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
@@ -18,6 +20,7 @@ class StoreTest : public QObject
     Q_OBJECT
 
 private slots:
+    void installedCopyKeepsItsLibraryInTheUsersFolder();
     void freshDirectoryGetsFullSchema();
     void textAndNamesCompareWithoutCase();
     void labelsCompareWithoutCaseInAStoreMadeElsewhere();
@@ -73,7 +76,9 @@ void StoreTest::textAndNamesCompareWithoutCase()
     dir.addPhoto(gamma, {{"PhotoLabel", "p1"}});
 
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM books WHERE booklabel = 'gamma'").toInt(), 1);
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE Bookid = (SELECT id FROM BOOKS WHERE BookLabel = 'Gamma')").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE Bookid = (SELECT id FROM BOOKS WHERE BookLabel = 'Gamma')")
+                 .toInt(),
+             1);
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE PhotoLabel = 'P1'").toInt(), 1);
 
     QVector<store::BookRow> rows;
@@ -231,9 +236,12 @@ void StoreTest::defaultImageRootFollowsFirstCdRom_data()
 {
     QTest::addColumn<QString>("cdDrives");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("none") << "" << "photoimages/";
-    QTest::newRow("D") << "D" << "D:/photoimages/";
-    QTest::newRow("E and F") << "EF" << "E:/photoimages/";
+    QTest::newRow("none") << ""
+                          << "photoimages/";
+    QTest::newRow("D") << "D"
+                       << "D:/photoimages/";
+    QTest::newRow("E and F") << "EF"
+                             << "E:/photoimages/";
 }
 
 void StoreTest::defaultImageRootFollowsFirstCdRom()
@@ -254,6 +262,37 @@ void StoreTest::relativeImageRootMatchesFolderCase()
     QCOMPARE(store::resolveImageRoot(dir.path(), root + "/"), root);
     // A folder that does not exist keeps its name as written.
     QCOMPARE(store::resolveImageRoot(dir.path(), "Missing/Deeper"), QDir(dir.path()).filePath("Missing/Deeper"));
+}
+
+void StoreTest::installedCopyKeepsItsLibraryInTheUsersFolder()
+{
+    ProgramDir dir;
+    const QDir root(dir.path());
+    QVERIFY(root.mkpath("prefix/bin") && root.mkpath("portable") && root.mkpath("prefix/share/photoseries/Books"));
+    const QString shared = dir.filePath("prefix/share/photoseries");
+    dir.writeFile("prefix/share/photoseries/Vegcodes.txt", "\"ABC\",\"Shipped\"\r\n");
+    dir.writeFile("prefix/share/photoseries/Books/MC-Demo.bks", "shipped sample");
+    const QString user = dir.filePath("home/.local/share/photoseries");
+
+    // A build or a portable copy: beside the executable, nothing seeded.
+    QCOMPARE(store::chooseProgramDir(dir.filePath("portable"), dir.filePath("portable/../share/photoseries"), user),
+             dir.filePath("portable"));
+    QVERIFY(!QFileInfo::exists(user));
+
+    // Installed: the user's folder, created and seeded, and a file the user has is kept.
+    QCOMPARE(store::chooseProgramDir(dir.filePath("prefix/bin"), shared, user), user);
+    QFile mine(user + "/Vegcodes.txt");
+    QVERIFY(mine.open(QIODevice::ReadOnly));
+    QCOMPARE(mine.readAll(), QByteArray("\"ABC\",\"Shipped\"\r\n"));
+    mine.close();
+    QVERIFY(QFileInfo(user + "/Vegcodes.txt").isWritable());
+    QVERIFY(QFileInfo::exists(user + "/Books/MC-Demo.bks"));
+    QVERIFY(mine.open(QIODevice::WriteOnly | QIODevice::Append));
+    mine.write("\"NEW\",\"Mine\"\r\n");
+    mine.close();
+    QCOMPARE(store::chooseProgramDir(dir.filePath("prefix/bin"), shared, user), user);
+    QVERIFY(mine.open(QIODevice::ReadOnly));
+    QVERIFY(mine.readAll().contains("Mine"));
 }
 
 QTEST_GUILESS_MAIN(StoreTest)
