@@ -70,6 +70,7 @@ void frmBooks::setUpImages()
     auto *shortcut = new QShortcut(QKeySequence(Qt::Key_F9), this);
     connect(shortcut, &QShortcut::activated, this, &frmBooks::togglePreview);
     connect(cmdAddImage, &QPushButton::clicked, this, &frmBooks::onAddImage);
+    connect(chkNoImages, &QCheckBox::toggled, this, &frmBooks::refreshImageFolder);
     connect(grdPhotos, &PhotoGrid::fileDropped, this, &frmBooks::onFileDropped);
     connect(m_photos, &PhotoTableModel::currentRowChanged, this, &frmBooks::updatePreview);
     connect(m_photos, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
@@ -87,6 +88,9 @@ void frmBooks::setUpImages()
     connect(m_photos, &QAbstractItemModel::rowsInserted, this, &frmBooks::showImageCount);
     m_folderListing = new QFutureWatcher<std::shared_ptr<const BookImageFolder>>(this);
     connect(m_folderListing, &QFutureWatcherBase::finished, this, [this] {
+        // A listing that was under way when "No Images for this Book" was ticked counts no more.
+        if (chkNoImages->isChecked())
+            return;
         m_photos->setImageFolder(m_folderListing->result());
         showImageCount();
         updatePreview();

@@ -1,0 +1,175 @@
+#include "EditorFixture.h"
+
+#include "editor/ImageFiles.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QImage>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+
+using testing::Editor;
+using testing::ProgramDir;
+
+namespace {
+
+void writeImage(const QString &path, const char *format, QSize size = {800, 600})
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QVERIFY(image.save(path, format));
+}
+
+// A book "BK" of four photos named P1.jpg .. P4.jpg and D1.jpg .. D4.jpg; its folder holds P1.jpg,
+// p2.JPG (another letter case) and a damaged P3.jpg.
+struct ImageBook
+{
+    ImageBook()
+    {
+        folder = dir.filePath("PhotoImages/BK");
+        QDir().mkpath(folder);
+        writeImage(folder + "/P1.jpg", "JPEG");
+        writeImage(folder + "/p2.JPG", "JPEG", {300, 900});
+        dir.writeFile("PhotoImages/BK/P3.jpg", "not an image at all");
+        const qint64 id = dir.addBook("BK");
+        for (int i = 1; i <= 4; ++i)
+            dir.addPhoto(id, {{"BookLabel", "BK"},
+                              {"PhotoLabel", QString::number(i)},
+                              {"PhotoPic", QString("P%1.jpg").arg(i)},
+                              {"DataPic", QString("D%1.jpg").arg(i)}});
+        editor = std::make_unique<Editor>(dir);
+        opened = editor->open(id);
+        editor->window->show();
+    }
+    QLabel *label(const char *name) { return editor->find<QLabel>(name); }
+    void drop(int row, const char *field, const QString &file)
+    {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(file)});
+        const QPoint at = editor->grid()->visualRect(editor->cell(row, field)).center();
+        // As a drag from a file manager arrives: it enters, then drops.
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(editor->grid()->viewport(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(editor->grid()->viewport(), &drop);
+    }
+
+    ProgramDir dir;
+    QString folder;
+    std::unique_ptr<Editor> editor;
+    bool opened = false;
+};
+
+} // namespace
+
+class ImagesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void folderFindsNamesAsTheImageRootDoes();
+    void previewsAreScaledAndDamagedFilesExplained();
+    void copiesNeverReplaceAndMatchTheirFormat();
+    void editorMarksMissingFilesAndPreviewsTheCurrentRow();
+    void dropCopiesIntoTheBookFolder();
+};
+
+void ImagesTest::folderFindsNamesAsTheImageRootDoes()
+{
+    ImageBook b;
+    const editor::BookImageFolder folder(b.folder);
+    QCOMPARE(folder.find("P1.jpg"), b.folder + "/P1.jpg");
+    QCOMPARE(folder.find("P2.jpg"), b.folder + "/p2.JPG");
+    QCOMPARE(folder.find("P4.jpg"), QString());
+    // Never outside the book's folder.
+    QDir().mkpath(b.dir.filePath("PhotoImages/other"));
+    writeImage(b.dir.filePath("PhotoImages/other/x.jpg"), "JPEG");
+    for (const char *name : {"../other/x.jpg", "..", "sub/x.jpg", "..\\other\\x.jpg"})
+        QCOMPARE(folder.find(name), QString());
+}
+
+void ImagesTest::previewsAreScaledAndDamagedFilesExplained()
+{
+    ImageBook b;
+    const editor::DecodedImage wide = editor::decodePreview(b.folder + "/P1.jpg", {200, 200});
+    QCOMPARE(wide.image.size(), QSize(200, 150));
+    const editor::DecodedImage tall = editor::decodePreview(b.folder + "/p2.JPG", {200, 200});
+    QCOMPARE(tall.image.height(), 200);
+    QVERIFY(qAbs(tall.image.width() - 67) <= 1);
+    const editor::DecodedImage damaged = editor::decodePreview(b.folder + "/P3.jpg", {200, 200});
+    QVERIFY(damaged.image.isNull());
+    QVERIFY(!damaged.error.isEmpty());
+}
+
+void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
+{
+    ImageBook b;
+    const QString png = b.dir.filePath("source.png");
+    writeImage(png, "PNG");
+    QVERIFY(editor::imageFormatMismatch(png, "P4.jpg").contains("PNG image"));
+    QCOMPARE(editor::imageFormatMismatch(b.folder + "/P1.jpg", "P4.jpg"), QString());
+    QCOMPARE(editor::copyImageInto(b.folder + "/P1.jpg", b.folder, "P4.jpg"), QString());
+    QVERIFY(QFile::exists(b.folder + "/P4.jpg"));
+    QVERIFY(editor::copyImageInto(png, b.folder, "p1.JPG").contains("already exists"));
+    QVERIFY(!editor::copyImageInto(png, b.folder, "../x.png").isEmpty());
+    // No temporary file is left behind.
+    QCOMPARE(QDir(b.folder).entryList(QDir::Files | QDir::Hidden).size(), 4);
+}
+
+void ImagesTest::editorMarksMissingFilesAndPreviewsTheCurrentRow()
+{
+    ImageBook b;
+    QVERIFY(b.opened);
+    QTRY_COMPARE(b.label("lblImages")->text(), QString("5 of 8 image files missing"));
+    const QModelIndex p4 = b.editor->cell(3, "PhotoPic");
+    QVERIFY(p4.data(Qt::ForegroundRole).isValid());
+    QVERIFY(p4.data(Qt::ToolTipRole).toString().contains(QDir::toNativeSeparators(b.folder + "/P4.jpg")));
+    QVERIFY(!b.editor->cell(1, "PhotoPic").data(Qt::ForegroundRole).isValid()); // found in another case
+
+    b.editor->click("cmdPreview");
+    QLabel *photo = b.label("picPhoto");
+    QTRY_VERIFY(!photo->pixmap().isNull());
+    b.editor->grid()->setCurrentRow(2);
+    QTRY_VERIFY(photo->pixmap().isNull() && photo->text().contains("image"));
+    b.editor->grid()->setCurrentRow(3);
+    QTRY_VERIFY(photo->text().startsWith("Missing:"));
+    b.editor->grid()->setCurrentRow(1);
+    QTRY_VERIFY(!photo->pixmap().isNull());
+
+    // A book without images shows nothing and flags nothing.
+    b.editor->find<QCheckBox>("chkNoImages")->setChecked(true);
+    QTRY_COMPARE(b.label("lblImages")->text(), QString());
+    QVERIFY(photo->pixmap().isNull());
+    QVERIFY(!p4.data(Qt::ForegroundRole).isValid());
+}
+
+void ImagesTest::dropCopiesIntoTheBookFolder()
+{
+    ImageBook b;
+    QVERIFY(b.opened);
+    const QString source = b.dir.filePath("field.jpg");
+    writeImage(source, "JPEG");
+    b.drop(3, "DataPic", source);
+    QCOMPARE(b.editor->messages.count(), 1);
+    QVERIFY2(b.editor->messages.last().message.text.contains("stays in the book's folder"),
+             qPrintable(b.editor->messages.last().message.text));
+    QVERIFY(QFile::exists(b.folder + "/D4.jpg"));
+    QTRY_COMPARE(b.label("lblImages")->text(), QString("4 of 8 image files missing"));
+
+    // A name whose file is there, or a file of another format, is refused.
+    b.drop(0, "PhotoPic", source);
+    QVERIFY(b.editor->messages.last().message.text.contains("already exists"));
+    const QString png = b.dir.filePath("field.png");
+    writeImage(png, "PNG");
+    b.drop(3, "PhotoPic", png);
+    QVERIFY(b.editor->messages.last().message.text.contains("PNG image"));
+    QVERIFY(!QFile::exists(b.folder + "/P4.jpg"));
+    QVERIFY(QFile::exists(source)); // the source stays as it was
+}
+
+QTEST_MAIN(ImagesTest)
+#include "tst_images.moc"
