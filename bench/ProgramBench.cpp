@@ -7,6 +7,10 @@
 #include "editor/PhotoTableModel.h"
 #include "editor/frmBooks.h"
 #include "store/Settings.h"
+#include "ui/LayoutSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -69,7 +73,9 @@ bool waitPainted(QWidget *widget, int timeoutMs)
 
 ProgramSession::ProgramSession(const QString &programDir, const QString &settingsFile)
     : m_settings(std::make_unique<store::Settings>(settingsFile))
+    , m_layout(std::make_unique<ui::LayoutSettings>(QFileInfo(settingsFile).dir().filePath("layout.ini")))
 {
+    m_context.layout = m_layout.get();
     m_context.programDir = programDir;
     m_context.messages = &m_messages;
     m_context.settings = m_settings.get();
@@ -102,9 +108,9 @@ editor::frmBooks &ProgramSession::openEditor(qint64 bookId)
         ++row;
     if (row == books.rowCount())
         die(QStringLiteral("book %1 is not in the catalogue").arg(bookId));
-    m_catalogue->grid()->selectionModel()->setCurrentIndex(
-        books.index(row, catalogue::BookListModel::BookLabel),
-        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_catalogue->grid()->selectionModel()->setCurrentIndex(books.index(row, catalogue::BookListModel::BookLabel),
+                                                           QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
 
     m_catalogue->findChild<QPushButton *>("cmdEdit")->click();
     editor::frmBooks *window = m_catalogue->editorWindow();
@@ -124,6 +130,11 @@ void ProgramSession::closeEditor(const char *buttonName)
         die(QStringLiteral("the editor did not close by %1: %2")
                 .arg(QLatin1String(buttonName), m_messages.takeTexts().join(" / ")));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void ProgramSession::setImagePanelShown(bool shown)
+{
+    m_layout->setValue(QStringLiteral("frmBooks"), QStringLiteral("previewShown"), shown);
 }
 
 void ProgramSession::expectNoMessages(const QString &during)

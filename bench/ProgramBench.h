@@ -20,6 +20,10 @@ namespace store {
 class Settings;
 }
 
+namespace ui {
+class LayoutSettings;
+}
+
 namespace bench {
 
 // Keeps every message instead of showing a box, so that nothing waits for a click; questions
@@ -62,10 +66,13 @@ public:
 
     // Ends the benchmark when a message was shown since the last call.
     void expectNoMessages(const QString &during);
+    // Whether the editor opens with its image panel shown.
+    void setImagePanelShown(bool shown);
 
 private:
     RecordedMessages m_messages;
     std::unique_ptr<store::Settings> m_settings;
+    std::unique_ptr<ui::LayoutSettings> m_layout;
     catalogue::AppContext m_context;
     std::unique_ptr<catalogue::frmManagePhotos> m_catalogue;
 };

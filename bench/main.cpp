@@ -13,18 +13,25 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/frmManagePhotos.h"
+#include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
+#include "editor/PreviewPanel.h"
 #include "editor/frmBooks.h"
 #include "install/BookExport.h"
 #include "install/BookImport.h"
 #include "store/BookList.h"
+#include "store/ImageRoot.h"
 #include "store/Store.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -32,6 +39,7 @@
 
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -450,6 +458,99 @@ int main(int argc, char *argv[])
     });
     saveClose.maxValue = 0.5;
     saveClose.headline = "save";
+
+    // The big book's images: every name has its file (hard links to one small JPEG), and the
+    // second photo's is a 6000 x 4000 JPEG. Made once, in the image root the catalogue uses.
+    QString bigImage;
+    const auto prepareImages = [&] {
+        if (!bigImage.isEmpty())
+            return;
+        bench::ProgramSession &program = catalogueSession();
+        const QString root =
+            store::resolveImageRoot(files.fullStore, program.catalogue().findChild<QLineEdit *>("txtPath")->text());
+        QSqlQuery q(library->db());
+        q.prepare("SELECT BookLabel FROM Books WHERE ID = ?");
+        q.addBindValue(bench::kEditorBook);
+        if (!q.exec() || !q.next())
+            bench::die("the editor's book has no label");
+        const QString folder = QDir(root).filePath(q.value(0).toString());
+        QDir().mkpath(folder);
+        const QString small = QDir(work).filePath("small.jpg");
+        QImage thumb(320, 240, QImage::Format_RGB32);
+        thumb.fill(Qt::darkGreen);
+        thumb.save(small, "JPEG");
+        q.prepare("SELECT PhotoPic, DataPic FROM Photos WHERE BookID = ? ORDER BY ID");
+        q.addBindValue(bench::kEditorBook);
+        if (!q.exec())
+            bench::die("the editor's photos could not be read");
+        QStringList names;
+        while (q.next())
+            names << q.value(0).toString() << q.value(1).toString();
+        for (const QString &name : names) {
+            const QString path = QDir(folder).filePath(name);
+            if (!name.isEmpty() && !QFile::exists(path) &&
+                ::link(QFile::encodeName(small).constData(), QFile::encodeName(path).constData()) != 0)
+                bench::die("the image files could not be made in " + folder);
+        }
+        bigImage = QDir(folder).filePath(names.value(2));
+        QFile::remove(bigImage);
+        QImage big(6000, 4000, QImage::Format_RGB32);
+        for (int y = 0; y < big.height(); ++y)
+            for (int x = 0; x < big.width(); x += 50)
+                big.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
+        if (!big.save(bigImage, "JPEG", 90))
+            bench::die("the large image could not be written");
+    };
+    Measurement &openWithImages =
+        add(table, "editor opened on " + editorBook + " with its image panel shown, every image there", "s", runs, [&] {
+            bench::ProgramSession &program = catalogueSession();
+            prepareImages();
+            program.setImagePanelShown(true);
+            Stopwatch timer;
+            program.openEditor(bench::kEditorBook);
+            const double took = timer.seconds();
+            program.closeEditor("cmdCancel");
+            program.setImagePanelShown(false);
+            return took;
+        });
+    openWithImages.maxValue = 0.5;
+    openWithImages.headline = "editor with images";
+    Measurement &preview =
+        add(table, "preview of a 6000 x 4000 JPEG, from the row change to its paint", "s", runs, [&] {
+            bench::ProgramSession &program = catalogueSession();
+            prepareImages();
+            program.setImagePanelShown(true);
+            editor::frmBooks &window = program.openEditor(bench::kEditorBook);
+            auto *picture = window.findChild<QLabel *>("picPhoto");
+            const auto waitFor = [&](const QString &path) {
+                QElapsedTimer waited;
+                waited.start();
+                while (!(picture->toolTip() == path && !picture->pixmap().isNull()) && waited.elapsed() < 10000)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            };
+            auto *panel = window.findChild<editor::PreviewPanel *>("fraPreview");
+            window.grid()->setCurrentRow(0);
+            while (panel->isLoading())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            // A new modification time each run: the preview cache must not serve it.
+            QFile touched(bigImage);
+            touched.open(QIODevice::ReadWrite);
+            touched.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
+            touched.close();
+            Stopwatch timer;
+            window.grid()->setCurrentRow(1);
+            waitFor(bigImage);
+            if (picture->pixmap().isNull() || !picture->isVisible())
+                bench::die("the large image was not shown: " + picture->text());
+            // Its paint, if the event loop has not painted it yet.
+            picture->repaint();
+            const double took = timer.seconds();
+            program.closeEditor("cmdCancel");
+            program.setImagePanelShown(false);
+            return took;
+        });
+    preview.maxValue = 0.15;
+    preview.headline = "preview";
 
     // Export of the big book; the file is written anew each run.
     for (const char *kind : {"install file", "CSV"}) {
