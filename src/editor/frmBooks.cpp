@@ -86,7 +86,15 @@ frmBooks::frmBooks(EditorContext context, QWidget *parent)
     buildWindow();
 }
 
-frmBooks::~frmBooks() = default;
+frmBooks::~frmBooks()
+{
+    // The grid and the model outlive this object's own part: an editor committed while they are
+    // destroyed must not call back into it.
+    if (grdPhotos)
+        grdPhotos->disconnect(this);
+    if (m_photos)
+        m_photos->disconnect(this);
+}
 
 void frmBooks::buildWindow()
 {
