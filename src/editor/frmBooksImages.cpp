@@ -5,7 +5,7 @@
 
 #include "editor/ImageFiles.h"
 #include "editor/ImageFolder.h"
-#include "editor/PhotoDefaults.h"
+#include "editor/NewPhotoNames.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PreviewPanel.h"

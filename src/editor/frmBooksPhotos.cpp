@@ -5,7 +5,7 @@
 
 #include "editor/CodePickLists.h"
 #include "editor/GridRules.h"
-#include "editor/PhotoDefaults.h"
+#include "editor/NewPhotoNames.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "store/Schema.h"
