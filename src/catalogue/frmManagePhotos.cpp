@@ -285,16 +285,6 @@ void frmManagePhotos::setUpGrid()
     grdBooks->verticalHeader()->setDefaultSectionSize(grdBooks->fontMetrics().height() + 6);
 }
 
-QString frmManagePhotos::imagePath() const
-{
-    return txtPath->text();
-}
-
-void frmManagePhotos::setImagePath(const QString &path)
-{
-    txtPath->setText(path);
-}
-
 void frmManagePhotos::onPathChanged(const QString &text)
 {
     savePhotoDir(text);

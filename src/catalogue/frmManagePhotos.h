@@ -45,11 +45,6 @@ public:
     BookListModel &bookList() { return *m_books; }
     QTableView *grid() const { return grdBooks; }
 
-    // The image root in effect: the text of txtPath.
-    QString imagePath() const;
-    void setImagePath(const QString &path);
-    const QString &imageRootValue() const { return m_imageRootValue; }
-
     // Re-reads the book list; a failure is reported to the user.
     void requeryBooks();
     // Rewrites every book's photo count and shows the new counts.

@@ -461,17 +461,4 @@ Qt::ItemFlags PhotoTableModel::flags(const QModelIndex &index) const
     return f;
 }
 
-bool PhotoTableModel::removeRows(int row, int count, const QModelIndex &parent)
-{
-    if (parent.isValid() || row < 0 || count < 0 || row + count > m_rows.size())
-        return false;
-    for (int i = row + count - 1; i >= row; --i) {
-        if (const QString error = removePhoto(i); !error.isEmpty()) {
-            emit writeFailed(error);
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace editor

@@ -21,7 +21,6 @@ class frmNewCode final : public QDialog
 public:
     frmNewCode(const QString &tag, const QString &programDir, ui::Messages &messages, QWidget *editorWindow);
 
-    const QString &tag() const { return m_tag; }
     // The code added; empty when the dialog was cancelled.
     const QString &code() const { return m_code; }
 

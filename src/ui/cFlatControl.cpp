@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
 #include <QStyleOptionComboBox>
 #include <QWidget>
 
@@ -121,11 +120,7 @@ struct Colours
     }
 };
 
-const QColor black(0, 0, 0);
-const QColor orange(255, 128, 0);
-const QColor blue(0, 0, 255);
-
-// The relief of a combo's button strip or of a command button: at rest a ring in restRing with
+// The relief of a combo's button strip: at rest a ring in restRing with
 // a line in the window colour at its left; raised when hot or focused; pressed while a list is
 // open.
 void paintRelief(QPainter &painter, EdgeRect r, cFlatControl::State state, const Colours &c,
@@ -187,9 +182,6 @@ void cFlatControl::Attach(QWidget *control)
         m_edit = combo->lineEdit();
         m_listPopup = combo->view()->window();
         m_frame = new FlatFrame(this, combo);
-    } else if (qobject_cast<QPushButton *>(control)) {
-        m_isButton = true;
-        m_frame = new FlatFrame(this, control);
     } else if (control->parentWidget()) {
         m_frame = new FlatFrame(this, control->parentWidget());
     }
@@ -220,7 +212,7 @@ void cFlatControl::detach()
     m_hotTimer.stop();
     delete m_frame;
     m_control = m_edit = m_listPopup = nullptr;
-    m_mouseOver = m_isCombo = m_isButton = false;
+    m_mouseOver = m_isCombo = false;
     m_state = Normal;
 }
 
@@ -335,7 +327,7 @@ void cFlatControl::stopHotTracking(bool checkMouse)
 
 void cFlatControl::draw(bool focused, bool open)
 {
-    const int state = focused ? (open ? DroppedOpen : Hot) : Normal;
+    const State state = focused ? (open ? DroppedOpen : Hot) : Normal;
     if (state == m_state)
         return;
     m_state = state;
@@ -347,7 +339,7 @@ void cFlatControl::placeFrame()
 {
     if (!m_frame || !m_control)
         return;
-    if (m_isCombo || m_isButton) {
+    if (m_isCombo) {
         m_frame->setGeometry(m_control->rect());
         m_frame->raise();
         m_frame->show();
@@ -382,8 +374,6 @@ void cFlatControl::paint(QPainter &painter) const
         return;
     if (m_isCombo)
         paintCombo(painter);
-    else if (m_isButton)
-        paintButton(painter);
     else
         paintFrame(painter);
 }
@@ -430,20 +420,7 @@ void cFlatControl::paintCombo(QPainter &painter) const
     b.shrink(1);
     rect3d(painter, b, c.face, c.face);
     if (enabled)
-        paintRelief(painter, b, State(m_state), c, c.highlight, c.highlight, c.shadow);
-}
-
-void cFlatControl::paintButton(QPainter &painter) const
-{
-    const Colours c(m_control, m_state != Normal);
-    const bool enabled = m_control->isEnabled();
-    EdgeRect r = edgeRect(m_control->rect());
-    rect3d(painter, r, c.topLeft, c.bottomRight);
-    r.shrink(1);
-    const QColor inner = enabled ? c.face : blue;
-    rect3d(painter, r, inner, inner);
-    if (enabled)
-        paintRelief(painter, r, State(m_state), c, orange, black, black);
+        paintRelief(painter, b, m_state, c, c.highlight, c.highlight, c.shadow);
 }
 
 cFlatControl *flatControlOf(const QWidget *control)

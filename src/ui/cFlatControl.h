@@ -19,8 +19,8 @@ class FlatFrame;
 // The border is painted by a small transparent widget that lets every mouse event through:
 // around a text box it sits on the parent, one pixel outside the control, and paints the
 // control's outermost pixel in the face colour, so the box looks one pixel smaller on every
-// side without moving a widget a layout manages; on a combo box or button it lies over the
-// control's own painting.
+// side without moving a widget a layout manages; on a combo box it lies over the control's own
+// painting.
 class cFlatControl final : public QObject
 {
     Q_OBJECT
@@ -40,8 +40,7 @@ public:
 
     QWidget *control() const { return m_control; }
     bool isCombo() const { return m_isCombo; }
-    bool isButton() const { return m_isButton; }
-    int state() const { return m_state; }
+    State state() const { return m_state; }
     bool mouseOver() const { return m_mouseOver; }
     // Hot tracking polls the cursor only while this runs.
     bool isTracking() const { return m_hotTimer.isActive(); }
@@ -64,7 +63,6 @@ private:
 
     void paintFrame(QPainter &painter) const;
     void paintCombo(QPainter &painter) const;
-    void paintButton(QPainter &painter) const;
 
     QPointer<QWidget> m_control;
     QPointer<QWidget> m_edit;      // the edit part of an editable combo box
@@ -74,8 +72,7 @@ private:
     bool m_attached = false;
     bool m_mouseOver = false;
     bool m_isCombo = false;
-    bool m_isButton = false;
-    int m_state = Normal;
+    State m_state = Normal;
 };
 
 // The styling object attached to a control by applyFlatStyling, if any.

@@ -236,7 +236,7 @@ void CatalogueTest::damagedStoreIsReportedAndUntouched()
 {
     ProgramDir dir;
     const QByteArray bytes("This is a spreadsheet, not a database\n");
-    dir.writeFile("Photo3.mdb", bytes);
+    QVERIFY(dir.writeFile("Photo3.mdb", bytes));
     Catalogue c(dir);
     QVERIFY(!c.load());
     QCOMPARE(c.messages.count(), 1);
@@ -251,7 +251,7 @@ void CatalogueTest::unsavedImageRootIsReportedOncePerRun()
 {
     ProgramDir dir;
     // The settings file would have to go into a folder that cannot be made: a file holds its name.
-    dir.writeFile("blocked", "a file, not a folder");
+    QVERIFY(dir.writeFile("blocked", "a file, not a folder"));
     const QString file = dir.filePath("blocked/settings.ini");
     store::Settings settings(file);
     ScriptedMessages messages;

@@ -30,23 +30,23 @@ struct Catalogue
         : window(
               catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName, layout})
     {
-        if (!window.load())
-            qFatal("catalogue did not load");
+        QVERIFY2(window.load(), "catalogue did not load");
     }
     QTableView *grid() { return window.findChild<QTableView *>("grdBooks"); }
     void click(const char *name) { QTest::mouseClick(window.findChild<QPushButton *>(name), Qt::LeftButton); }
     // Selects a book's row in the grid as a click would, making it current.
-    void select(const QString &label)
+    [[nodiscard]] bool select(const QString &label)
     {
         QAbstractItemModel *m = grid()->model();
         for (int row = 0; row < m->rowCount(); ++row) {
             if (m->index(row, catalogue::BookListModel::BookLabel).data().toString() == label) {
                 grid()->selectionModel()->setCurrentIndex(m->index(row, 0),
                                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-                return;
+                return true;
             }
         }
-        qFatal("no book %s", qPrintable(label));
+        QTest::qFail(qPrintable(QStringLiteral("no book ") + label), __FILE__, __LINE__);
+        return false;
     }
     // A mouse click on a cell of the shown grid, as the user makes it.
     void clickCell(int row, int column)
@@ -126,7 +126,7 @@ void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook()
     dir.addBook("Open");
     Catalogue c(dir);
     if (!select.isEmpty())
-        c.select(select);
+        QVERIFY(c.select(select));
     c.click(qPrintable(button));
     QCOMPARE(c.messages.count(), 1);
     QCOMPARE(c.messages.last().message.text, message);
@@ -145,7 +145,7 @@ void CommandsTest::deleteAnsweredNoKeepsRowsButRequeries()
     dir.addPhoto(dir.addBook("Keep"));
     Catalogue c(dir);
     dir.addBook("Arrived meanwhile");
-    c.select("Keep");
+    QVERIFY(c.select("Keep"));
     c.messages.answerNext(false);
     c.click("cmdRemove");
     QCOMPARE(c.messages.count(), 1);
@@ -166,7 +166,7 @@ void CommandsTest::deleteAnsweredYesRemovesByLinkAndKeepsFolder()
     dir.addPhoto(first, {{"BookLabel", "Untitled"}, {"PhotoLabel", "a"}});
     dir.addPhoto(second, {{"BookLabel", "Untitled"}, {"PhotoLabel", "b"}});
     QVERIFY(QDir(dir.path()).mkpath("PhotoImages/Untitled"));
-    dir.writeFile("PhotoImages/Untitled/Pa.jpg", "image");
+    QVERIFY(dir.writeFile("PhotoImages/Untitled/Pa.jpg", "image"));
     Catalogue c(dir);
     c.grid()->selectionModel()->setCurrentIndex(c.grid()->model()->index(0, 0),
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -263,7 +263,7 @@ void CommandsTest::editDisablesCatalogueUntilEditorCloses()
     dir.addPhoto(book, {{"PhotoLabel", "1"}});
     Catalogue c(dir);
     c.window.show();
-    c.select("Int-46");
+    QVERIFY(c.select("Int-46"));
     c.click("cmdEdit");
     editor::frmBooks *editor = c.window.editorWindow();
     QVERIFY(editor);
@@ -292,7 +292,7 @@ void CommandsTest::createIsModalAndRecountsAfter()
     dir.addBook("Existing");
     Catalogue c(dir);
     c.window.show();
-    c.select("Existing");
+    QVERIFY(c.select("Existing"));
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
         editor::frmBooks *editor = c.window.editorWindow();
@@ -325,7 +325,7 @@ void CommandsTest::exportWritesTheSelectedBook()
     });
 
     // Cancelled: nothing written, nothing said.
-    c.select("LK-1");
+    QVERIFY(c.select("LK-1"));
     c.click("cmdExport");
     QCOMPARE(offered, (QStringList{QDir(dir.path()).filePath("Books"), "Install file (*.bks)", "CSV (*.csv)"}));
     QCOMPARE(c.messages.count(), 0);
@@ -418,7 +418,7 @@ void CommandsTest::windowsRememberTheirLayout()
         c.window.show();
         c.window.resize(700, 480);
         c.grid()->setColumnWidth(catalogue::BookListModel::BookDescription, 123);
-        c.select("B");
+        QVERIFY(c.select("B"));
         c.click("cmdEdit");
         editor::frmBooks *e = c.window.editorWindow();
         QVERIFY(e);
@@ -432,7 +432,7 @@ void CommandsTest::windowsRememberTheirLayout()
     c.window.show();
     QCOMPARE(c.window.size(), QSize(700, 480));
     QCOMPARE(c.grid()->columnWidth(catalogue::BookListModel::BookDescription), 123);
-    c.select("B");
+    QVERIFY(c.select("B"));
     c.click("cmdEdit");
     editor::frmBooks *e = c.window.editorWindow();
     QVERIFY(e);

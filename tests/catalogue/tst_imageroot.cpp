@@ -48,7 +48,7 @@ QString storedPhotoDir(ProgramDir &dir)
 }
 
 // Presses cmdBrowse and lets `act` work the picker while it is open.
-void browse(Catalogue &c, const std::function<void(frmDir *)> &act)
+[[nodiscard]] bool browse(Catalogue &c, const std::function<void(frmDir *)> &act)
 {
     bool acted = false;
     QTimer poll;
@@ -61,8 +61,9 @@ void browse(Catalogue &c, const std::function<void(frmDir *)> &act)
     });
     poll.start(10);
     QTest::mouseClick(c.find<QPushButton>("cmdBrowse"), Qt::LeftButton);
-    QVERIFY(acted);
-    QVERIFY(!QApplication::activeModalWidget());
+    CHECK(acted);
+    CHECK(!QApplication::activeModalWidget());
+    return true;
 }
 
 void openInTree(frmDir *picker, const QString &path)
@@ -140,10 +141,10 @@ void ImageRootTest::okPutsPickedFolderWithoutSeparator()
     Catalogue c(dir);
     QVERIFY(c.window.load());
     c.window.show();
-    browse(c, [&](frmDir *picker) {
+    QVERIFY(browse(c, [&](frmDir *picker) {
         openInTree(picker, picked);
         QTest::mouseClick(picker->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
-    });
+    }));
     QCOMPARE(c.path()->text(), picked);
     QCOMPARE(storedPhotoDir(dir), picked);
     QTest::mouseClick(c.find<QPushButton>("cmdClose"), Qt::LeftButton);
@@ -165,13 +166,13 @@ void ImageRootTest::cancelAndCloseBoxChangeNothing()
     Catalogue c(dir);
     QVERIFY(c.window.load());
     c.window.show();
-    browse(c, [&](frmDir *picker) {
+    QVERIFY(browse(c, [&](frmDir *picker) {
         openInTree(picker, QDir::tempPath());
         if (closeBox)
             picker->close();
         else
             QTest::mouseClick(picker->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
-    });
+    }));
     QCOMPARE(c.path()->text(), QString("/data/images/"));
     QCOMPARE(storedPhotoDir(dir), QString("/data/images/"));
 }
@@ -213,7 +214,7 @@ void ImageRootTest::editorFolderCommandReadsTxtPathAtThePress()
 {
     ProgramDir dir;
     dir.addBook("Int-46");
-    dir.copyCodeFiles(); // the editor reads them when it opens
+    QVERIFY(dir.copyCodeFiles()); // the editor reads them when it opens
     QTemporaryDir elsewhere;
     QVERIFY(QDir(elsewhere.path()).mkpath("Images"));
     Catalogue c(dir);

@@ -25,7 +25,7 @@ const QColor lightBlue(192, 192, 255);
 
 // Each listed button lights up while the mouse is over it; every other command button of the
 // window keeps its colours.
-void checkHoverButtons(QWidget *window, const QStringList &hover)
+[[nodiscard]] bool hoverButtonsLight(QWidget *window, const QStringList &hover)
 {
     const QList<ui::CoolButton *> buttons = window->findChildren<ui::CoolButton *>();
     QStringList lit;
@@ -36,12 +36,13 @@ void checkHoverButtons(QWidget *window, const QStringList &hover)
             lit << b->objectName();
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(b, &leave);
-        QCOMPARE(b->backcolor(), lightBlue);
+        CHECK_COMPARE(b->backcolor(), lightBlue);
     }
     lit.sort();
     QStringList expected = hover;
     expected.sort();
-    QCOMPARE(lit, expected);
+    CHECK_COMPARE(lit, expected);
+    return true;
 }
 
 bool framed(QWidget *window, const char *name)
@@ -70,18 +71,18 @@ void WindowLookTest::catalogueAndPicker()
     QVERIFY(window.load());
     QVERIFY(framed(&window, "txtPath"));
     QVERIFY(!flatControlOf(window.findChild<QTableView *>("grdBooks")));
-    checkHoverButtons(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdMarkAll",
-                                "cmdUnMarkAll", "cmdBrowse", "cmdClose"});
+    QVERIFY(hoverButtonsLight(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdMarkAll",
+                                        "cmdUnMarkAll", "cmdBrowse", "cmdClose"}));
 
     catalogue::frmDir picker(dir.path(), "");
     QVERIFY(flatControlOf(picker.findChild<QComboBox *>("drvPhoto"))->isCombo());
-    checkHoverButtons(&picker, {"cmdOK", "cmdCancel"});
+    QVERIFY(hoverButtonsLight(&picker, {"cmdOK", "cmdCancel"}));
 }
 
 void WindowLookTest::editorAndAddCode()
 {
     ProgramDir dir;
-    dir.copyCodeFiles();
+    QVERIFY(dir.copyCodeFiles());
     ScriptedMessages messages;
     editor::EditorContext context;
     context.store = &dir.store();
@@ -98,11 +99,11 @@ void WindowLookTest::editorAndAddCode()
         QVERIFY2(!framed(&editor, name), name);
         QVERIFY(!editor.findChild<QLineEdit *>(name)->hasFrame());
     }
-    checkHoverButtons(&editor, {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"});
+    QVERIFY(hoverButtonsLight(&editor, {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"}));
 
     editor::frmNewCode addCode("Veg", dir.path(), messages, &editor);
     QVERIFY(framed(&addCode, "txtCode"));
-    checkHoverButtons(&addCode, {});
+    QVERIFY(hoverButtonsLight(&addCode, {}));
 }
 
 void WindowLookTest::installFileWindow()
@@ -112,7 +113,7 @@ void WindowLookTest::installFileWindow()
     install::frmBooksFile window(dir.store().db(), dir.path(), messages, [] {});
     window.load();
     QVERIFY(flatControlOf(window.findChild<QComboBox *>("drvBook"))->isCombo());
-    checkHoverButtons(&window, {"cmdOpen", "cmdCancel"});
+    QVERIFY(hoverButtonsLight(&window, {"cmdOpen", "cmdCancel"}));
 }
 
 QTEST_MAIN(WindowLookTest)

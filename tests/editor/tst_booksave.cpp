@@ -55,11 +55,12 @@ qint64 addBookWithPhotos(ProgramDir &dir, const QString &bookLabel)
     return book;
 }
 
-void showActive(Editor &e)
+[[nodiscard]] bool showActive(Editor &e)
 {
     e.window->show();
     QApplication::setActiveWindow(e.window.get());
-    QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
+    CHECK(QTest::qWaitForWindowActive(e.window.get()));
+    return true;
 }
 
 const QString reloadQuestion("This book was changed by another program since you opened it. Nothing was saved. "
@@ -481,7 +482,7 @@ void BookSaveTest::imageNamesFollowALabelCommittedByTheSaveClick()
     const qint64 book = addBookWithPhotos(dir, "B");
     Editor e(dir);
     QVERIFY(e.open(book));
-    showActive(e);
+    QVERIFY(showActive(e));
     const QModelIndex cell = e.cell(0, "PhotoLabel");
     e.grid()->setCurrentIndex(cell);
     e.grid()->edit(cell);
@@ -502,7 +503,7 @@ void BookSaveTest::pathCharactersNeverReachTheIdentifier()
     const qint64 book = addBookWithPhotos(dir, "B");
     Editor e(dir);
     QVERIFY(e.open(book));
-    showActive(e);
+    QVERIFY(showActive(e));
     QLineEdit *id = e.box("txtBookID");
     QGuiApplication::clipboard()->setText("../evil:x");
     id->setFocus();

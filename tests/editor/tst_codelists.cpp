@@ -110,7 +110,7 @@ void CodeListsTest::readsRecords()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, expected);
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", bytes);
+    QVERIFY(dir.writeFile("Vegcodes.txt", bytes));
     const editor::CodeFileContents read = editor::readCodeFile(dir.filePath("Vegcodes.txt"));
     QCOMPARE(read.error, QString());
     QCOMPARE(flatten(read.records), expected);
@@ -132,7 +132,7 @@ void CodeListsTest::faultKeepsRecordsBeforeIt()
     QFETCH(QStringList, kept);
     QFETCH(QString, line);
     ProgramDir dir;
-    dir.writeFile("Actcodes.txt", bytes);
+    QVERIFY(dir.writeFile("Actcodes.txt", bytes));
     const editor::CodeFileContents read = editor::readCodeFile(dir.filePath("Actcodes.txt"));
     QCOMPARE(flatten(read.records), kept);
     QVERIFY2(read.error.contains(QDir::toNativeSeparators(dir.filePath("Actcodes.txt"))), qPrintable(read.error));
@@ -152,7 +152,7 @@ void CodeListsTest::missingFileIsNamed()
 void CodeListsTest::shippedFilesRead()
 {
     ProgramDir dir;
-    dir.copyCodeFiles();
+    QVERIFY(dir.copyCodeFiles());
     for (const char *name : {"Vegcodes.txt", "Actcodes.txt"}) {
         const editor::CodeFileContents read = editor::readCodeFile(dir.filePath(name));
         QCOMPARE(read.error, QString());
@@ -177,7 +177,7 @@ void CodeListsTest::appendWritesOneQuotedUtf8Record()
     QFETCH(QByteArray, after);
     ProgramDir dir;
     if (!before.isEmpty())
-        dir.writeFile("Vegcodes.txt", before);
+        QVERIFY(dir.writeFile("Vegcodes.txt", before));
     const QString path = dir.filePath("Vegcodes.txt");
     QCOMPARE(editor::appendCodeRecord(path, QString::fromUtf8("ÉT"), QString::fromUtf8("Été, sec")), QString());
     QCOMPARE(fileBytes(path), after);
@@ -296,7 +296,7 @@ void CodeListsTest::dialogCaptionFollowsTag()
 void CodeListsTest::dialogAddsCodeAboveNewCode()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "\"PIPO\",\"Ponderosa pine\"\r\n");
+    QVERIFY(dir.writeFile("Vegcodes.txt", "\"PIPO\",\"Ponderosa pine\"\r\n"));
     ScriptedMessages messages;
     EditorWindow editorWindow;
     editor::frmNewCode dialog("Veg", dir.path(), messages, &editorWindow.window);

@@ -151,7 +151,7 @@ void StoreTest::filesThatAreNotOurStoreAreLeftAlone()
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase("other");
     } else {
-        dir.writeFile("Photo3.mdb", bytes);
+        QVERIFY(dir.writeFile("Photo3.mdb", bytes));
     }
     QFile file(dir.storePath());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -270,8 +270,8 @@ void StoreTest::installedCopyKeepsItsLibraryInTheUsersFolder()
     const QDir root(dir.path());
     QVERIFY(root.mkpath("prefix/bin") && root.mkpath("portable") && root.mkpath("prefix/share/photoseries/Books"));
     const QString shared = dir.filePath("prefix/share/photoseries");
-    dir.writeFile("prefix/share/photoseries/Vegcodes.txt", "\"ABC\",\"Shipped\"\r\n");
-    dir.writeFile("prefix/share/photoseries/Books/MC-Demo.bks", "shipped sample");
+    QVERIFY(dir.writeFile("prefix/share/photoseries/Vegcodes.txt", "\"ABC\",\"Shipped\"\r\n"));
+    QVERIFY(dir.writeFile("prefix/share/photoseries/Books/MC-Demo.bks", "shipped sample"));
     const QString user = dir.filePath("home/.local/share/photoseries");
 
     // A build or a portable copy: beside the executable, nothing seeded.
