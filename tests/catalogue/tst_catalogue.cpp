@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
 #include "version.h"
 
 #include <QDir>
@@ -33,7 +33,7 @@ struct Catalogue
     QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
 
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window;
+    catalogue::CatalogueWindow window;
 };
 
 QString storedPhotoDir(ProgramDir &dir)
@@ -219,7 +219,7 @@ void CatalogueTest::exitAppendsSeparatorButCloseBoxDoesNot()
     ProgramDir dir;
     Catalogue c(dir);
     QVERIFY(c.load());
-    QSignalSpy unloaded(&c.window, &catalogue::frmManagePhotos::unloaded);
+    QSignalSpy unloaded(&c.window, &catalogue::CatalogueWindow::unloaded);
     c.window.show();
     c.path()->setText(typed);
     if (viaExit)
@@ -255,7 +255,7 @@ void CatalogueTest::unsavedImageRootIsReportedOncePerRun()
     const QString file = dir.filePath("blocked/settings.ini");
     store::Settings settings(file);
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window(catalogue::AppContext{dir.path(), &messages, &settings});
+    catalogue::CatalogueWindow window(catalogue::AppContext{dir.path(), &messages, &settings});
     QVERIFY(window.load());
     QCOMPARE(messages.count(), 1);
     QVERIFY2(messages.last().message.text.contains(QDir::toNativeSeparators(file)),

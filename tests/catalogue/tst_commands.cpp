@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
 #include "editor/PhotoTableModel.h"
-#include "editor/frmBooks.h"
-#include "install/frmBooksFile.h"
+#include "editor/BookEditor.h"
+#include "install/ImportWindow.h"
 #include "ui/LayoutSettings.h"
 
 #include <QApplication>
@@ -67,7 +67,7 @@ struct Catalogue
     }
 
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window;
+    catalogue::CatalogueWindow window;
 };
 
 } // namespace
@@ -247,7 +247,7 @@ void CommandsTest::currentBookIsSelectedAfterACommand()
     c.clickCell(1, catalogue::BookListModel::BookLabel);
     c.messages.answerNext(false);
     QTimer::singleShot(0, [] {
-        if (auto *files = qobject_cast<install::frmBooksFile *>(QApplication::activeModalWidget()))
+        if (auto *files = qobject_cast<install::ImportWindow *>(QApplication::activeModalWidget()))
             files->reject();
     });
     c.click(qPrintable(command));
@@ -265,7 +265,7 @@ void CommandsTest::editDisablesCatalogueUntilEditorCloses()
     c.window.show();
     QVERIFY(c.select("Int-46"));
     c.click("cmdEdit");
-    editor::frmBooks *editor = c.window.editorWindow();
+    editor::BookEditor *editor = c.window.editorWindow();
     QVERIFY(editor);
     QVERIFY(editor->isVisible());
     QVERIFY(!editor->isModal());
@@ -295,7 +295,7 @@ void CommandsTest::createIsModalAndRecountsAfter()
     QVERIFY(c.select("Existing"));
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
-        editor::frmBooks *editor = c.window.editorWindow();
+        editor::BookEditor *editor = c.window.editorWindow();
         QVERIFY(editor);
         wasModal = editor->isModal() && editor->isVisible() && editor->isNewBook();
         editor->findChild<QLineEdit *>("txtBookID")->setText("Fresh");
@@ -411,7 +411,7 @@ void CommandsTest::windowsRememberTheirLayout()
     const qint64 id = dir.addBook("B");
     dir.addPhoto(id, {{"BookLabel", "B"}, {"PhotoLabel", "1"}});
     ui::LayoutSettings layout(dir.filePath("layout.ini"));
-    const auto editorGrid = [](editor::frmBooks *e) { return e->findChild<QTableView *>("grdPhotos"); };
+    const auto editorGrid = [](editor::BookEditor *e) { return e->findChild<QTableView *>("grdPhotos"); };
     const int group = 1; // GroupLabel in the photo grid
     {
         Catalogue c(dir, catalogue::askSaveFileName, &layout);
@@ -420,7 +420,7 @@ void CommandsTest::windowsRememberTheirLayout()
         c.grid()->setColumnWidth(catalogue::BookListModel::BookDescription, 123);
         QVERIFY(c.select("B"));
         c.click("cmdEdit");
-        editor::frmBooks *e = c.window.editorWindow();
+        editor::BookEditor *e = c.window.editorWindow();
         QVERIFY(e);
         QCOMPARE(e->photos().column(group).field, QString("GroupLabel"));
         e->resize(1000, 600);
@@ -434,7 +434,7 @@ void CommandsTest::windowsRememberTheirLayout()
     QCOMPARE(c.grid()->columnWidth(catalogue::BookListModel::BookDescription), 123);
     QVERIFY(c.select("B"));
     c.click("cmdEdit");
-    editor::frmBooks *e = c.window.editorWindow();
+    editor::BookEditor *e = c.window.editorWindow();
     QVERIFY(e);
     QCOMPARE(e->size(), QSize(1000, 600));
     QCOMPARE(editorGrid(e)->columnWidth(group), 77);

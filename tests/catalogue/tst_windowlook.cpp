@@ -1,12 +1,12 @@
 #include "TestSupport.h"
 
-#include "catalogue/frmDir.h"
-#include "catalogue/frmManagePhotos.h"
-#include "editor/frmBooks.h"
-#include "editor/frmNewCode.h"
-#include "install/frmBooksFile.h"
+#include "catalogue/FolderPicker.h"
+#include "catalogue/CatalogueWindow.h"
+#include "editor/BookEditor.h"
+#include "editor/AddCodeDialog.h"
+#include "install/ImportWindow.h"
 #include "ui/CoolButton.h"
-#include "ui/cFlatControl.h"
+#include "ui/FlatControl.h"
 
 #include <QComboBox>
 #include <QEnterEvent>
@@ -47,7 +47,7 @@ const QColor lightBlue(192, 192, 255);
 
 bool framed(QWidget *window, const char *name)
 {
-    const ui::cFlatControl *flat = flatControlOf(window->findChild<QWidget *>(QLatin1String(name)));
+    const ui::FlatControl *flat = flatControlOf(window->findChild<QWidget *>(QLatin1String(name)));
     return flat && flat->control();
 }
 
@@ -67,14 +67,14 @@ void WindowLookTest::catalogueAndPicker()
 {
     ProgramDir dir;
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window(catalogue::AppContext{dir.path(), &messages, &dir.settings()});
+    catalogue::CatalogueWindow window(catalogue::AppContext{dir.path(), &messages, &dir.settings()});
     QVERIFY(window.load());
     QVERIFY(framed(&window, "txtPath"));
     QVERIFY(!flatControlOf(window.findChild<QTableView *>("grdBooks")));
     QVERIFY(hoverButtonsLight(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdMarkAll",
                                         "cmdUnMarkAll", "cmdBrowse", "cmdClose"}));
 
-    catalogue::frmDir picker(dir.path(), "");
+    catalogue::FolderPicker picker(dir.path(), "");
     QVERIFY(flatControlOf(picker.findChild<QComboBox *>("drvPhoto"))->isCombo());
     QVERIFY(hoverButtonsLight(&picker, {"cmdOK", "cmdCancel"}));
 }
@@ -89,7 +89,7 @@ void WindowLookTest::editorAndAddCode()
     context.messages = &messages;
     context.programDir = dir.path();
     context.imageRootText = [] { return QString("PhotoImages/"); };
-    editor::frmBooks editor(context);
+    editor::BookEditor editor(context);
     editor.setNewBook(true);
     QVERIFY(editor.load());
     for (const char *name : {"txtBookID", "txtName", "txtDate", "txtBuiltBy", "cboFileType"})
@@ -101,7 +101,7 @@ void WindowLookTest::editorAndAddCode()
     }
     QVERIFY(hoverButtonsLight(&editor, {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"}));
 
-    editor::frmNewCode addCode("Veg", dir.path(), messages, &editor);
+    editor::AddCodeDialog addCode("Veg", dir.path(), messages, &editor);
     QVERIFY(framed(&addCode, "txtCode"));
     QVERIFY(hoverButtonsLight(&addCode, {}));
 }
@@ -110,7 +110,7 @@ void WindowLookTest::installFileWindow()
 {
     ProgramDir dir;
     ScriptedMessages messages;
-    install::frmBooksFile window(dir.store().db(), dir.path(), messages, [] {});
+    install::ImportWindow window(dir.store().db(), dir.path(), messages, [] {});
     window.load();
     QVERIFY(flatControlOf(window.findChild<QComboBox *>("drvBook"))->isCombo());
     QVERIFY(hoverButtonsLight(&window, {"cmdOpen", "cmdCancel"}));

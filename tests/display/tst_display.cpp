@@ -6,13 +6,13 @@
 #include "TestSupport.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
 #include "editor/PhotoColumns.h"
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PickLists.h"
-#include "editor/frmBooks.h"
+#include "editor/BookEditor.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -83,7 +83,7 @@ private slots:
     void pickListsLieInsideTheEditor();
 
 private:
-    editor::frmBooks *openEditor();
+    editor::BookEditor *openEditor();
     editor::PhotoGrid *grid() { return openEditor()->grid(); }
     editor::PhotoTableModel *photoModel() { return &openEditor()->photos(); }
     int column(const char *field) { return photoModel()->columnOf(QLatin1String(field)); }
@@ -96,7 +96,7 @@ private:
 
     std::unique_ptr<ProgramDir> m_dir;
     std::unique_ptr<ui::BoxMessages> m_messages;
-    std::unique_ptr<catalogue::frmManagePhotos> m_catalogue;
+    std::unique_ptr<catalogue::CatalogueWindow> m_catalogue;
     qint64 m_bookId = 0;
 };
 
@@ -125,7 +125,7 @@ void DisplayTest::initTestCase()
     m_dir->closeStore();
 
     m_messages = std::make_unique<ui::BoxMessages>();
-    m_catalogue = std::make_unique<catalogue::frmManagePhotos>(
+    m_catalogue = std::make_unique<catalogue::CatalogueWindow>(
         catalogue::AppContext{m_dir->path(), m_messages.get(), &m_dir->settings()});
     QVERIFY(m_catalogue->load());
     m_catalogue->move(20, 20);
@@ -135,7 +135,7 @@ void DisplayTest::initTestCase()
 
 void DisplayTest::cleanupTestCase()
 {
-    if (editor::frmBooks *window = m_catalogue ? m_catalogue->editorWindow() : nullptr) {
+    if (editor::BookEditor *window = m_catalogue ? m_catalogue->editorWindow() : nullptr) {
         // The tests leave changes behind: the editor asks before it drops them.
         BoxWatcher watcher(QStringLiteral("box-discard-changes"), {QStringLiteral("Yes")});
         window->close();
@@ -143,9 +143,9 @@ void DisplayTest::cleanupTestCase()
     m_catalogue.reset();
 }
 
-editor::frmBooks *DisplayTest::openEditor()
+editor::BookEditor *DisplayTest::openEditor()
 {
-    if (editor::frmBooks *window = m_catalogue->editorWindow())
+    if (editor::BookEditor *window = m_catalogue->editorWindow())
         return window;
     QTableView *books = m_catalogue->grid();
     for (int row = 0; row < books->model()->rowCount(); ++row) {
@@ -287,7 +287,7 @@ void DisplayTest::addCodeDialogAndItsRefusalPaint()
 
 void DisplayTest::saveAndCloseProblemListPaints()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
     QVERIFY(window);
     auto *identifier = window->findChild<QLineEdit *>(QStringLiteral("txtBookID"));
     auto *description = window->findChild<QLineEdit *>(QStringLiteral("txtName"));
@@ -306,7 +306,7 @@ void DisplayTest::saveAndCloseProblemListPaints()
 
 void DisplayTest::folderQuestionIsCentredOverTheEditor()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
     QVERIFY(window);
     BoxWatcher watcher(QStringLiteral("box-folder-question"), {QStringLiteral("No")});
     click(window->findChild<QWidget *>(QStringLiteral("cmdFolder")));
@@ -376,7 +376,7 @@ void DisplayTest::catalogueWindowsPaint()
 
 void DisplayTest::editorWindowPaints()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
     QVERIFY(window);
     clickCell(cell(2, "VegType"));
     QStringList problems = unpaintedChildren(window, {"cmdSave", "cmdFolder", "lblPhotos"});
@@ -581,7 +581,7 @@ void DisplayTest::catalogueTextsFit()
 
 void DisplayTest::pickListsLieInsideTheEditor()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
     QVERIFY(window);
     QStringList outside;
     for (const editor::PickListInfo &info : editor::pickLists()) {

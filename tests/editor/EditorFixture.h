@@ -4,7 +4,7 @@
 
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
-#include "editor/frmBooks.h"
+#include "editor/BookEditor.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -28,7 +28,7 @@ struct Editor
         context.messages = &messages;
         context.programDir = dir.path();
         context.imageRootText = [] { return QStringLiteral("PhotoImages/"); };
-        window = std::make_unique<editor::frmBooks>(std::move(context));
+        window = std::make_unique<editor::BookEditor>(std::move(context));
     }
     bool open(qint64 bookId)
     {
@@ -61,7 +61,7 @@ struct Editor
     QModelIndex cell(int row, const char *field) { return photos().index(row, column(field)); }
 
     ScriptedMessages messages;
-    std::unique_ptr<editor::frmBooks> window;
+    std::unique_ptr<editor::BookEditor> window;
 };
 
 } // namespace testing

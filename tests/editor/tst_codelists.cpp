@@ -2,7 +2,7 @@
 
 #include "editor/CodeFile.h"
 #include "editor/PickLists.h"
-#include "editor/frmNewCode.h"
+#include "editor/AddCodeDialog.h"
 #include "ui/CoolButton.h"
 
 #include <QDir>
@@ -274,7 +274,7 @@ void CodeListsTest::dialogCaptionFollowsTag()
     ProgramDir dir;
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog(tag, dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog(tag, dir.path(), messages, &editorWindow.window);
     QCOMPARE(dialog.windowTitle(), caption);
     auto *ok = dialog.findChild<ui::CoolButton *>("cmdOK");
     auto *cancel = dialog.findChild<ui::CoolButton *>("cmdCancel");
@@ -299,7 +299,7 @@ void CodeListsTest::dialogAddsCodeAboveNewCode()
     QVERIFY(dir.writeFile("Vegcodes.txt", "\"PIPO\",\"Ponderosa pine\"\r\n"));
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog("Veg", dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog("Veg", dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText("ABC");
     dialog.findChild<QLineEdit *>("txtDescription")->setText("Aspen, birch");
@@ -348,7 +348,7 @@ void CodeListsTest::dialogRefusesBadInputAndStaysOpen()
     ScriptedMessages messages;
     EditorWindow editorWindow;
     const QStringList vegBefore = entries(*editorWindow.veg);
-    editor::frmNewCode dialog(tag, dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog(tag, dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText(code);
     dialog.findChild<QLineEdit *>("txtDescription")->setText(description);
@@ -366,7 +366,7 @@ void CodeListsTest::dialogFailedAppendChangesNothing()
     QVERIFY(QDir(dir.path()).mkdir("Actcodes.txt")); // a folder cannot be appended to
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog("Act", dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog("Act", dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText("XY");
     dialog.findChild<ui::CoolButton *>("cmdOK")->click();
@@ -381,7 +381,7 @@ void CodeListsTest::dialogCancelHandsBackNothing()
     ProgramDir dir;
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog("Veg", dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog("Veg", dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText("ABC");
     dialog.findChild<ui::CoolButton *>("cmdCancel")->click();

@@ -207,7 +207,7 @@ void EditorTest::saveAndCloseWritesHeaderAndPhotosTogether()
     dir.addPhoto(book, {{"PhotoLabel", "1"}, {"BookLabel", "Old"}, {"VegType", ""}});
     Editor e(dir);
     QVERIFY(e.open(book));
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtBookID")->setText("New");
     e.box("txtName")->setText("Renamed");
     e.photos().setValue(0, "GroupLabel", "Ridge");

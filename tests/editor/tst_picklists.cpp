@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "editor/CodePickLists.h"
-#include "editor/frmNewCode.h"
+#include "editor/AddCodeDialog.h"
 #include "ui/CoolButton.h"
 
 #include <QApplication>
@@ -79,7 +79,7 @@ struct Window
 void answerAddCode(const QString &code)
 {
     QTimer::singleShot(0, [code] {
-        auto *dialog = qobject_cast<editor::frmNewCode *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<editor::AddCodeDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         if (code.isEmpty()) {
             dialog->findChild<ui::CoolButton *>("cmdCancel")->click();

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
 #include "install/BookImport.h"
-#include "install/frmBooksFile.h"
+#include "install/ImportWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -94,7 +94,7 @@ struct Window
 
     ScriptedMessages messages;
     int requeries = 0;
-    install::frmBooksFile window;
+    install::ImportWindow window;
 };
 
 } // namespace
@@ -443,11 +443,11 @@ void InstallTest::catalogueImportRecountsAfterwards()
     QDir(dir.path()).mkdir("Books");
     QVERIFY(dir.writeFile("Books/a.bks", header("Alpha") + photos(4)));
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window({dir.path(), &messages, &dir.settings()});
+    catalogue::CatalogueWindow window({dir.path(), &messages, &dir.settings()});
     QVERIFY(window.load());
     bool seen = false;
     QTimer::singleShot(0, this, [&] {
-        auto *files = qobject_cast<install::frmBooksFile *>(QApplication::activeModalWidget());
+        auto *files = qobject_cast<install::ImportWindow *>(QApplication::activeModalWidget());
         QVERIFY(files);
         seen = true;
         files->findChild<QListWidget *>("filBook")->item(0)->setSelected(true);
@@ -467,7 +467,7 @@ void InstallTest::progressCancelSkipsRemainingFiles()
     ProgramDir dir;
     QDir(dir.path()).mkdir("Books");
     QByteArray big = header("Big");
-    while (big.size() <= install::frmBooksFile::kProgressFromBytes)
+    while (big.size() <= install::ImportWindow::kProgressFromBytes)
         big += photos(int(install::kProgressEvery));
     QVERIFY(dir.writeFile("Books/a-big.bks", big));
     QVERIFY(dir.writeFile("Books/b-small.bks", header("Small") + photos(1)));

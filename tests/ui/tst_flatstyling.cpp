@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
-#include "ui/cFlatControl.h"
+#include "ui/FlatControl.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,7 +17,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-using ui::cFlatControl;
+using ui::FlatControl;
 using ui::flatControlOf;
 
 namespace {
@@ -141,9 +141,9 @@ void FlatStylingTest::passStylesInputControlsOnly()
         QVERIFY(!flatControlOf(inner));
 
     // A second pass over the same window styles nothing twice.
-    const auto before = w.window.findChildren<cFlatControl *>().size();
+    const auto before = w.window.findChildren<FlatControl *>().size();
     ui::applyFlatStyling(&w.window);
-    QCOMPARE(w.window.findChildren<cFlatControl *>().size(), before);
+    QCOMPARE(w.window.findChildren<FlatControl *>().size(), before);
 }
 
 void FlatStylingTest::passLeavesGeometryAndInsetsTheBox()
@@ -194,26 +194,26 @@ void FlatStylingTest::focusAndMouseDriveTheState()
     Window w;
     ui::applyFlatStyling(&w.window);
     QVERIFY(w.showFocused());
-    cFlatControl *flat = flatControlOf(w.edit);
+    FlatControl *flat = flatControlOf(w.edit);
     w.button->setFocus();
-    QTRY_COMPARE(flat->state(), cFlatControl::Normal);
+    QTRY_COMPARE(flat->state(), FlatControl::Normal);
 
     // Focus lights the frame; losing it puts it back to rest.
     w.edit->setFocus();
     QTRY_VERIFY(w.edit->hasFocus());
-    QCOMPARE(flat->state(), cFlatControl::Hot);
+    QCOMPARE(flat->state(), FlatControl::Hot);
     QVERIFY(!flat->isTracking());
     QVERIFY(sunkenFrame(&w.window, w.edit));
     if (QTest::currentTestFailed())
         return;
     w.button->setFocus();
-    QTRY_COMPARE(flat->state(), cFlatControl::Normal);
+    QTRY_COMPARE(flat->state(), FlatControl::Normal);
 
     // The mouse over the unfocused box lights it and starts the timer, which runs while the
     // cursor stays on the box and stops at the first tick after it has left.
     QCursor::setPos(centreOf(w.edit));
     mouseMove(w.edit);
-    QCOMPARE(flat->state(), cFlatControl::Hot);
+    QCOMPARE(flat->state(), FlatControl::Hot);
     QVERIFY(flat->mouseOver());
     QVERIFY(flat->isTracking());
     QVERIFY(sunkenFrame(&w.window, w.edit));
@@ -221,10 +221,10 @@ void FlatStylingTest::focusAndMouseDriveTheState()
         return;
     QTest::qWait(40);
     QVERIFY(flat->isTracking());
-    QCOMPARE(flat->state(), cFlatControl::Hot);
+    QCOMPARE(flat->state(), FlatControl::Hot);
     QCursor::setPos(centreOf(w.button));
     QTRY_VERIFY(!flat->isTracking());
-    QCOMPARE(flat->state(), cFlatControl::Normal);
+    QCOMPARE(flat->state(), FlatControl::Normal);
     QVERIFY(!flat->mouseOver());
 
     // Getting the focus while hot stops the timer and keeps the frame.
@@ -234,9 +234,9 @@ void FlatStylingTest::focusAndMouseDriveTheState()
     w.edit->setFocus();
     QTRY_VERIFY(w.edit->hasFocus());
     QVERIFY(!flat->isTracking());
-    QCOMPARE(flat->state(), cFlatControl::Hot);
+    QCOMPARE(flat->state(), FlatControl::Hot);
     // Only the styled box changed state.
-    QCOMPARE(flatControlOf(w.combo)->state(), cFlatControl::Normal);
+    QCOMPARE(flatControlOf(w.combo)->state(), FlatControl::Normal);
 }
 
 void FlatStylingTest::focusedControlStartsNoTimer()
@@ -244,14 +244,14 @@ void FlatStylingTest::focusedControlStartsNoTimer()
     Window w;
     ui::applyFlatStyling(&w.window);
     QVERIFY(w.showFocused());
-    cFlatControl *flat = flatControlOf(w.text);
+    FlatControl *flat = flatControlOf(w.text);
     w.text->setFocus();
     QTRY_VERIFY(w.text->hasFocus());
     QCursor::setPos(centreOf(w.text));
     mouseMove(w.text);
     QVERIFY(!flat->isTracking());
     QCursor::setPos(centreOf(w.button));
-    QCOMPARE(flat->state(), cFlatControl::Hot); // the focused box keeps its frame
+    QCOMPARE(flat->state(), FlatControl::Hot); // the focused box keeps its frame
 }
 
 void FlatStylingTest::comboListOpenAndClosed()
@@ -259,51 +259,51 @@ void FlatStylingTest::comboListOpenAndClosed()
     Window w;
     ui::applyFlatStyling(&w.window);
     QVERIFY(w.showFocused());
-    cFlatControl *flat = flatControlOf(w.combo);
-    QVERIFY(!flat->DroppedDown());
-    QVERIFY(!flatControlOf(w.edit)->DroppedDown()); // not a combo
+    FlatControl *flat = flatControlOf(w.combo);
+    QVERIFY(!flat->droppedDown());
+    QVERIFY(!flatControlOf(w.edit)->droppedDown()); // not a combo
 
     w.combo->setFocus();
     QTRY_VERIFY(w.combo->hasFocus());
     w.combo->showPopup();
-    QTRY_VERIFY(flat->DroppedDown());
-    QCOMPARE(flat->state(), cFlatControl::DroppedOpen);
+    QTRY_VERIFY(flat->droppedDown());
+    QCOMPARE(flat->state(), FlatControl::DroppedOpen);
     // The open list starts no hot tracking.
     mouseMove(w.combo);
     QVERIFY(!flat->isTracking());
     w.combo->hidePopup();
-    QTRY_VERIFY(!flat->DroppedDown());
-    QCOMPARE(flat->state(), cFlatControl::Hot); // closed, still focused
+    QTRY_VERIFY(!flat->droppedDown());
+    QCOMPARE(flat->state(), FlatControl::Hot); // closed, still focused
 
     // The edit part of an editable combo counts as the combo.
-    cFlatControl *editable = flatControlOf(w.editableCombo);
+    FlatControl *editable = flatControlOf(w.editableCombo);
     w.editableCombo->lineEdit()->setFocus();
-    QTRY_COMPARE(editable->state(), cFlatControl::Hot);
+    QTRY_COMPARE(editable->state(), FlatControl::Hot);
     w.edit->setFocus();
-    QTRY_COMPARE(editable->state(), cFlatControl::Normal);
+    QTRY_COMPARE(editable->state(), FlatControl::Normal);
 }
 
 void FlatStylingTest::attachDropsTheEarlierControl()
 {
     Window w;
-    cFlatControl flat;
-    flat.Attach(w.edit);
+    FlatControl flat;
+    flat.attach(w.edit);
     QPointer<QWidget> firstFrame = flat.frame();
     QVERIFY(firstFrame);
-    flat.Attach(w.combo);
+    flat.attach(w.combo);
     QVERIFY(!firstFrame);
     QCOMPARE(flat.control(), w.combo);
     QFocusEvent focus(QEvent::FocusIn);
     QCoreApplication::sendEvent(w.edit, &focus);
-    QCOMPARE(flat.state(), cFlatControl::Normal); // no longer watching the box
+    QCOMPARE(flat.state(), FlatControl::Normal); // no longer watching the box
 
-    flat.Attach(nullptr);
+    flat.attach(nullptr);
     QVERIFY(!flat.control());
-    QVERIFY(!flat.DroppedDown());
+    QVERIFY(!flat.droppedDown());
 
     // A control destroyed while attached takes nothing down with it.
     auto *doomed = new QLineEdit(&w.window);
-    flat.Attach(doomed);
+    flat.attach(doomed);
     delete doomed;
     QVERIFY(!flat.control());
     QVERIFY(!flat.frame());

@@ -21,7 +21,7 @@ class FlatFrame;
 // control's outermost pixel in the face colour, so the box looks one pixel smaller on every
 // side without moving a widget a layout manages; on a combo box it lies over the control's own
 // painting.
-class cFlatControl final : public QObject
+class FlatControl final : public QObject
 {
     Q_OBJECT
 
@@ -29,14 +29,14 @@ public:
     // Drawing states.
     enum State { Normal = 1, Hot = 2, DroppedOpen = 4 };
 
-    explicit cFlatControl(QObject *parent = nullptr);
-    ~cFlatControl() override;
+    explicit FlatControl(QObject *parent = nullptr);
+    ~FlatControl() override;
 
     // Styles one control, dropping any earlier attachment. A control without a window of its
     // own (a label) or no control at all attaches nothing.
-    void Attach(QWidget *control);
+    void attach(QWidget *control);
     // Whether the attached combo box has its list open.
-    bool DroppedDown() const;
+    bool droppedDown() const;
 
     QWidget *control() const { return m_control; }
     bool isCombo() const { return m_isCombo; }
@@ -76,6 +76,6 @@ private:
 };
 
 // The styling object attached to a control by applyFlatStyling, if any.
-cFlatControl *flatControlOf(const QWidget *control);
+FlatControl *flatControlOf(const QWidget *control);
 
 } // namespace ui
