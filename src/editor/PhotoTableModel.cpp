@@ -10,23 +10,11 @@ namespace {
 
 const int kKey = 0; // ID comes first in store::photoFields()
 
-bool isTextField(int field)
-{
-    static const QVector<int> textFields = [] {
-        QVector<int> out;
-        for (const char *name : {"BookLabel", "PhotoLabel", "GroupLabel", "VegType", "Activity", "FireBehaveFM",
-                                 "FireBehaveFM2", "DangerRatingFM", "PhotoPic", "DataPic"})
-            out << store::photoFieldIndex(QLatin1String(name));
-        return out;
-    }();
-    return textFields.contains(field);
-}
-
 // The value a field holds after a write: texts as given, numbers as numbers (empty text
 // clears a number). False when a number field is given text that is not a number.
 bool normalise(int field, const QVariant &in, QVariant &out)
 {
-    if (in.isNull() || isTextField(field)) {
+    if (in.isNull() || store::isTextPhotoField(field)) {
         out = in.isNull() ? QVariant() : QVariant(in.toString());
         return true;
     }
