@@ -3,9 +3,9 @@
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
 #include "catalogue/Startup.h"
+#include "editor/BookEditor.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
-#include "editor/BookEditor.h"
 #include "store/Settings.h"
 #include "ui/LayoutSettings.h"
 

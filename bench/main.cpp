@@ -13,10 +13,10 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
+#include "editor/BookEditor.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PreviewPanel.h"
-#include "editor/BookEditor.h"
 #include "install/BookExport.h"
 #include "install/BookImport.h"
 #include "store/BookList.h"

@@ -29,7 +29,8 @@ const PickListInfo *listForTag(const QString &tag)
 
 } // namespace
 
-AddCodeDialog::AddCodeDialog(const QString &tag, const QString &programDir, ui::Messages &messages, QWidget *editorWindow)
+AddCodeDialog::AddCodeDialog(const QString &tag, const QString &programDir, ui::Messages &messages,
+                             QWidget *editorWindow)
     : QDialog(editorWindow)
     , m_tag(tag)
     , m_programDir(programDir)

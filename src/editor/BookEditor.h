@@ -13,7 +13,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QSplitter;
-template<typename T> class QFutureWatcher;
+template <typename T> class QFutureWatcher;
 
 #include <memory>
 

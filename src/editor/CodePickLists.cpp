@@ -1,8 +1,8 @@
 #include "editor/CodePickLists.h"
 
+#include "editor/AddCodeDialog.h"
 #include "editor/CodeFile.h"
 #include "editor/GridRules.h"
-#include "editor/AddCodeDialog.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
 

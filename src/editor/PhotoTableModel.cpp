@@ -48,7 +48,8 @@ PhotoTableModel::PhotoTableModel(QSqlDatabase db, QObject *parent)
 {
     for (const PhotoColumn &c : m_columns)
         m_columnField << store::photoFieldIndex(c.field);
-    m_imageFields = {store::photoFieldIndex(QStringLiteral("PhotoPic")), store::photoFieldIndex(QStringLiteral("DataPic"))};
+    m_imageFields = {store::photoFieldIndex(QStringLiteral("PhotoPic")),
+                     store::photoFieldIndex(QStringLiteral("DataPic"))};
 }
 
 void PhotoTableModel::setImageFolder(std::shared_ptr<const BookImageFolder> folder)

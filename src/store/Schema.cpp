@@ -71,8 +71,7 @@ const Field kPhotoFields[] = {
     {"TotalFL", Kind::Number},
 };
 
-template<std::size_t N>
-QStringList namesOf(const Field (&fields)[N])
+template <std::size_t N> QStringList namesOf(const Field (&fields)[N])
 {
     QStringList names;
     for (const Field &f : fields)
@@ -82,8 +81,7 @@ QStringList namesOf(const Field (&fields)[N])
 
 // The statement text exactly as the first version wrote it, one field a line: stores made by
 // any version read back the same schema.
-template<std::size_t N>
-QString createTable(const char *table, const Field (&fields)[N])
+template <std::size_t N> QString createTable(const char *table, const Field (&fields)[N])
 {
     QStringList lines;
     for (const Field &f : fields) {

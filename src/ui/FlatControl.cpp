@@ -123,8 +123,8 @@ struct Colours
 // The relief of a combo's button strip: at rest a ring in restRing with
 // a line in the window colour at its left; raised when hot or focused; pressed while a list is
 // open.
-void paintRelief(QPainter &painter, EdgeRect r, FlatControl::State state, const Colours &c,
-                 const QColor &restRing, const QColor &raisedTopLeft, const QColor &raisedBottomRight)
+void paintRelief(QPainter &painter, EdgeRect r, FlatControl::State state, const Colours &c, const QColor &restRing,
+                 const QColor &raisedTopLeft, const QColor &raisedBottomRight)
 {
     switch (state) {
     case FlatControl::Normal:

@@ -26,8 +26,7 @@ struct Catalogue
     {
     }
     bool load() { return window.load(); }
-    template<typename T>
-    T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
     QTableView *grid() { return find<QTableView>("grdBooks"); }
     QLineEdit *path() { return find<QLineEdit>("txtPath"); }
     QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
@@ -93,8 +92,8 @@ void CatalogueTest::opensOnEmptyStoreWithGridLayout()
 void CatalogueTest::listsBooksWithOwnerWordsAndCounts()
 {
     ProgramDir dir;
-    const qint64 user = dir.addBook(QVariantMap{{"BookLabel", "b-user"}, {"BookDescription", "Mixed conifer"},
-                                                {"Locked", 0}, {"NumOfPhotos", 99}});
+    const qint64 user = dir.addBook(
+        QVariantMap{{"BookLabel", "b-user"}, {"BookDescription", "Mixed conifer"}, {"Locked", 0}, {"NumOfPhotos", 99}});
     dir.addBook(QVariantMap{{"BookLabel", "A-plus"}, {"Locked", -1}, {"Active", -1}});
     dir.addBook(QVariantMap{{"BookLabel", "C-one"}, {"Locked", 1}});
     dir.addPhoto(user);
@@ -145,9 +144,12 @@ void CatalogueTest::imageRootDefaultIsWrittenAtOnce_data()
 {
     QTest::addColumn<QString>("cdDrives");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no CD-ROM") << "" << "photoimages/";
-    QTest::newRow("CD-ROM at D") << "D" << "D:/photoimages/";
-    QTest::newRow("CD-ROM at E and F") << "FE" << "E:/photoimages/";
+    QTest::newRow("no CD-ROM") << ""
+                               << "photoimages/";
+    QTest::newRow("CD-ROM at D") << "D"
+                                 << "D:/photoimages/";
+    QTest::newRow("CD-ROM at E and F") << "FE"
+                                       << "E:/photoimages/";
 }
 
 void CatalogueTest::imageRootDefaultIsWrittenAtOnce()

@@ -2,8 +2,8 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
-#include "editor/PhotoTableModel.h"
 #include "editor/BookEditor.h"
+#include "editor/PhotoTableModel.h"
 #include "install/ImportWindow.h"
 #include "ui/LayoutSettings.h"
 

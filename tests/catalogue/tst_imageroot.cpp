@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "catalogue/FolderPicker.h"
 #include "catalogue/CatalogueWindow.h"
+#include "catalogue/FolderPicker.h"
 #include "editor/BookEditor.h"
 #include "ui/CoolButton.h"
 

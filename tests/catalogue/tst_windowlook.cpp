@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "catalogue/FolderPicker.h"
 #include "catalogue/CatalogueWindow.h"
-#include "editor/BookEditor.h"
+#include "catalogue/FolderPicker.h"
 #include "editor/AddCodeDialog.h"
+#include "editor/BookEditor.h"
 #include "install/ImportWindow.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatControl.h"
@@ -99,7 +99,8 @@ void WindowLookTest::editorAndAddCode()
         QVERIFY2(!framed(&editor, name), name);
         QVERIFY(!editor.findChild<QLineEdit *>(name)->hasFrame());
     }
-    QVERIFY(hoverButtonsLight(&editor, {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"}));
+    QVERIFY(hoverButtonsLight(&editor,
+                              {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"}));
 
     editor::AddCodeDialog addCode("Veg", dir.path(), messages, &editor);
     QVERIFY(framed(&addCode, "txtCode"));

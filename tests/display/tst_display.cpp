@@ -7,12 +7,12 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
+#include "editor/BookEditor.h"
 #include "editor/PhotoColumns.h"
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PickLists.h"
-#include "editor/BookEditor.h"
 #include "ui/Messages.h"
 
 #include <QApplication>

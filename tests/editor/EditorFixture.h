@@ -2,9 +2,9 @@
 
 #include "TestSupport.h"
 
+#include "editor/BookEditor.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
-#include "editor/BookEditor.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -41,8 +41,7 @@ struct Editor
         return window->load();
     }
     // A control by object name; a missing one fails the test (and is null).
-    template<typename T>
-    T *find(const char *name)
+    template <typename T> T *find(const char *name)
     {
         T *w = window->findChild<T *>(QLatin1String(name));
         if (!w)

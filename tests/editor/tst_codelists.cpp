@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
+#include "editor/AddCodeDialog.h"
 #include "editor/CodeFile.h"
 #include "editor/PickLists.h"
-#include "editor/AddCodeDialog.h"
 #include "ui/CoolButton.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "editor/CodePickLists.h"
 #include "editor/AddCodeDialog.h"
+#include "editor/CodePickLists.h"
 #include "ui/CoolButton.h"
 
 #include <QApplication>

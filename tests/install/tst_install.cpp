@@ -247,9 +247,9 @@ void InstallTest::sameLabelIsRefused()
 void InstallTest::bookLabelIsTrimmedAndPhotoFieldsKeptAsWritten()
 {
     ProgramDir dir;
-    QVERIFY(dir.writeFile("t.bks", header("  MC-2 ") +
-                               "\"X\",\" G \",\"a/b:c\",1,2,3,4,5,6,7,8,9,\"x/y.jpg\",\" d.jpg\",\"MC\",\"LOP\","
-                               "1,2,\"J\",\"SB02\",1,2,3,4\n"));
+    QVERIFY(dir.writeFile(
+        "t.bks", header("  MC-2 ") + "\"X\",\" G \",\"a/b:c\",1,2,3,4,5,6,7,8,9,\"x/y.jpg\",\" d.jpg\",\"MC\",\"LOP\","
+                                     "1,2,\"J\",\"SB02\",1,2,3,4\n"));
     QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("t.bks")).result),
              int(ImportOutcome::Result::Imported));
     QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"MC-2"});

@@ -71,19 +71,37 @@ const char *const kPhotosSql = R"(CREATE TABLE Photos (
 
 // cid|name|type|notnull|dflt_value|pk, as PRAGMA table_info reports them.
 const QStringList kBooksColumns{
-    "0|ID|INTEGER|0||1", "1|BookLabel|TEXT|0||0", "2|BookDescription|TEXT|0||0", "3|BookDate|TEXT|0||0",
-    "4|BookNotes|TEXT|0||0", "5|builtby|TEXT|0||0", "6|Breakinches1|REAL|0||0", "7|Breakinches2|REAL|0||0",
-    "8|Breakinches3|REAL|0||0", "9|BreakInches4|REAL|0||0", "10|BreakInches5|REAL|0||0", "11|BreakInches6|REAL|0||0",
-    "12|Active|INTEGER|0|0|0", "13|Locked|INTEGER|0|0|0", "14|NumOfPhotos|INTEGER|0|0|0"};
-const QStringList kPhotosColumns{
-    "0|ID|INTEGER|0||1", "1|BookID|INTEGER|0||0", "2|BookLabel|TEXT|0||0", "3|PhotoLabel|TEXT|0||0",
-    "4|GroupLabel|TEXT|0||0", "5|TonsPerAcreBreak1|REAL|0||0", "6|TonsPerAcreBreak2|REAL|0||0",
-    "7|TonsPerAcreBreak3|REAL|0||0", "8|TonsPerAcreBreak4|REAL|0||0", "9|TonsPerAcreBreak5|REAL|0||0",
-    "10|TonsPerAcreBreak6|REAL|0||0", "11|TonsPerAcreBreak7|REAL|0||0", "12|HerbTonsPerAcre|REAL|0||0",
-    "13|WoodyTonsPerAcre|REAL|0||0", "14|AverageFuelbedDepth|REAL|0||0", "15|AverageDuffDepth|REAL|0||0",
-    "16|VegType|TEXT|0||0", "17|Activity|TEXT|0||0", "18|FireBehaveFM|TEXT|0||0", "19|FireBehaveFM2|TEXT|0||0",
-    "20|DangerRatingFM|TEXT|0||0", "21|TreesPerAcre|REAL|0||0", "22|CanopyClosure|REAL|0||0",
-    "23|PhotoPic|TEXT|0||0", "24|DataPic|TEXT|0||0", "25|Oto3FL|REAL|0||0", "26|TotalFL|REAL|0||0"};
+    "0|ID|INTEGER|0||1",        "1|BookLabel|TEXT|0||0",    "2|BookDescription|TEXT|0||0", "3|BookDate|TEXT|0||0",
+    "4|BookNotes|TEXT|0||0",    "5|builtby|TEXT|0||0",      "6|Breakinches1|REAL|0||0",    "7|Breakinches2|REAL|0||0",
+    "8|Breakinches3|REAL|0||0", "9|BreakInches4|REAL|0||0", "10|BreakInches5|REAL|0||0",   "11|BreakInches6|REAL|0||0",
+    "12|Active|INTEGER|0|0|0",  "13|Locked|INTEGER|0|0|0",  "14|NumOfPhotos|INTEGER|0|0|0"};
+const QStringList kPhotosColumns{"0|ID|INTEGER|0||1",
+                                 "1|BookID|INTEGER|0||0",
+                                 "2|BookLabel|TEXT|0||0",
+                                 "3|PhotoLabel|TEXT|0||0",
+                                 "4|GroupLabel|TEXT|0||0",
+                                 "5|TonsPerAcreBreak1|REAL|0||0",
+                                 "6|TonsPerAcreBreak2|REAL|0||0",
+                                 "7|TonsPerAcreBreak3|REAL|0||0",
+                                 "8|TonsPerAcreBreak4|REAL|0||0",
+                                 "9|TonsPerAcreBreak5|REAL|0||0",
+                                 "10|TonsPerAcreBreak6|REAL|0||0",
+                                 "11|TonsPerAcreBreak7|REAL|0||0",
+                                 "12|HerbTonsPerAcre|REAL|0||0",
+                                 "13|WoodyTonsPerAcre|REAL|0||0",
+                                 "14|AverageFuelbedDepth|REAL|0||0",
+                                 "15|AverageDuffDepth|REAL|0||0",
+                                 "16|VegType|TEXT|0||0",
+                                 "17|Activity|TEXT|0||0",
+                                 "18|FireBehaveFM|TEXT|0||0",
+                                 "19|FireBehaveFM2|TEXT|0||0",
+                                 "20|DangerRatingFM|TEXT|0||0",
+                                 "21|TreesPerAcre|REAL|0||0",
+                                 "22|CanopyClosure|REAL|0||0",
+                                 "23|PhotoPic|TEXT|0||0",
+                                 "24|DataPic|TEXT|0||0",
+                                 "25|Oto3FL|REAL|0||0",
+                                 "26|TotalFL|REAL|0||0"};
 
 // Every row of a query, its values joined by "|" (null as empty).
 QStringList rowsOf(const QSqlDatabase &db, const QString &sql)
@@ -172,7 +190,8 @@ void StoreTest::newStoreHasExactlyTheFirstVersionsSchema()
     // seqno|cid|name|desc|collation|key: the label index orders without case, as the column does.
     QCOMPARE(rowsOf(db, "PRAGMA index_xinfo(BooksByLabel)"),
              QStringList({"0|1|BookLabel|0|NOCASE|1", "1|-1||0|BINARY|0"}));
-    QCOMPARE(rowsOf(db, "PRAGMA index_xinfo(PhotosByBook)"), QStringList({"0|1|BookID|0|BINARY|1", "1|-1||0|BINARY|0"}));
+    QCOMPARE(rowsOf(db, "PRAGMA index_xinfo(PhotosByBook)"),
+             QStringList({"0|1|BookID|0|BINARY|1", "1|-1||0|BINARY|0"}));
     QCOMPARE(rowsOf(db, "PRAGMA user_version"), QStringList({"1"}));
 }
 

@@ -51,10 +51,14 @@ void StoreFaultsTest::damagedOrReadOnlyFileIsRefused_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("says");
-    QTest::newRow("truncated") << "truncated" << "cut off";
-    QTest::newRow("header only") << "header only" << "header";
-    QTest::newRow("read-only file") << "read-only file" << "read-only";
-    QTest::newRow("read-only folder") << "read-only folder" << "read-only";
+    QTest::newRow("truncated") << "truncated"
+                               << "cut off";
+    QTest::newRow("header only") << "header only"
+                                 << "header";
+    QTest::newRow("read-only file") << "read-only file"
+                                    << "read-only";
+    QTest::newRow("read-only folder") << "read-only folder"
+                                      << "read-only";
 }
 
 void StoreFaultsTest::damagedOrReadOnlyFileIsRefused()

@@ -69,9 +69,10 @@ qint64 ProgramDir::insert(const QString &table, const QVariantMap &fields)
     for (int i = 0; i < names.size(); ++i)
         marks << QStringLiteral("?");
     QSqlQuery q(store().db());
-    const QString sql = names.isEmpty()
-        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(','), marks.join(','));
+    const QString sql =
+        names.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(','), marks.join(','));
     if (!q.prepare(sql)) {
         QTest::qFail(qPrintable(QStringLiteral("prepare failed: ") + q.lastError().text()), __FILE__, __LINE__);
         return -1;

@@ -15,20 +15,20 @@
 // Checks for helpers that return bool: a failed check is recorded where it happened and the
 // helper returns false, so the test function stops at once with QVERIFY(helper(...)) instead of
 // carrying on in a broken state.
-#define CHECK(condition)                                                                                    \
-    do {                                                                                                    \
-        if (!QTest::qVerify(static_cast<bool>(condition), #condition, "", __FILE__, __LINE__))              \
-            return false;                                                                                   \
+#define CHECK(condition)                                                                                               \
+    do {                                                                                                               \
+        if (!QTest::qVerify(static_cast<bool>(condition), #condition, "", __FILE__, __LINE__))                         \
+            return false;                                                                                              \
     } while (false)
-#define CHECK2(condition, message)                                                                          \
-    do {                                                                                                    \
-        if (!QTest::qVerify(static_cast<bool>(condition), #condition, (message), __FILE__, __LINE__))       \
-            return false;                                                                                   \
+#define CHECK2(condition, message)                                                                                     \
+    do {                                                                                                               \
+        if (!QTest::qVerify(static_cast<bool>(condition), #condition, (message), __FILE__, __LINE__))                  \
+            return false;                                                                                              \
     } while (false)
-#define CHECK_COMPARE(actual, expected)                                                                     \
-    do {                                                                                                    \
-        if (!QTest::qCompare(actual, expected, #actual, #expected, __FILE__, __LINE__))                     \
-            return false;                                                                                   \
+#define CHECK_COMPARE(actual, expected)                                                                                \
+    do {                                                                                                               \
+        if (!QTest::qCompare(actual, expected, #actual, #expected, __FILE__, __LINE__))                                \
+            return false;                                                                                              \
     } while (false)
 
 namespace testing {

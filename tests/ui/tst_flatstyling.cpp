@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 #include "ui/CoolButton.h"
-#include "ui/FlatStyling.h"
 #include "ui/FlatControl.h"
+#include "ui/FlatStyling.h"
 
 #include <QApplication>
 #include <QComboBox>
