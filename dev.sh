@@ -131,9 +131,8 @@ package)
     ;;
 format)
     ensure_packages clang-format
-    # shellcheck disable=SC2046
-    clang-format --dry-run -Werror $(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' \
-        'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp')
+    find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z |
+        xargs -0 clang-format --dry-run -Werror
     echo "Formatting matches .clang-format"
     ;;
 tidy)
