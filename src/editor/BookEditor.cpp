@@ -86,7 +86,15 @@ BookEditor::BookEditor(EditorContext context, QWidget *parent)
     buildWindow();
 }
 
-BookEditor::~BookEditor() = default;
+BookEditor::~BookEditor()
+{
+    // QWidget's destructor hides the window, which can still commit an open cell editor into
+    // the model; its signals must not reach this window's slots once this part is gone.
+    if (m_photos)
+        disconnect(m_photos, nullptr, this, nullptr);
+    if (grdPhotos)
+        disconnect(grdPhotos, nullptr, this, nullptr);
+}
 
 void BookEditor::buildWindow()
 {
