@@ -10,6 +10,9 @@
 #   ./dev.sh powercut [CUTS]    the power-cut test with more cuts (10000 by default)
 #   ./dev.sh soak [SECONDS]     the two-program soak test for longer (600 seconds by default)
 #   ./dev.sh package   the Debian package (build/package/photoseries_*.deb), then its checks
+#   ./dev.sh format    check that sources and tests match .clang-format (clang-format 14)
+#   ./dev.sh tidy      clang-tidy 14 with the checks of .clang-tidy over the build's compile commands
+# PHOTOSERIES_WERROR=ON (as .ci/run sets it) makes the test build treat warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -65,7 +68,7 @@ run)
     ;;
 test)
     ensure_packages "${PACKAGES[@]}" "${X11_PACKAGES[@]}"
-    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHOTOSERIES_WERROR="${PHOTOSERIES_WERROR:-OFF}"
     run_tests "$BUILD_DIR"
     ;;
 x11)
@@ -126,8 +129,20 @@ package)
     version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$BUILD_DIR/CPackConfig.cmake")
     packaging/check-package.sh "$(ls "$BUILD_DIR"/package/photoseries_*.deb)" "$version"
     ;;
+format)
+    ensure_packages clang-format
+    find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z |
+        xargs -0 clang-format --dry-run -Werror
+    echo "Formatting matches .clang-format"
+    ;;
+tidy)
+    ensure_packages "${PACKAGES[@]}" clang-tidy
+    # The compile commands of the ordinary build (CMAKE_EXPORT_COMPILE_COMMANDS is on).
+    build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run-clang-tidy -p "$BUILD_DIR" -j"$(nproc)" -quiet "$(pwd)/(src|tests|bench)/"
+    ;;
 *)
-    echo "usage: $0 run|test|x11|package|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]" >&2
+    echo "usage: $0 run|test|x11|package|sanitize|fuzz [SECONDS]|bench|crash [KILLS]|powercut [CUTS]|soak [SECONDS]|format|tidy" >&2
     exit 2
     ;;
 esac

@@ -1,11 +1,11 @@
 #include "ProgramBench.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
-#include "catalogue/modPhotos.h"
+#include "catalogue/CatalogueWindow.h"
+#include "catalogue/Startup.h"
+#include "editor/BookEditor.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
-#include "editor/frmBooks.h"
 #include "store/Settings.h"
 #include "ui/LayoutSettings.h"
 
@@ -92,7 +92,7 @@ ProgramSession::~ProgramSession()
 
 void ProgramSession::start()
 {
-    m_catalogue = catalogue::modPhotos::Main(m_context);
+    m_catalogue = catalogue::startCatalogue(m_context);
     if (!m_catalogue)
         die("the catalogue did not start: " + m_messages.takeTexts().join(" / "));
     if (!waitPainted(m_catalogue->grid()->viewport()))
@@ -100,7 +100,7 @@ void ProgramSession::start()
     expectNoMessages("the start-up");
 }
 
-editor::frmBooks &ProgramSession::openEditor(qint64 bookId)
+editor::BookEditor &ProgramSession::openEditor(qint64 bookId)
 {
     catalogue::BookListModel &books = m_catalogue->bookList();
     int row = 0;
@@ -113,7 +113,7 @@ editor::frmBooks &ProgramSession::openEditor(qint64 bookId)
                                                                QItemSelectionModel::Rows);
 
     m_catalogue->findChild<QPushButton *>("cmdEdit")->click();
-    editor::frmBooks *window = m_catalogue->editorWindow();
+    editor::BookEditor *window = m_catalogue->editorWindow();
     if (!window)
         die("the editor did not open: " + m_messages.takeTexts().join(" / "));
     if (!waitPainted(window->grid()->viewport()))
@@ -124,7 +124,7 @@ editor::frmBooks &ProgramSession::openEditor(qint64 bookId)
 
 void ProgramSession::closeEditor(const char *buttonName)
 {
-    editor::frmBooks *window = m_catalogue->editorWindow();
+    editor::BookEditor *window = m_catalogue->editorWindow();
     window->findChild<QPushButton *>(QLatin1String(buttonName))->click();
     if (m_catalogue->editorWindow() || !m_catalogue->isEnabled())
         die(QStringLiteral("the editor did not close by %1: %2")
@@ -148,7 +148,7 @@ int peakProgram(const QString &programDir, const QString &settingsFile, qint64 b
 {
     ProgramSession session(programDir, settingsFile);
     session.start();
-    editor::frmBooks &window = session.openEditor(bookId);
+    editor::BookEditor &window = session.openEditor(bookId);
     window.grid()->scrollToBottom();
     waitPainted(window.grid()->viewport());
     QTextStream(stdout) << statusKilobytes("VmHWM") << ' ' << window.photos().rowCount() << "\n";

@@ -11,10 +11,10 @@
 class QWidget;
 
 namespace catalogue {
-class frmManagePhotos;
+class CatalogueWindow;
 }
 namespace editor {
-class frmBooks;
+class BookEditor;
 }
 namespace store {
 class Settings;
@@ -56,11 +56,11 @@ public:
 
     // The start-up: the catalogue loads, is shown and has painted its book list.
     void start();
-    catalogue::frmManagePhotos &catalogue() { return *m_catalogue; }
+    catalogue::CatalogueWindow &catalogue() { return *m_catalogue; }
 
     // Selects the book in the catalogue and presses Edit; returns once the editor has painted
     // its photo grid.
-    editor::frmBooks &openEditor(qint64 bookId);
+    editor::BookEditor &openEditor(qint64 bookId);
     // Presses a button of the open editor that closes it, and checks that it has closed.
     void closeEditor(const char *buttonName);
 
@@ -74,7 +74,7 @@ private:
     std::unique_ptr<store::Settings> m_settings;
     std::unique_ptr<ui::LayoutSettings> m_layout;
     catalogue::AppContext m_context;
-    std::unique_ptr<catalogue::frmManagePhotos> m_catalogue;
+    std::unique_ptr<catalogue::CatalogueWindow> m_catalogue;
 };
 
 // A size from /proc/self/status ("VmRSS", "VmHWM") in kilobytes, NaN when unknown.

@@ -12,11 +12,11 @@
 #include "ProgramBench.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
+#include "editor/BookEditor.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PreviewPanel.h"
-#include "editor/frmBooks.h"
 #include "install/BookExport.h"
 #include "install/BookImport.h"
 #include "store/BookList.h"
@@ -420,7 +420,7 @@ int main(int argc, char *argv[])
     Measurement &openEditor = add(table, "editor opened and shown on " + editorBook, "s", runs, [&] {
         bench::ProgramSession &program = catalogueSession();
         Stopwatch timer;
-        editor::frmBooks &window = program.openEditor(bench::kEditorBook);
+        editor::BookEditor &window = program.openEditor(bench::kEditorBook);
         const double took = timer.seconds();
         // Every row is in the model: none waits to be fetched.
         if (window.photos().rowCount() != scale.editorPhotos || window.photos().canFetchMore({}))
@@ -520,7 +520,7 @@ int main(int argc, char *argv[])
             bench::ProgramSession &program = catalogueSession();
             prepareImages();
             program.setImagePanelShown(true);
-            editor::frmBooks &window = program.openEditor(bench::kEditorBook);
+            editor::BookEditor &window = program.openEditor(bench::kEditorBook);
             auto *picture = window.findChild<QLabel *>("picPhoto");
             const auto waitFor = [&](const QString &path) {
                 QElapsedTimer waited;

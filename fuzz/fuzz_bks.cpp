@@ -15,15 +15,18 @@ constexpr FieldKind T = FieldKind::Text;
 constexpr FieldKind N = FieldKind::Number;
 
 const std::vector<FieldKind> kHeader{T, T, T, T, N, N, N, N, N, N};
-const std::vector<FieldKind> kPhoto{T, T, T, N, N, N, N, N, N, N, N, N,
-                                    T, T, T, T, N, N, T, T, N, N, N, N};
+const std::vector<FieldKind> kPhoto{T, T, T, N, N, N, N, N, N, N, N, N, T, T, T, T, N, N, T, T, N, N, N, N};
 
 // A device that cannot seek, like a pipe. (QBuffer cannot pose as one: it reads from its
 // position, which Qt does not move for sequential devices.)
 class Pipe final : public QIODevice
 {
 public:
-    explicit Pipe(const QByteArray &bytes) : m_bytes(bytes) { open(QIODevice::ReadOnly); }
+    explicit Pipe(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+        open(QIODevice::ReadOnly);
+    }
     bool isSequential() const override { return true; }
 
 protected:

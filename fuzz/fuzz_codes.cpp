@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (editor::appendCodeRecord(path, QStringLiteral("NEW"), QStringLiteral("Added by the dialog")).isEmpty()) {
         // What was read before is still read, and the new record comes last.
         const editor::CodeFileContents after = editor::readCodeFile(path);
-        if (before.error.isEmpty() && after.error.isEmpty()
-            && (after.records.size() != before.records.size() + 1 || after.records.last().code != QLatin1String("NEW")))
+        if (before.error.isEmpty() && after.error.isEmpty() &&
+            (after.records.size() != before.records.size() + 1 || after.records.last().code != QLatin1String("NEW")))
             __builtin_trap();
     }
     return 0;

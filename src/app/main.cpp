@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
-#include "catalogue/frmManagePhotos.h"
-#include "catalogue/modPhotos.h"
+#include "catalogue/CatalogueWindow.h"
+#include "catalogue/Startup.h"
 #include "store/Settings.h"
 #include "ui/LayoutSettings.h"
 #include "ui/Messages.h"
@@ -48,9 +48,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const std::unique_ptr<catalogue::frmManagePhotos> catalogue = catalogue::modPhotos::Main(context);
+    const std::unique_ptr<catalogue::CatalogueWindow> catalogue = catalogue::startCatalogue(context);
     if (!catalogue)
         return 1;
-    QObject::connect(catalogue.get(), &catalogue::frmManagePhotos::unloaded, &app, &QCoreApplication::quit);
+    QObject::connect(catalogue.get(), &catalogue::CatalogueWindow::unloaded, &app, &QCoreApplication::quit);
     return app.exec();
 }

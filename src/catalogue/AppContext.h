@@ -15,7 +15,7 @@ class Settings;
 namespace ui {
 class LayoutSettings;
 class Messages;
-}
+} // namespace ui
 
 namespace catalogue {
 

@@ -28,8 +28,8 @@ void CheckBoxDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 
     QStyleOptionViewItem check = option;
     check.rect = checkRect(option);
-    check.state = (option.state & ~QStyle::State_HasFocus)
-                  | (state == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
+    check.state =
+        (option.state & ~QStyle::State_HasFocus) | (state == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
     style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, opt.widget);
 }
 

@@ -1,8 +1,8 @@
 #include "editor/CodePickLists.h"
 
+#include "editor/AddCodeDialog.h"
 #include "editor/CodeFile.h"
 #include "editor/GridRules.h"
-#include "editor/frmNewCode.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
 
@@ -94,7 +94,7 @@ void CodePickLists::choose(PickList which, QListWidgetItem *item)
     if (!m_photo.any())
         return;
     if (info.tag && item->text() == newCodeEntry()) {
-        frmNewCode dialog(QLatin1String(info.tag), m_programDir, m_messages, m_window);
+        AddCodeDialog dialog(QLatin1String(info.tag), m_programDir, m_messages, m_window);
         // Cancelling leaves the photo's code as it was; the list stays up.
         if (dialog.exec() == QDialog::Accepted)
             m_photo.setField(QLatin1String(info.field), dialog.code());

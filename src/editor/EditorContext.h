@@ -12,7 +12,7 @@ class Store;
 namespace ui {
 class LayoutSettings;
 class Messages;
-}
+} // namespace ui
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Messages.h"
+#include "ui/Message.h"
 
 #include <QPoint>
 #include <QRect>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/ImageRoot.h"
-#include "ui/Messages.h"
+#include "ui/Message.h"
 
 #include <QString>
 

@@ -6,8 +6,8 @@ namespace editor {
 
 namespace {
 
-PhotoColumn column(const char *field, const char *heading, int width, bool right, NumberFormat format,
-                   InputClass input, bool visible = true)
+PhotoColumn column(const char *field, const char *heading, int width, bool right, NumberFormat format, InputClass input,
+                   bool visible = true)
 {
     PhotoColumn c;
     c.field = QLatin1String(field);

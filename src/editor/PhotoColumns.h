@@ -22,8 +22,8 @@ constexpr int kReadableNumberLength = 7;
 // One column of the photo grid: plain data, changed at run time only through the model.
 struct PhotoColumn
 {
-    QString field;    // the Photos field it is bound to
-    QString heading;  // three lines separated by "\n"
+    QString field;   // the Photos field it is bound to
+    QString heading; // three lines separated by "\n"
     int widthTwips = 0;
     bool rightAligned = false;
     NumberFormat format = NumberFormat::None;

@@ -47,7 +47,7 @@ PhotoGrid::PhotoGrid(QWidget *parent)
                     QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setWordWrap(false);
     setCornerButtonEnabled(false);
-    // Image files dropped onto a row are copied into the book's folder (frmBooks).
+    // Image files dropped onto a row are copied into the book's folder (BookEditor).
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
 

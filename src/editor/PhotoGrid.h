@@ -25,7 +25,6 @@ public:
 
     // Binds the grid to the model and lays out the columns as the model's column table says.
     void setPhotoModel(PhotoTableModel *model);
-    PhotoTableModel *photoModel() const { return m_model; }
 
     // The delegate of an input class (one per class, shared by its columns).
     PhotoCellDelegate *delegateFor(InputClass input) const;

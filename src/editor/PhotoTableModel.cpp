@@ -10,23 +10,11 @@ namespace {
 
 const int kKey = 0; // ID comes first in store::photoFields()
 
-bool isTextField(int field)
-{
-    static const QVector<int> textFields = [] {
-        QVector<int> out;
-        for (const char *name : {"BookLabel", "PhotoLabel", "GroupLabel", "VegType", "Activity", "FireBehaveFM",
-                                 "FireBehaveFM2", "DangerRatingFM", "PhotoPic", "DataPic"})
-            out << store::photoFieldIndex(QLatin1String(name));
-        return out;
-    }();
-    return textFields.contains(field);
-}
-
 // The value a field holds after a write: texts as given, numbers as numbers (empty text
 // clears a number). False when a number field is given text that is not a number.
 bool normalise(int field, const QVariant &in, QVariant &out)
 {
-    if (in.isNull() || isTextField(field)) {
+    if (in.isNull() || store::isTextPhotoField(field)) {
         out = in.isNull() ? QVariant() : QVariant(in.toString());
         return true;
     }
@@ -60,7 +48,8 @@ PhotoTableModel::PhotoTableModel(QSqlDatabase db, QObject *parent)
 {
     for (const PhotoColumn &c : m_columns)
         m_columnField << store::photoFieldIndex(c.field);
-    m_imageFields = {store::photoFieldIndex(QStringLiteral("PhotoPic")), store::photoFieldIndex(QStringLiteral("DataPic"))};
+    m_imageFields = {store::photoFieldIndex(QStringLiteral("PhotoPic")),
+                     store::photoFieldIndex(QStringLiteral("DataPic"))};
 }
 
 void PhotoTableModel::setImageFolder(std::shared_ptr<const BookImageFolder> folder)
@@ -459,19 +448,6 @@ Qt::ItemFlags PhotoTableModel::flags(const QModelIndex &index) const
     if (!m_columns.at(index.column()).locked)
         f |= Qt::ItemIsEditable;
     return f;
-}
-
-bool PhotoTableModel::removeRows(int row, int count, const QModelIndex &parent)
-{
-    if (parent.isValid() || row < 0 || count < 0 || row + count > m_rows.size())
-        return false;
-    for (int i = row + count - 1; i >= row; --i) {
-        if (const QString error = removePhoto(i); !error.isEmpty()) {
-            emit writeFailed(error);
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace editor

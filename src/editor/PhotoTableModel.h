@@ -99,7 +99,6 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-    bool removeRows(int row, int count, const QModelIndex &parent = {}) override;
 
 signals:
     void columnVisibilityChanged(int column, bool visible);

@@ -69,8 +69,7 @@ QString removeBook(const QSqlDatabase &db, qint64 bookId)
     return transaction.commit();
 }
 
-bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except, QVector<qint64> &ids,
-                    QString &error)
+bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except, QVector<qint64> &ids, QString &error)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);

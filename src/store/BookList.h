@@ -32,7 +32,6 @@ QString removeBook(const QSqlDatabase &db, qint64 bookId);
 
 // IDs of the books whose label equals the given one, compared without regard to case.
 // except, when not 0, is left out (a book compared with itself).
-bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except, QVector<qint64> &ids,
-                    QString &error);
+bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except, QVector<qint64> &ids, QString &error);
 
 } // namespace store

@@ -52,9 +52,4 @@ QString resolveImageRoot(const QString &programDir, const QString &rootText)
     return QDir::cleanPath(path);
 }
 
-QString withTrailingSeparator(const QString &path)
-{
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
-
 } // namespace store

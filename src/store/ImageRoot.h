@@ -22,7 +22,4 @@ QString defaultImageRoot(const DriveTypeQuery &isCdRom);
 // case. Folders that do not exist keep the name as written.
 QString resolveImageRoot(const QString &programDir, const QString &rootText);
 
-// The text with the platform's separator at its end (added when missing).
-QString withTrailingSeparator(const QString &path);
-
 } // namespace store

@@ -4,80 +4,126 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <iterator>
+
 namespace store {
 
 namespace {
 
-// Text fields compare without regard to case, as the store's queries must.
-const char *const kCreateBooks = R"(CREATE TABLE Books (
-    ID INTEGER PRIMARY KEY,
-    BookLabel TEXT COLLATE NOCASE,
-    BookDescription TEXT COLLATE NOCASE,
-    BookDate TEXT COLLATE NOCASE,
-    BookNotes TEXT COLLATE NOCASE,
-    builtby TEXT COLLATE NOCASE,
-    Breakinches1 REAL,
-    Breakinches2 REAL,
-    Breakinches3 REAL,
-    BreakInches4 REAL,
-    BreakInches5 REAL,
-    BreakInches6 REAL,
-    Active INTEGER DEFAULT 0,
-    Locked INTEGER DEFAULT 0,
-    NumOfPhotos INTEGER DEFAULT 0
-))";
+// Every field of the two tables, declared once: the CREATE statements, the field lists and the
+// text-or-number rule are all made from these. The spellings are the documented ones
+// (Breakinches1 but BreakInches4, builtby). Text fields compare without regard to case, as the
+// store's queries must.
+enum class Kind { Key, Integer, Number, Text };
 
-const char *const kCreatePhotos = R"(CREATE TABLE Photos (
-    ID INTEGER PRIMARY KEY,
-    BookID INTEGER,
-    BookLabel TEXT COLLATE NOCASE,
-    PhotoLabel TEXT COLLATE NOCASE,
-    GroupLabel TEXT COLLATE NOCASE,
-    TonsPerAcreBreak1 REAL,
-    TonsPerAcreBreak2 REAL,
-    TonsPerAcreBreak3 REAL,
-    TonsPerAcreBreak4 REAL,
-    TonsPerAcreBreak5 REAL,
-    TonsPerAcreBreak6 REAL,
-    TonsPerAcreBreak7 REAL,
-    HerbTonsPerAcre REAL,
-    WoodyTonsPerAcre REAL,
-    AverageFuelbedDepth REAL,
-    AverageDuffDepth REAL,
-    VegType TEXT COLLATE NOCASE,
-    Activity TEXT COLLATE NOCASE,
-    FireBehaveFM TEXT COLLATE NOCASE,
-    FireBehaveFM2 TEXT COLLATE NOCASE,
-    DangerRatingFM TEXT COLLATE NOCASE,
-    TreesPerAcre REAL,
-    CanopyClosure REAL,
-    PhotoPic TEXT COLLATE NOCASE,
-    DataPic TEXT COLLATE NOCASE,
-    Oto3FL REAL,
-    TotalFL REAL
-))";
+struct Field
+{
+    const char *name;
+    Kind kind;
+    const char *defaultValue = nullptr;
+};
+
+const Field kBookFields[] = {
+    {"ID", Kind::Key},
+    {"BookLabel", Kind::Text},
+    {"BookDescription", Kind::Text},
+    {"BookDate", Kind::Text},
+    {"BookNotes", Kind::Text},
+    {"builtby", Kind::Text},
+    {"Breakinches1", Kind::Number},
+    {"Breakinches2", Kind::Number},
+    {"Breakinches3", Kind::Number},
+    {"BreakInches4", Kind::Number},
+    {"BreakInches5", Kind::Number},
+    {"BreakInches6", Kind::Number},
+    {"Active", Kind::Integer, "0"},
+    {"Locked", Kind::Integer, "0"},
+    {"NumOfPhotos", Kind::Integer, "0"},
+};
+
+const Field kPhotoFields[] = {
+    {"ID", Kind::Key},
+    {"BookID", Kind::Integer},
+    {"BookLabel", Kind::Text},
+    {"PhotoLabel", Kind::Text},
+    {"GroupLabel", Kind::Text},
+    {"TonsPerAcreBreak1", Kind::Number},
+    {"TonsPerAcreBreak2", Kind::Number},
+    {"TonsPerAcreBreak3", Kind::Number},
+    {"TonsPerAcreBreak4", Kind::Number},
+    {"TonsPerAcreBreak5", Kind::Number},
+    {"TonsPerAcreBreak6", Kind::Number},
+    {"TonsPerAcreBreak7", Kind::Number},
+    {"HerbTonsPerAcre", Kind::Number},
+    {"WoodyTonsPerAcre", Kind::Number},
+    {"AverageFuelbedDepth", Kind::Number},
+    {"AverageDuffDepth", Kind::Number},
+    {"VegType", Kind::Text},
+    {"Activity", Kind::Text},
+    {"FireBehaveFM", Kind::Text},
+    {"FireBehaveFM2", Kind::Text},
+    {"DangerRatingFM", Kind::Text},
+    {"TreesPerAcre", Kind::Number},
+    {"CanopyClosure", Kind::Number},
+    {"PhotoPic", Kind::Text},
+    {"DataPic", Kind::Text},
+    {"Oto3FL", Kind::Number},
+    {"TotalFL", Kind::Number},
+};
+
+template <std::size_t N> QStringList namesOf(const Field (&fields)[N])
+{
+    QStringList names;
+    for (const Field &f : fields)
+        names << QLatin1String(f.name);
+    return names;
+}
+
+// The statement text exactly as the first version wrote it, one field a line: stores made by
+// any version read back the same schema.
+template <std::size_t N> QString createTable(const char *table, const Field (&fields)[N])
+{
+    QStringList lines;
+    for (const Field &f : fields) {
+        QString line = QStringLiteral("    ") + QLatin1String(f.name);
+        switch (f.kind) {
+        case Kind::Key:
+            line += QStringLiteral(" INTEGER PRIMARY KEY");
+            break;
+        case Kind::Integer:
+            line += QStringLiteral(" INTEGER");
+            break;
+        case Kind::Number:
+            line += QStringLiteral(" REAL");
+            break;
+        case Kind::Text:
+            line += QStringLiteral(" TEXT COLLATE NOCASE");
+            break;
+        }
+        if (f.defaultValue)
+            line += QStringLiteral(" DEFAULT ") + QLatin1String(f.defaultValue);
+        lines << line;
+    }
+    return QStringLiteral("CREATE TABLE %1 (\n%2\n)").arg(QLatin1String(table), lines.join(QStringLiteral(",\n")));
+}
 
 } // namespace
 
 const QStringList &photoFields()
 {
-    static const QStringList fields{
-        "ID", "BookID", "BookLabel", "PhotoLabel", "GroupLabel",
-        "TonsPerAcreBreak1", "TonsPerAcreBreak2", "TonsPerAcreBreak3", "TonsPerAcreBreak4",
-        "TonsPerAcreBreak5", "TonsPerAcreBreak6", "TonsPerAcreBreak7",
-        "HerbTonsPerAcre", "WoodyTonsPerAcre", "AverageFuelbedDepth", "AverageDuffDepth",
-        "VegType", "Activity", "FireBehaveFM", "FireBehaveFM2", "DangerRatingFM",
-        "TreesPerAcre", "CanopyClosure", "PhotoPic", "DataPic", "Oto3FL", "TotalFL"};
+    static const QStringList fields = namesOf(kPhotoFields);
     return fields;
 }
 
 const QStringList &bookFields()
 {
-    static const QStringList fields{
-        "ID", "BookLabel", "BookDescription", "BookDate", "BookNotes", "builtby",
-        "Breakinches1", "Breakinches2", "Breakinches3", "BreakInches4", "BreakInches5", "BreakInches6",
-        "Active", "Locked", "NumOfPhotos"};
+    static const QStringList fields = namesOf(kBookFields);
     return fields;
+}
+
+bool isTextPhotoField(int index)
+{
+    return index >= 0 && index < int(std::size(kPhotoFields)) && kPhotoFields[index].kind == Kind::Text;
 }
 
 QString createSchema(QSqlDatabase &db)
@@ -86,8 +132,8 @@ QString createSchema(QSqlDatabase &db)
         return db.lastError().text();
     QSqlQuery q(db);
     const QString statements[] = {
-        kCreateBooks,
-        kCreatePhotos,
+        createTable("Books", kBookFields),
+        createTable("Photos", kPhotoFields),
         "CREATE INDEX PhotosByBook ON Photos(BookID)",
         "CREATE INDEX BooksByLabel ON Books(BookLabel)",
         QString("PRAGMA user_version = %1").arg(kSchemaVersion),

@@ -15,6 +15,9 @@ const QStringList &photoFields();
 // Field names of the Books table in table order; the key ID comes first.
 const QStringList &bookFields();
 
+// Whether the Photos field at this position of photoFields() holds text (else a number or key).
+bool isTextPhotoField(int index);
+
 // Creates both tables and the index in one transaction. Returns an empty text on success,
 // else what failed.
 QString createSchema(QSqlDatabase &db);

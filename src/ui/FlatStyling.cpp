@@ -1,6 +1,6 @@
 #include "ui/FlatStyling.h"
 
-#include "ui/cFlatControl.h"
+#include "ui/FlatControl.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -75,7 +75,7 @@ QStyle *listBelowStyle()
 
 void style(QWidget *control)
 {
-    (new cFlatControl(control))->Attach(control);
+    (new FlatControl(control))->attach(control);
 }
 
 } // namespace

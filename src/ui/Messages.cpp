@@ -6,11 +6,6 @@
 
 namespace ui {
 
-QString programTitle()
-{
-    return QStringLiteral("Photo Series Books");
-}
-
 namespace {
 
 QMessageBox::Icon boxIcon(Icon icon)

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
 #include "version.h"
 
 #include <QDir>
@@ -26,14 +26,13 @@ struct Catalogue
     {
     }
     bool load() { return window.load(); }
-    template<typename T>
-    T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *find(const char *name) { return window.findChild<T *>(QLatin1String(name)); }
     QTableView *grid() { return find<QTableView>("grdBooks"); }
     QLineEdit *path() { return find<QLineEdit>("txtPath"); }
     QString cell(int row, int column) { return grid()->model()->index(row, column).data().toString(); }
 
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window;
+    catalogue::CatalogueWindow window;
 };
 
 QString storedPhotoDir(ProgramDir &dir)
@@ -93,8 +92,8 @@ void CatalogueTest::opensOnEmptyStoreWithGridLayout()
 void CatalogueTest::listsBooksWithOwnerWordsAndCounts()
 {
     ProgramDir dir;
-    const qint64 user = dir.addBook(QVariantMap{{"BookLabel", "b-user"}, {"BookDescription", "Mixed conifer"},
-                                                {"Locked", 0}, {"NumOfPhotos", 99}});
+    const qint64 user = dir.addBook(
+        QVariantMap{{"BookLabel", "b-user"}, {"BookDescription", "Mixed conifer"}, {"Locked", 0}, {"NumOfPhotos", 99}});
     dir.addBook(QVariantMap{{"BookLabel", "A-plus"}, {"Locked", -1}, {"Active", -1}});
     dir.addBook(QVariantMap{{"BookLabel", "C-one"}, {"Locked", 1}});
     dir.addPhoto(user);
@@ -145,9 +144,12 @@ void CatalogueTest::imageRootDefaultIsWrittenAtOnce_data()
 {
     QTest::addColumn<QString>("cdDrives");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no CD-ROM") << "" << "photoimages/";
-    QTest::newRow("CD-ROM at D") << "D" << "D:/photoimages/";
-    QTest::newRow("CD-ROM at E and F") << "FE" << "E:/photoimages/";
+    QTest::newRow("no CD-ROM") << ""
+                               << "photoimages/";
+    QTest::newRow("CD-ROM at D") << "D"
+                                 << "D:/photoimages/";
+    QTest::newRow("CD-ROM at E and F") << "FE"
+                                       << "E:/photoimages/";
 }
 
 void CatalogueTest::imageRootDefaultIsWrittenAtOnce()
@@ -219,7 +221,7 @@ void CatalogueTest::exitAppendsSeparatorButCloseBoxDoesNot()
     ProgramDir dir;
     Catalogue c(dir);
     QVERIFY(c.load());
-    QSignalSpy unloaded(&c.window, &catalogue::frmManagePhotos::unloaded);
+    QSignalSpy unloaded(&c.window, &catalogue::CatalogueWindow::unloaded);
     c.window.show();
     c.path()->setText(typed);
     if (viaExit)
@@ -236,7 +238,7 @@ void CatalogueTest::damagedStoreIsReportedAndUntouched()
 {
     ProgramDir dir;
     const QByteArray bytes("This is a spreadsheet, not a database\n");
-    dir.writeFile("Photo3.mdb", bytes);
+    QVERIFY(dir.writeFile("Photo3.mdb", bytes));
     Catalogue c(dir);
     QVERIFY(!c.load());
     QCOMPARE(c.messages.count(), 1);
@@ -251,11 +253,11 @@ void CatalogueTest::unsavedImageRootIsReportedOncePerRun()
 {
     ProgramDir dir;
     // The settings file would have to go into a folder that cannot be made: a file holds its name.
-    dir.writeFile("blocked", "a file, not a folder");
+    QVERIFY(dir.writeFile("blocked", "a file, not a folder"));
     const QString file = dir.filePath("blocked/settings.ini");
     store::Settings settings(file);
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window(catalogue::AppContext{dir.path(), &messages, &settings});
+    catalogue::CatalogueWindow window(catalogue::AppContext{dir.path(), &messages, &settings});
     QVERIFY(window.load());
     QCOMPARE(messages.count(), 1);
     QVERIFY2(messages.last().message.text.contains(QDir::toNativeSeparators(file)),

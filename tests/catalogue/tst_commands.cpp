@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
+#include "editor/BookEditor.h"
 #include "editor/PhotoTableModel.h"
-#include "editor/frmBooks.h"
-#include "install/frmBooksFile.h"
+#include "install/ImportWindow.h"
 #include "ui/LayoutSettings.h"
 
 #include <QApplication>
@@ -30,23 +30,23 @@ struct Catalogue
         : window(
               catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName, layout})
     {
-        if (!window.load())
-            qFatal("catalogue did not load");
+        QVERIFY2(window.load(), "catalogue did not load");
     }
     QTableView *grid() { return window.findChild<QTableView *>("grdBooks"); }
     void click(const char *name) { QTest::mouseClick(window.findChild<QPushButton *>(name), Qt::LeftButton); }
     // Selects a book's row in the grid as a click would, making it current.
-    void select(const QString &label)
+    [[nodiscard]] bool select(const QString &label)
     {
         QAbstractItemModel *m = grid()->model();
         for (int row = 0; row < m->rowCount(); ++row) {
             if (m->index(row, catalogue::BookListModel::BookLabel).data().toString() == label) {
                 grid()->selectionModel()->setCurrentIndex(m->index(row, 0),
                                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-                return;
+                return true;
             }
         }
-        qFatal("no book %s", qPrintable(label));
+        QTest::qFail(qPrintable(QStringLiteral("no book ") + label), __FILE__, __LINE__);
+        return false;
     }
     // A mouse click on a cell of the shown grid, as the user makes it.
     void clickCell(int row, int column)
@@ -67,7 +67,7 @@ struct Catalogue
     }
 
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window;
+    catalogue::CatalogueWindow window;
 };
 
 } // namespace
@@ -126,7 +126,7 @@ void CommandsTest::editAndDeleteNeedASelectionAndAnUnlockedBook()
     dir.addBook("Open");
     Catalogue c(dir);
     if (!select.isEmpty())
-        c.select(select);
+        QVERIFY(c.select(select));
     c.click(qPrintable(button));
     QCOMPARE(c.messages.count(), 1);
     QCOMPARE(c.messages.last().message.text, message);
@@ -145,7 +145,7 @@ void CommandsTest::deleteAnsweredNoKeepsRowsButRequeries()
     dir.addPhoto(dir.addBook("Keep"));
     Catalogue c(dir);
     dir.addBook("Arrived meanwhile");
-    c.select("Keep");
+    QVERIFY(c.select("Keep"));
     c.messages.answerNext(false);
     c.click("cmdRemove");
     QCOMPARE(c.messages.count(), 1);
@@ -166,7 +166,7 @@ void CommandsTest::deleteAnsweredYesRemovesByLinkAndKeepsFolder()
     dir.addPhoto(first, {{"BookLabel", "Untitled"}, {"PhotoLabel", "a"}});
     dir.addPhoto(second, {{"BookLabel", "Untitled"}, {"PhotoLabel", "b"}});
     QVERIFY(QDir(dir.path()).mkpath("PhotoImages/Untitled"));
-    dir.writeFile("PhotoImages/Untitled/Pa.jpg", "image");
+    QVERIFY(dir.writeFile("PhotoImages/Untitled/Pa.jpg", "image"));
     Catalogue c(dir);
     c.grid()->selectionModel()->setCurrentIndex(c.grid()->model()->index(0, 0),
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -247,7 +247,7 @@ void CommandsTest::currentBookIsSelectedAfterACommand()
     c.clickCell(1, catalogue::BookListModel::BookLabel);
     c.messages.answerNext(false);
     QTimer::singleShot(0, [] {
-        if (auto *files = qobject_cast<install::frmBooksFile *>(QApplication::activeModalWidget()))
+        if (auto *files = qobject_cast<install::ImportWindow *>(QApplication::activeModalWidget()))
             files->reject();
     });
     c.click(qPrintable(command));
@@ -263,9 +263,9 @@ void CommandsTest::editDisablesCatalogueUntilEditorCloses()
     dir.addPhoto(book, {{"PhotoLabel", "1"}});
     Catalogue c(dir);
     c.window.show();
-    c.select("Int-46");
+    QVERIFY(c.select("Int-46"));
     c.click("cmdEdit");
-    editor::frmBooks *editor = c.window.editorWindow();
+    editor::BookEditor *editor = c.window.editorWindow();
     QVERIFY(editor);
     QVERIFY(editor->isVisible());
     QVERIFY(!editor->isModal());
@@ -292,10 +292,10 @@ void CommandsTest::createIsModalAndRecountsAfter()
     dir.addBook("Existing");
     Catalogue c(dir);
     c.window.show();
-    c.select("Existing");
+    QVERIFY(c.select("Existing"));
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
-        editor::frmBooks *editor = c.window.editorWindow();
+        editor::BookEditor *editor = c.window.editorWindow();
         QVERIFY(editor);
         wasModal = editor->isModal() && editor->isVisible() && editor->isNewBook();
         editor->findChild<QLineEdit *>("txtBookID")->setText("Fresh");
@@ -325,7 +325,7 @@ void CommandsTest::exportWritesTheSelectedBook()
     });
 
     // Cancelled: nothing written, nothing said.
-    c.select("LK-1");
+    QVERIFY(c.select("LK-1"));
     c.click("cmdExport");
     QCOMPARE(offered, (QStringList{QDir(dir.path()).filePath("Books"), "Install file (*.bks)", "CSV (*.csv)"}));
     QCOMPARE(c.messages.count(), 0);
@@ -411,16 +411,16 @@ void CommandsTest::windowsRememberTheirLayout()
     const qint64 id = dir.addBook("B");
     dir.addPhoto(id, {{"BookLabel", "B"}, {"PhotoLabel", "1"}});
     ui::LayoutSettings layout(dir.filePath("layout.ini"));
-    const auto editorGrid = [](editor::frmBooks *e) { return e->findChild<QTableView *>("grdPhotos"); };
+    const auto editorGrid = [](editor::BookEditor *e) { return e->findChild<QTableView *>("grdPhotos"); };
     const int group = 1; // GroupLabel in the photo grid
     {
         Catalogue c(dir, catalogue::askSaveFileName, &layout);
         c.window.show();
         c.window.resize(700, 480);
         c.grid()->setColumnWidth(catalogue::BookListModel::BookDescription, 123);
-        c.select("B");
+        QVERIFY(c.select("B"));
         c.click("cmdEdit");
-        editor::frmBooks *e = c.window.editorWindow();
+        editor::BookEditor *e = c.window.editorWindow();
         QVERIFY(e);
         QCOMPARE(e->photos().column(group).field, QString("GroupLabel"));
         e->resize(1000, 600);
@@ -432,9 +432,9 @@ void CommandsTest::windowsRememberTheirLayout()
     c.window.show();
     QCOMPARE(c.window.size(), QSize(700, 480));
     QCOMPARE(c.grid()->columnWidth(catalogue::BookListModel::BookDescription), 123);
-    c.select("B");
+    QVERIFY(c.select("B"));
     c.click("cmdEdit");
-    editor::frmBooks *e = c.window.editorWindow();
+    editor::BookEditor *e = c.window.editorWindow();
     QVERIFY(e);
     QCOMPARE(e->size(), QSize(1000, 600));
     QCOMPARE(editorGrid(e)->columnWidth(group), 77);

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "catalogue/frmDir.h"
-#include "catalogue/frmManagePhotos.h"
-#include "editor/frmBooks.h"
+#include "catalogue/CatalogueWindow.h"
+#include "catalogue/FolderPicker.h"
+#include "editor/BookEditor.h"
 #include "ui/CoolButton.h"
 
 #include <QApplication>
@@ -23,7 +23,7 @@
 
 #include <functional>
 
-using catalogue::frmDir;
+using catalogue::FolderPicker;
 using testing::ProgramDir;
 using testing::ScriptedMessages;
 
@@ -39,7 +39,7 @@ struct Catalogue
     QLineEdit *path() { return find<QLineEdit>("txtPath"); }
 
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window;
+    catalogue::CatalogueWindow window;
 };
 
 QString storedPhotoDir(ProgramDir &dir)
@@ -48,12 +48,12 @@ QString storedPhotoDir(ProgramDir &dir)
 }
 
 // Presses cmdBrowse and lets `act` work the picker while it is open.
-void browse(Catalogue &c, const std::function<void(frmDir *)> &act)
+[[nodiscard]] bool browse(Catalogue &c, const std::function<void(FolderPicker *)> &act)
 {
     bool acted = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto *picker = qobject_cast<frmDir *>(QApplication::activeModalWidget())) {
+        if (auto *picker = qobject_cast<FolderPicker *>(QApplication::activeModalWidget())) {
             poll.stop();
             acted = true;
             act(picker);
@@ -61,11 +61,12 @@ void browse(Catalogue &c, const std::function<void(frmDir *)> &act)
     });
     poll.start(10);
     QTest::mouseClick(c.find<QPushButton>("cmdBrowse"), Qt::LeftButton);
-    QVERIFY(acted);
-    QVERIFY(!QApplication::activeModalWidget());
+    CHECK(acted);
+    CHECK(!QApplication::activeModalWidget());
+    return true;
 }
 
-void openInTree(frmDir *picker, const QString &path)
+void openInTree(FolderPicker *picker, const QString &path)
 {
     auto *tree = picker->findChild<QTreeView *>("dirPhoto");
     auto *model = qobject_cast<QFileSystemModel *>(tree->model());
@@ -140,10 +141,10 @@ void ImageRootTest::okPutsPickedFolderWithoutSeparator()
     Catalogue c(dir);
     QVERIFY(c.window.load());
     c.window.show();
-    browse(c, [&](frmDir *picker) {
+    QVERIFY(browse(c, [&](FolderPicker *picker) {
         openInTree(picker, picked);
         QTest::mouseClick(picker->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
-    });
+    }));
     QCOMPARE(c.path()->text(), picked);
     QCOMPARE(storedPhotoDir(dir), picked);
     QTest::mouseClick(c.find<QPushButton>("cmdClose"), Qt::LeftButton);
@@ -165,13 +166,13 @@ void ImageRootTest::cancelAndCloseBoxChangeNothing()
     Catalogue c(dir);
     QVERIFY(c.window.load());
     c.window.show();
-    browse(c, [&](frmDir *picker) {
+    QVERIFY(browse(c, [&](FolderPicker *picker) {
         openInTree(picker, QDir::tempPath());
         if (closeBox)
             picker->close();
         else
             QTest::mouseClick(picker->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
-    });
+    }));
     QCOMPARE(c.path()->text(), QString("/data/images/"));
     QCOMPARE(storedPhotoDir(dir), QString("/data/images/"));
 }
@@ -183,18 +184,18 @@ void ImageRootTest::pickerOpensOnImageRootOrHome()
     const QString root = QDir(dir.path()).filePath("PhotoImages");
     // A relative root is found in the program directory, whatever its letter case or separator.
     for (const QString &text : {QString("photoimages/"), QString("PhotoImages"), root + "/"}) {
-        QCOMPARE(frmDir::startFolder(dir.path(), text), root);
-        frmDir picker(dir.path(), text);
+        QCOMPARE(FolderPicker::startFolder(dir.path(), text), root);
+        FolderPicker picker(dir.path(), text);
         QCOMPARE(picker.currentPath(), root);
     }
     for (const QString &text : {QString("missing/"), QString("/no/such/folder")})
-        QCOMPARE(frmDir::startFolder(dir.path(), text), QDir::homePath());
+        QCOMPARE(FolderPicker::startFolder(dir.path(), text), QDir::homePath());
 }
 
 void ImageRootTest::pickerCarriesItsTexts()
 {
     ProgramDir dir;
-    frmDir picker(dir.path(), "");
+    FolderPicker picker(dir.path(), "");
     QCOMPARE(picker.windowTitle(), QString("Select Photo Image Directory"));
     QCOMPARE(picker.findChild<QLabel *>("Label1")->text(), QString("Please select one of the following:"));
     QCOMPARE(picker.findChild<QGroupBox *>("Frame2")->title(), QString("  Select folder that contains photo images "));
@@ -213,7 +214,7 @@ void ImageRootTest::editorFolderCommandReadsTxtPathAtThePress()
 {
     ProgramDir dir;
     dir.addBook("Int-46");
-    dir.copyCodeFiles(); // the editor reads them when it opens
+    QVERIFY(dir.copyCodeFiles()); // the editor reads them when it opens
     QTemporaryDir elsewhere;
     QVERIFY(QDir(elsewhere.path()).mkpath("Images"));
     Catalogue c(dir);
@@ -223,7 +224,7 @@ void ImageRootTest::editorFolderCommandReadsTxtPathAtThePress()
     grid->selectionModel()->setCurrentIndex(grid->model()->index(0, 0),
                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QTest::mouseClick(c.find<QPushButton>("cmdEdit"), Qt::LeftButton);
-    editor::frmBooks *editor = c.window.editorWindow();
+    editor::BookEditor *editor = c.window.editorWindow();
     QVERIFY(editor);
     auto *cmdFolder = editor->findChild<ui::CoolButton *>("cmdFolder");
     QVERIFY(cmdFolder->hasHoverColours());

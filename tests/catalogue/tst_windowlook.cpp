@@ -1,12 +1,12 @@
 #include "TestSupport.h"
 
-#include "catalogue/frmDir.h"
-#include "catalogue/frmManagePhotos.h"
-#include "editor/frmBooks.h"
-#include "editor/frmNewCode.h"
-#include "install/frmBooksFile.h"
+#include "catalogue/CatalogueWindow.h"
+#include "catalogue/FolderPicker.h"
+#include "editor/AddCodeDialog.h"
+#include "editor/BookEditor.h"
+#include "install/ImportWindow.h"
 #include "ui/CoolButton.h"
-#include "ui/cFlatControl.h"
+#include "ui/FlatControl.h"
 
 #include <QComboBox>
 #include <QEnterEvent>
@@ -25,7 +25,7 @@ const QColor lightBlue(192, 192, 255);
 
 // Each listed button lights up while the mouse is over it; every other command button of the
 // window keeps its colours.
-void checkHoverButtons(QWidget *window, const QStringList &hover)
+[[nodiscard]] bool hoverButtonsLight(QWidget *window, const QStringList &hover)
 {
     const QList<ui::CoolButton *> buttons = window->findChildren<ui::CoolButton *>();
     QStringList lit;
@@ -36,17 +36,18 @@ void checkHoverButtons(QWidget *window, const QStringList &hover)
             lit << b->objectName();
         QEvent leave(QEvent::Leave);
         QCoreApplication::sendEvent(b, &leave);
-        QCOMPARE(b->backcolor(), lightBlue);
+        CHECK_COMPARE(b->backcolor(), lightBlue);
     }
     lit.sort();
     QStringList expected = hover;
     expected.sort();
-    QCOMPARE(lit, expected);
+    CHECK_COMPARE(lit, expected);
+    return true;
 }
 
 bool framed(QWidget *window, const char *name)
 {
-    const ui::cFlatControl *flat = flatControlOf(window->findChild<QWidget *>(QLatin1String(name)));
+    const ui::FlatControl *flat = flatControlOf(window->findChild<QWidget *>(QLatin1String(name)));
     return flat && flat->control();
 }
 
@@ -66,29 +67,29 @@ void WindowLookTest::catalogueAndPicker()
 {
     ProgramDir dir;
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window(catalogue::AppContext{dir.path(), &messages, &dir.settings()});
+    catalogue::CatalogueWindow window(catalogue::AppContext{dir.path(), &messages, &dir.settings()});
     QVERIFY(window.load());
     QVERIFY(framed(&window, "txtPath"));
     QVERIFY(!flatControlOf(window.findChild<QTableView *>("grdBooks")));
-    checkHoverButtons(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdMarkAll",
-                                "cmdUnMarkAll", "cmdBrowse", "cmdClose"});
+    QVERIFY(hoverButtonsLight(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdMarkAll",
+                                        "cmdUnMarkAll", "cmdBrowse", "cmdClose"}));
 
-    catalogue::frmDir picker(dir.path(), "");
+    catalogue::FolderPicker picker(dir.path(), "");
     QVERIFY(flatControlOf(picker.findChild<QComboBox *>("drvPhoto"))->isCombo());
-    checkHoverButtons(&picker, {"cmdOK", "cmdCancel"});
+    QVERIFY(hoverButtonsLight(&picker, {"cmdOK", "cmdCancel"}));
 }
 
 void WindowLookTest::editorAndAddCode()
 {
     ProgramDir dir;
-    dir.copyCodeFiles();
+    QVERIFY(dir.copyCodeFiles());
     ScriptedMessages messages;
     editor::EditorContext context;
     context.store = &dir.store();
     context.messages = &messages;
     context.programDir = dir.path();
     context.imageRootText = [] { return QString("PhotoImages/"); };
-    editor::frmBooks editor(context);
+    editor::BookEditor editor(context);
     editor.setNewBook(true);
     QVERIFY(editor.load());
     for (const char *name : {"txtBookID", "txtName", "txtDate", "txtBuiltBy", "cboFileType"})
@@ -98,21 +99,22 @@ void WindowLookTest::editorAndAddCode()
         QVERIFY2(!framed(&editor, name), name);
         QVERIFY(!editor.findChild<QLineEdit *>(name)->hasFrame());
     }
-    checkHoverButtons(&editor, {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"});
+    QVERIFY(hoverButtonsLight(&editor,
+                              {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"}));
 
-    editor::frmNewCode addCode("Veg", dir.path(), messages, &editor);
+    editor::AddCodeDialog addCode("Veg", dir.path(), messages, &editor);
     QVERIFY(framed(&addCode, "txtCode"));
-    checkHoverButtons(&addCode, {});
+    QVERIFY(hoverButtonsLight(&addCode, {}));
 }
 
 void WindowLookTest::installFileWindow()
 {
     ProgramDir dir;
     ScriptedMessages messages;
-    install::frmBooksFile window(dir.store().db(), dir.path(), messages, [] {});
+    install::ImportWindow window(dir.store().db(), dir.path(), messages, [] {});
     window.load();
     QVERIFY(flatControlOf(window.findChild<QComboBox *>("drvBook"))->isCombo());
-    checkHoverButtons(&window, {"cmdOpen", "cmdCancel"});
+    QVERIFY(hoverButtonsLight(&window, {"cmdOpen", "cmdCancel"}));
 }
 
 QTEST_MAIN(WindowLookTest)

@@ -157,7 +157,7 @@ void CommandLineTest::importThenList()
 void CommandLineTest::importRefusesWhatTheWindowRefuses()
 {
     ProgramDir dir;
-    dir.writeFile(QStringLiteral("broken.bks"), "\"no header\"\r\n");
+    QVERIFY(dir.writeFile(QStringLiteral("broken.bks"), "\"no header\"\r\n"));
     QCOMPARE(photoseries({"import", "--library", dir.path(), sample("SB-Demo.bks")}).status, 0);
     // A file already imported and a broken one fail with the import's messages; the good file
     // between them is still imported.
@@ -215,7 +215,7 @@ void CommandLineTest::readersWorkWhereImportIsRefused()
     dir.closeStore();
     QFile file(dir.storePath());
     if (fault == QLatin1String("not a database")) {
-        dir.writeFile(QStringLiteral("Photo3.mdb"), QByteArray("BookLabel,PhotoLabel\n").repeated(50));
+        QVERIFY(dir.writeFile(QStringLiteral("Photo3.mdb"), QByteArray("BookLabel,PhotoLabel\n").repeated(50)));
     } else if (fault == QLatin1String("cut off")) {
         QVERIFY(file.resize(file.size() / 2));
     } else if (fault == QLatin1String("read-only file")) {

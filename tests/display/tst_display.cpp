@@ -6,13 +6,13 @@
 #include "TestSupport.h"
 
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
+#include "editor/BookEditor.h"
 #include "editor/PhotoColumns.h"
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PickLists.h"
-#include "editor/frmBooks.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -83,10 +83,11 @@ private slots:
     void pickListsLieInsideTheEditor();
 
 private:
-    editor::frmBooks *openEditor();
+    editor::BookEditor *openEditor();
     editor::PhotoGrid *grid() { return openEditor()->grid(); }
-    int column(const char *field) { return grid()->photoModel()->columnOf(QLatin1String(field)); }
-    QModelIndex cell(int row, const char *field) { return grid()->photoModel()->index(row, column(field)); }
+    editor::PhotoTableModel *photoModel() { return &openEditor()->photos(); }
+    int column(const char *field) { return photoModel()->columnOf(QLatin1String(field)); }
+    QModelIndex cell(int row, const char *field) { return photoModel()->index(row, column(field)); }
     QPoint cellPoint(const QModelIndex &index) { return grid()->visualRect(index).center(); }
     // Makes a cell current with a real click (scrolled into view first).
     void clickCell(const QModelIndex &index);
@@ -95,7 +96,7 @@ private:
 
     std::unique_ptr<ProgramDir> m_dir;
     std::unique_ptr<ui::BoxMessages> m_messages;
-    std::unique_ptr<catalogue::frmManagePhotos> m_catalogue;
+    std::unique_ptr<catalogue::CatalogueWindow> m_catalogue;
     qint64 m_bookId = 0;
 };
 
@@ -104,10 +105,10 @@ void DisplayTest::initTestCase()
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(), "xdotool is not installed");
     m_dir = std::make_unique<ProgramDir>();
-    m_dir->copyCodeFiles();
+    QVERIFY(m_dir->copyCodeFiles());
     QDir(m_dir->path()).mkpath(QStringLiteral("Books"));
-    m_dir->writeFile(QStringLiteral("Books/broken1.bks"), "not an install file\r\n");
-    m_dir->writeFile(QStringLiteral("Books/broken2.bks"), "nor is this\r\n");
+    QVERIFY(m_dir->writeFile(QStringLiteral("Books/broken1.bks"), "not an install file\r\n"));
+    QVERIFY(m_dir->writeFile(QStringLiteral("Books/broken2.bks"), "nor is this\r\n"));
     m_dir->addBook(QStringLiteral("Aspen stands"));
     m_dir->addBook(QStringLiteral("Pine plots"), true);
     m_bookId = m_dir->addBook(QVariantMap{{"BookLabel", "BK"}, {"BookDescription", "Field book"}});
@@ -124,7 +125,7 @@ void DisplayTest::initTestCase()
     m_dir->closeStore();
 
     m_messages = std::make_unique<ui::BoxMessages>();
-    m_catalogue = std::make_unique<catalogue::frmManagePhotos>(
+    m_catalogue = std::make_unique<catalogue::CatalogueWindow>(
         catalogue::AppContext{m_dir->path(), m_messages.get(), &m_dir->settings()});
     QVERIFY(m_catalogue->load());
     m_catalogue->move(20, 20);
@@ -134,7 +135,7 @@ void DisplayTest::initTestCase()
 
 void DisplayTest::cleanupTestCase()
 {
-    if (editor::frmBooks *window = m_catalogue ? m_catalogue->editorWindow() : nullptr) {
+    if (editor::BookEditor *window = m_catalogue ? m_catalogue->editorWindow() : nullptr) {
         // The tests leave changes behind: the editor asks before it drops them.
         BoxWatcher watcher(QStringLiteral("box-discard-changes"), {QStringLiteral("Yes")});
         window->close();
@@ -142,9 +143,9 @@ void DisplayTest::cleanupTestCase()
     m_catalogue.reset();
 }
 
-editor::frmBooks *DisplayTest::openEditor()
+editor::BookEditor *DisplayTest::openEditor()
 {
-    if (editor::frmBooks *window = m_catalogue->editorWindow())
+    if (editor::BookEditor *window = m_catalogue->editorWindow())
         return window;
     QTableView *books = m_catalogue->grid();
     for (int row = 0; row < books->model()->rowCount(); ++row) {
@@ -157,8 +158,10 @@ editor::frmBooks *DisplayTest::openEditor()
         QTest::qWait(50);
         shown = m_catalogue->editorWindow() && QTest::qWaitForWindowExposed(m_catalogue->editorWindow(), 10);
     }
-    if (!shown)
-        qFatal("the editor did not open");
+    if (!shown) {
+        QTest::qFail("the editor did not open", __FILE__, __LINE__);
+        return nullptr;
+    }
     QTest::qWait(300);
     return m_catalogue->editorWindow();
 }
@@ -200,7 +203,7 @@ void DisplayTest::notNumericBoxFromGridCommitPaints()
     pressKeys({QStringLiteral("Escape")});
     QTRY_VERIFY_WITH_TIMEOUT(!grid()->isEditing(), kWait);
     QVERIFY2(watcher.problems().isEmpty(), qPrintable(watcher.problems().join('\n')));
-    QCOMPARE(grid()->photoModel()->value(0, "TreesPerAcre").toDouble(), 120.0);
+    QCOMPARE(photoModel()->value(0, "TreesPerAcre").toDouble(), 120.0);
 }
 
 void DisplayTest::labelNotUniqueBoxFromGridCommitPaints()
@@ -218,7 +221,7 @@ void DisplayTest::labelNotUniqueBoxFromGridCommitPaints()
     pressKeys({QStringLiteral("Escape")});
     QTRY_VERIFY_WITH_TIMEOUT(!grid()->isEditing(), kWait);
     QVERIFY2(watcher.problems().isEmpty(), qPrintable(watcher.problems().join('\n')));
-    QCOMPARE(grid()->photoModel()->value(0, "PhotoLabel").toString(), QStringLiteral("1"));
+    QCOMPARE(photoModel()->value(0, "PhotoLabel").toString(), QStringLiteral("1"));
 }
 
 void DisplayTest::addCodeDialogAndItsRefusalPaint_data()
@@ -284,7 +287,8 @@ void DisplayTest::addCodeDialogAndItsRefusalPaint()
 
 void DisplayTest::saveAndCloseProblemListPaints()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
+    QVERIFY(window);
     auto *identifier = window->findChild<QLineEdit *>(QStringLiteral("txtBookID"));
     auto *description = window->findChild<QLineEdit *>(QStringLiteral("txtName"));
     identifier->clear();
@@ -302,7 +306,8 @@ void DisplayTest::saveAndCloseProblemListPaints()
 
 void DisplayTest::folderQuestionIsCentredOverTheEditor()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
+    QVERIFY(window);
     BoxWatcher watcher(QStringLiteral("box-folder-question"), {QStringLiteral("No")});
     click(window->findChild<QWidget *>(QStringLiteral("cmdFolder")));
     QTRY_COMPARE_WITH_TIMEOUT(watcher.handled(), 1, kWait);
@@ -371,7 +376,8 @@ void DisplayTest::catalogueWindowsPaint()
 
 void DisplayTest::editorWindowPaints()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
+    QVERIFY(window);
     clickCell(cell(2, "VegType"));
     QStringList problems = unpaintedChildren(window, {"cmdSave", "cmdFolder", "lblPhotos"});
     saveShot(window, QStringLiteral("window-editor"));
@@ -387,7 +393,7 @@ void DisplayTest::editorWindowPaints()
 
 void DisplayTest::typingNeverMovesTheCurrentRow()
 {
-    editor::PhotoTableModel *photos = grid()->photoModel();
+    editor::PhotoTableModel *photos = photoModel();
     // Two code cells (locked) and a number cell, where its keystroke filter refuses a letter.
     for (const char *field : {"VegType", "DangerRatingFM", "TreesPerAcre"}) {
         const QModelIndex start = cell(3, field);
@@ -453,7 +459,7 @@ void DisplayTest::catalogueTypingNeverMovesTheCurrentRow()
 void DisplayTest::codesFitTheirCells()
 {
     using editor::PickList;
-    editor::PhotoTableModel *photos = grid()->photoModel();
+    editor::PhotoTableModel *photos = photoModel();
     const QVector<QPair<const char *, QStringList>> columns = {
         {"VegType", {}},
         {"Activity", {}},
@@ -508,7 +514,7 @@ void DisplayTest::codesFitTheirCells()
 void DisplayTest::numbersFitTheirCells()
 {
     using editor::NumberFormat;
-    editor::PhotoTableModel *photos = grid()->photoModel();
+    editor::PhotoTableModel *photos = photoModel();
     QStringList samples = {"-1", "0", "9.99", "99.99", "999.99", "-1.2345"};
     for (char digit = '0'; digit <= '9'; ++digit) {
         samples << QStringLiteral("%1.%2").arg(QString(4, QLatin1Char(digit)), QString(2, QLatin1Char(digit)));
@@ -575,7 +581,8 @@ void DisplayTest::catalogueTextsFit()
 
 void DisplayTest::pickListsLieInsideTheEditor()
 {
-    editor::frmBooks *window = openEditor();
+    editor::BookEditor *window = openEditor();
+    QVERIFY(window);
     QStringList outside;
     for (const editor::PickListInfo &info : editor::pickLists()) {
         auto *list = window->findChild<QListWidget *>(QLatin1String(info.objectName));

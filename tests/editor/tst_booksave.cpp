@@ -55,11 +55,12 @@ qint64 addBookWithPhotos(ProgramDir &dir, const QString &bookLabel)
     return book;
 }
 
-void showActive(Editor &e)
+[[nodiscard]] bool showActive(Editor &e)
 {
     e.window->show();
     QApplication::setActiveWindow(e.window.get());
-    QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
+    CHECK(QTest::qWaitForWindowActive(e.window.get()));
+    return true;
 }
 
 const QString reloadQuestion("This book was changed by another program since you opened it. Nothing was saved. "
@@ -224,7 +225,7 @@ void BookSaveTest::saveWritesHeaderAndRelabelsEveryPhoto()
     e.box("txtSC4")->setText("6.5");
     e.photos().appendRow(editor::PhotoTableModel::defaultPhotoValues(book, "Old"));
     e.grid()->setCurrentRow(1);
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.click("cmdSave");
     QCOMPARE(e.messages.count(), 0);
     QCOMPARE(unloaded.count(), 1);
@@ -277,7 +278,7 @@ void BookSaveTest::renamingToAnotherBooksLabelIsRefused()
     const QString before = dump(dir);
     Editor e(dir);
     QVERIFY(e.open(book));
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtBookID")->setText(typed);
     e.click("cmdSave");
     QCOMPARE(e.messages.count(), 1);
@@ -311,7 +312,7 @@ void BookSaveTest::cancelOfAnExistingBookLeavesTheStoreUnchanged()
     const QString before = dump(dir);
     Editor e(dir);
     QVERIFY(e.open(book));
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtName")->setText("Changed");
     e.photos().setValue(0, "GroupLabel", "Changed");
     e.photos().removePhoto(1);
@@ -351,7 +352,7 @@ void BookSaveTest::closeBoxOnANewBook()
     QVERIFY(e.openNew());
     if (photoWritten)
         e.click("cmdSaveNow");
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     QVERIFY(e.window->close());
     QCOMPARE(unloaded.count(), 1);
     QCOMPARE(e.messages.count(), 0);
@@ -373,7 +374,7 @@ void BookSaveTest::closeBoxAsksBeforeDroppingChanges()
     Editor e(dir);
     QVERIFY(e.open(book));
     e.window->show();
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.photos().setValue(1, "GroupLabel", "Changed");
     e.messages.answerNext(false);
     QVERIFY(!e.window->close());
@@ -399,7 +400,7 @@ void BookSaveTest::storeFailureDuringSaveLosesNothing()
     const QString before = dump(dir);
     Editor e(dir);
     QVERIFY(e.open(book));
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtBookID")->setText("New");
     e.box("txtName")->setText("Renamed");
     e.photos().setValue(0, "GroupLabel", "Ridge");
@@ -454,7 +455,7 @@ void BookSaveTest::closeBoxOnATypedNewBookAsks()
     ProgramDir dir;
     Editor e(dir);
     QVERIFY(e.openNew());
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     if (header)
         e.box("txtName")->setText("Field book");
     else
@@ -481,7 +482,7 @@ void BookSaveTest::imageNamesFollowALabelCommittedByTheSaveClick()
     const qint64 book = addBookWithPhotos(dir, "B");
     Editor e(dir);
     QVERIFY(e.open(book));
-    showActive(e);
+    QVERIFY(showActive(e));
     const QModelIndex cell = e.cell(0, "PhotoLabel");
     e.grid()->setCurrentIndex(cell);
     e.grid()->edit(cell);
@@ -502,7 +503,7 @@ void BookSaveTest::pathCharactersNeverReachTheIdentifier()
     const qint64 book = addBookWithPhotos(dir, "B");
     Editor e(dir);
     QVERIFY(e.open(book));
-    showActive(e);
+    QVERIFY(showActive(e));
     QLineEdit *id = e.box("txtBookID");
     QGuiApplication::clipboard()->setText("../evil:x");
     id->setFocus();
@@ -546,7 +547,7 @@ void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave()
     const qint64 book = addBookWithPhotos(dir, "B");
     Editor e(dir);
     QVERIFY(e.open(book));
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtName")->setText("Renamed");
     e.photos().setValue(1, "GroupLabel", "Flat");
     if (deleteHere)

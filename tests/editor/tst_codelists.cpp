@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
+#include "editor/AddCodeDialog.h"
 #include "editor/CodeFile.h"
 #include "editor/PickLists.h"
-#include "editor/frmNewCode.h"
 #include "ui/CoolButton.h"
 
 #include <QDir>
@@ -110,7 +110,7 @@ void CodeListsTest::readsRecords()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, expected);
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", bytes);
+    QVERIFY(dir.writeFile("Vegcodes.txt", bytes));
     const editor::CodeFileContents read = editor::readCodeFile(dir.filePath("Vegcodes.txt"));
     QCOMPARE(read.error, QString());
     QCOMPARE(flatten(read.records), expected);
@@ -132,7 +132,7 @@ void CodeListsTest::faultKeepsRecordsBeforeIt()
     QFETCH(QStringList, kept);
     QFETCH(QString, line);
     ProgramDir dir;
-    dir.writeFile("Actcodes.txt", bytes);
+    QVERIFY(dir.writeFile("Actcodes.txt", bytes));
     const editor::CodeFileContents read = editor::readCodeFile(dir.filePath("Actcodes.txt"));
     QCOMPARE(flatten(read.records), kept);
     QVERIFY2(read.error.contains(QDir::toNativeSeparators(dir.filePath("Actcodes.txt"))), qPrintable(read.error));
@@ -152,7 +152,7 @@ void CodeListsTest::missingFileIsNamed()
 void CodeListsTest::shippedFilesRead()
 {
     ProgramDir dir;
-    dir.copyCodeFiles();
+    QVERIFY(dir.copyCodeFiles());
     for (const char *name : {"Vegcodes.txt", "Actcodes.txt"}) {
         const editor::CodeFileContents read = editor::readCodeFile(dir.filePath(name));
         QCOMPARE(read.error, QString());
@@ -177,7 +177,7 @@ void CodeListsTest::appendWritesOneQuotedUtf8Record()
     QFETCH(QByteArray, after);
     ProgramDir dir;
     if (!before.isEmpty())
-        dir.writeFile("Vegcodes.txt", before);
+        QVERIFY(dir.writeFile("Vegcodes.txt", before));
     const QString path = dir.filePath("Vegcodes.txt");
     QCOMPARE(editor::appendCodeRecord(path, QString::fromUtf8("ÉT"), QString::fromUtf8("Été, sec")), QString());
     QCOMPARE(fileBytes(path), after);
@@ -274,7 +274,7 @@ void CodeListsTest::dialogCaptionFollowsTag()
     ProgramDir dir;
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog(tag, dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog(tag, dir.path(), messages, &editorWindow.window);
     QCOMPARE(dialog.windowTitle(), caption);
     auto *ok = dialog.findChild<ui::CoolButton *>("cmdOK");
     auto *cancel = dialog.findChild<ui::CoolButton *>("cmdCancel");
@@ -296,10 +296,10 @@ void CodeListsTest::dialogCaptionFollowsTag()
 void CodeListsTest::dialogAddsCodeAboveNewCode()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "\"PIPO\",\"Ponderosa pine\"\r\n");
+    QVERIFY(dir.writeFile("Vegcodes.txt", "\"PIPO\",\"Ponderosa pine\"\r\n"));
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog("Veg", dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog("Veg", dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText("ABC");
     dialog.findChild<QLineEdit *>("txtDescription")->setText("Aspen, birch");
@@ -348,7 +348,7 @@ void CodeListsTest::dialogRefusesBadInputAndStaysOpen()
     ScriptedMessages messages;
     EditorWindow editorWindow;
     const QStringList vegBefore = entries(*editorWindow.veg);
-    editor::frmNewCode dialog(tag, dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog(tag, dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText(code);
     dialog.findChild<QLineEdit *>("txtDescription")->setText(description);
@@ -366,7 +366,7 @@ void CodeListsTest::dialogFailedAppendChangesNothing()
     QVERIFY(QDir(dir.path()).mkdir("Actcodes.txt")); // a folder cannot be appended to
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog("Act", dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog("Act", dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText("XY");
     dialog.findChild<ui::CoolButton *>("cmdOK")->click();
@@ -381,7 +381,7 @@ void CodeListsTest::dialogCancelHandsBackNothing()
     ProgramDir dir;
     ScriptedMessages messages;
     EditorWindow editorWindow;
-    editor::frmNewCode dialog("Veg", dir.path(), messages, &editorWindow.window);
+    editor::AddCodeDialog dialog("Veg", dir.path(), messages, &editorWindow.window);
     dialog.open();
     dialog.findChild<QLineEdit *>("txtCode")->setText("ABC");
     dialog.findChild<ui::CoolButton *>("cmdCancel")->click();

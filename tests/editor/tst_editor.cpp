@@ -115,9 +115,13 @@ void EditorTest::nullHeaderOpensAsEmptyBoxesAndNoPhotosAsEmptyGrid()
 void EditorTest::opensHeaderAndPhotosOfTheBook()
 {
     ProgramDir dir;
-    const qint64 book = dir.addBook(QVariantMap{{"BookLabel", "Int-46"}, {"BookDescription", "Interior West"},
-                                                {"BookDate", "05/17/2001"}, {"builtby", "R. Ottmar"},
-                                                {"BreakInches4", 6.5}, {"BreakInches5", 9}, {"BreakInches6", 0}});
+    const qint64 book = dir.addBook(QVariantMap{{"BookLabel", "Int-46"},
+                                                {"BookDescription", "Interior West"},
+                                                {"BookDate", "05/17/2001"},
+                                                {"builtby", "R. Ottmar"},
+                                                {"BreakInches4", 6.5},
+                                                {"BreakInches5", 9},
+                                                {"BreakInches6", 0}});
     dir.addPhoto(book, {{"PhotoLabel", "1"}, {"TonsPerAcreBreak1", 0}, {"AverageDuffDepth", 0}});
     dir.addPhoto(book, {{"PhotoLabel", "2"}});
     dir.addPhoto(dir.addBook("Other"), {{"PhotoLabel", "x"}});
@@ -207,7 +211,7 @@ void EditorTest::saveAndCloseWritesHeaderAndPhotosTogether()
     dir.addPhoto(book, {{"PhotoLabel", "1"}, {"BookLabel", "Old"}, {"VegType", ""}});
     Editor e(dir);
     QVERIFY(e.open(book));
-    QSignalSpy unloaded(e.window.get(), &editor::frmBooks::unloaded);
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtBookID")->setText("New");
     e.box("txtName")->setText("Renamed");
     e.photos().setValue(0, "GroupLabel", "Ridge");

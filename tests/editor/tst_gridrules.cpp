@@ -2,7 +2,7 @@
 
 #include "editor/GridRules.h"
 #include "editor/KeystrokeFilter.h"
-#include "editor/PhotoDefaults.h"
+#include "editor/NewPhotoNames.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

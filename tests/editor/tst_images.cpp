@@ -17,11 +17,12 @@ using testing::ProgramDir;
 
 namespace {
 
-void writeImage(const QString &path, const char *format, QSize size = {800, 600})
+[[nodiscard]] bool writeImage(const QString &path, const char *format, QSize size = {800, 600})
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
-    QVERIFY(image.save(path, format));
+    CHECK(image.save(path, format));
+    return true;
 }
 
 // A book "BK" of four photos named P1.jpg .. P4.jpg and D1.jpg .. D4.jpg; its folder holds P1.jpg,
@@ -32,9 +33,9 @@ struct ImageBook
     {
         folder = dir.filePath("PhotoImages/BK");
         QDir().mkpath(folder);
-        writeImage(folder + "/P1.jpg", "JPEG");
-        writeImage(folder + "/p2.JPG", "JPEG", {300, 900});
-        dir.writeFile("PhotoImages/BK/P3.jpg", "not an image at all");
+        QVERIFY(writeImage(folder + "/P1.jpg", "JPEG"));
+        QVERIFY(writeImage(folder + "/p2.JPG", "JPEG", {300, 900}));
+        QVERIFY(dir.writeFile("PhotoImages/BK/P3.jpg", "not an image at all"));
         const qint64 id = dir.addBook("BK");
         for (int i = 1; i <= 4; ++i)
             dir.addPhoto(id, {{"BookLabel", "BK"},
@@ -87,7 +88,7 @@ void ImagesTest::folderFindsNamesAsTheImageRootDoes()
     QCOMPARE(folder.find("P4.jpg"), QString());
     // Never outside the book's folder.
     QDir().mkpath(b.dir.filePath("PhotoImages/other"));
-    writeImage(b.dir.filePath("PhotoImages/other/x.jpg"), "JPEG");
+    QVERIFY(writeImage(b.dir.filePath("PhotoImages/other/x.jpg"), "JPEG"));
     for (const char *name : {"../other/x.jpg", "..", "sub/x.jpg", "..\\other\\x.jpg"})
         QCOMPARE(folder.find(name), QString());
 }
@@ -109,7 +110,7 @@ void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
 {
     ImageBook b;
     const QString png = b.dir.filePath("source.png");
-    writeImage(png, "PNG");
+    QVERIFY(writeImage(png, "PNG"));
     QVERIFY(editor::imageFormatMismatch(png, "P4.jpg").contains("PNG image"));
     QCOMPARE(editor::imageFormatMismatch(b.folder + "/P1.jpg", "P4.jpg"), QString());
     QCOMPARE(editor::copyImageInto(b.folder + "/P1.jpg", b.folder, "P4.jpg"), QString());
@@ -152,7 +153,7 @@ void ImagesTest::dropCopiesIntoTheBookFolder()
     ImageBook b;
     QVERIFY(b.opened);
     const QString source = b.dir.filePath("field.jpg");
-    writeImage(source, "JPEG");
+    QVERIFY(writeImage(source, "JPEG"));
     b.drop(3, "DataPic", source);
     QCOMPARE(b.editor->messages.count(), 1);
     QVERIFY2(b.editor->messages.last().message.text.contains("stays in the book's folder"),
@@ -164,7 +165,7 @@ void ImagesTest::dropCopiesIntoTheBookFolder()
     b.drop(0, "PhotoPic", source);
     QVERIFY(b.editor->messages.last().message.text.contains("already exists"));
     const QString png = b.dir.filePath("field.png");
-    writeImage(png, "PNG");
+    QVERIFY(writeImage(png, "PNG"));
     b.drop(3, "PhotoPic", png);
     QVERIFY(b.editor->messages.last().message.text.contains("PNG image"));
     QVERIFY(!QFile::exists(b.folder + "/P4.jpg"));

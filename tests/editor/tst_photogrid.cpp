@@ -123,18 +123,40 @@ void PhotoGridTest::columnsAsLaidOut()
     ProgramDir dir;
     Grid g(dir);
     QAbstractItemModelTester tester(&g.model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const QStringList fields{"PhotoLabel", "GroupLabel", "TonsPerAcreBreak1", "TonsPerAcreBreak2",
-                             "TonsPerAcreBreak3", "TonsPerAcreBreak4", "TonsPerAcreBreak5", "TonsPerAcreBreak6",
-                             "TonsPerAcreBreak7", "HerbTonsPerAcre", "WoodyTonsPerAcre", "AverageFuelbedDepth",
-                             "AverageDuffDepth", "VegType", "Activity", "FireBehaveFM", "FireBehaveFM2",
-                             "DangerRatingFM", "TreesPerAcre", "CanopyClosure", "PhotoPic", "DataPic"};
-    const QStringList headings{
-        "Photo\nID", "Photo\nName", "0\"-\n.25\"\n(t/ac)", ".26\"-\n1\"\n(t/ac)", "1.1\"-\n3\"\n(t/ac)",
-        "\n3.1\"+\n(t/ac)", "Size\nClass 5\n(t/ac)", "Size\nClass 6\n(t/ac)", "Size\nClass 7\n(t/ac)",
-        "Herb\n(t/ac)\n", "Woody\n(t/ac)\n", "Fuelbed\nDepth\n(in)", "Duff\nDepth\n(in)", "Veg.\nType\n",
-        "Act.\nType\n", "FB\nModel\n2005", "FB\nModel\n1982", "DR\nFuel\nModel", "Trees\nper\nAcre",
-        "Crown\nCover\nPercent", "Photo\nFile\n", "Data\nPlate\nFile"};
-    const int widths[] = {1700, 4300, 720, 720, 720, 720, 720, 720, 720, 720, 720,
+    const QStringList fields{"PhotoLabel",        "GroupLabel",
+                             "TonsPerAcreBreak1", "TonsPerAcreBreak2",
+                             "TonsPerAcreBreak3", "TonsPerAcreBreak4",
+                             "TonsPerAcreBreak5", "TonsPerAcreBreak6",
+                             "TonsPerAcreBreak7", "HerbTonsPerAcre",
+                             "WoodyTonsPerAcre",  "AverageFuelbedDepth",
+                             "AverageDuffDepth",  "VegType",
+                             "Activity",          "FireBehaveFM",
+                             "FireBehaveFM2",     "DangerRatingFM",
+                             "TreesPerAcre",      "CanopyClosure",
+                             "PhotoPic",          "DataPic"};
+    const QStringList headings{"Photo\nID",
+                               "Photo\nName",
+                               "0\"-\n.25\"\n(t/ac)",
+                               ".26\"-\n1\"\n(t/ac)",
+                               "1.1\"-\n3\"\n(t/ac)",
+                               "\n3.1\"+\n(t/ac)",
+                               "Size\nClass 5\n(t/ac)",
+                               "Size\nClass 6\n(t/ac)",
+                               "Size\nClass 7\n(t/ac)",
+                               "Herb\n(t/ac)\n",
+                               "Woody\n(t/ac)\n",
+                               "Fuelbed\nDepth\n(in)",
+                               "Duff\nDepth\n(in)",
+                               "Veg.\nType\n",
+                               "Act.\nType\n",
+                               "FB\nModel\n2005",
+                               "FB\nModel\n1982",
+                               "DR\nFuel\nModel",
+                               "Trees\nper\nAcre",
+                               "Crown\nCover\nPercent",
+                               "Photo\nFile\n",
+                               "Data\nPlate\nFile"};
+    const int widths[] = {1700, 4300, 720, 720, 720, 720, 720, 720, 720, 720,  720,
                           740,  720,  820, 720, 720, 720, 800, 800, 720, 1400, 1400};
     QCOMPARE(g.model.columnCount(), 22);
     int visible = 0;

@@ -22,8 +22,8 @@ struct Book
 {
     explicit Book(int photos = 2, const QVariantMap &fields = {})
     {
-        dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n\"GRASS\",\"Grassland\"\r\n");
-        dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n");
+        QVERIFY(dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n\"GRASS\",\"Grassland\"\r\n"));
+        QVERIFY(dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n"));
         id = dir.addBook("BK");
         for (int i = 1; i <= photos; ++i) {
             QVariantMap values = fields;
@@ -244,7 +244,7 @@ void PhotoRulesTest::choiceWithoutPhotosDoesNothing()
 void PhotoRulesTest::missingCodeFileIsToldAndEditorOpens()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n");
+    QVERIFY(dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n"));
     const qint64 book = dir.addBook("BK");
     Editor e(dir);
     QVERIFY(e.open(book));
@@ -642,8 +642,8 @@ void PhotoRulesTest::deleteThenCancelKeepsStoredPhoto()
 void PhotoRulesTest::newBookRowsReachStoreAtOnce()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "");
-    dir.writeFile("Actcodes.txt", "");
+    QVERIFY(dir.writeFile("Vegcodes.txt", ""));
+    QVERIFY(dir.writeFile("Actcodes.txt", ""));
     Editor e(dir);
     QVERIFY(e.openNew());
     QCOMPARE(e.photos().rowCount(), 1);

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
+#include "editor/AddCodeDialog.h"
 #include "editor/CodePickLists.h"
-#include "editor/frmNewCode.h"
 #include "ui/CoolButton.h"
 
 #include <QApplication>
@@ -54,15 +54,16 @@ struct Window
         other->setFocus();
     }
     // Pops a list up and clicks one of its entries.
-    void pick(PickList which, const QString &entry)
+    [[nodiscard]] bool pick(PickList which, const QString &entry)
     {
-        QVERIFY(active);
+        CHECK(active);
         lists->popUp(which, {10, 20});
         QListWidget *list = lists->list(which);
         const QList<QListWidgetItem *> found = list->findItems(entry, Qt::MatchExactly);
-        QVERIFY2(found.size() == 1, qPrintable(entry));
+        CHECK2(found.size() == 1, qPrintable(entry));
         list->scrollToItem(found.first());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+        return true;
     }
 
     ScriptedMessages messages;
@@ -78,7 +79,7 @@ struct Window
 void answerAddCode(const QString &code)
 {
     QTimer::singleShot(0, [code] {
-        auto *dialog = qobject_cast<editor::frmNewCode *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<editor::AddCodeDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         if (code.isEmpty()) {
             dialog->findChild<ui::CoolButton *>("cmdCancel")->click();
@@ -109,8 +110,8 @@ private slots:
 void PickListsTest::fillsInOrderAndReportsFaults()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "");
-    dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n\"PB\"\r\n");
+    QVERIFY(dir.writeFile("Vegcodes.txt", ""));
+    QVERIFY(dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n\"PB\"\r\n"));
     Window w(dir);
     QCOMPARE(entries(w.lists->list(PickList::VegType)), (QStringList{" ", "New Code..."}));
     QCOMPARE(entries(w.lists->list(PickList::ActType)), (QStringList{" ", "THN  Thinning", "New Code..."}));
@@ -160,10 +161,10 @@ void PickListsTest::choiceStoresAndHides()
     QFETCH(QString, field);
     QFETCH(QString, stored);
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n\"GRASS\",\"Grassland\"\r\n");
-    dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n");
+    QVERIFY(dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n\"GRASS\",\"Grassland\"\r\n"));
+    QVERIFY(dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n"));
     Window w(dir);
-    w.pick(which, entry);
+    QVERIFY(w.pick(which, entry));
     QCOMPARE(w.photo.value(field).toString(), stored);
     QVERIFY(w.lists->list(which)->isHidden());
     QVERIFY(w.other->hasFocus());
@@ -173,11 +174,11 @@ void PickListsTest::choiceStoresAndHides()
 void PickListsTest::newCodeCancelledLeavesField()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n");
-    dir.writeFile("Actcodes.txt", "");
+    QVERIFY(dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n"));
+    QVERIFY(dir.writeFile("Actcodes.txt", ""));
     Window w(dir);
     answerAddCode(QString());
-    w.pick(PickList::VegType, "New Code...");
+    QVERIFY(w.pick(PickList::VegType, "New Code..."));
     QCOMPARE(w.photo.value("VegType").toString(), QString("OLD"));
     QVERIFY(w.lists->list(PickList::VegType)->isVisible());
     QCOMPARE(entries(w.lists->list(PickList::VegType)).size(), 3);
@@ -186,11 +187,11 @@ void PickListsTest::newCodeCancelledLeavesField()
 void PickListsTest::newCodeAddedIsStoredAsTyped()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "");
-    dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n");
+    QVERIFY(dir.writeFile("Vegcodes.txt", ""));
+    QVERIFY(dir.writeFile("Actcodes.txt", "\"THN\",\"Thinning\"\r\n"));
     Window w(dir);
     answerAddCode("XY");
-    w.pick(PickList::ActType, "New Code...");
+    QVERIFY(w.pick(PickList::ActType, "New Code..."));
     QCOMPARE(w.photo.value("Activity").toString(), QString("XY"));
     QCOMPARE(entries(w.lists->list(PickList::ActType)),
              (QStringList{" ", "THN  Thinning", "XY   Added", "New Code..."}));
@@ -205,13 +206,13 @@ void PickListsTest::newCodeAddedIsStoredAsTyped()
 void PickListsTest::choiceWithoutPhotoDoesNothing()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n");
-    dir.writeFile("Actcodes.txt", "");
+    QVERIFY(dir.writeFile("Vegcodes.txt", "\"ABC\",\"Aspen\"\r\n"));
+    QVERIFY(dir.writeFile("Actcodes.txt", ""));
     Window w(dir, false);
-    w.pick(PickList::VegType, "ABC  Aspen");
-    w.pick(PickList::VegType, "New Code...");
+    QVERIFY(w.pick(PickList::VegType, "ABC  Aspen"));
+    QVERIFY(w.pick(PickList::VegType, "New Code..."));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    w.pick(PickList::DR, "A Annual Grass");
+    QVERIFY(w.pick(PickList::DR, "A Annual Grass"));
     QCOMPARE(w.photo.value("VegType").toString(), QString("OLD"));
     QVERIFY(!w.photo.contains("DangerRatingFM"));
 }
@@ -219,8 +220,8 @@ void PickListsTest::choiceWithoutPhotoDoesNothing()
 void PickListsTest::focusElsewhereHidesWithoutStoring()
 {
     ProgramDir dir;
-    dir.writeFile("Vegcodes.txt", "");
-    dir.writeFile("Actcodes.txt", "");
+    QVERIFY(dir.writeFile("Vegcodes.txt", ""));
+    QVERIFY(dir.writeFile("Actcodes.txt", ""));
     Window w(dir);
     w.lists->popUp(PickList::FM, {30, 40});
     QListWidget *list = w.lists->list(PickList::FM);

@@ -207,7 +207,7 @@ void ExportTest::textsTheFormatCannotHoldStopTheExport()
     const qint64 id = dir.addBook("Q-1");
     dir.addPhoto(id, {{"BookLabel", "Q-1"}, {"PhotoLabel", "07"}, {"GroupLabel", "the \"big\" tree"}});
     const QString file = dir.filePath("Q-1.bks");
-    dir.writeFile("Q-1.bks", "an older export");
+    QVERIFY(dir.writeFile("Q-1.bks", "an older export"));
     const install::ExportOutcome out = install::exportBookFile(dir.store().db(), id, file);
     QVERIFY(!out.ok);
     QVERIFY2(out.message.contains("book \"Q-1\", photo \"07\", field GroupLabel"), qPrintable(out.message));

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
 #include "install/BookImport.h"
-#include "install/frmBooksFile.h"
+#include "install/ImportWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -82,18 +82,19 @@ struct Window
     }
     QListWidget *files() { return window.findChild<QListWidget *>("filBook"); }
     QPushButton *open() { return window.findChild<QPushButton *>("cmdOpen"); }
-    void select(const QStringList &names)
+    [[nodiscard]] bool select(const QStringList &names)
     {
         for (const QString &name : names) {
             const auto found = files()->findItems(name, Qt::MatchExactly);
-            QCOMPARE(found.size(), 1);
+            CHECK_COMPARE(found.size(), 1);
             found.first()->setSelected(true);
         }
+        return true;
     }
 
     ScriptedMessages messages;
     int requeries = 0;
-    install::frmBooksFile window;
+    install::ImportWindow window;
 };
 
 } // namespace
@@ -130,7 +131,7 @@ private slots:
 void InstallTest::importsBookAndPhotosWithTheirFields()
 {
     ProgramDir dir;
-    dir.writeFile("a.bks", kHeader + kPhoto1 + kPhoto2);
+    QVERIFY(dir.writeFile("a.bks", kHeader + kPhoto1 + kPhoto2));
     int commitCount = 0;
     sqlite3_commit_hook(handleOf(dir.store().db()), commits, &commitCount);
     const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("a.bks"));
@@ -168,7 +169,7 @@ void InstallTest::importsBookAndPhotosWithTheirFields()
 void InstallTest::headerOnlyFileImportsBookWithoutPhotos()
 {
     ProgramDir dir;
-    dir.writeFile("h.bks", header("Only", "") + "\r\n");
+    QVERIFY(dir.writeFile("h.bks", header("Only", "") + "\r\n"));
     const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("h.bks"));
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Imported));
     QCOMPARE(dir.scalar("SELECT quote(BookDate) || quote(BookNotes) FROM Books WHERE BookLabel = 'Only'"),
@@ -232,8 +233,8 @@ void InstallTest::sameLabelIsRefused()
 {
     QFETCH(QByteArray, second);
     ProgramDir dir;
-    dir.writeFile("a.bks", kHeader + kPhoto1);
-    dir.writeFile("b.bks", header(second) + photos(3));
+    QVERIFY(dir.writeFile("a.bks", kHeader + kPhoto1));
+    QVERIFY(dir.writeFile("b.bks", header(second) + photos(3)));
     QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("a.bks")).result),
              int(ImportOutcome::Result::Imported));
     const QString before = snapshot(dir);
@@ -246,9 +247,9 @@ void InstallTest::sameLabelIsRefused()
 void InstallTest::bookLabelIsTrimmedAndPhotoFieldsKeptAsWritten()
 {
     ProgramDir dir;
-    dir.writeFile("t.bks", header("  MC-2 ") +
-                               "\"X\",\" G \",\"a/b:c\",1,2,3,4,5,6,7,8,9,\"x/y.jpg\",\" d.jpg\",\"MC\",\"LOP\","
-                               "1,2,\"J\",\"SB02\",1,2,3,4\n");
+    QVERIFY(dir.writeFile(
+        "t.bks", header("  MC-2 ") + "\"X\",\" G \",\"a/b:c\",1,2,3,4,5,6,7,8,9,\"x/y.jpg\",\" d.jpg\",\"MC\",\"LOP\","
+                                     "1,2,\"J\",\"SB02\",1,2,3,4\n"));
     QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("t.bks")).result),
              int(ImportOutcome::Result::Imported));
     QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"MC-2"});
@@ -270,7 +271,7 @@ void InstallTest::storeInUseIsReportedAsInUse()
     ProgramDir dir;
     dir.addBook("Kept");
     dir.closeStore();
-    dir.writeFile("a.bks", header("New") + photos(2));
+    QVERIFY(dir.writeFile("a.bks", header("New") + photos(2)));
     store::Store s(dir.storePath(), 100);
     QVERIFY(s.open().isEmpty());
     ImportOutcome outcome;
@@ -313,7 +314,7 @@ void InstallTest::unusableLabelIsRefused()
     QFETCH(QString, reason);
     ProgramDir dir;
     dir.addBook("Kept");
-    dir.writeFile("bad.bks", header(label) + photos(2));
+    QVERIFY(dir.writeFile("bad.bks", header(label) + photos(2)));
     const QString before = snapshot(dir);
     const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("bad.bks"));
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
@@ -342,7 +343,7 @@ void InstallTest::brokenFileLeavesStoreAsItWas()
     QFETCH(QString, where);
     ProgramDir dir;
     dir.addPhoto(dir.addBook("Kept"));
-    dir.writeFile("broken.bks", bytes);
+    QVERIFY(dir.writeFile("broken.bks", bytes));
     const QString before = snapshot(dir);
     const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("broken.bks"));
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
@@ -360,7 +361,7 @@ void InstallTest::cancelRollsBackTheFile()
 {
     ProgramDir dir;
     dir.addPhoto(dir.addBook("Kept"));
-    dir.writeFile("big.bks", header("Big") + photos(3 * int(install::kProgressEvery)));
+    QVERIFY(dir.writeFile("big.bks", header("Big") + photos(3 * int(install::kProgressEvery))));
     const QString before = snapshot(dir);
     CancelAfter cancel;
     const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("big.bks"), &cancel);
@@ -396,12 +397,12 @@ void InstallTest::importButtonFollowsSelection()
 {
     ProgramDir dir;
     QDir(dir.path()).mkdir("Books");
-    dir.writeFile("Books/a.bks", header("A"));
-    dir.writeFile("Books/notes.txt", "x");
+    QVERIFY(dir.writeFile("Books/a.bks", header("A")));
+    QVERIFY(dir.writeFile("Books/notes.txt", "x"));
     Window w(dir);
     QCOMPARE(w.files()->count(), 1);
     QVERIFY(w.open()->isEnabled());
-    w.select({"a.bks"});
+    QVERIFY(w.select({"a.bks"}));
     QVERIFY(w.open()->isEnabled());
     w.files()->clearSelection();
     QVERIFY(!w.open()->isEnabled());
@@ -419,14 +420,14 @@ void InstallTest::importsSelectedFilesAndReportsDuplicate()
     dir.addBook("Dup");
     const QString elsewhere = dir.filePath("elsewhere");
     QDir().mkpath(elsewhere);
-    dir.writeFile("elsewhere/1.bks", header("One") + photos(2));
-    dir.writeFile("elsewhere/2.bks", header("DUP") + photos(2));
-    dir.writeFile("elsewhere/3.bks", header("Three") + photos(1));
-    dir.writeFile("elsewhere/4.bks", header("Four"));
+    QVERIFY(dir.writeFile("elsewhere/1.bks", header("One") + photos(2)));
+    QVERIFY(dir.writeFile("elsewhere/2.bks", header("DUP") + photos(2)));
+    QVERIFY(dir.writeFile("elsewhere/3.bks", header("Three") + photos(1)));
+    QVERIFY(dir.writeFile("elsewhere/4.bks", header("Four")));
     Window w(dir);
     w.window.setFolder(elsewhere);
     QCOMPARE(w.files()->count(), 4);
-    w.select({"1.bks", "2.bks", "3.bks"});
+    QVERIFY(w.select({"1.bks", "2.bks", "3.bks"}));
     w.open()->click();
     QCOMPARE(w.messages.texts(), QStringList{"The Book DUP is already imported"});
     QCOMPARE(w.messages.last().message.icon, ui::Icon::None);
@@ -440,13 +441,13 @@ void InstallTest::catalogueImportRecountsAfterwards()
 {
     ProgramDir dir;
     QDir(dir.path()).mkdir("Books");
-    dir.writeFile("Books/a.bks", header("Alpha") + photos(4));
+    QVERIFY(dir.writeFile("Books/a.bks", header("Alpha") + photos(4)));
     ScriptedMessages messages;
-    catalogue::frmManagePhotos window({dir.path(), &messages, &dir.settings()});
+    catalogue::CatalogueWindow window({dir.path(), &messages, &dir.settings()});
     QVERIFY(window.load());
     bool seen = false;
     QTimer::singleShot(0, this, [&] {
-        auto *files = qobject_cast<install::frmBooksFile *>(QApplication::activeModalWidget());
+        auto *files = qobject_cast<install::ImportWindow *>(QApplication::activeModalWidget());
         QVERIFY(files);
         seen = true;
         files->findChild<QListWidget *>("filBook")->item(0)->setSelected(true);
@@ -466,12 +467,12 @@ void InstallTest::progressCancelSkipsRemainingFiles()
     ProgramDir dir;
     QDir(dir.path()).mkdir("Books");
     QByteArray big = header("Big");
-    while (big.size() <= install::frmBooksFile::kProgressFromBytes)
+    while (big.size() <= install::ImportWindow::kProgressFromBytes)
         big += photos(int(install::kProgressEvery));
-    dir.writeFile("Books/a-big.bks", big);
-    dir.writeFile("Books/b-small.bks", header("Small") + photos(1));
+    QVERIFY(dir.writeFile("Books/a-big.bks", big));
+    QVERIFY(dir.writeFile("Books/b-small.bks", header("Small") + photos(1)));
     Window w(dir);
-    w.select({"a-big.bks", "b-small.bks"});
+    QVERIFY(w.select({"a-big.bks", "b-small.bks"}));
     // Cancel as soon as the progress dialog shows.
     bool cancelled = false;
     QTimer timer;

@@ -29,7 +29,8 @@ bool writeInstallFile(const QString &path, const QString &label)
     QTextStream out(&file);
     out << '"' << label << "\",\"Crash test book\",\"2024\",\"\",0.26,1.1,3.1,6,9,0\r\n";
     for (int i = 0; i < kImportPhotos; ++i)
-        out << "\"x\",\"Photo\",\"" << i << "\",1,2,3,4,5,0,0,6,1,\"P.jpg\",\"D.jpg\",\"PIPO\",\"THN\",1,2,\"U\",\"TU01\",0.5,1,45,30\r\n";
+        out << "\"x\",\"Photo\",\"" << i
+            << "\",1,2,3,4,5,0,0,6,1,\"P.jpg\",\"D.jpg\",\"PIPO\",\"THN\",1,2,\"U\",\"TU01\",0.5,1,45,30\r\n";
     return true;
 }
 

@@ -18,10 +18,8 @@ namespace {
 // Texts that break statements built by pasting, or readers that assume plain ASCII.
 QStringList hostileTexts()
 {
-    return {QStringLiteral("O'Brien's plot"),
-            QStringLiteral("100% cover; DROP TABLE Books; --"),
-            QStringLiteral("Épinette noire – forêt boréale"),
-            QStringLiteral("Ñandú ' \" ; % _ *"),
+    return {QStringLiteral("O'Brien's plot"), QStringLiteral("100% cover; DROP TABLE Books; --"),
+            QStringLiteral("Épinette noire – forêt boréale"), QStringLiteral("Ñandú ' \" ; % _ *"),
             QString(5000, QLatin1Char('w'))};
 }
 
@@ -50,10 +48,11 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
         const QString file = dir.filePath(QStringLiteral("book%1.bks").arg(i));
         QFile out(file);
         QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(QStringLiteral("\"%1\",\"%2\",\"1998\",\"%2\",0.26,1.1,3.1,0,0,0\r\n"
-                                 "\"x\",\"%2\",\"%2\",1,2,3,4,0,0,0,1,1,\"%2\",\"\",\"\",\"\",0,0,\"\",\"\",0,0,1,0.5\r\n")
-                      .arg(label, description)
-                      .toUtf8());
+        out.write(
+            QStringLiteral("\"%1\",\"%2\",\"1998\",\"%2\",0.26,1.1,3.1,0,0,0\r\n"
+                           "\"x\",\"%2\",\"%2\",1,2,3,4,0,0,0,1,1,\"%2\",\"\",\"\",\"\",0,0,\"\",\"\",0,0,1,0.5\r\n")
+                .arg(label, description)
+                .toUtf8());
         out.close();
 
         const install::ImportOutcome outcome = install::importBookFile(dir.store().db(), file);

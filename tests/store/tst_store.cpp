@@ -15,6 +15,114 @@
 
 using testing::ProgramDir;
 
+namespace {
+
+// The schema as the program has made it since the first version: the exact CREATE statements
+// (column order, types, collations, defaults and the spellings Breakinches1, BreakInches4 and
+// builtby), the columns as SQLite reads them, and the indexes with their collations. A store
+// made by a later version of the code must be exactly this, or a user's file would differ.
+const char *const kBooksSql = R"(CREATE TABLE Books (
+    ID INTEGER PRIMARY KEY,
+    BookLabel TEXT COLLATE NOCASE,
+    BookDescription TEXT COLLATE NOCASE,
+    BookDate TEXT COLLATE NOCASE,
+    BookNotes TEXT COLLATE NOCASE,
+    builtby TEXT COLLATE NOCASE,
+    Breakinches1 REAL,
+    Breakinches2 REAL,
+    Breakinches3 REAL,
+    BreakInches4 REAL,
+    BreakInches5 REAL,
+    BreakInches6 REAL,
+    Active INTEGER DEFAULT 0,
+    Locked INTEGER DEFAULT 0,
+    NumOfPhotos INTEGER DEFAULT 0
+))";
+
+const char *const kPhotosSql = R"(CREATE TABLE Photos (
+    ID INTEGER PRIMARY KEY,
+    BookID INTEGER,
+    BookLabel TEXT COLLATE NOCASE,
+    PhotoLabel TEXT COLLATE NOCASE,
+    GroupLabel TEXT COLLATE NOCASE,
+    TonsPerAcreBreak1 REAL,
+    TonsPerAcreBreak2 REAL,
+    TonsPerAcreBreak3 REAL,
+    TonsPerAcreBreak4 REAL,
+    TonsPerAcreBreak5 REAL,
+    TonsPerAcreBreak6 REAL,
+    TonsPerAcreBreak7 REAL,
+    HerbTonsPerAcre REAL,
+    WoodyTonsPerAcre REAL,
+    AverageFuelbedDepth REAL,
+    AverageDuffDepth REAL,
+    VegType TEXT COLLATE NOCASE,
+    Activity TEXT COLLATE NOCASE,
+    FireBehaveFM TEXT COLLATE NOCASE,
+    FireBehaveFM2 TEXT COLLATE NOCASE,
+    DangerRatingFM TEXT COLLATE NOCASE,
+    TreesPerAcre REAL,
+    CanopyClosure REAL,
+    PhotoPic TEXT COLLATE NOCASE,
+    DataPic TEXT COLLATE NOCASE,
+    Oto3FL REAL,
+    TotalFL REAL
+))";
+
+// cid|name|type|notnull|dflt_value|pk, as PRAGMA table_info reports them.
+const QStringList kBooksColumns{
+    "0|ID|INTEGER|0||1",        "1|BookLabel|TEXT|0||0",    "2|BookDescription|TEXT|0||0", "3|BookDate|TEXT|0||0",
+    "4|BookNotes|TEXT|0||0",    "5|builtby|TEXT|0||0",      "6|Breakinches1|REAL|0||0",    "7|Breakinches2|REAL|0||0",
+    "8|Breakinches3|REAL|0||0", "9|BreakInches4|REAL|0||0", "10|BreakInches5|REAL|0||0",   "11|BreakInches6|REAL|0||0",
+    "12|Active|INTEGER|0|0|0",  "13|Locked|INTEGER|0|0|0",  "14|NumOfPhotos|INTEGER|0|0|0"};
+const QStringList kPhotosColumns{"0|ID|INTEGER|0||1",
+                                 "1|BookID|INTEGER|0||0",
+                                 "2|BookLabel|TEXT|0||0",
+                                 "3|PhotoLabel|TEXT|0||0",
+                                 "4|GroupLabel|TEXT|0||0",
+                                 "5|TonsPerAcreBreak1|REAL|0||0",
+                                 "6|TonsPerAcreBreak2|REAL|0||0",
+                                 "7|TonsPerAcreBreak3|REAL|0||0",
+                                 "8|TonsPerAcreBreak4|REAL|0||0",
+                                 "9|TonsPerAcreBreak5|REAL|0||0",
+                                 "10|TonsPerAcreBreak6|REAL|0||0",
+                                 "11|TonsPerAcreBreak7|REAL|0||0",
+                                 "12|HerbTonsPerAcre|REAL|0||0",
+                                 "13|WoodyTonsPerAcre|REAL|0||0",
+                                 "14|AverageFuelbedDepth|REAL|0||0",
+                                 "15|AverageDuffDepth|REAL|0||0",
+                                 "16|VegType|TEXT|0||0",
+                                 "17|Activity|TEXT|0||0",
+                                 "18|FireBehaveFM|TEXT|0||0",
+                                 "19|FireBehaveFM2|TEXT|0||0",
+                                 "20|DangerRatingFM|TEXT|0||0",
+                                 "21|TreesPerAcre|REAL|0||0",
+                                 "22|CanopyClosure|REAL|0||0",
+                                 "23|PhotoPic|TEXT|0||0",
+                                 "24|DataPic|TEXT|0||0",
+                                 "25|Oto3FL|REAL|0||0",
+                                 "26|TotalFL|REAL|0||0"};
+
+// Every row of a query, its values joined by "|" (null as empty).
+QStringList rowsOf(const QSqlDatabase &db, const QString &sql)
+{
+    QStringList rows;
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        QTest::qFail(qPrintable(sql), __FILE__, __LINE__);
+        return rows;
+    }
+    while (q.next()) {
+        QStringList values;
+        for (int i = 0; i < q.record().count(); ++i)
+            values << (q.isNull(i) ? QString() : q.value(i).toString());
+        rows << values.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+} // namespace
+
 class StoreTest : public QObject
 {
     Q_OBJECT
@@ -22,6 +130,7 @@ class StoreTest : public QObject
 private slots:
     void installedCopyKeepsItsLibraryInTheUsersFolder();
     void freshDirectoryGetsFullSchema();
+    void newStoreHasExactlyTheFirstVersionsSchema();
     void textAndNamesCompareWithoutCase();
     void labelsCompareWithoutCaseInAStoreMadeElsewhere();
     void filesThatAreNotOurStoreAreLeftAlone_data();
@@ -65,6 +174,25 @@ void StoreTest::freshDirectoryGetsFullSchema()
     // Reopening an existing store keeps its rows.
     dir.closeStore();
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 1);
+}
+
+void StoreTest::newStoreHasExactlyTheFirstVersionsSchema()
+{
+    ProgramDir dir;
+    const QSqlDatabase db = dir.store().db();
+    QCOMPARE(rowsOf(db, "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name"),
+             QStringList({QStringLiteral("table|Books|Books|") + kBooksSql,
+                          "index|BooksByLabel|Books|CREATE INDEX BooksByLabel ON Books(BookLabel)",
+                          QStringLiteral("table|Photos|Photos|") + kPhotosSql,
+                          "index|PhotosByBook|Photos|CREATE INDEX PhotosByBook ON Photos(BookID)"}));
+    QCOMPARE(rowsOf(db, "PRAGMA table_info(Books)"), kBooksColumns);
+    QCOMPARE(rowsOf(db, "PRAGMA table_info(Photos)"), kPhotosColumns);
+    // seqno|cid|name|desc|collation|key: the label index orders without case, as the column does.
+    QCOMPARE(rowsOf(db, "PRAGMA index_xinfo(BooksByLabel)"),
+             QStringList({"0|1|BookLabel|0|NOCASE|1", "1|-1||0|BINARY|0"}));
+    QCOMPARE(rowsOf(db, "PRAGMA index_xinfo(PhotosByBook)"),
+             QStringList({"0|1|BookID|0|BINARY|1", "1|-1||0|BINARY|0"}));
+    QCOMPARE(rowsOf(db, "PRAGMA user_version"), QStringList({"1"}));
 }
 
 void StoreTest::textAndNamesCompareWithoutCase()
@@ -151,7 +279,7 @@ void StoreTest::filesThatAreNotOurStoreAreLeftAlone()
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase("other");
     } else {
-        dir.writeFile("Photo3.mdb", bytes);
+        QVERIFY(dir.writeFile("Photo3.mdb", bytes));
     }
     QFile file(dir.storePath());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -270,8 +398,8 @@ void StoreTest::installedCopyKeepsItsLibraryInTheUsersFolder()
     const QDir root(dir.path());
     QVERIFY(root.mkpath("prefix/bin") && root.mkpath("portable") && root.mkpath("prefix/share/photoseries/Books"));
     const QString shared = dir.filePath("prefix/share/photoseries");
-    dir.writeFile("prefix/share/photoseries/Vegcodes.txt", "\"ABC\",\"Shipped\"\r\n");
-    dir.writeFile("prefix/share/photoseries/Books/MC-Demo.bks", "shipped sample");
+    QVERIFY(dir.writeFile("prefix/share/photoseries/Vegcodes.txt", "\"ABC\",\"Shipped\"\r\n"));
+    QVERIFY(dir.writeFile("prefix/share/photoseries/Books/MC-Demo.bks", "shipped sample"));
     const QString user = dir.filePath("home/.local/share/photoseries");
 
     // A build or a portable copy: beside the executable, nothing seeded.

@@ -19,16 +19,17 @@ QByteArray readAll(const QString &path)
 }
 
 // A store holding a few books with photos, closed again.
-void fillStore(ProgramDir &dir)
+[[nodiscard]] bool fillStore(ProgramDir &dir)
 {
-    QVERIFY(dir.store().db().transaction());
+    CHECK(dir.store().db().transaction());
     for (int b = 0; b < 20; ++b) {
         const qint64 id = dir.addBook(QStringLiteral("Book %1").arg(b));
         for (int p = 0; p < 20; ++p)
             dir.addPhoto(id, {{"PhotoLabel", QString::number(p)}, {"GroupLabel", QString(200, QLatin1Char('x'))}});
     }
-    QVERIFY(dir.store().db().commit());
+    CHECK(dir.store().db().commit());
     dir.closeStore();
+    return true;
 }
 
 } // namespace
@@ -50,10 +51,14 @@ void StoreFaultsTest::damagedOrReadOnlyFileIsRefused_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("says");
-    QTest::newRow("truncated") << "truncated" << "cut off";
-    QTest::newRow("header only") << "header only" << "header";
-    QTest::newRow("read-only file") << "read-only file" << "read-only";
-    QTest::newRow("read-only folder") << "read-only folder" << "read-only";
+    QTest::newRow("truncated") << "truncated"
+                               << "cut off";
+    QTest::newRow("header only") << "header only"
+                                 << "header";
+    QTest::newRow("read-only file") << "read-only file"
+                                    << "read-only";
+    QTest::newRow("read-only folder") << "read-only folder"
+                                      << "read-only";
 }
 
 void StoreFaultsTest::damagedOrReadOnlyFileIsRefused()
@@ -61,7 +66,7 @@ void StoreFaultsTest::damagedOrReadOnlyFileIsRefused()
     QFETCH(QString, fault);
     QFETCH(QString, says);
     ProgramDir dir;
-    fillStore(dir);
+    QVERIFY(fillStore(dir));
     QFile file(dir.storePath());
     if (fault == "truncated") {
         QVERIFY(file.size() > 3 * 4096);

@@ -32,21 +32,23 @@ ProgramDir::ProgramDir()
 {
 }
 
-void ProgramDir::copyCodeFiles()
+bool ProgramDir::copyCodeFiles()
 {
     for (const char *name : {"Vegcodes.txt", "Actcodes.txt"}) {
         const QString target = filePath(QLatin1String(name));
         QFile::remove(target);
-        QVERIFY(QFile::copy(QStringLiteral(PHOTOSERIES_DATA_DIR "/") + QLatin1String(name), target));
+        CHECK(QFile::copy(QStringLiteral(PHOTOSERIES_DATA_DIR "/") + QLatin1String(name), target));
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
     }
+    return true;
 }
 
-void ProgramDir::writeFile(const QString &name, const QByteArray &bytes)
+bool ProgramDir::writeFile(const QString &name, const QByteArray &bytes)
 {
     QFile file(filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    CHECK(file.write(bytes) == bytes.size());
+    return true;
 }
 
 store::Store &ProgramDir::store()
@@ -55,7 +57,7 @@ store::Store &ProgramDir::store()
         m_store = std::make_unique<store::Store>(storePath());
         const QString error = m_store->open();
         if (!error.isEmpty())
-            qFatal("store did not open: %s", qPrintable(error));
+            QTest::qFail(qPrintable(QStringLiteral("store did not open: ") + error), __FILE__, __LINE__);
     }
     return *m_store;
 }
@@ -67,15 +69,20 @@ qint64 ProgramDir::insert(const QString &table, const QVariantMap &fields)
     for (int i = 0; i < names.size(); ++i)
         marks << QStringLiteral("?");
     QSqlQuery q(store().db());
-    const QString sql = names.isEmpty()
-        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(','), marks.join(','));
-    if (!q.prepare(sql))
-        qFatal("prepare failed: %s", qPrintable(q.lastError().text()));
+    const QString sql =
+        names.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(','), marks.join(','));
+    if (!q.prepare(sql)) {
+        QTest::qFail(qPrintable(QStringLiteral("prepare failed: ") + q.lastError().text()), __FILE__, __LINE__);
+        return -1;
+    }
     for (const QString &name : names)
         q.addBindValue(fields.value(name));
-    if (!q.exec())
-        qFatal("insert failed: %s", qPrintable(q.lastError().text()));
+    if (!q.exec()) {
+        QTest::qFail(qPrintable(QStringLiteral("insert failed: ") + q.lastError().text()), __FILE__, __LINE__);
+        return -1;
+    }
     return q.lastInsertId().toLongLong();
 }
 
@@ -102,8 +109,10 @@ qint64 ProgramDir::addPhoto(qint64 bookId, const QVariantMap &fields)
 QVariantList ProgramDir::column(const QString &sql)
 {
     QSqlQuery q(store().db());
-    if (!q.exec(sql))
-        qFatal("query failed: %s", qPrintable(q.lastError().text()));
+    if (!q.exec(sql)) {
+        QTest::qFail(qPrintable(QStringLiteral("query failed: ") + q.lastError().text()), __FILE__, __LINE__);
+        return {};
+    }
     QVariantList out;
     while (q.next())
         out << q.value(0);

@@ -6,10 +6,30 @@
 
 #include <QQueue>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVariantMap>
 #include <QVector>
 
 #include <memory>
+
+// Checks for helpers that return bool: a failed check is recorded where it happened and the
+// helper returns false, so the test function stops at once with QVERIFY(helper(...)) instead of
+// carrying on in a broken state.
+#define CHECK(condition)                                                                                               \
+    do {                                                                                                               \
+        if (!QTest::qVerify(static_cast<bool>(condition), #condition, "", __FILE__, __LINE__))                         \
+            return false;                                                                                              \
+    } while (false)
+#define CHECK2(condition, message)                                                                                     \
+    do {                                                                                                               \
+        if (!QTest::qVerify(static_cast<bool>(condition), #condition, (message), __FILE__, __LINE__))                  \
+            return false;                                                                                              \
+    } while (false)
+#define CHECK_COMPARE(actual, expected)                                                                                \
+    do {                                                                                                               \
+        if (!QTest::qCompare(actual, expected, #actual, #expected, __FILE__, __LINE__))                                \
+            return false;                                                                                              \
+    } while (false)
 
 namespace testing {
 
@@ -51,14 +71,16 @@ public:
     QString settingsFile() const { return filePath(QStringLiteral("settings.ini")); }
 
     // Copies Vegcodes.txt and Actcodes.txt of the shipped data.
-    void copyCodeFiles();
-    void writeFile(const QString &name, const QByteArray &bytes);
+    [[nodiscard]] bool copyCodeFiles();
+    [[nodiscard]] bool writeFile(const QString &name, const QByteArray &bytes);
 
-    // Opens (creating when new) the store; fails the test on error.
+    // Opens (creating when new) the store. A store that does not open fails the test; the
+    // queries of the helpers below then fail too and report it.
     store::Store &store();
     void closeStore() { m_store.reset(); }
 
-    // Inserts a book and returns its ID. Fields not given stay at the store's default.
+    // Inserts a book and returns its ID (-1, with the test failed, when the insert fails).
+    // Fields not given stay at the store's default.
     qint64 addBook(const QVariantMap &fields);
     qint64 addBook(const QString &label, bool locked = false, bool active = false);
     qint64 addPhoto(qint64 bookId, const QVariantMap &fields = {});

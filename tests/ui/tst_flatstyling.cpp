@@ -1,6 +1,7 @@
+#include "TestSupport.h"
 #include "ui/CoolButton.h"
+#include "ui/FlatControl.h"
 #include "ui/FlatStyling.h"
-#include "ui/cFlatControl.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,7 +17,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-using ui::cFlatControl;
+using ui::FlatControl;
 using ui::flatControlOf;
 
 namespace {
@@ -49,12 +50,13 @@ struct Window
         window.resize(300, 500);
     }
 
-    void showFocused()
+    [[nodiscard]] bool showFocused()
     {
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CHECK(QTest::qWaitForWindowExposed(&window));
         QApplication::setActiveWindow(&window);
-        QTRY_VERIFY(window.isActiveWindow());
+        CHECK(QTest::qWaitFor([this] { return window.isActiveWindow(); }));
+        return true;
     }
 
     QWidget window;
@@ -75,16 +77,17 @@ void mouseMove(QWidget *w)
 }
 
 // A lit text box is framed sunken: dark along its top edge, light along its bottom edge.
-void verifySunkenFrame(QWidget *window, QLineEdit *edit)
+[[nodiscard]] bool sunkenFrame(QWidget *window, QLineEdit *edit)
 {
     const QRect r = flatControlOf(edit)->frame()->geometry();
     const QImage image = window->grab().toImage();
     const QRgb dark = edit->palette().color(QPalette::Dark).rgb();
     const QRgb light = edit->palette().color(QPalette::Light).rgb();
-    QCOMPARE(image.pixel(r.center().x(), r.top()), dark);
-    QCOMPARE(image.pixel(r.left(), r.center().y()), dark);
-    QCOMPARE(image.pixel(r.center().x(), r.bottom()), light);
-    QCOMPARE(image.pixel(r.right(), r.center().y()), light);
+    CHECK_COMPARE(image.pixel(r.center().x(), r.top()), dark);
+    CHECK_COMPARE(image.pixel(r.left(), r.center().y()), dark);
+    CHECK_COMPARE(image.pixel(r.center().x(), r.bottom()), light);
+    CHECK_COMPARE(image.pixel(r.right(), r.center().y()), light);
+    return true;
 }
 
 QPoint centreOf(QWidget *w)
@@ -138,9 +141,9 @@ void FlatStylingTest::passStylesInputControlsOnly()
         QVERIFY(!flatControlOf(inner));
 
     // A second pass over the same window styles nothing twice.
-    const auto before = w.window.findChildren<cFlatControl *>().size();
+    const auto before = w.window.findChildren<FlatControl *>().size();
     ui::applyFlatStyling(&w.window);
-    QCOMPARE(w.window.findChildren<cFlatControl *>().size(), before);
+    QCOMPARE(w.window.findChildren<FlatControl *>().size(), before);
 }
 
 void FlatStylingTest::passLeavesGeometryAndInsetsTheBox()
@@ -190,38 +193,38 @@ void FlatStylingTest::focusAndMouseDriveTheState()
 {
     Window w;
     ui::applyFlatStyling(&w.window);
-    w.showFocused();
-    cFlatControl *flat = flatControlOf(w.edit);
+    QVERIFY(w.showFocused());
+    FlatControl *flat = flatControlOf(w.edit);
     w.button->setFocus();
-    QTRY_COMPARE(flat->state(), int(cFlatControl::Normal));
+    QTRY_COMPARE(flat->state(), FlatControl::Normal);
 
     // Focus lights the frame; losing it puts it back to rest.
     w.edit->setFocus();
     QTRY_VERIFY(w.edit->hasFocus());
-    QCOMPARE(flat->state(), int(cFlatControl::Hot));
+    QCOMPARE(flat->state(), FlatControl::Hot);
     QVERIFY(!flat->isTracking());
-    verifySunkenFrame(&w.window, w.edit);
+    QVERIFY(sunkenFrame(&w.window, w.edit));
     if (QTest::currentTestFailed())
         return;
     w.button->setFocus();
-    QTRY_COMPARE(flat->state(), int(cFlatControl::Normal));
+    QTRY_COMPARE(flat->state(), FlatControl::Normal);
 
     // The mouse over the unfocused box lights it and starts the timer, which runs while the
     // cursor stays on the box and stops at the first tick after it has left.
     QCursor::setPos(centreOf(w.edit));
     mouseMove(w.edit);
-    QCOMPARE(flat->state(), int(cFlatControl::Hot));
+    QCOMPARE(flat->state(), FlatControl::Hot);
     QVERIFY(flat->mouseOver());
     QVERIFY(flat->isTracking());
-    verifySunkenFrame(&w.window, w.edit);
+    QVERIFY(sunkenFrame(&w.window, w.edit));
     if (QTest::currentTestFailed())
         return;
     QTest::qWait(40);
     QVERIFY(flat->isTracking());
-    QCOMPARE(flat->state(), int(cFlatControl::Hot));
+    QCOMPARE(flat->state(), FlatControl::Hot);
     QCursor::setPos(centreOf(w.button));
     QTRY_VERIFY(!flat->isTracking());
-    QCOMPARE(flat->state(), int(cFlatControl::Normal));
+    QCOMPARE(flat->state(), FlatControl::Normal);
     QVERIFY(!flat->mouseOver());
 
     // Getting the focus while hot stops the timer and keeps the frame.
@@ -231,76 +234,76 @@ void FlatStylingTest::focusAndMouseDriveTheState()
     w.edit->setFocus();
     QTRY_VERIFY(w.edit->hasFocus());
     QVERIFY(!flat->isTracking());
-    QCOMPARE(flat->state(), int(cFlatControl::Hot));
+    QCOMPARE(flat->state(), FlatControl::Hot);
     // Only the styled box changed state.
-    QCOMPARE(flatControlOf(w.combo)->state(), int(cFlatControl::Normal));
+    QCOMPARE(flatControlOf(w.combo)->state(), FlatControl::Normal);
 }
 
 void FlatStylingTest::focusedControlStartsNoTimer()
 {
     Window w;
     ui::applyFlatStyling(&w.window);
-    w.showFocused();
-    cFlatControl *flat = flatControlOf(w.text);
+    QVERIFY(w.showFocused());
+    FlatControl *flat = flatControlOf(w.text);
     w.text->setFocus();
     QTRY_VERIFY(w.text->hasFocus());
     QCursor::setPos(centreOf(w.text));
     mouseMove(w.text);
     QVERIFY(!flat->isTracking());
     QCursor::setPos(centreOf(w.button));
-    QCOMPARE(flat->state(), int(cFlatControl::Hot)); // the focused box keeps its frame
+    QCOMPARE(flat->state(), FlatControl::Hot); // the focused box keeps its frame
 }
 
 void FlatStylingTest::comboListOpenAndClosed()
 {
     Window w;
     ui::applyFlatStyling(&w.window);
-    w.showFocused();
-    cFlatControl *flat = flatControlOf(w.combo);
-    QVERIFY(!flat->DroppedDown());
-    QVERIFY(!flatControlOf(w.edit)->DroppedDown()); // not a combo
+    QVERIFY(w.showFocused());
+    FlatControl *flat = flatControlOf(w.combo);
+    QVERIFY(!flat->droppedDown());
+    QVERIFY(!flatControlOf(w.edit)->droppedDown()); // not a combo
 
     w.combo->setFocus();
     QTRY_VERIFY(w.combo->hasFocus());
     w.combo->showPopup();
-    QTRY_VERIFY(flat->DroppedDown());
-    QCOMPARE(flat->state(), int(cFlatControl::DroppedOpen));
+    QTRY_VERIFY(flat->droppedDown());
+    QCOMPARE(flat->state(), FlatControl::DroppedOpen);
     // The open list starts no hot tracking.
     mouseMove(w.combo);
     QVERIFY(!flat->isTracking());
     w.combo->hidePopup();
-    QTRY_VERIFY(!flat->DroppedDown());
-    QCOMPARE(flat->state(), int(cFlatControl::Hot)); // closed, still focused
+    QTRY_VERIFY(!flat->droppedDown());
+    QCOMPARE(flat->state(), FlatControl::Hot); // closed, still focused
 
     // The edit part of an editable combo counts as the combo.
-    cFlatControl *editable = flatControlOf(w.editableCombo);
+    FlatControl *editable = flatControlOf(w.editableCombo);
     w.editableCombo->lineEdit()->setFocus();
-    QTRY_COMPARE(editable->state(), int(cFlatControl::Hot));
+    QTRY_COMPARE(editable->state(), FlatControl::Hot);
     w.edit->setFocus();
-    QTRY_COMPARE(editable->state(), int(cFlatControl::Normal));
+    QTRY_COMPARE(editable->state(), FlatControl::Normal);
 }
 
 void FlatStylingTest::attachDropsTheEarlierControl()
 {
     Window w;
-    cFlatControl flat;
-    flat.Attach(w.edit);
+    FlatControl flat;
+    flat.attach(w.edit);
     QPointer<QWidget> firstFrame = flat.frame();
     QVERIFY(firstFrame);
-    flat.Attach(w.combo);
+    flat.attach(w.combo);
     QVERIFY(!firstFrame);
     QCOMPARE(flat.control(), w.combo);
     QFocusEvent focus(QEvent::FocusIn);
     QCoreApplication::sendEvent(w.edit, &focus);
-    QCOMPARE(flat.state(), int(cFlatControl::Normal)); // no longer watching the box
+    QCOMPARE(flat.state(), FlatControl::Normal); // no longer watching the box
 
-    flat.Attach(nullptr);
+    flat.attach(nullptr);
     QVERIFY(!flat.control());
-    QVERIFY(!flat.DroppedDown());
+    QVERIFY(!flat.droppedDown());
 
     // A control destroyed while attached takes nothing down with it.
     auto *doomed = new QLineEdit(&w.window);
-    flat.Attach(doomed);
+    flat.attach(doomed);
     delete doomed;
     QVERIFY(!flat.control());
     QVERIFY(!flat.frame());

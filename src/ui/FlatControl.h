@@ -19,9 +19,9 @@ class FlatFrame;
 // The border is painted by a small transparent widget that lets every mouse event through:
 // around a text box it sits on the parent, one pixel outside the control, and paints the
 // control's outermost pixel in the face colour, so the box looks one pixel smaller on every
-// side without moving a widget a layout manages; on a combo box or button it lies over the
-// control's own painting.
-class cFlatControl final : public QObject
+// side without moving a widget a layout manages; on a combo box it lies over the control's own
+// painting.
+class FlatControl final : public QObject
 {
     Q_OBJECT
 
@@ -29,19 +29,18 @@ public:
     // Drawing states.
     enum State { Normal = 1, Hot = 2, DroppedOpen = 4 };
 
-    explicit cFlatControl(QObject *parent = nullptr);
-    ~cFlatControl() override;
+    explicit FlatControl(QObject *parent = nullptr);
+    ~FlatControl() override;
 
     // Styles one control, dropping any earlier attachment. A control without a window of its
     // own (a label) or no control at all attaches nothing.
-    void Attach(QWidget *control);
+    void attach(QWidget *control);
     // Whether the attached combo box has its list open.
-    bool DroppedDown() const;
+    bool droppedDown() const;
 
     QWidget *control() const { return m_control; }
     bool isCombo() const { return m_isCombo; }
-    bool isButton() const { return m_isButton; }
-    int state() const { return m_state; }
+    State state() const { return m_state; }
     bool mouseOver() const { return m_mouseOver; }
     // Hot tracking polls the cursor only while this runs.
     bool isTracking() const { return m_hotTimer.isActive(); }
@@ -64,7 +63,6 @@ private:
 
     void paintFrame(QPainter &painter) const;
     void paintCombo(QPainter &painter) const;
-    void paintButton(QPainter &painter) const;
 
     QPointer<QWidget> m_control;
     QPointer<QWidget> m_edit;      // the edit part of an editable combo box
@@ -74,11 +72,10 @@ private:
     bool m_attached = false;
     bool m_mouseOver = false;
     bool m_isCombo = false;
-    bool m_isButton = false;
-    int m_state = Normal;
+    State m_state = Normal;
 };
 
 // The styling object attached to a control by applyFlatStyling, if any.
-cFlatControl *flatControlOf(const QWidget *control);
+FlatControl *flatControlOf(const QWidget *control);
 
 } // namespace ui

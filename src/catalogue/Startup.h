@@ -6,13 +6,10 @@
 
 namespace catalogue {
 
-class frmManagePhotos;
-
-namespace modPhotos {
+class CatalogueWindow;
 
 // Start-up: loads the catalogue and shows it without waiting. Returns no window when the load
 // failed; the user has then been told why, and the program ends.
-std::unique_ptr<frmManagePhotos> Main(const AppContext &context);
+std::unique_ptr<CatalogueWindow> startCatalogue(const AppContext &context);
 
-} // namespace modPhotos
 } // namespace catalogue

@@ -1,12 +1,12 @@
-#include "catalogue/frmManagePhotos.h"
+#include "catalogue/CatalogueWindow.h"
 
 #include "catalogue/BookGrid.h"
 #include "catalogue/BookListModel.h"
 #include "catalogue/CheckBoxDelegate.h"
+#include "catalogue/FolderPicker.h"
 #include "catalogue/PathKeyFilter.h"
-#include "catalogue/frmDir.h"
-#include "editor/frmBooks.h"
-#include "install/frmBooksFile.h"
+#include "editor/BookEditor.h"
+#include "install/ImportWindow.h"
 #include "store/ImageRoot.h"
 #include "store/Settings.h"
 #include "store/Store.h"
@@ -56,7 +56,7 @@ QString versionText()
 
 } // namespace
 
-frmManagePhotos::frmManagePhotos(AppContext context, QWidget *parent)
+CatalogueWindow::CatalogueWindow(AppContext context, QWidget *parent)
     : QWidget(parent)
     , m_context(std::move(context))
 {
@@ -64,19 +64,19 @@ frmManagePhotos::frmManagePhotos(AppContext context, QWidget *parent)
     buildWindow();
 }
 
-frmManagePhotos::~frmManagePhotos() = default;
+CatalogueWindow::~CatalogueWindow() = default;
 
-void frmManagePhotos::buildWindow()
+void CatalogueWindow::buildWindow()
 {
     setWindowTitle(QStringLiteral("Manage Photo Series Books"));
 
-    lblCaption = new QLabel(QStringLiteral("Available Photo Series Books"), this);
-    lblCaption->setObjectName(QStringLiteral("lblBooksCaption"));
-    lblCaption->setAlignment(Qt::AlignCenter);
-    lblCaption->setFrameShape(QFrame::Panel);
-    lblCaption->setFrameShadow(QFrame::Raised);
-    lblCaption->setAutoFillBackground(true);
-    lblCaption->setBackgroundRole(QPalette::Button);
+    lblBooksCaption = new QLabel(QStringLiteral("Available Photo Series Books"), this);
+    lblBooksCaption->setObjectName(QStringLiteral("lblBooksCaption"));
+    lblBooksCaption->setAlignment(Qt::AlignCenter);
+    lblBooksCaption->setFrameShape(QFrame::Panel);
+    lblBooksCaption->setFrameShadow(QFrame::Raised);
+    lblBooksCaption->setAutoFillBackground(true);
+    lblBooksCaption->setBackgroundRole(QPalette::Button);
 
     grdBooks = new BookGrid(this);
     grdBooks->setObjectName(QStringLiteral("grdBooks"));
@@ -117,7 +117,7 @@ void frmManagePhotos::buildWindow()
     gridColumn->setSpacing(0);
     gridColumn->addLayout(filterRow);
     gridColumn->addSpacing(4);
-    gridColumn->addWidget(lblCaption);
+    gridColumn->addWidget(lblBooksCaption);
     gridColumn->addWidget(grdBooks, 1);
 
     auto *buttons = new QVBoxLayout;
@@ -146,21 +146,21 @@ void frmManagePhotos::buildWindow()
     outer->addWidget(lblStorePath);
 
     txtPath->installEventFilter(new PathKeyFilter(txtPath));
-    connect(txtPath, &QLineEdit::textChanged, this, &frmManagePhotos::onPathChanged);
-    connect(cmdBrowse, &QPushButton::clicked, this, &frmManagePhotos::onBrowse);
-    connect(cmdClose, &QPushButton::clicked, this, &frmManagePhotos::onExit);
-    connect(cmdEdit, &QPushButton::clicked, this, &frmManagePhotos::onEdit);
-    connect(cmdAdd, &QPushButton::clicked, this, &frmManagePhotos::onCreate);
-    connect(cmdRemove, &QPushButton::clicked, this, &frmManagePhotos::onRemove);
+    connect(txtPath, &QLineEdit::textChanged, this, &CatalogueWindow::onPathChanged);
+    connect(cmdBrowse, &QPushButton::clicked, this, &CatalogueWindow::onBrowse);
+    connect(cmdClose, &QPushButton::clicked, this, &CatalogueWindow::onExit);
+    connect(cmdEdit, &QPushButton::clicked, this, &CatalogueWindow::onEdit);
+    connect(cmdAdd, &QPushButton::clicked, this, &CatalogueWindow::onCreate);
+    connect(cmdRemove, &QPushButton::clicked, this, &CatalogueWindow::onRemove);
     connect(cmdMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(true); });
     connect(cmdUnMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(false); });
-    connect(cmdImport, &QPushButton::clicked, this, &frmManagePhotos::onImport);
-    connect(cmdExport, &QPushButton::clicked, this, &frmManagePhotos::onExport);
+    connect(cmdImport, &QPushButton::clicked, this, &CatalogueWindow::onImport);
+    connect(cmdExport, &QPushButton::clicked, this, &CatalogueWindow::onExport);
 
     resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
 }
 
-bool frmManagePhotos::load()
+bool CatalogueWindow::load()
 {
     ui::applyFlatStyling(this);
 
@@ -197,7 +197,7 @@ bool frmManagePhotos::load()
         return storeFault(error);
     lblStorePath->setText(QStringLiteral("Database: %1").arg(QDir::toNativeSeparators(m_store->path())));
     m_books = new BookListModel(*m_store, this);
-    connect(m_books, &BookListModel::writeFailed, this, &frmManagePhotos::report);
+    connect(m_books, &BookListModel::writeFailed, this, &CatalogueWindow::report);
     if (const QString error = m_books->requery(); !error.isEmpty())
         return storeFault(error);
     setUpGrid();
@@ -206,7 +206,7 @@ bool frmManagePhotos::load()
     return true;
 }
 
-void frmManagePhotos::setUpFilterAndOrder()
+void CatalogueWindow::setUpFilterAndOrder()
 {
     // Opens sorted by label as the store lists the books; a click on a heading sorts by it.
     grdBooks->horizontalHeader()->setSortIndicator(BookListModel::BookLabel, Qt::AscendingOrder);
@@ -218,22 +218,22 @@ void frmManagePhotos::setUpFilterAndOrder()
             grdBooks->selectionModel()->clearSelection();
         showFilterCount();
     });
-    connect(m_books, &QAbstractItemModel::modelReset, this, &frmManagePhotos::showFilterCount);
+    connect(m_books, &QAbstractItemModel::modelReset, this, &CatalogueWindow::showFilterCount);
     showFilterCount();
 }
 
-QStringList frmManagePhotos::columnFields()
+QStringList CatalogueWindow::columnFields()
 {
     return {QStringLiteral("Active"), QStringLiteral("Locked"), QStringLiteral("BookLabel"),
             QStringLiteral("BookDescription"), QStringLiteral("NumOfPhotos")};
 }
 
-void frmManagePhotos::showFilterCount()
+void CatalogueWindow::showFilterCount()
 {
     lblFilterCount->setText(QStringLiteral("%1 of %2 books").arg(m_books->rowCount()).arg(m_books->totalCount()));
 }
 
-bool frmManagePhotos::eventFilter(QObject *watched, QEvent *event)
+bool CatalogueWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == txtFilter && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !txtFilter->text().isEmpty()) {
@@ -243,7 +243,7 @@ bool frmManagePhotos::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmManagePhotos::setUpGrid()
+void CatalogueWindow::setUpGrid()
 {
     grdBooks->setModel(m_books);
     auto *checkBoxes = new CheckBoxDelegate(grdBooks);
@@ -285,23 +285,13 @@ void frmManagePhotos::setUpGrid()
     grdBooks->verticalHeader()->setDefaultSectionSize(grdBooks->fontMetrics().height() + 6);
 }
 
-QString frmManagePhotos::imagePath() const
-{
-    return txtPath->text();
-}
-
-void frmManagePhotos::setImagePath(const QString &path)
-{
-    txtPath->setText(path);
-}
-
-void frmManagePhotos::onPathChanged(const QString &text)
+void CatalogueWindow::onPathChanged(const QString &text)
 {
     savePhotoDir(text);
     txtPath->setToolTip(m_imageRootValue);
 }
 
-void frmManagePhotos::savePhotoDir(const QString &path)
+void CatalogueWindow::savePhotoDir(const QString &path)
 {
     const QString error = m_context.settings->setPhotoDir(path);
     if (error.isEmpty() || m_settingsFaultReported)
@@ -310,14 +300,14 @@ void frmManagePhotos::savePhotoDir(const QString &path)
     m_context.messages->tell({error, ui::Icon::Exclamation});
 }
 
-void frmManagePhotos::onBrowse()
+void CatalogueWindow::onBrowse()
 {
-    frmDir picker(m_context.programDir, txtPath->text(), this);
+    FolderPicker picker(m_context.programDir, txtPath->text(), this);
     if (picker.exec() == QDialog::Accepted)
         txtPath->setText(picker.currentPath());
 }
 
-void frmManagePhotos::onExit()
+void CatalogueWindow::onExit()
 {
     if (!txtPath->text().endsWith(QLatin1Char('/')))
         txtPath->setText(txtPath->text() + QLatin1Char('/'));
@@ -326,11 +316,11 @@ void frmManagePhotos::onExit()
     close();
 }
 
-void frmManagePhotos::onImport()
+void CatalogueWindow::onImport()
 {
     cmdImport->setRestColours();
     const qint64 current = currentBookId();
-    install::frmBooksFile window(
+    install::ImportWindow window(
         m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); }, this);
     window.load();
     window.exec();
@@ -339,25 +329,25 @@ void frmManagePhotos::onImport()
     selectBook(current);
 }
 
-void frmManagePhotos::requeryBooks()
+void CatalogueWindow::requeryBooks()
 {
     if (const QString error = m_books->requery(); !error.isEmpty())
         report(error);
 }
 
-void frmManagePhotos::recount()
+void CatalogueWindow::recount()
 {
     if (const QString error = m_store->recount(); !error.isEmpty())
         report(error);
     requeryBooks();
 }
 
-void frmManagePhotos::report(const QString &error)
+void CatalogueWindow::report(const QString &error)
 {
     m_context.messages->tell({error, ui::Icon::Critical});
 }
 
-void frmManagePhotos::closeEvent(QCloseEvent *event)
+void CatalogueWindow::closeEvent(QCloseEvent *event)
 {
     // An open editor closes first; when it stays open (the user kept its changes), so does
     // the catalogue.

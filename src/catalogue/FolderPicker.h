@@ -16,14 +16,14 @@ namespace catalogue {
 
 // The folder picker: a drive list and a folder tree. OK accepts the dialog with the folder
 // opened in the tree as currentPath(); Cancel and the close box reject it.
-class frmDir final : public QDialog
+class FolderPicker final : public QDialog
 {
     Q_OBJECT
 
 public:
     // rootText is the image root as the catalogue's txtPath holds it; a relative root is taken
     // relative to programDir.
-    frmDir(const QString &programDir, const QString &rootText, QWidget *parent = nullptr);
+    FolderPicker(const QString &programDir, const QString &rootText, QWidget *parent = nullptr);
 
     // The folder the picker opens on: the image root when it is an existing folder, else the
     // user's home folder.

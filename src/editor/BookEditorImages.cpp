@@ -1,11 +1,11 @@
 // The book editor's images: the preview panel beside the grid, the marks on image names whose
 // file is missing, and image files added by drag and drop or with "Add Image...".
 
-#include "editor/frmBooks.h"
+#include "editor/BookEditor.h"
 
 #include "editor/ImageFiles.h"
 #include "editor/ImageFolder.h"
-#include "editor/PhotoDefaults.h"
+#include "editor/NewPhotoNames.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PreviewPanel.h"
@@ -33,7 +33,7 @@ QString askImageFile(QWidget *parent)
                                         QStringLiteral("Images (*.jpg *.jpeg *.gif);;All files (*)"));
 }
 
-QSplitter *frmBooks::buildImageArea()
+QSplitter *BookEditor::buildImageArea()
 {
     fraPreview = new PreviewPanel(this);
     auto *splitter = new QSplitter(Qt::Horizontal, this);
@@ -55,7 +55,7 @@ QSplitter *frmBooks::buildImageArea()
     return splitter;
 }
 
-void frmBooks::setUpImages()
+void BookEditor::setUpImages()
 {
     m_splitter = findChild<QSplitter *>(QStringLiteral("splPreview"));
     // Hidden until the user shows it: the grid keeps its designed width.
@@ -66,13 +66,13 @@ void frmBooks::setUpImages()
     }
     fraPreview->setVisible(shown);
     cmdPreview->setText(shown ? QStringLiteral("Hide Images") : QStringLiteral("Show Images"));
-    connect(cmdPreview, &QPushButton::clicked, this, &frmBooks::togglePreview);
+    connect(cmdPreview, &QPushButton::clicked, this, &BookEditor::togglePreview);
     auto *shortcut = new QShortcut(QKeySequence(Qt::Key_F9), this);
-    connect(shortcut, &QShortcut::activated, this, &frmBooks::togglePreview);
-    connect(cmdAddImage, &QPushButton::clicked, this, &frmBooks::onAddImage);
-    connect(chkNoImages, &QCheckBox::toggled, this, &frmBooks::refreshImageFolder);
-    connect(grdPhotos, &PhotoGrid::fileDropped, this, &frmBooks::onFileDropped);
-    connect(m_photos, &PhotoTableModel::currentRowChanged, this, &frmBooks::updatePreview);
+    connect(shortcut, &QShortcut::activated, this, &BookEditor::togglePreview);
+    connect(cmdAddImage, &QPushButton::clicked, this, &BookEditor::onAddImage);
+    connect(chkNoImages, &QCheckBox::toggled, this, &BookEditor::refreshImageFolder);
+    connect(grdPhotos, &PhotoGrid::fileDropped, this, &BookEditor::onFileDropped);
+    connect(m_photos, &PhotoTableModel::currentRowChanged, this, &BookEditor::updatePreview);
     connect(m_photos, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to) {
         for (const char *field : {"PhotoPic", "DataPic"}) {
             const int column = m_photos->columnOf(QLatin1String(field));
@@ -84,8 +84,8 @@ void frmBooks::setUpImages()
             }
         }
     });
-    connect(m_photos, &QAbstractItemModel::rowsRemoved, this, &frmBooks::showImageCount);
-    connect(m_photos, &QAbstractItemModel::rowsInserted, this, &frmBooks::showImageCount);
+    connect(m_photos, &QAbstractItemModel::rowsRemoved, this, &BookEditor::showImageCount);
+    connect(m_photos, &QAbstractItemModel::rowsInserted, this, &BookEditor::showImageCount);
     m_folderListing = new QFutureWatcher<std::shared_ptr<const BookImageFolder>>(this);
     connect(m_folderListing, &QFutureWatcherBase::finished, this, [this] {
         // A listing that was under way when "No Images for this Book" was ticked counts no more.
@@ -98,7 +98,7 @@ void frmBooks::setUpImages()
     refreshImageFolder();
 }
 
-void frmBooks::saveImageLayout()
+void BookEditor::saveImageLayout()
 {
     if (!m_context.layout || !m_splitter)
         return;
@@ -106,7 +106,7 @@ void frmBooks::saveImageLayout()
     m_context.layout->setValue(objectName(), QStringLiteral("previewShown"), !fraPreview->isHidden());
 }
 
-QString frmBooks::bookImageFolderPath() const
+QString BookEditor::bookImageFolderPath() const
 {
     const QString root =
         store::resolveImageRoot(m_context.programDir, m_context.imageRootText ? m_context.imageRootText() : QString());
@@ -116,7 +116,7 @@ QString frmBooks::bookImageFolderPath() const
     return store::resolveImageRoot(root, identifier);
 }
 
-void frmBooks::refreshImageFolder()
+void BookEditor::refreshImageFolder()
 {
     if (chkNoImages->isChecked()) {
         m_photos->setImageFolder(nullptr);
@@ -131,7 +131,7 @@ void frmBooks::refreshImageFolder()
         [folder]() -> std::shared_ptr<const BookImageFolder> { return std::make_shared<BookImageFolder>(folder); }));
 }
 
-void frmBooks::showImageCount()
+void BookEditor::showImageCount()
 {
     int named = 0;
     int missing = 0;
@@ -140,7 +140,7 @@ void frmBooks::showImageCount()
                                                : QString());
 }
 
-void frmBooks::togglePreview()
+void BookEditor::togglePreview()
 {
     const bool show = fraPreview->isHidden();
     fraPreview->setVisible(show);
@@ -148,7 +148,7 @@ void frmBooks::togglePreview()
     updatePreview();
 }
 
-void frmBooks::updatePreview()
+void BookEditor::updatePreview()
 {
     if (!fraPreview || fraPreview->isHidden())
         return;
@@ -177,7 +177,7 @@ void frmBooks::updatePreview()
     fraPreview->showImages(paths[0], notes[0], paths[1], notes[1], folderNote);
 }
 
-void frmBooks::onAddImage()
+void BookEditor::onAddImage()
 {
     cmdAddImage->setRestColours();
     const int row = m_photos->currentRow();
@@ -190,13 +190,13 @@ void frmBooks::onAddImage()
         addImageFile(row, QStringLiteral("PhotoPic"), path);
 }
 
-void frmBooks::onFileDropped(int row, int column, const QString &path)
+void BookEditor::onFileDropped(int row, int column, const QString &path)
 {
     const bool dataPlate = column == m_photos->columnOf(QStringLiteral("DataPic"));
     addImageFile(row, dataPlate ? QStringLiteral("DataPic") : QStringLiteral("PhotoPic"), path);
 }
 
-void frmBooks::addImageFile(int row, const QString &field, const QString &source)
+void BookEditor::addImageFile(int row, const QString &field, const QString &source)
 {
     const auto refuse = [this](const QString &text) { m_context.messages->tell({text, ui::Icon::Exclamation}); };
     if (chkNoImages->isChecked())

@@ -1,7 +1,7 @@
 // The catalogue's commands on whole books: edit, create, delete, export, activate and deactivate all.
 #include "catalogue/BookListModel.h"
-#include "catalogue/frmManagePhotos.h"
-#include "editor/frmBooks.h"
+#include "catalogue/CatalogueWindow.h"
+#include "editor/BookEditor.h"
 #include "install/BookExport.h"
 #include "store/BookList.h"
 #include "store/Store.h"
@@ -18,12 +18,12 @@
 
 namespace catalogue {
 
-editor::frmBooks *frmManagePhotos::editorWindow() const
+editor::BookEditor *CatalogueWindow::editorWindow() const
 {
     return m_editor;
 }
 
-int frmManagePhotos::selectedBookRow()
+int CatalogueWindow::selectedBookRow()
 {
     // The command acts on the current row, and only while the user sees it selected: a second
     // click on a row takes its highlight away but leaves it current.
@@ -35,7 +35,7 @@ int frmManagePhotos::selectedBookRow()
     return current.row();
 }
 
-void frmManagePhotos::onEdit()
+void CatalogueWindow::onEdit()
 {
     cmdEdit->setRestColours();
     const int row = selectedBookRow();
@@ -47,7 +47,7 @@ void frmManagePhotos::onEdit()
             {QStringLiteral("Sorry, you cannot edit this book as it is owned by OrvanePlus"), ui::Icon::Exclamation});
         return;
     }
-    editor::frmBooks *window = openEditor(false, book.id);
+    editor::BookEditor *window = openEditor(false, book.id);
     if (!window)
         return;
     window->show();
@@ -55,22 +55,22 @@ void frmManagePhotos::onEdit()
     setEnabled(false);
 }
 
-void frmManagePhotos::onCreate()
+void CatalogueWindow::onCreate()
 {
     const qint64 current = currentBookId();
-    editor::frmBooks *window = openEditor(true, 0);
+    editor::BookEditor *window = openEditor(true, 0);
     if (!window)
         return;
     window->setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
-    connect(window, &editor::frmBooks::unloaded, &loop, &QEventLoop::quit);
+    connect(window, &editor::BookEditor::unloaded, &loop, &QEventLoop::quit);
     window->show();
     loop.exec();
     recount();
     selectBook(current);
 }
 
-editor::frmBooks *frmManagePhotos::openEditor(bool newBook, qint64 bookId)
+editor::BookEditor *CatalogueWindow::openEditor(bool newBook, qint64 bookId)
 {
     editor::EditorContext context;
     context.store = m_store.get();
@@ -81,7 +81,7 @@ editor::frmBooks *frmManagePhotos::openEditor(bool newBook, qint64 bookId)
     context.layout = m_context.layout;
 
     // A window of its own, without a parent: disabling the catalogue must not disable it.
-    auto *window = new editor::frmBooks(std::move(context));
+    auto *window = new editor::BookEditor(std::move(context));
     window->setNewBook(newBook);
     window->setBookId(bookId);
     if (!window->load()) {
@@ -90,7 +90,7 @@ editor::frmBooks *frmManagePhotos::openEditor(bool newBook, qint64 bookId)
         return nullptr;
     }
     m_editor = window;
-    connect(window, &editor::frmBooks::unloaded, this, [this, window] {
+    connect(window, &editor::BookEditor::unloaded, this, [this, window] {
         const qint64 id = window->bookId();
         window->deleteLater();
         onEditorUnloaded(id);
@@ -98,7 +98,7 @@ editor::frmBooks *frmManagePhotos::openEditor(bool newBook, qint64 bookId)
     return window;
 }
 
-void frmManagePhotos::onEditorUnloaded(qint64 bookId)
+void CatalogueWindow::onEditorUnloaded(qint64 bookId)
 {
     m_editor = nullptr;
     requeryBooks();
@@ -106,13 +106,13 @@ void frmManagePhotos::onEditorUnloaded(qint64 bookId)
     setEnabled(true);
 }
 
-qint64 frmManagePhotos::currentBookId() const
+qint64 CatalogueWindow::currentBookId() const
 {
     const QModelIndex current = grdBooks->currentIndex();
     return current.isValid() ? m_books->book(current.row()).id : 0;
 }
 
-void frmManagePhotos::selectBook(qint64 bookId)
+void CatalogueWindow::selectBook(qint64 bookId)
 {
     for (int row = 0; row < m_books->rowCount(); ++row) {
         if (m_books->book(row).id == bookId) {
@@ -136,7 +136,7 @@ QString askSaveFileName(QWidget *parent, const QString &folder, const QStringLis
     return path;
 }
 
-void frmManagePhotos::onExport()
+void CatalogueWindow::onExport()
 {
     cmdExport->setRestColours();
     const int row = selectedBookRow();
@@ -163,7 +163,7 @@ void frmManagePhotos::onExport()
     m_context.messages->tell({lines.join(QLatin1Char('\n')), ui::Icon::Information});
 }
 
-void frmManagePhotos::onRemove()
+void CatalogueWindow::onRemove()
 {
     cmdRemove->setRestColours();
     const int row = selectedBookRow();
@@ -187,7 +187,7 @@ void frmManagePhotos::onRemove()
         selectBook(book.id);
 }
 
-void frmManagePhotos::onMarkAll(bool active)
+void CatalogueWindow::onMarkAll(bool active)
 {
     if (const QString error = store::writeAllActive(m_store->db(), active); !error.isEmpty())
         report(error);

@@ -19,7 +19,7 @@ namespace ui {
 class CoolButton;
 }
 namespace editor {
-class frmBooks;
+class BookEditor;
 }
 
 namespace catalogue {
@@ -28,13 +28,13 @@ class BookListModel;
 
 // The catalogue: every book of the store, the image root, and the commands on whole books.
 // It owns the store connection and the book list that every other window works through.
-class frmManagePhotos final : public QWidget
+class CatalogueWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit frmManagePhotos(AppContext context, QWidget *parent = nullptr);
-    ~frmManagePhotos() override;
+    explicit CatalogueWindow(AppContext context, QWidget *parent = nullptr);
+    ~CatalogueWindow() override;
 
     // The load sequence. On failure it has told the user what failed and returns false;
     // the program then ends.
@@ -45,18 +45,13 @@ public:
     BookListModel &bookList() { return *m_books; }
     QTableView *grid() const { return grdBooks; }
 
-    // The image root in effect: the text of txtPath.
-    QString imagePath() const;
-    void setImagePath(const QString &path);
-    const QString &imageRootValue() const { return m_imageRootValue; }
-
     // Re-reads the book list; a failure is reported to the user.
     void requeryBooks();
     // Rewrites every book's photo count and shows the new counts.
     void recount();
 
     // The open book editor, if any.
-    editor::frmBooks *editorWindow() const;
+    editor::BookEditor *editorWindow() const;
 
 signals:
     // The window has closed and released the store: the program ends.
@@ -79,7 +74,7 @@ private:
     void showFilterCount();
     // The grid's columns by field name, as their widths are remembered.
     static QStringList columnFields();
-    // Writes the selected book to an install file or CSV (CatalogueCommands.cpp).
+    // Writes the selected book to an install file or CSV (CatalogueWindowCommands.cpp).
     void onExport();
     void report(const QString &error);
 
@@ -90,7 +85,7 @@ private:
     void onMarkAll(bool active);
     // The row of the selected book, or -1 after "Please select a book first".
     int selectedBookRow();
-    editor::frmBooks *openEditor(bool newBook, qint64 bookId);
+    editor::BookEditor *openEditor(bool newBook, qint64 bookId);
     void onEditorUnloaded(qint64 bookId);
     // The book of the grid's current row, or 0 when there is none.
     qint64 currentBookId() const;
@@ -104,9 +99,9 @@ private:
     bool m_unloaded = false;
     // A settings file that cannot be written is reported once per run, not at every keystroke.
     bool m_settingsFaultReported = false;
-    QPointer<editor::frmBooks> m_editor;
+    QPointer<editor::BookEditor> m_editor;
 
-    QLabel *lblCaption = nullptr;
+    QLabel *lblBooksCaption = nullptr;
     QLineEdit *txtFilter = nullptr;
     QLabel *lblStorePath = nullptr;
     QLabel *lblFilterCount = nullptr;

@@ -13,7 +13,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QSplitter;
-template<typename T> class QFutureWatcher;
+template <typename T> class QFutureWatcher;
 
 #include <memory>
 
@@ -31,13 +31,13 @@ class PhotoTableModel;
 
 // The book editor: one book's header and its photos. Opened by the catalogue for the book it
 // names, or for a new book; it tells the catalogue when it has closed by any route.
-class frmBooks final : public QWidget
+class BookEditor final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit frmBooks(EditorContext context, QWidget *parent = nullptr);
-    ~frmBooks() override;
+    explicit BookEditor(EditorContext context, QWidget *parent = nullptr);
+    ~BookEditor() override;
 
     // Set by the opener before load(): a new book, or the key of the book to edit.
     void setNewBook(bool newBook) { m_newBook = newBook; }
@@ -80,7 +80,7 @@ private:
     bool hasPendingChanges() const;
     void tell(const QString &text);
 
-    // Photo rows, pick lists and image naming (frmBooksPhotos.cpp).
+    // Photo rows, pick lists and image naming (BookEditorPhotos.cpp).
     void setUpPhotoRules();
     void onAdd();
     void onDuplicate();
@@ -90,7 +90,7 @@ private:
     void onCellButton(int row, int column);
     void onCellCommitted(int row, int column, bool edited);
 
-    // Images (frmBooksImages.cpp).
+    // Images (BookEditorImages.cpp).
     QSplitter *buildImageArea();
     void setUpImages();
     void saveImageLayout();

@@ -1,4 +1,4 @@
-#include "catalogue/frmDir.h"
+#include "catalogue/FolderPicker.h"
 
 #include "store/ImageRoot.h"
 #include "ui/CoolButton.h"
@@ -54,7 +54,7 @@ void drawFolder(QPainter &p, int x, int y, bool open)
 
 } // namespace
 
-frmDir::frmDir(const QString &programDir, const QString &rootText, QWidget *parent)
+FolderPicker::FolderPicker(const QString &programDir, const QString &rootText, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmDir"));
@@ -62,13 +62,13 @@ frmDir::frmDir(const QString &programDir, const QString &rootText, QWidget *pare
     load(startFolder(programDir, rootText));
 }
 
-QString frmDir::startFolder(const QString &programDir, const QString &rootText)
+QString FolderPicker::startFolder(const QString &programDir, const QString &rootText)
 {
     const QString root = store::resolveImageRoot(programDir, rootText);
     return QFileInfo(root).isDir() ? root : QDir::homePath();
 }
 
-QString frmDir::hintText()
+QString FolderPicker::hintText()
 {
     return QStringLiteral("HINT: Select the folder that \n"
                           "contains the photo series folders \n"
@@ -76,7 +76,7 @@ QString frmDir::hintText()
                           "The default name is PhotoImages.");
 }
 
-QPixmap frmDir::examplePicture()
+QPixmap FolderPicker::examplePicture()
 {
     QPixmap picture(109, 78);
     picture.fill(Qt::white);
@@ -112,7 +112,7 @@ QPixmap frmDir::examplePicture()
     return picture;
 }
 
-void frmDir::buildWindow()
+void FolderPicker::buildWindow()
 {
     setWindowTitle(QStringLiteral("Select Photo Image Directory"));
     setModal(true);
@@ -182,7 +182,7 @@ void frmDir::buildWindow()
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void frmDir::load(const QString &startPath)
+void FolderPicker::load(const QString &startPath)
 {
     ui::applyFlatStyling(this);
     lblHint->setText(hintText());
@@ -193,10 +193,10 @@ void frmDir::load(const QString &startPath)
     if (drive >= 0 && drive != drvPhoto->currentIndex())
         drvPhoto->setCurrentIndex(drive);
     onDriveChanged(drvPhoto->currentIndex());
-    connect(drvPhoto, &QComboBox::currentIndexChanged, this, &frmDir::onDriveChanged);
+    connect(drvPhoto, &QComboBox::currentIndexChanged, this, &FolderPicker::onDriveChanged);
 }
 
-void frmDir::onDriveChanged(int index)
+void FolderPicker::onDriveChanged(int index)
 {
     const QString drive = drvPhoto->itemData(index).toString();
     // A drive that is not ready (an empty disc drive) leaves the folder list as it was.
@@ -206,7 +206,7 @@ void frmDir::onDriveChanged(int index)
     setCurrentPath(driveIndexOf(drvPhoto, m_path) == index ? m_path : drive);
 }
 
-void frmDir::setCurrentPath(const QString &path)
+void FolderPicker::setCurrentPath(const QString &path)
 {
     m_path = QDir::cleanPath(path);
     const QModelIndex index = m_folders->index(m_path);

@@ -1,4 +1,4 @@
-#include "editor/frmBooks.h"
+#include "editor/BookEditor.h"
 
 #include "editor/BookSave.h"
 #include "editor/HeaderRules.h"
@@ -78,7 +78,7 @@ QString headerText(const QVariant &value)
 
 } // namespace
 
-frmBooks::frmBooks(EditorContext context, QWidget *parent)
+BookEditor::BookEditor(EditorContext context, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_context(std::move(context))
 {
@@ -86,17 +86,17 @@ frmBooks::frmBooks(EditorContext context, QWidget *parent)
     buildWindow();
 }
 
-frmBooks::~frmBooks()
+BookEditor::~BookEditor()
 {
-    // The grid and the model outlive this object's own part: an editor committed while they are
-    // destroyed must not call back into it.
-    if (grdPhotos)
-        grdPhotos->disconnect(this);
+    // QWidget's destructor hides the window, which can still commit an open cell editor into
+    // the model; its signals must not reach this window's slots once this part is gone.
     if (m_photos)
-        m_photos->disconnect(this);
+        disconnect(m_photos, nullptr, this, nullptr);
+    if (grdPhotos)
+        disconnect(grdPhotos, nullptr, this, nullptr);
 }
 
-void frmBooks::buildWindow()
+void BookEditor::buildWindow()
 {
     setWindowTitle(QStringLiteral("Books Editor"));
 
@@ -185,17 +185,17 @@ void frmBooks::buildWindow()
     connect(txtSC4, &QLineEdit::textChanged, this, [this] { onBoundChanged(4); });
     connect(txtSC5, &QLineEdit::textChanged, this, [this] { onBoundChanged(5); });
     connect(txtSC6, &QLineEdit::textChanged, this, [this] { onBoundChanged(6); });
-    connect(cmdCalendar, &QPushButton::clicked, this, &frmBooks::onCalendar);
-    connect(cmdFolder, &QPushButton::clicked, this, &frmBooks::onFolder);
-    connect(calDate, &QCalendarWidget::clicked, this, &frmBooks::onDateClicked);
-    connect(cmdSave, &QPushButton::clicked, this, &frmBooks::onSaveAndClose);
-    connect(cmdSaveNow, &QPushButton::clicked, this, &frmBooks::onSaveNow);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmBooks::onCancel);
+    connect(cmdCalendar, &QPushButton::clicked, this, &BookEditor::onCalendar);
+    connect(cmdFolder, &QPushButton::clicked, this, &BookEditor::onFolder);
+    connect(calDate, &QCalendarWidget::clicked, this, &BookEditor::onDateClicked);
+    connect(cmdSave, &QPushButton::clicked, this, &BookEditor::onSaveAndClose);
+    connect(cmdSaveNow, &QPushButton::clicked, this, &BookEditor::onSaveNow);
+    connect(cmdCancel, &QPushButton::clicked, this, &BookEditor::onCancel);
 
     resize(1180, 640);
 }
 
-QGroupBox *frmBooks::buildBookFrame()
+QGroupBox *BookEditor::buildBookFrame()
 {
     auto *frame = new QGroupBox(QStringLiteral("Book Information"), this);
     frame->setObjectName(QStringLiteral("fraBook"));
@@ -224,7 +224,7 @@ QGroupBox *frmBooks::buildBookFrame()
     return frame;
 }
 
-QGroupBox *frmBooks::buildSizeClassFrame()
+QGroupBox *BookEditor::buildSizeClassFrame()
 {
     auto *frame = new QGroupBox(QStringLiteral("Size Classes (inches)"), this);
     frame->setObjectName(QStringLiteral("fraSizeClasses"));
@@ -262,7 +262,7 @@ QGroupBox *frmBooks::buildSizeClassFrame()
     return frame;
 }
 
-QGroupBox *frmBooks::buildAidesFrame()
+QGroupBox *BookEditor::buildAidesFrame()
 {
     auto *frame = new QGroupBox(QStringLiteral("Data Entry Aides"), this);
     frame->setObjectName(QStringLiteral("fraAides"));
@@ -287,7 +287,7 @@ QGroupBox *frmBooks::buildAidesFrame()
     return frame;
 }
 
-void frmBooks::buildPickLists()
+void BookEditor::buildPickLists()
 {
     // Shown over a code cell only while the user picks from them.
     for (auto [list, name] : {std::pair{&lstVegType, "lstVegType"}, std::pair{&lstActType, "lstActType"},
@@ -298,14 +298,14 @@ void frmBooks::buildPickLists()
     }
 }
 
-bool frmBooks::load()
+bool BookEditor::load()
 {
     cboFileType->clear();
     cboFileType->addItems({QStringLiteral("JPEG (.jpg)"), QStringLiteral("GIF  (.gif)")});
     cboFileType->setCurrentIndex(0);
 
     m_photos = new PhotoTableModel(m_context.store->db(), this);
-    connect(m_photos, &PhotoTableModel::writeFailed, this, &frmBooks::tell);
+    connect(m_photos, &PhotoTableModel::writeFailed, this, &BookEditor::tell);
     if (!(m_newBook ? loadNewBook() : loadExistingBook()))
         return false;
     grdPhotos->setPhotoModel(m_photos);
@@ -326,7 +326,7 @@ bool frmBooks::load()
     return true;
 }
 
-bool frmBooks::loadExistingBook()
+bool BookEditor::loadExistingBook()
 {
     QString error;
     if (!store::loadBookHeader(m_context.store->db(), m_book.id, m_book, error)) {
@@ -340,7 +340,7 @@ bool frmBooks::loadExistingBook()
     return true;
 }
 
-bool frmBooks::loadNewBook()
+bool BookEditor::loadNewBook()
 {
     qint64 id = 0;
     if (const QString error = store::addUntitledBook(m_context.store->db(), id); !error.isEmpty()) {
@@ -360,7 +360,7 @@ bool frmBooks::loadNewBook()
     return true;
 }
 
-void frmBooks::fillHeader()
+void BookEditor::fillHeader()
 {
     if (m_newBook) {
         txtName->setText(QStringLiteral("New Book"));
@@ -372,7 +372,7 @@ void frmBooks::fillHeader()
     fillHeaderFromStore();
 }
 
-void frmBooks::fillHeaderFromStore()
+void BookEditor::fillHeaderFromStore()
 {
     txtName->setText(headerText(m_book.description));
     txtBookID->setText(headerText(m_book.label));
@@ -383,7 +383,7 @@ void frmBooks::fillHeaderFromStore()
     txtSC6->setText(headerText(m_book.breakInches6));
 }
 
-QStringList frmBooks::columnFields() const
+QStringList BookEditor::columnFields() const
 {
     QStringList fields;
     for (int c = 0; c < m_photos->columnCount(); ++c)
@@ -391,7 +391,7 @@ QStringList frmBooks::columnFields() const
     return fields;
 }
 
-QStringList frmBooks::headerTexts() const
+QStringList BookEditor::headerTexts() const
 {
     QStringList texts;
     for (const QLineEdit *box : {txtBookID, txtName, txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
@@ -399,17 +399,17 @@ QStringList frmBooks::headerTexts() const
     return texts;
 }
 
-bool frmBooks::hasPendingChanges() const
+bool BookEditor::hasPendingChanges() const
 {
     return m_photos->hasPendingChanges() || headerTexts() != m_loadedHeader;
 }
 
-void frmBooks::tell(const QString &text)
+void BookEditor::tell(const QString &text)
 {
     m_context.messages->tell({text, ui::Icon::Critical});
 }
 
-bool frmBooks::eventFilter(QObject *watched, QEvent *event)
+bool BookEditor::eventFilter(QObject *watched, QEvent *event)
 {
     auto *box = qobject_cast<QLineEdit *>(watched);
     if (box && event->type() == QEvent::FocusIn) {
@@ -419,12 +419,12 @@ bool frmBooks::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmBooks::setClassHeading(int sizeClass, const QString &heading)
+void BookEditor::setClassHeading(int sizeClass, const QString &heading)
 {
     m_photos->setColumnHeading(m_photos->columnOf(QStringLiteral("TonsPerAcreBreak%1").arg(sizeClass)), heading);
 }
 
-void frmBooks::showClassColumn(int sizeClass, bool visible)
+void BookEditor::showClassColumn(int sizeClass, bool visible)
 {
     m_photos->setColumnVisible(m_photos->columnOf(QStringLiteral("TonsPerAcreBreak%1").arg(sizeClass)), visible);
 }
@@ -432,7 +432,7 @@ void frmBooks::showClassColumn(int sizeClass, bool visible)
 // The bound box of class 4, 5 or 6 changed. A positive bound opens the class after it and
 // closes its own heading; a bound of 0 or less (an empty box, " n/a", "0", ".") is emptied at
 // once, and with it every bound after it: classes are used in order.
-void frmBooks::onBoundChanged(int sizeClass)
+void BookEditor::onBoundChanged(int sizeClass)
 {
     if (!m_photos)
         return;
@@ -456,7 +456,7 @@ void frmBooks::onBoundChanged(int sizeClass)
     }
 }
 
-void frmBooks::onFolder()
+void BookEditor::onFolder()
 {
     cmdFolder->setRestColours();
     BookFolderRequest request;
@@ -468,7 +468,7 @@ void frmBooks::onFolder()
     runBookFolderCommand(request, *m_context.messages);
 }
 
-void frmBooks::onCalendar()
+void BookEditor::onCalendar()
 {
     const QPoint buttonLeft = cmdCalendar->mapTo(this, QPoint(0, 0));
     const QPoint dateBottom = txtDate->mapTo(this, QPoint(0, txtDate->height()));
@@ -486,14 +486,14 @@ void frmBooks::onCalendar()
     }
 }
 
-void frmBooks::onDateClicked(const QDate &date)
+void BookEditor::onDateClicked(const QDate &date)
 {
     txtDate->setText(bookDateText(date));
     cmdCalendar->setText(QStringLiteral("Calendar..."));
     calDate->hide();
 }
 
-bool frmBooks::validate()
+bool BookEditor::validate()
 {
     HeaderTexts header{txtBookID->text(), txtName->text(), txtSC4->text(), txtSC5->text(), txtSC6->text()};
     QString queryError;
@@ -515,7 +515,7 @@ bool frmBooks::validate()
     return false;
 }
 
-void frmBooks::onSaveAndClose()
+void BookEditor::onSaveAndClose()
 {
     if (!grdPhotos->commitPendingEdit())
         return;
@@ -543,7 +543,7 @@ void frmBooks::onSaveAndClose()
     closeWithoutAsking();
 }
 
-void frmBooks::offerReload()
+void BookEditor::offerReload()
 {
     const ui::Message question{QStringLiteral("This book was changed by another program since you opened it. "
                                               "Nothing was saved. Reload it and lose your changes?"),
@@ -552,7 +552,7 @@ void frmBooks::offerReload()
         reloadBook();
 }
 
-void frmBooks::reloadBook()
+void BookEditor::reloadBook()
 {
     QString error;
     if (store::loadBookHeader(m_context.store->db(), m_book.id, m_book, error)) {
@@ -573,7 +573,7 @@ void frmBooks::reloadBook()
         grdPhotos->setCurrentRow(0);
 }
 
-void frmBooks::onSaveNow()
+void BookEditor::onSaveNow()
 {
     if (!grdPhotos->commitPendingEdit())
         return;
@@ -581,14 +581,14 @@ void frmBooks::onSaveNow()
         tell(error);
 }
 
-void frmBooks::onCancel()
+void BookEditor::onCancel()
 {
     if (m_newBook && !discardNewBook(true))
         return;
     closeWithoutAsking();
 }
 
-bool frmBooks::discardNewBook(bool typed)
+bool BookEditor::discardNewBook(bool typed)
 {
     QString error;
     // Nothing typed: a new book closed by its close box leaves nothing behind, unless photo
@@ -609,14 +609,14 @@ bool frmBooks::discardNewBook(bool typed)
     return true;
 }
 
-void frmBooks::closeWithoutAsking()
+void BookEditor::closeWithoutAsking()
 {
     m_closeWithoutAsking = true;
     close();
     m_closeWithoutAsking = false;
 }
 
-void frmBooks::closeEvent(QCloseEvent *event)
+void BookEditor::closeEvent(QCloseEvent *event)
 {
     if (m_unloaded) {
         event->accept();

@@ -1,4 +1,4 @@
-#include "editor/frmNewCode.h"
+#include "editor/AddCodeDialog.h"
 
 #include "editor/CodeFile.h"
 #include "editor/PickLists.h"
@@ -29,7 +29,8 @@ const PickListInfo *listForTag(const QString &tag)
 
 } // namespace
 
-frmNewCode::frmNewCode(const QString &tag, const QString &programDir, ui::Messages &messages, QWidget *editorWindow)
+AddCodeDialog::AddCodeDialog(const QString &tag, const QString &programDir, ui::Messages &messages,
+                             QWidget *editorWindow)
     : QDialog(editorWindow)
     , m_tag(tag)
     , m_programDir(programDir)
@@ -64,8 +65,8 @@ frmNewCode::frmNewCode(const QString &tag, const QString &programDir, ui::Messag
     grid->addLayout(buttons, 2, 0, 1, 2);
     txtDescription->setMinimumWidth(ui::twips(4000));
 
-    connect(cmdOK, &QPushButton::clicked, this, &frmNewCode::onOK);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmNewCode::onCancel);
+    connect(cmdOK, &QPushButton::clicked, this, &AddCodeDialog::onOK);
+    connect(cmdCancel, &QPushButton::clicked, this, &AddCodeDialog::onCancel);
 
     ui::applyFlatStyling(this);
     if (m_tag == QLatin1String("Act"))
@@ -74,7 +75,7 @@ frmNewCode::frmNewCode(const QString &tag, const QString &programDir, ui::Messag
         setWindowTitle(QStringLiteral("Add a new Vegetation Code"));
 }
 
-void frmNewCode::onOK()
+void AddCodeDialog::onOK()
 {
     const PickListInfo *info = listForTag(m_tag);
     if (!info)
@@ -115,7 +116,7 @@ void frmNewCode::onOK()
     accept();
 }
 
-void frmNewCode::onCancel()
+void AddCodeDialog::onCancel()
 {
     m_code.clear();
     reject();

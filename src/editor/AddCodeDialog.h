@@ -14,14 +14,13 @@ namespace editor {
 // The Add Code dialog. Its tag ("Veg" or "Act") says which code list of the editor window it
 // serves; OK appends the new code to that list's code file and then to the list, just above
 // "New Code...", and hands the code back through code().
-class frmNewCode final : public QDialog
+class AddCodeDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    frmNewCode(const QString &tag, const QString &programDir, ui::Messages &messages, QWidget *editorWindow);
+    AddCodeDialog(const QString &tag, const QString &programDir, ui::Messages &messages, QWidget *editorWindow);
 
-    const QString &tag() const { return m_tag; }
     // The code added; empty when the dialog was cancelled.
     const QString &code() const { return m_code; }
 

@@ -1,4 +1,4 @@
-#include "ui/cFlatControl.h"
+#include "ui/FlatControl.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
 #include <QStyleOptionComboBox>
 #include <QWidget>
 
@@ -17,7 +16,7 @@ namespace ui {
 class FlatFrame final : public QWidget
 {
 public:
-    FlatFrame(const cFlatControl *owner, QWidget *parent)
+    FlatFrame(const FlatControl *owner, QWidget *parent)
         : QWidget(parent)
         , m_owner(owner)
     {
@@ -33,7 +32,7 @@ protected:
     }
 
 private:
-    const cFlatControl *m_owner;
+    const FlatControl *m_owner;
 };
 
 namespace {
@@ -121,18 +120,14 @@ struct Colours
     }
 };
 
-const QColor black(0, 0, 0);
-const QColor orange(255, 128, 0);
-const QColor blue(0, 0, 255);
-
-// The relief of a combo's button strip or of a command button: at rest a ring in restRing with
+// The relief of a combo's button strip: at rest a ring in restRing with
 // a line in the window colour at its left; raised when hot or focused; pressed while a list is
 // open.
-void paintRelief(QPainter &painter, EdgeRect r, cFlatControl::State state, const Colours &c,
-                 const QColor &restRing, const QColor &raisedTopLeft, const QColor &raisedBottomRight)
+void paintRelief(QPainter &painter, EdgeRect r, FlatControl::State state, const Colours &c, const QColor &restRing,
+                 const QColor &raisedTopLeft, const QColor &raisedBottomRight)
 {
     switch (state) {
-    case cFlatControl::Normal:
+    case FlatControl::Normal:
         r.top -= 1;
         r.bottom += 1;
         rect3d(painter, r, restRing, restRing);
@@ -140,13 +135,13 @@ void paintRelief(QPainter &painter, EdgeRect r, cFlatControl::State state, const
         r.right = r.left;
         rect3d(painter, r, c.window, c.window);
         break;
-    case cFlatControl::Hot:
+    case FlatControl::Hot:
         r.top -= 1;
         r.bottom += 1;
         r.right += 1;
         rect3d(painter, r, raisedTopLeft, raisedBottomRight);
         break;
-    case cFlatControl::DroppedOpen:
+    case FlatControl::DroppedOpen:
         r.left -= 1;
         r.top -= 2;
         r.offset(1, 1);
@@ -157,24 +152,24 @@ void paintRelief(QPainter &painter, EdgeRect r, cFlatControl::State state, const
 
 } // namespace
 
-cFlatControl::cFlatControl(QObject *parent)
+FlatControl::FlatControl(QObject *parent)
     : QObject(parent)
 {
     m_hotTimer.setInterval(hotTrackingInterval);
-    connect(&m_hotTimer, &QTimer::timeout, this, &cFlatControl::onTimer);
+    connect(&m_hotTimer, &QTimer::timeout, this, &FlatControl::onTimer);
 }
 
-cFlatControl::~cFlatControl()
+FlatControl::~FlatControl()
 {
     detach();
 }
 
-QWidget *cFlatControl::frame() const
+QWidget *FlatControl::frame() const
 {
     return m_frame;
 }
 
-void cFlatControl::Attach(QWidget *control)
+void FlatControl::attach(QWidget *control)
 {
     detach();
     // A label draws straight onto its parent in the designed windows and has nothing to style.
@@ -187,9 +182,6 @@ void cFlatControl::Attach(QWidget *control)
         m_edit = combo->lineEdit();
         m_listPopup = combo->view()->window();
         m_frame = new FlatFrame(this, combo);
-    } else if (qobject_cast<QPushButton *>(control)) {
-        m_isButton = true;
-        m_frame = new FlatFrame(this, control);
     } else if (control->parentWidget()) {
         m_frame = new FlatFrame(this, control->parentWidget());
     }
@@ -199,13 +191,13 @@ void cFlatControl::Attach(QWidget *control)
         if (watched)
             watched->installEventFilter(this);
     }
-    connect(control, &QObject::destroyed, this, &cFlatControl::detach);
+    connect(control, &QObject::destroyed, this, &FlatControl::detach);
     m_attached = true;
-    m_state = hasFocus() ? (DroppedDown() ? DroppedOpen : Hot) : Normal;
+    m_state = hasFocus() ? (droppedDown() ? DroppedOpen : Hot) : Normal;
     placeFrame();
 }
 
-void cFlatControl::detach()
+void FlatControl::detach()
 {
     if (!m_attached)
         return;
@@ -216,25 +208,25 @@ void cFlatControl::detach()
             watched->removeEventFilter(this);
     }
     if (m_control)
-        disconnect(m_control, &QObject::destroyed, this, &cFlatControl::detach);
+        disconnect(m_control, &QObject::destroyed, this, &FlatControl::detach);
     m_hotTimer.stop();
     delete m_frame;
     m_control = m_edit = m_listPopup = nullptr;
-    m_mouseOver = m_isCombo = m_isButton = false;
+    m_mouseOver = m_isCombo = false;
     m_state = Normal;
 }
 
-bool cFlatControl::DroppedDown() const
+bool FlatControl::droppedDown() const
 {
     return m_isCombo && m_control && m_listPopup && m_listPopup->isVisible();
 }
 
-bool cFlatControl::hasFocus() const
+bool FlatControl::hasFocus() const
 {
     return (m_control && m_control->hasFocus()) || (m_edit && m_edit->hasFocus());
 }
 
-bool cFlatControl::eventFilter(QObject *watched, QEvent *event)
+bool FlatControl::eventFilter(QObject *watched, QEvent *event)
 {
     if (!m_attached)
         return false;
@@ -251,17 +243,17 @@ bool cFlatControl::eventFilter(QObject *watched, QEvent *event)
 
     switch (event->type()) {
     case QEvent::FocusIn:
-        draw(true, DroppedDown());
+        draw(true, droppedDown());
         stopHotTracking(false);
         break;
     case QEvent::FocusOut:
         // The open list takes the focus to its popup: the combo stays drawn as open.
-        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason && !hasFocus() && !DroppedDown())
+        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason && !hasFocus() && !droppedDown())
             draw(false, false);
         break;
     case QEvent::Paint:
         if (watched == m_control) {
-            const bool open = DroppedDown();
+            const bool open = droppedDown();
             if (hasFocus() || open) {
                 draw(true, open);
                 stopHotTracking(false);
@@ -308,23 +300,23 @@ bool cFlatControl::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void cFlatControl::onMouseMove()
+void FlatControl::onMouseMove()
 {
-    if (m_mouseOver || hasFocus() || DroppedDown())
+    if (m_mouseOver || hasFocus() || droppedDown())
         return;
     draw(true, false);
     m_mouseOver = true;
     m_hotTimer.start();
 }
 
-void cFlatControl::onTimer()
+void FlatControl::onTimer()
 {
     stopHotTracking(true);
     if (!m_mouseOver)
         draw(false, false);
 }
 
-void cFlatControl::stopHotTracking(bool checkMouse)
+void FlatControl::stopHotTracking(bool checkMouse)
 {
     if (checkMouse && m_control &&
         QRect(m_control->mapToGlobal(QPoint(0, 0)), m_control->size()).contains(QCursor::pos()))
@@ -333,9 +325,9 @@ void cFlatControl::stopHotTracking(bool checkMouse)
     m_mouseOver = false;
 }
 
-void cFlatControl::draw(bool focused, bool open)
+void FlatControl::draw(bool focused, bool open)
 {
-    const int state = focused ? (open ? DroppedOpen : Hot) : Normal;
+    const State state = focused ? (open ? DroppedOpen : Hot) : Normal;
     if (state == m_state)
         return;
     m_state = state;
@@ -343,11 +335,11 @@ void cFlatControl::draw(bool focused, bool open)
         m_frame->update();
 }
 
-void cFlatControl::placeFrame()
+void FlatControl::placeFrame()
 {
     if (!m_frame || !m_control)
         return;
-    if (m_isCombo || m_isButton) {
+    if (m_isCombo) {
         m_frame->setGeometry(m_control->rect());
         m_frame->raise();
         m_frame->show();
@@ -376,19 +368,17 @@ void cFlatControl::placeFrame()
     m_frame->setVisible(m_control->isVisibleTo(parent));
 }
 
-void cFlatControl::paint(QPainter &painter) const
+void FlatControl::paint(QPainter &painter) const
 {
     if (!m_control)
         return;
     if (m_isCombo)
         paintCombo(painter);
-    else if (m_isButton)
-        paintButton(painter);
     else
         paintFrame(painter);
 }
 
-void cFlatControl::paintFrame(QPainter &painter) const
+void FlatControl::paintFrame(QPainter &painter) const
 {
     // The frame widget reaches one pixel beyond the control on every side. The outer edge lies
     // outside the control; the next one covers the control's outermost pixel, which makes the
@@ -402,7 +392,7 @@ void cFlatControl::paintFrame(QPainter &painter) const
     rect3d(painter, r, inner, inner);
 }
 
-void cFlatControl::paintCombo(QPainter &painter) const
+void FlatControl::paintCombo(QPainter &painter) const
 {
     auto *combo = static_cast<QComboBox *>(m_control.data());
     const Colours c(combo, m_state != Normal);
@@ -430,25 +420,12 @@ void cFlatControl::paintCombo(QPainter &painter) const
     b.shrink(1);
     rect3d(painter, b, c.face, c.face);
     if (enabled)
-        paintRelief(painter, b, State(m_state), c, c.highlight, c.highlight, c.shadow);
+        paintRelief(painter, b, m_state, c, c.highlight, c.highlight, c.shadow);
 }
 
-void cFlatControl::paintButton(QPainter &painter) const
+FlatControl *flatControlOf(const QWidget *control)
 {
-    const Colours c(m_control, m_state != Normal);
-    const bool enabled = m_control->isEnabled();
-    EdgeRect r = edgeRect(m_control->rect());
-    rect3d(painter, r, c.topLeft, c.bottomRight);
-    r.shrink(1);
-    const QColor inner = enabled ? c.face : blue;
-    rect3d(painter, r, inner, inner);
-    if (enabled)
-        paintRelief(painter, r, State(m_state), c, orange, black, black);
-}
-
-cFlatControl *flatControlOf(const QWidget *control)
-{
-    return control ? control->findChild<cFlatControl *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    return control ? control->findChild<FlatControl *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 } // namespace ui

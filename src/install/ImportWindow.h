@@ -20,12 +20,12 @@ namespace install {
 // The install-file window: a drive list, a folder view and the *.bks files of the chosen
 // folder. Import reads every selected file into the store as a new book; the book list is
 // re-queried afterwards through the given callback.
-class frmBooksFile final : public QDialog
+class ImportWindow final : public QDialog
 {
     Q_OBJECT
 
 public:
-    frmBooksFile(QSqlDatabase db, QString programDir, ui::Messages &messages, std::function<void()> requeryBooks,
+    ImportWindow(QSqlDatabase db, QString programDir, ui::Messages &messages, std::function<void()> requeryBooks,
                  QWidget *parent = nullptr);
 
     // Styles the window and opens it on the program directory's Books folder, which is

@@ -1,11 +1,11 @@
 // The book editor's photo rows: Add, Duplicate and Delete, the pick lists over code cells, and
 // the image names that follow a committed label.
 
-#include "editor/frmBooks.h"
+#include "editor/BookEditor.h"
 
 #include "editor/CodePickLists.h"
 #include "editor/GridRules.h"
-#include "editor/PhotoDefaults.h"
+#include "editor/NewPhotoNames.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "store/Schema.h"
@@ -17,7 +17,7 @@
 
 namespace editor {
 
-void frmBooks::setUpPhotoRules()
+void BookEditor::setUpPhotoRules()
 {
     grdPhotos->setMessages(m_context.messages);
     m_pickLists = new CodePickLists(this, m_context.programDir, *m_context.messages,
@@ -27,19 +27,19 @@ void frmBooks::setUpPhotoRules()
                                      }});
     m_pickLists->fill();
 
-    connect(grdPhotos, &PhotoGrid::cellButtonClicked, this, &frmBooks::onCellButton);
+    connect(grdPhotos, &PhotoGrid::cellButtonClicked, this, &BookEditor::onCellButton);
     // Direct: the names must be in the row before Save, Add, Duplicate or Delete act on it, even
     // when the click that commits the label also presses the button.
-    connect(grdPhotos, &PhotoGrid::cellCommitted, this, &frmBooks::onCellCommitted);
-    connect(cmdAdd, &QPushButton::clicked, this, &frmBooks::onAdd);
-    connect(cmdDup, &QPushButton::clicked, this, &frmBooks::onDuplicate);
-    connect(cmdDelete, &QPushButton::clicked, this, &frmBooks::onDelete);
+    connect(grdPhotos, &PhotoGrid::cellCommitted, this, &BookEditor::onCellCommitted);
+    connect(cmdAdd, &QPushButton::clicked, this, &BookEditor::onAdd);
+    connect(cmdDup, &QPushButton::clicked, this, &BookEditor::onDuplicate);
+    connect(cmdDelete, &QPushButton::clicked, this, &BookEditor::onDelete);
     // Also when the program changes them (checking chkNoImages clears chkUseSuffix).
-    connect(chkUseSuffix, &QCheckBox::toggled, this, &frmBooks::onUseSuffixToggled);
-    connect(chkNoImages, &QCheckBox::toggled, this, &frmBooks::onNoImagesToggled);
+    connect(chkUseSuffix, &QCheckBox::toggled, this, &BookEditor::onUseSuffixToggled);
+    connect(chkNoImages, &QCheckBox::toggled, this, &BookEditor::onNoImagesToggled);
 }
 
-void frmBooks::onAdd()
+void BookEditor::onAdd()
 {
     if (!grdPhotos->commitPendingEdit())
         return;
@@ -57,7 +57,7 @@ void frmBooks::onAdd()
     grdPhotos->setCurrentRow(row);
 }
 
-void frmBooks::onDuplicate()
+void BookEditor::onDuplicate()
 {
     if (m_photos->rowCount() == 0)
         return;
@@ -78,7 +78,7 @@ void frmBooks::onDuplicate()
     grdPhotos->setCurrentRow(m_photos->appendRow(values));
 }
 
-void frmBooks::onDelete()
+void BookEditor::onDelete()
 {
     const int row = m_photos->currentRow();
     if (m_photos->rowCount() == 0 || row < 0)
@@ -92,7 +92,7 @@ void frmBooks::onDelete()
         grdPhotos->setCurrentRow(qMin(row, m_photos->rowCount() - 1));
 }
 
-void frmBooks::onUseSuffixToggled(bool checked)
+void BookEditor::onUseSuffixToggled(bool checked)
 {
     cboFileType->setEnabled(checked);
     if (!checked) {
@@ -102,7 +102,7 @@ void frmBooks::onUseSuffixToggled(bool checked)
     }
 }
 
-void frmBooks::onNoImagesToggled(bool checked)
+void BookEditor::onNoImagesToggled(bool checked)
 {
     // Hiding the columns keeps the names each photo holds; they are saved as they are.
     for (const char *field : {"PhotoPic", "DataPic"})
@@ -112,7 +112,7 @@ void frmBooks::onNoImagesToggled(bool checked)
         chkUseSuffix->setChecked(false);
 }
 
-void frmBooks::onCellButton(int row, int column)
+void BookEditor::onCellButton(int row, int column)
 {
     const PickListInfo *info = pickListForField(m_photos->column(column).field);
     if (!info)
@@ -125,7 +125,7 @@ void frmBooks::onCellButton(int row, int column)
     m_pickLists->popUpOver(info->list, inWindow);
 }
 
-void frmBooks::onCellCommitted(int row, int column, bool edited)
+void BookEditor::onCellCommitted(int row, int column, bool edited)
 {
     if (!edited || column != m_photos->columnOf(QStringLiteral("PhotoLabel")) || row >= m_photos->rowCount())
         return;

@@ -1,4 +1,4 @@
-#include "install/frmBooksFile.h"
+#include "install/ImportWindow.h"
 
 #include "install/BookImport.h"
 #include "store/ImageRoot.h"
@@ -54,7 +54,7 @@ private:
 
 } // namespace
 
-frmBooksFile::frmBooksFile(QSqlDatabase db, QString programDir, ui::Messages &messages,
+ImportWindow::ImportWindow(QSqlDatabase db, QString programDir, ui::Messages &messages,
                            std::function<void()> requeryBooks, QWidget *parent)
     : QDialog(parent)
     , m_db(std::move(db))
@@ -66,7 +66,7 @@ frmBooksFile::frmBooksFile(QSqlDatabase db, QString programDir, ui::Messages &me
     buildWindow();
 }
 
-void frmBooksFile::buildWindow()
+void ImportWindow::buildWindow()
 {
     setWindowTitle(QStringLiteral("Import Books"));
     setModal(true);
@@ -122,16 +122,16 @@ void frmBooksFile::buildWindow()
     connect(m_folders, &QFileSystemModel::directoryLoaded, this, follow);
     connect(m_folders, &QFileSystemModel::layoutChanged, this, follow);
     connect(dirBooks->verticalScrollBar(), &QScrollBar::sliderPressed, this, [this] { m_followFolder = false; });
-    connect(drvBook, qOverload<int>(&QComboBox::activated), this, &frmBooksFile::onDriveChanged);
-    connect(dirBooks, &QTreeView::clicked, this, &frmBooksFile::onFolderActivated);
-    connect(dirBooks, &QTreeView::activated, this, &frmBooksFile::onFolderActivated);
-    connect(filBook, &QListWidget::itemSelectionChanged, this, &frmBooksFile::onSelectionChanged);
-    connect(filBook, &QListWidget::itemDoubleClicked, this, &frmBooksFile::onImport);
-    connect(cmdOpen, &QPushButton::clicked, this, &frmBooksFile::onImport);
+    connect(drvBook, qOverload<int>(&QComboBox::activated), this, &ImportWindow::onDriveChanged);
+    connect(dirBooks, &QTreeView::clicked, this, &ImportWindow::onFolderActivated);
+    connect(dirBooks, &QTreeView::activated, this, &ImportWindow::onFolderActivated);
+    connect(filBook, &QListWidget::itemSelectionChanged, this, &ImportWindow::onSelectionChanged);
+    connect(filBook, &QListWidget::itemDoubleClicked, this, &ImportWindow::onImport);
+    connect(cmdOpen, &QPushButton::clicked, this, &ImportWindow::onImport);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void frmBooksFile::load()
+void ImportWindow::load()
 {
     ui::applyFlatStyling(this);
     // A folder named "books" in any letter case counts as the Books folder.
@@ -143,7 +143,7 @@ void frmBooksFile::load()
     cmdOpen->setEnabled(true);
 }
 
-void frmBooksFile::setFolder(const QString &path)
+void ImportWindow::setFolder(const QString &path)
 {
     const QDir dir(path);
     if (!dir.exists())
@@ -162,7 +162,7 @@ void frmBooksFile::setFolder(const QString &path)
         drvBook->setCurrentIndex(drive);
 }
 
-void frmBooksFile::showFolderInTree()
+void ImportWindow::showFolderInTree()
 {
     const QModelIndex index = m_folders->index(m_folder);
     for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
@@ -171,7 +171,7 @@ void frmBooksFile::showFolderInTree()
     dirBooks->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
-void frmBooksFile::onDriveChanged(int index)
+void ImportWindow::onDriveChanged(int index)
 {
     // A drive that is not ready leaves the folder where it was.
     const QString root = drvBook->itemData(index).toString();
@@ -179,18 +179,18 @@ void frmBooksFile::onDriveChanged(int index)
         setFolder(root);
 }
 
-void frmBooksFile::onFolderActivated(const QModelIndex &index)
+void ImportWindow::onFolderActivated(const QModelIndex &index)
 {
     setFolder(m_folders->filePath(index));
     m_followFolder = false;
 }
 
-void frmBooksFile::onSelectionChanged()
+void ImportWindow::onSelectionChanged()
 {
     cmdOpen->setEnabled(!filBook->selectedItems().isEmpty());
 }
 
-void frmBooksFile::onImport()
+void ImportWindow::onImport()
 {
     cmdOpen->setRestColours();
     const QDir dir(m_folder);
@@ -203,7 +203,7 @@ void frmBooksFile::onImport()
     accept();
 }
 
-bool frmBooksFile::importOne(const QString &path)
+bool ImportWindow::importOne(const QString &path)
 {
     std::optional<DialogProgress> progress;
     if (QFileInfo(path).size() > kProgressFromBytes)

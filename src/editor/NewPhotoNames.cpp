@@ -1,4 +1,4 @@
-#include "editor/PhotoDefaults.h"
+#include "editor/NewPhotoNames.h"
 
 namespace editor {
 
