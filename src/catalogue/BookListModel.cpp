@@ -37,28 +37,33 @@ QVector<int> BookListModel::shownRows() const
     }
     if (m_sortColumn < 0)
         return shown;
-    const auto key = [this](int i) -> QVariant {
+    // Each book's key is made once, not at every comparison: the list may hold thousands of books.
+    QVector<QVariant> keys(m_rows.size());
+    for (int i : shown) {
         const store::BookRow &b = m_rows.at(i);
         switch (m_sortColumn) {
         case Active:
-            return b.active;
+            keys[i] = b.active;
+            break;
         case Locked:
-            return b.locked;
+            keys[i] = b.locked;
+            break;
         case BookDescription:
-            return b.description.toCaseFolded();
+            keys[i] = b.description.toCaseFolded();
+            break;
         case NumOfPhotos:
-            return b.numOfPhotos;
+            keys[i] = b.numOfPhotos;
+            break;
         default:
-            return b.label.toCaseFolded();
+            keys[i] = b.label.toCaseFolded();
+            break;
         }
-    };
+    }
+    const QPartialOrdering before =
+        m_sortOrder == Qt::AscendingOrder ? QPartialOrdering::Less : QPartialOrdering::Greater;
     // Stable: books that compare equal keep the store's order, by label.
-    std::stable_sort(shown.begin(), shown.end(), [&](int a, int b) {
-        const QVariant ka = key(a);
-        const QVariant kb = key(b);
-        const QPartialOrdering order = QVariant::compare(ka, kb);
-        return m_sortOrder == Qt::AscendingOrder ? order == QPartialOrdering::Less : order == QPartialOrdering::Greater;
-    });
+    std::stable_sort(shown.begin(), shown.end(),
+                     [&](int a, int b) { return QVariant::compare(keys.at(a), keys.at(b)) == before; });
     return shown;
 }
 

@@ -1,6 +1,8 @@
 // Writes to a store without end: imports an install file as a new book, saves the book
 // "Saved" with every photo changed, and deletes the book imported the round before. The crash
 // test kills it at random moments.
+#include "WorkerFiles.h"
+
 #include "editor/BookSave.h"
 #include "editor/PhotoTableModel.h"
 #include "install/BookImport.h"
@@ -23,15 +25,7 @@ constexpr int kImportPhotos = 3000;
 
 bool writeInstallFile(const QString &path, const QString &label)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QTextStream out(&file);
-    out << '"' << label << "\",\"Crash test book\",\"2024\",\"\",0.26,1.1,3.1,6,9,0\r\n";
-    for (int i = 0; i < kImportPhotos; ++i)
-        out << "\"x\",\"Photo\",\"" << i
-            << "\",1,2,3,4,5,0,0,6,1,\"P.jpg\",\"D.jpg\",\"PIPO\",\"THN\",1,2,\"U\",\"TU01\",0.5,1,45,30\r\n";
-    return true;
+    return testing::writeWorkerInstallFile(path, label, "Crash test book", kImportPhotos);
 }
 
 qint64 bookId(const QSqlDatabase &db, const QString &labelPattern)

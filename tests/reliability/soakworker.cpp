@@ -6,6 +6,8 @@
 //   delete LABEL done|busy|...
 //   recount - done|busy|...
 // The soak test checks the store against the logs of both workers.
+#include "WorkerFiles.h"
+
 #include "editor/BookSave.h"
 #include "editor/PhotoTableModel.h"
 #include "install/BookImport.h"
@@ -48,15 +50,7 @@ QString outcome(const QString &error)
 
 bool writeInstallFile(const QString &path, const QString &label)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QTextStream out(&file);
-    out << '"' << label << "\",\"Soak test book\",\"2024\",\"\",0.26,1.1,3.1,6,9,0\r\n";
-    for (int i = 0; i < kImportPhotos; ++i)
-        out << "\"x\",\"Photo\",\"" << i
-            << "\",1,2,3,4,5,0,0,6,1,\"P.jpg\",\"D.jpg\",\"PIPO\",\"THN\",1,2,\"U\",\"TU01\",0.5,1,45,30\r\n";
-    return true;
+    return testing::writeWorkerInstallFile(path, label, "Soak test book", kImportPhotos);
 }
 
 // The key of the book with this label; 0 with `error` set when the store could not be read
