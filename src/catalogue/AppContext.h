@@ -19,10 +19,10 @@ class Messages;
 
 namespace catalogue {
 
-// Asks where to save a file: the chosen path, or an empty text when the user cancelled. The
-// path gets the extension of the chosen filter when it has none.
-using SaveFileQuery = std::function<QString(QWidget *parent, const QString &folder, const QStringList &filters)>;
-QString askSaveFileName(QWidget *parent, const QString &folder, const QStringList &filters);
+// Asks where to save a file, starting from a suggested path: the chosen path, or an empty text
+// when the user cancelled. The path gets the extension of the chosen filter when it has none.
+using SaveFileQuery = std::function<QString(QWidget *parent, const QString &suggested, const QStringList &filters)>;
+QString askSaveFileName(QWidget *parent, const QString &suggested, const QStringList &filters);
 
 // What the program hands its windows: the seams that tests replace.
 struct AppContext

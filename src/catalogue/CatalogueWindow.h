@@ -76,6 +76,7 @@ private:
     static QStringList columnFields();
     // Writes the selected book to an install file or CSV (CatalogueWindowCommands.cpp).
     void onExport();
+    QString suggestedExportPath(const QString &label) const;
     void report(const QString &error);
 
     // The commands on whole books.

@@ -124,16 +124,25 @@ void CatalogueWindow::selectBook(qint64 bookId)
     }
 }
 
-QString askSaveFileName(QWidget *parent, const QString &folder, const QStringList &filters)
+QString askSaveFileName(QWidget *parent, const QString &suggested, const QStringList &filters)
 {
     QString chosenFilter;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export a Book"), folder,
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export a Book"), suggested,
                                                 filters.join(QStringLiteral(";;")), &chosenFilter);
     // "Install file (*.bks)" gives ".bks".
     const int star = chosenFilter.indexOf(QLatin1String("*."));
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && star >= 0)
         path += chosenFilter.mid(star + 1).chopped(1);
     return path;
+}
+
+// The Books folder (where install files are kept) and the book's label as the file name; the
+// program directory when there is no Books folder.
+QString CatalogueWindow::suggestedExportPath(const QString &label) const
+{
+    const QDir programDir(m_context.programDir);
+    const QDir books(programDir.filePath(QStringLiteral("Books")));
+    return (books.exists() ? books : programDir).filePath(label + QStringLiteral(".bks"));
 }
 
 void CatalogueWindow::onExport()
@@ -144,9 +153,8 @@ void CatalogueWindow::onExport()
         return;
     // A locked book may be exported: an export changes nothing.
     const store::BookRow book = m_books->book(row);
-    const QString path =
-        m_context.saveFileName(this, QDir(m_context.programDir).filePath(QStringLiteral("Books")),
-                               {QStringLiteral("Install file (*.bks)"), QStringLiteral("CSV (*.csv)")});
+    const QString path = m_context.saveFileName(
+        this, suggestedExportPath(book.label), {QStringLiteral("Install file (*.bks)"), QStringLiteral("CSV (*.csv)")});
     if (path.isEmpty())
         return;
     const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);

@@ -317,6 +317,7 @@ void CommandsTest::exportWritesTheSelectedBook()
     const qint64 locked = dir.addBook("LK-1", true);
     dir.addPhoto(locked, {{"BookLabel", "LK-1"}, {"PhotoLabel", "01"}});
     dir.addBook("Other");
+    QVERIFY(QDir(dir.path()).mkpath("Books"));
     QStringList offered;
     QString answer;
     Catalogue c(dir, [&](QWidget *, const QString &folder, const QStringList &filters) {
@@ -327,7 +328,8 @@ void CommandsTest::exportWritesTheSelectedBook()
     // Cancelled: nothing written, nothing said.
     QVERIFY(c.select("LK-1"));
     c.click("cmdExport");
-    QCOMPARE(offered, (QStringList{QDir(dir.path()).filePath("Books"), "Install file (*.bks)", "CSV (*.csv)"}));
+    QCOMPARE(offered,
+             (QStringList{QDir(dir.path()).filePath("Books/LK-1.bks"), "Install file (*.bks)", "CSV (*.csv)"}));
     QCOMPARE(c.messages.count(), 0);
 
     // A locked book is exported too; the store is left as it was.
