@@ -202,8 +202,8 @@ QString writeStore(const QString &programDir, const Scale &scale)
     QFile::remove(path);
     {
         store::Store created(path);
-        if (const QString error = created.open(); !error.isEmpty())
-            return error;
+        if (const auto opened = created.open(); !opened)
+            return opened.error();
     }
 
     sqlite3 *db = nullptr;
@@ -294,9 +294,9 @@ QString writeStore(const QString &programDir, const Scale &scale)
     sqlite3_close(db);
 
     store::Store counted(path);
-    if (const QString error = counted.open(); !error.isEmpty())
-        return error;
-    return counted.recount();
+    if (const auto opened = counted.open(); !opened)
+        return opened.error();
+    return counted.recount().error();
 }
 
 QString scaleText(const Scale &s)

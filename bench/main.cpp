@@ -91,7 +91,7 @@ QString freshStore(const QString &path)
     QFile::remove(path);
     QFile::remove(path + QStringLiteral("-journal"));
     store::Store created(path);
-    return created.open();
+    return created.open().error();
 }
 
 // Processor time of the last sample taken with a Stopwatch, NaN when it had none.
@@ -144,8 +144,8 @@ qint64 importChecked(store::Store &store, const QString &bks, int expectedPhotos
 int peakImport(const QString &storePath, const QString &bks)
 {
     store::Store store(storePath);
-    if (const QString error = store.open(); !error.isEmpty())
-        bench::die(error);
+    if (const auto opened = store.open(); !opened)
+        bench::die(opened.error());
     const double resting = bench::statusKilobytes("VmRSS");
     // Start the peak afresh, so that it covers the import only.
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
@@ -252,8 +252,8 @@ int main(int argc, char *argv[])
             bench::die(error);
         Stopwatch timer;
         store::Store store(ownStore);
-        if (const QString error = store.open(); !error.isEmpty())
-            bench::die(error);
+        if (const auto opened = store.open(); !opened)
+            bench::die(opened.error());
         importChecked(store, files.mediumBks, scale.mediumPhotos);
         store.close();
         return timer.seconds();
@@ -292,8 +292,8 @@ int main(int argc, char *argv[])
 
     // The small file into the whole library; the book is removed again after each sample.
     auto library = std::make_shared<store::Store>(QDir(files.fullStore).filePath("Photo3.mdb"));
-    if (const QString error = library->open(); !error.isEmpty())
-        bench::die(error);
+    if (const auto opened = library->open(); !opened)
+        bench::die(opened.error());
     Measurement &small = add(table,
                              "import " + withThousands(scale.smallPhotos) + " photos into the library of " +
                                  withThousands(scale.storePhotos) + " photos",
@@ -301,8 +301,8 @@ int main(int argc, char *argv[])
                                  Stopwatch timer;
                                  const qint64 id = importChecked(*library, files.smallBks, scale.smallPhotos);
                                  const double took = timer.seconds();
-                                 if (const QString error = store::removeBook(library->db(), id); !error.isEmpty())
-                                     bench::die(error);
+                                 if (const auto removed = store::removeBook(library->db(), id); !removed)
+                                     bench::die(removed.error());
                                  return took;
                              });
     small.maxValue = 0.25;
@@ -393,8 +393,8 @@ int main(int argc, char *argv[])
     Measurement &recount = add(table, "recount of every book's photo count (every count stale)", "s", runs, [&] {
         staleCounts();
         Stopwatch timer;
-        if (const QString error = library->recount(); !error.isEmpty())
-            bench::die(error);
+        if (const auto counted = library->recount(); !counted)
+            bench::die(counted.error());
         const double took = timer.seconds();
         QSqlQuery q(library->db());
         if (!q.exec("SELECT SUM(NumOfPhotos), MIN(NumOfPhotos) FROM Books") || !q.next() ||

@@ -110,8 +110,8 @@ QString columnField(QString text)
 int importFiles(const QString &library, const QStringList &files, Console &console)
 {
     store::Store store(storePath(library));
-    if (const QString error = store.open(); !error.isEmpty())
-        return fail(console, error);
+    if (const auto opened = store.open(); !opened)
+        return fail(console, opened.error());
 
     int notImported = 0;
     for (const QString &file : files) {
@@ -135,16 +135,16 @@ int importFiles(const QString &library, const QStringList &files, Console &conso
         }
     }
     // The imports leave the photo counts to this one recount, as the import window does.
-    if (const QString error = store.recount(); !error.isEmpty())
-        return fail(console, error);
+    if (const auto counted = store.recount(); !counted)
+        return fail(console, counted.error());
     return notImported == 0 ? Success : Failure;
 }
 
 int exportBooks(const QString &library, const QString &bookLabel, const QString &file, Console &console)
 {
     store::Store store(storePath(library));
-    if (const QString error = store.openReadOnly(); !error.isEmpty())
-        return fail(console, error);
+    if (const auto opened = store.openReadOnly(); !opened)
+        return fail(console, opened.error());
 
     qint64 bookId = 0;
     if (!bookLabel.isEmpty()) {
@@ -167,8 +167,8 @@ int exportBooks(const QString &library, const QString &bookLabel, const QString 
 int listBooks(const QString &library, bool csv, Console &console)
 {
     store::Store store(storePath(library));
-    if (const QString error = store.openReadOnly(); !error.isEmpty())
-        return fail(console, error);
+    if (const auto opened = store.openReadOnly(); !opened)
+        return fail(console, opened.error());
 
     // The photos are counted here rather than read from NumOfPhotos: a store that is only read
     // cannot have its counts brought up to date first, as the catalogue does at start-up.
@@ -203,8 +203,8 @@ int listBooks(const QString &library, bool csv, Console &console)
 int checkStore(const QString &library, Console &console)
 {
     store::Store store(storePath(library));
-    if (const QString error = store.openReadOnly(); !error.isEmpty())
-        return fail(console, error);
+    if (const auto opened = store.openReadOnly(); !opened)
+        return fail(console, opened.error());
 
     int problems = 0;
     QSqlQuery q(store.db());

@@ -12,17 +12,16 @@ BookListModel::BookListModel(store::Store &store, QObject *parent)
 {
 }
 
-QString BookListModel::requery()
+store::Result<> BookListModel::requery()
 {
-    QVector<store::BookRow> rows;
-    QString error;
-    if (!store::loadBookList(m_store.db(), rows, error))
-        return error;
+    auto rows = store::loadBookList(m_store.db());
+    if (!rows)
+        return store::fail(rows.error());
     beginResetModel();
-    m_rows = std::move(rows);
+    m_rows = std::move(*rows);
     m_shown = shownRows();
     endResetModel();
-    return {};
+    return store::done();
 }
 
 QVector<int> BookListModel::shownRows() const
@@ -194,8 +193,8 @@ bool BookListModel::setData(const QModelIndex &index, const QVariant &value, int
         return false;
     store::BookRow &b = m_rows[m_shown.at(index.row())];
     const bool active = value.toInt() == Qt::Checked;
-    if (const QString error = store::writeActive(m_store.db(), b.id, active); !error.isEmpty()) {
-        emit writeFailed(error);
+    if (const auto written = store::writeActive(m_store.db(), b.id, active); !written) {
+        emit writeFailed(written.error());
         return false;
     }
     b.active = active;

@@ -23,7 +23,7 @@ public:
     explicit BookListModel(store::Store &store, QObject *parent = nullptr);
 
     // Re-reads every book from the store. Returns an empty text or what failed.
-    QString requery();
+    store::Result<> requery();
     const store::BookRow &book(int row) const { return m_rows.at(m_shown.at(row)); }
     int totalCount() const { return int(m_rows.size()); }
 

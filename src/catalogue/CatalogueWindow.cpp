@@ -165,8 +165,8 @@ bool CatalogueWindow::load()
     ui::applyFlatStyling(this);
 
     m_store = std::make_unique<store::Store>(QDir(m_context.programDir).filePath(QStringLiteral("Photo3.mdb")));
-    if (const QString error = m_store->open(); !error.isEmpty()) {
-        report(error);
+    if (const auto opened = m_store->open(); !opened) {
+        report(opened.error());
         return false;
     }
 
@@ -193,13 +193,13 @@ bool CatalogueWindow::load()
                    .arg(QDir::toNativeSeparators(m_store->path()), error));
         return false;
     };
-    if (const QString error = m_store->recount(); !error.isEmpty())
-        return storeFault(error);
+    if (const auto counted = m_store->recount(); !counted)
+        return storeFault(counted.error());
     lblStorePath->setText(QStringLiteral("Database: %1").arg(QDir::toNativeSeparators(m_store->path())));
     m_books = new BookListModel(*m_store, this);
     connect(m_books, &BookListModel::writeFailed, this, &CatalogueWindow::report);
-    if (const QString error = m_books->requery(); !error.isEmpty())
-        return storeFault(error);
+    if (const auto listed = m_books->requery(); !listed)
+        return storeFault(listed.error());
     setUpGrid();
     setUpFilterAndOrder();
     ui::restoreLayout(m_context.layout, this, grdBooks, columnFields());
@@ -293,11 +293,11 @@ void CatalogueWindow::onPathChanged(const QString &text)
 
 void CatalogueWindow::savePhotoDir(const QString &path)
 {
-    const QString error = m_context.settings->setPhotoDir(path);
-    if (error.isEmpty() || m_settingsFaultReported)
+    const auto saved = m_context.settings->setPhotoDir(path);
+    if (saved || m_settingsFaultReported)
         return;
     m_settingsFaultReported = true;
-    m_context.messages->tell({error, ui::Icon::Exclamation});
+    m_context.messages->tell({saved.error(), ui::Icon::Exclamation});
 }
 
 void CatalogueWindow::onBrowse()
@@ -331,14 +331,14 @@ void CatalogueWindow::onImport()
 
 void CatalogueWindow::requeryBooks()
 {
-    if (const QString error = m_books->requery(); !error.isEmpty())
-        report(error);
+    if (const auto listed = m_books->requery(); !listed)
+        report(listed.error());
 }
 
 void CatalogueWindow::recount()
 {
-    if (const QString error = m_store->recount(); !error.isEmpty())
-        report(error);
+    if (const auto counted = m_store->recount(); !counted)
+        report(counted.error());
     requeryBooks();
 }
 

@@ -186,19 +186,23 @@ void CatalogueWindow::onRemove()
     // The photos go with their book through their link to it, in one transaction.
     const bool remove = m_context.messages->ask(
         {QStringLiteral("Do you want to remove the book? \n") + book.label, ui::Icon::Exclamation, QString()});
-    QString error;
-    if (remove && !(error = store::removeBook(m_store->db(), book.id)).isEmpty())
-        report(error);
+    bool removed = false;
+    if (remove) {
+        const auto outcome = store::removeBook(m_store->db(), book.id);
+        removed = outcome.ok();
+        if (!removed)
+            report(outcome.error());
+    }
     requeryBooks();
     // A book that is still there stays the one the user had chosen.
-    if (!remove || !error.isEmpty())
+    if (!removed)
         selectBook(book.id);
 }
 
 void CatalogueWindow::onMarkAll(bool active)
 {
-    if (const QString error = store::writeAllActive(m_store->db(), active); !error.isEmpty())
-        report(error);
+    if (const auto written = store::writeAllActive(m_store->db(), active); !written)
+        report(written.error());
     requeryBooks();
     if (m_books->rowCount() > 0)
         selectBook(m_books->book(0).id);

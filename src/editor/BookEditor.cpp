@@ -328,13 +328,14 @@ bool BookEditor::load()
 
 bool BookEditor::loadExistingBook()
 {
-    QString error;
-    if (!store::loadBookHeader(m_context.store->db(), m_book.id, m_book, error)) {
-        tell(error);
+    const auto header = store::loadBookHeader(m_context.store->db(), m_book.id);
+    if (!header) {
+        tell(header.error());
         return false;
     }
-    if (const QString failed = m_photos->load(m_book.id); !failed.isEmpty()) {
-        tell(failed);
+    m_book = *header;
+    if (const auto loaded = m_photos->load(m_book.id); !loaded) {
+        tell(loaded.error());
         return false;
     }
     return true;
@@ -342,18 +343,22 @@ bool BookEditor::loadExistingBook()
 
 bool BookEditor::loadNewBook()
 {
-    qint64 id = 0;
-    if (const QString error = store::addUntitledBook(m_context.store->db(), id); !error.isEmpty()) {
-        tell(error);
+    const auto added = store::addUntitledBook(m_context.store->db());
+    if (!added) {
+        tell(added.error());
         return false;
     }
+    const qint64 id = *added;
     // The row as written, which a save compares with the store's.
-    QString error;
-    if (!store::loadBookHeader(m_context.store->db(), id, m_book, error)) {
-        tell(error);
-        store::removeBook(m_context.store->db(), id);
+    const auto header = store::loadBookHeader(m_context.store->db(), id);
+    if (!header) {
+        tell(header.error());
+        // The store that just failed a read is unlikely to take the removal; a row left
+        // behind shows in the catalogue as an empty "Untitled" book the user can delete.
+        (void)store::removeBook(m_context.store->db(), id);
         return false;
     }
+    m_book = *header;
     m_photos->reset(PhotoTableModel::WriteMode::Immediate);
     m_photos->appendRow(PhotoTableModel::defaultPhotoValues(id, m_book.label));
     m_photos->markUnedited();
@@ -499,10 +504,10 @@ bool BookEditor::validate()
     QString queryError;
     // The book's own row does not count: a book keeps its label, or changes only its case.
     const LabelTaken taken = [&](const QString &label) {
-        QVector<qint64> ids;
-        if (!store::booksWithLabel(m_context.store->db(), label, m_book.id, ids, queryError))
-            return false;
-        return !ids.isEmpty();
+        const auto ids = store::booksWithLabel(m_context.store->db(), label, m_book.id);
+        if (!ids)
+            queryError = ids.error();
+        return ids && !ids->isEmpty();
     };
     const QStringList problems = bookProblems(header, taken);
     if (!queryError.isEmpty()) {
@@ -531,15 +536,15 @@ void BookEditor::onSaveAndClose()
     header.breakInches5 = leadingNumber(txtSC5->text());
     header.breakInches6 = leadingNumber(txtSC6->text());
     // One transaction: on failure the store is as it was and every edit stays here.
-    if (const QString error = saveBook(m_context.store->db(), m_book, header, *m_photos); !error.isEmpty()) {
-        if (error == store::changedElsewhereMessage())
+    if (const auto saved = saveBook(m_context.store->db(), m_book, header, *m_photos); !saved) {
+        if (saved.error() == store::changedElsewhereMessage())
             offerReload();
         else
-            tell(error);
+            tell(saved.error());
         return;
     }
-    if (const QString error = m_context.store->recount(); !error.isEmpty())
-        tell(error);
+    if (const auto counted = m_context.store->recount(); !counted)
+        tell(counted.error());
     closeWithoutAsking();
 }
 
@@ -555,9 +560,12 @@ void BookEditor::offerReload()
 void BookEditor::reloadBook()
 {
     QString error;
-    if (store::loadBookHeader(m_context.store->db(), m_book.id, m_book, error)) {
+    if (const auto header = store::loadBookHeader(m_context.store->db(), m_book.id); header) {
+        m_book = *header;
         const auto mode = m_newBook ? PhotoTableModel::WriteMode::Immediate : PhotoTableModel::WriteMode::Batch;
-        error = m_photos->load(m_book.id, mode);
+        error = m_photos->load(m_book.id, mode).error();
+    } else {
+        error = header.error();
     }
     if (!error.isEmpty()) {
         // Deleted by the other program: there is nothing left to edit.
@@ -577,8 +585,8 @@ void BookEditor::onSaveNow()
 {
     if (!grdPhotos->commitPendingEdit())
         return;
-    if (const QString error = m_photos->commitRow(m_photos->currentRow()); !error.isEmpty())
-        tell(error);
+    if (const auto committed = m_photos->commitRow(m_photos->currentRow()); !committed)
+        tell(committed.error());
 }
 
 void BookEditor::onCancel()
@@ -590,20 +598,18 @@ void BookEditor::onCancel()
 
 bool BookEditor::discardNewBook(bool typed)
 {
-    QString error;
     // Nothing typed: a new book closed by its close box leaves nothing behind, unless photo
     // rows of it were written some other way; those stay until an explicit discard.
     if (!typed) {
-        const qint64 written = store::countPhotos(m_context.store->db(), m_book.id, error);
-        if (written != 0) {
-            if (!error.isEmpty())
-                tell(error);
+        const auto written = store::countPhotos(m_context.store->db(), m_book.id);
+        if (!written)
+            tell(written.error());
+        if (!written || *written != 0)
             return true;
-        }
     }
     // Discarding a new book removes its row and the photo rows already written with it.
-    if (error = store::removeBook(m_context.store->db(), m_book.id); !error.isEmpty()) {
-        tell(error);
+    if (const auto removed = store::removeBook(m_context.store->db(), m_book.id); !removed) {
+        tell(removed.error());
         return false;
     }
     return true;

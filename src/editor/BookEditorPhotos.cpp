@@ -52,8 +52,8 @@ void BookEditor::onAdd()
     }
     const int row = m_photos->appendRow(values);
     // In a new book the row reaches the store at once; in an existing one it waits for Save.
-    if (const QString error = m_photos->commitRow(row); !error.isEmpty())
-        tell(error);
+    if (const auto committed = m_photos->commitRow(row); !committed)
+        tell(committed.error());
     grdPhotos->setCurrentRow(row);
 }
 
@@ -84,8 +84,8 @@ void BookEditor::onDelete()
     if (m_photos->rowCount() == 0 || row < 0)
         return;
     // A store failure in a new book keeps the row; the user is told rather than left guessing.
-    if (const QString error = m_photos->removePhoto(row); !error.isEmpty()) {
-        tell(error);
+    if (const auto removed = m_photos->removePhoto(row); !removed) {
+        tell(removed.error());
         return;
     }
     if (m_photos->rowCount() > 0)

@@ -22,44 +22,46 @@ bool sameHeader(const store::BookHeader &a, const store::BookHeader &b)
 
 } // namespace
 
-QString checkUnchangedElsewhere(const QSqlDatabase &db, const store::BookHeader &loaded, const PhotoTableModel &photos)
+store::Result<> checkUnchangedElsewhere(const QSqlDatabase &db, const store::BookHeader &loaded,
+                                        const PhotoTableModel &photos)
 {
-    store::BookHeader now;
-    QString error;
     bool missing = false;
-    if (!store::loadBookHeader(db, loaded.id, now, error, &missing))
-        return missing ? store::changedElsewhereMessage() : error;
-    if (!sameHeader(loaded, now))
-        return store::changedElsewhereMessage();
-    QVector<store::PhotoValues> stored;
-    if (!store::loadPhotos(db, loaded.id, stored, error))
-        return error;
-    return photos.matchesStored(stored) ? QString() : store::changedElsewhereMessage();
+    const auto now = store::loadBookHeader(db, loaded.id, &missing);
+    if (!now)
+        return missing ? store::fail(store::changedElsewhereMessage()) : store::fail(now.error());
+    if (!sameHeader(loaded, *now))
+        return store::fail(store::changedElsewhereMessage());
+    const auto stored = store::loadPhotos(db, loaded.id);
+    if (!stored)
+        return store::fail(stored.error());
+    if (!photos.matchesStored(*stored))
+        return store::fail(store::changedElsewhereMessage());
+    return store::done();
 }
 
-QString saveBook(const QSqlDatabase &db, const store::BookHeader &loaded, const store::HeaderFields &header,
-                 PhotoTableModel &photos)
+store::Result<> saveBook(const QSqlDatabase &db, const store::BookHeader &loaded, const store::HeaderFields &header,
+                         PhotoTableModel &photos)
 {
     store::Transaction transaction(db);
-    if (!transaction.error().isEmpty())
-        return transaction.error();
+    if (!transaction.begun())
+        return transaction.begun();
     // Inside the transaction, so that no other program can write between the check and the save.
-    if (const QString error = checkUnchangedElsewhere(db, loaded, photos); !error.isEmpty())
-        return error;
-    if (const QString error = store::writeBookHeader(db, loaded.id, header); !error.isEmpty())
-        return error;
+    if (auto unchanged = checkUnchangedElsewhere(db, loaded, photos); !unchanged)
+        return unchanged;
+    if (auto written = store::writeBookHeader(db, loaded.id, header); !written)
+        return written;
     store::PhotoWriter writer(db);
     PhotoTableModel::AssignedKeys keys;
-    if (const QString error = photos.writePending(writer, keys); !error.isEmpty())
-        return error;
-    if (const QString error = store::relabelPhotos(db, loaded.id, header.label); !error.isEmpty())
-        return error;
-    if (const QString error = store::blankEmptyCodes(db, loaded.id); !error.isEmpty())
-        return error;
-    if (const QString error = transaction.commit(); !error.isEmpty())
-        return error;
+    if (auto written = photos.writePending(writer, keys); !written)
+        return written;
+    if (auto relabelled = store::relabelPhotos(db, loaded.id, header.label); !relabelled)
+        return relabelled;
+    if (auto blanked = store::blankEmptyCodes(db, loaded.id); !blanked)
+        return blanked;
+    if (auto committed = transaction.commit(); !committed)
+        return committed;
     photos.acceptWritten(keys);
-    return {};
+    return store::done();
 }
 
 } // namespace editor

@@ -84,12 +84,12 @@ QSqlDatabase PhotoTableModel::db() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-QString PhotoTableModel::load(qint64 bookId, WriteMode mode)
+store::Result<> PhotoTableModel::load(qint64 bookId, WriteMode mode)
 {
-    QVector<store::PhotoValues> values;
-    QString error;
-    if (!store::loadPhotos(db(), bookId, values, error))
-        return error;
+    auto loaded = store::loadPhotos(db(), bookId);
+    if (!loaded)
+        return store::fail(loaded.error());
+    QVector<store::PhotoValues> &values = *loaded;
     m_restructuring = true;
     m_currentRow = -1;
     beginResetModel();
@@ -216,16 +216,16 @@ int PhotoTableModel::appendRow(const QVariantMap &values)
     return row;
 }
 
-QString PhotoTableModel::removePhoto(int row)
+store::Result<> PhotoTableModel::removePhoto(int row)
 {
     if (row < 0 || row >= m_rows.size())
-        return {};
+        return store::done();
     const qint64 key = rowKey(row);
     if (key != 0) {
         if (m_mode == WriteMode::Immediate) {
             store::PhotoWriter writer(db());
-            if (const QString error = writer.remove(key); !error.isEmpty())
-                return error;
+            if (auto removed = writer.remove(key); !removed)
+                return removed;
             m_base.remove(key);
         } else {
             m_removedKeys << key;
@@ -246,7 +246,7 @@ QString PhotoTableModel::removePhoto(int row)
     m_restructuring = false;
     m_edited = true;
     emit currentRowLost();
-    return {};
+    return store::done();
 }
 
 qint64 PhotoTableModel::rowKey(int row) const
@@ -261,8 +261,8 @@ void PhotoTableModel::setCurrentRow(int row)
     const int previous = m_currentRow;
     m_currentRow = row;
     if (previous >= 0 && previous < m_rows.size()) {
-        if (const QString error = commitRow(previous); !error.isEmpty())
-            emit writeFailed(error);
+        if (const auto committed = commitRow(previous); !committed)
+            emit writeFailed(committed.error());
         emit headerDataChanged(Qt::Vertical, previous, previous);
     }
     if (row >= 0)
@@ -270,39 +270,39 @@ void PhotoTableModel::setCurrentRow(int row)
     emit currentRowChanged(row);
 }
 
-QString PhotoTableModel::commitRow(int row)
+store::Result<> PhotoTableModel::commitRow(int row)
 {
     if (m_mode != WriteMode::Immediate || row < 0 || row >= m_rows.size())
-        return {};
+        return store::done();
     // The store hands out keys in the order rows are written, and a reopened book shows its
     // photos by key: rows above this one that are still to be written go first.
     for (int earlier = 0; earlier < row; ++earlier) {
         if (m_rows.at(earlier).state != RowState::Added)
             continue;
-        if (const QString error = writeRow(earlier); !error.isEmpty())
-            return error;
+        if (auto written = writeRow(earlier); !written)
+            return written;
     }
     return writeRow(row);
 }
 
-QString PhotoTableModel::writeRow(int row)
+store::Result<> PhotoTableModel::writeRow(int row)
 {
     Row &r = m_rows[row];
     if (r.state == RowState::Stored)
-        return {};
+        return store::done();
     store::PhotoWriter writer(db());
     if (r.state == RowState::Changed) {
-        if (const QString error = writer.update(r.values); !error.isEmpty())
-            return error;
+        if (auto updated = writer.update(r.values); !updated)
+            return updated;
     } else {
-        qint64 key = 0;
-        if (const QString error = writer.insert(r.values, key); !error.isEmpty())
-            return error;
-        r.values[kKey] = key;
+        const auto key = writer.insert(r.values);
+        if (!key)
+            return store::fail(key.error());
+        r.values[kKey] = *key;
     }
     r.state = RowState::Stored;
     m_base.remove(r.values.at(kKey).toLongLong());
-    return {};
+    return store::done();
 }
 
 bool PhotoTableModel::hasPendingChanges() const
@@ -312,26 +312,26 @@ bool PhotoTableModel::hasPendingChanges() const
     return std::any_of(m_rows.cbegin(), m_rows.cend(), [](const Row &r) { return r.state != RowState::Stored; });
 }
 
-QString PhotoTableModel::writePending(store::PhotoWriter &writer, AssignedKeys &keys) const
+store::Result<> PhotoTableModel::writePending(store::PhotoWriter &writer, AssignedKeys &keys) const
 {
     keys.clear();
     for (qint64 key : m_removedKeys) {
-        if (const QString error = writer.remove(key); !error.isEmpty())
-            return error;
+        if (auto removed = writer.remove(key); !removed)
+            return removed;
     }
     for (int row = 0; row < m_rows.size(); ++row) {
         const Row &r = m_rows.at(row);
         if (r.state == RowState::Changed) {
-            if (const QString error = writer.update(r.values); !error.isEmpty())
-                return error;
+            if (auto updated = writer.update(r.values); !updated)
+                return updated;
         } else if (r.state == RowState::Added) {
-            qint64 key = 0;
-            if (const QString error = writer.insert(r.values, key); !error.isEmpty())
-                return error;
-            keys.insert(row, key);
+            const auto key = writer.insert(r.values);
+            if (!key)
+                return store::fail(key.error());
+            keys.insert(row, *key);
         }
     }
-    return {};
+    return store::done();
 }
 
 void PhotoTableModel::acceptWritten(const AssignedKeys &keys)

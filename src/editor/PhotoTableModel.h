@@ -35,7 +35,7 @@ public:
     explicit PhotoTableModel(QSqlDatabase db, QObject *parent = nullptr);
 
     // Reads the photos of a book (batch mode unless told). Returns an empty text or what failed.
-    QString load(qint64 bookId, WriteMode mode = WriteMode::Batch);
+    store::Result<> load(qint64 bookId, WriteMode mode = WriteMode::Batch);
     // An empty set of photos in the given mode.
     void reset(WriteMode mode);
     WriteMode writeMode() const { return m_mode; }
@@ -60,7 +60,7 @@ public:
     int appendRow(const QVariantMap &values);
     // Removes a row; in immediate mode a stored row is deleted from the store at once.
     // Returns an empty text or what failed (the row then stays).
-    QString removePhoto(int row);
+    store::Result<> removePhoto(int row);
     // The row whose key the store knows, or 0 for a row not yet written.
     qint64 rowKey(int row) const;
 
@@ -69,7 +69,7 @@ public:
     void setCurrentRow(int row);
     // Completes a row: in immediate mode a pending row is written now, after any pending row
     // above it, so that rows reach the store in the grid's order. Empty text or what failed.
-    QString commitRow(int row);
+    store::Result<> commitRow(int row);
 
     // The book's image folder as last listed: PhotoPic and DataPic cells whose file is not in
     // it are marked, with the path looked for as their tooltip. None marks nothing.
@@ -86,7 +86,7 @@ public:
     // Writes every pending addition, change and deletion through the writer, without
     // touching the rows held here: the caller commits its transaction, then calls
     // acceptWritten(), or rolls back and the model keeps everything pending.
-    QString writePending(store::PhotoWriter &writer, AssignedKeys &keys) const;
+    store::Result<> writePending(store::PhotoWriter &writer, AssignedKeys &keys) const;
     void acceptWritten(const AssignedKeys &keys);
     // Whether the store's photo rows of the book are exactly those this model read or last
     // wrote: none added, none removed, none changed by anyone else. `stored` is every row of
@@ -117,7 +117,7 @@ private:
     };
 
     bool setField(int row, int field, const QVariant &value);
-    QString writeRow(int row);
+    store::Result<> writeRow(int row);
 
     QSqlDatabase db() const;
 

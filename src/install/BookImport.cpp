@@ -230,14 +230,13 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
         return storeFault(path, QStringLiteral("The store is not open"));
 
     store::Transaction transaction(db);
-    if (!transaction.error().isEmpty())
-        return storeFault(path, transaction.error());
+    if (!transaction.begun())
+        return storeFault(path, transaction.begun().error());
 
-    QVector<qint64> present;
-    QString error;
-    if (!store::booksWithLabel(db, label, 0, present, error))
-        return storeFault(path, error);
-    if (!present.isEmpty()) {
+    const auto present = store::booksWithLabel(db, label, 0);
+    if (!present)
+        return storeFault(path, present.error());
+    if (!present->isEmpty()) {
         ImportOutcome outcome;
         outcome.message = QStringLiteral("The Book ") + label + QStringLiteral(" is already imported");
         return outcome;
@@ -282,8 +281,8 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     }
     if (reader.failed())
         return readFault(path, reader.fault());
-    if (const QString commitError = transaction.commit(); !commitError.isEmpty())
-        return storeFault(path, commitError);
+    if (const auto committed = transaction.commit(); !committed)
+        return storeFault(path, committed.error());
     if (progress)
         progress->advance(size, size);
     outcome.result = ImportOutcome::Result::Imported;

@@ -8,18 +8,16 @@
 
 namespace store {
 
-bool loadBookList(const QSqlDatabase &db, QVector<BookRow> &rows, QString &error)
+Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     // The collation is named here as well as in the schema: a store made by another tool may
     // declare its text columns without it.
     if (!q.exec(QStringLiteral("SELECT ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos "
-                               "FROM Books ORDER BY BookLabel COLLATE NOCASE, ID"))) {
-        error = describeError(QStringLiteral("The book list could not be read"), q.lastError());
-        return false;
-    }
-    rows.clear();
+                               "FROM Books ORDER BY BookLabel COLLATE NOCASE, ID")))
+        return fail(describeError(QStringLiteral("The book list could not be read"), q.lastError()));
+    QVector<BookRow> rows;
     while (q.next()) {
         BookRow row;
         row.id = q.value(0).toLongLong();
@@ -30,60 +28,60 @@ bool loadBookList(const QSqlDatabase &db, QVector<BookRow> &rows, QString &error
         row.numOfPhotos = q.value(5).toLongLong();
         rows.push_back(std::move(row));
     }
-    if (q.lastError().isValid()) {
-        error = describeError(QStringLiteral("The book list could not be read"), q.lastError());
-        return false;
-    }
-    return true;
+    if (q.lastError().isValid())
+        return fail(describeError(QStringLiteral("The book list could not be read"), q.lastError()));
+    return rows;
 }
 
-QString writeActive(const QSqlDatabase &db, qint64 bookId, bool active)
+Result<> writeActive(const QSqlDatabase &db, qint64 bookId, bool active)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("UPDATE Books SET Active = ? WHERE ID = ?"));
     q.addBindValue(toYesNo(active));
     q.addBindValue(bookId);
-    return q.exec() ? QString() : describeError(QStringLiteral("The book could not be updated"), q.lastError());
+    if (!q.exec())
+        return fail(describeError(QStringLiteral("The book could not be updated"), q.lastError()));
+    return done();
 }
 
-QString writeAllActive(const QSqlDatabase &db, bool active)
+Result<> writeAllActive(const QSqlDatabase &db, bool active)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("UPDATE Books SET Active = ?"));
     q.addBindValue(toYesNo(active));
-    return q.exec() ? QString() : describeError(QStringLiteral("The books could not be updated"), q.lastError());
+    if (!q.exec())
+        return fail(describeError(QStringLiteral("The books could not be updated"), q.lastError()));
+    return done();
 }
 
-QString removeBook(const QSqlDatabase &db, qint64 bookId)
+Result<> removeBook(const QSqlDatabase &db, qint64 bookId)
 {
     Transaction transaction(db);
-    if (!transaction.error().isEmpty())
-        return transaction.error();
+    if (!transaction.begun())
+        return transaction.begun();
     QSqlQuery q(db);
     for (const char *sql : {"DELETE FROM Photos WHERE BookID = ?", "DELETE FROM Books WHERE ID = ?"}) {
         q.prepare(QString::fromLatin1(sql));
         q.addBindValue(bookId);
         if (!q.exec())
-            return describeError(QStringLiteral("The book could not be deleted"), q.lastError());
+            return fail(describeError(QStringLiteral("The book could not be deleted"), q.lastError()));
     }
     return transaction.commit();
 }
 
-bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except, QVector<qint64> &ids, QString &error)
+Result<QVector<qint64>> booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ? COLLATE NOCASE AND ID <> ?"));
     q.addBindValue(label);
     q.addBindValue(except);
-    if (!q.exec()) {
-        error = describeError(QStringLiteral("The book labels could not be read"), q.lastError());
-        return false;
-    }
-    ids.clear();
+    if (!q.exec())
+        return fail(describeError(QStringLiteral("The book labels could not be read"), q.lastError()));
+    QVector<qint64> ids;
     while (q.next())
         ids.push_back(q.value(0).toLongLong());
-    return true;
+    return ids;
 }
 
 } // namespace store

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QVector>
@@ -17,21 +19,20 @@ struct BookRow
     qint64 numOfPhotos = 0;
 };
 
-// Every Books row, ordered by BookLabel without regard to case. On failure returns false and
-// sets error.
-bool loadBookList(const QSqlDatabase &db, QVector<BookRow> &rows, QString &error);
+// Every Books row, ordered by BookLabel without regard to case.
+Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db);
 
 // Writes one book's Active field.
-QString writeActive(const QSqlDatabase &db, qint64 bookId, bool active);
+Result<> writeActive(const QSqlDatabase &db, qint64 bookId, bool active);
 
 // Sets Active of every book, locked ones included, in one statement.
-QString writeAllActive(const QSqlDatabase &db, bool active);
+Result<> writeAllActive(const QSqlDatabase &db, bool active);
 
 // Removes a book row and its photo rows (found by BookID) in one transaction.
-QString removeBook(const QSqlDatabase &db, qint64 bookId);
+Result<> removeBook(const QSqlDatabase &db, qint64 bookId);
 
 // IDs of the books whose label equals the given one, compared without regard to case.
 // except, when not 0, is left out (a book compared with itself).
-bool booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except, QVector<qint64> &ids, QString &error);
+Result<QVector<qint64>> booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except);
 
 } // namespace store

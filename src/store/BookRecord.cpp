@@ -8,28 +8,24 @@
 
 namespace store {
 
-bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error, bool *missing)
+Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missing)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT BookLabel, BookDescription, BookDate, builtby, BreakInches4, BreakInches5, "
                              "BreakInches6 FROM Books WHERE ID = ?"));
     q.addBindValue(id);
-    if (!q.exec()) {
-        error = describeError(QStringLiteral("The book could not be read"), q.lastError());
-        return false;
-    }
+    if (!q.exec())
+        return fail(describeError(QStringLiteral("The book could not be read"), q.lastError()));
     if (!q.next()) {
         // No row because the read failed (the file busy) is not a book that is gone.
-        if (q.lastError().isValid()) {
-            error = describeError(QStringLiteral("The book could not be read"), q.lastError());
-            return false;
-        }
+        if (q.lastError().isValid())
+            return fail(describeError(QStringLiteral("The book could not be read"), q.lastError()));
         if (missing)
             *missing = true;
-        error = QStringLiteral("The book could not be read: it is no longer in the database.");
-        return false;
+        return fail(QStringLiteral("The book could not be read: it is no longer in the database."));
     }
+    BookHeader header;
     header.id = id;
     header.label = q.value(0);
     header.description = q.value(1);
@@ -38,10 +34,10 @@ bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QStri
     header.breakInches4 = q.value(4);
     header.breakInches5 = q.value(5);
     header.breakInches6 = q.value(6);
-    return true;
+    return header;
 }
 
-QString addUntitledBook(const QSqlDatabase &db, qint64 &id)
+Result<qint64> addUntitledBook(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO Books (BookLabel, Breakinches1, Breakinches2, Breakinches3, Active, Locked) "
@@ -50,16 +46,15 @@ QString addUntitledBook(const QSqlDatabase &db, qint64 &id)
                               QVariant(kNo), QVariant(kNo)})
         q.addBindValue(v);
     if (!q.exec())
-        return describeError(QStringLiteral("The new book could not be added to the database"), q.lastError());
-    id = q.lastInsertId().toLongLong();
-    return {};
+        return fail(describeError(QStringLiteral("The new book could not be added to the database"), q.lastError()));
+    return q.lastInsertId().toLongLong();
 }
 
 } // namespace store
 
 namespace store {
 
-QString writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields)
+Result<> writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("UPDATE Books SET BookLabel = ?, BookDescription = ?, BookDate = ?, builtby = ?, "
@@ -69,13 +64,13 @@ QString writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &f
           QVariant(fields.breakInches4), QVariant(fields.breakInches5), QVariant(fields.breakInches6), QVariant(id)})
         q.addBindValue(v);
     if (!q.exec())
-        return describeError(QStringLiteral("The book could not be saved"), q.lastError());
+        return fail(describeError(QStringLiteral("The book could not be saved"), q.lastError()));
     if (q.numRowsAffected() != 1)
-        return changedElsewhereMessage();
-    return {};
+        return fail(changedElsewhereMessage());
+    return done();
 }
 
-QString relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label)
+Result<> relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label)
 {
     // BINARY: a label changed only in letter case must still reach every photo.
     QSqlQuery q(db);
@@ -84,11 +79,12 @@ QString relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &labe
     q.addBindValue(bookId);
     q.addBindValue(label);
     if (!q.exec())
-        return describeError(QStringLiteral("The photos could not be given the book's identifier"), q.lastError());
-    return {};
+        return fail(
+            describeError(QStringLiteral("The photos could not be given the book's identifier"), q.lastError()));
+    return done();
 }
 
-QString blankEmptyCodes(const QSqlDatabase &db, qint64 bookId)
+Result<> blankEmptyCodes(const QSqlDatabase &db, qint64 bookId)
 {
     QSqlQuery q(db);
     for (const char *sql : {"UPDATE Photos SET VegType = ' ' WHERE BookID = ? AND VegType = ''",
@@ -96,9 +92,9 @@ QString blankEmptyCodes(const QSqlDatabase &db, qint64 bookId)
         q.prepare(QString::fromLatin1(sql));
         q.addBindValue(bookId);
         if (!q.exec())
-            return describeError(QStringLiteral("The photos' codes could not be saved"), q.lastError());
+            return fail(describeError(QStringLiteral("The photos' codes could not be saved"), q.lastError()));
     }
-    return {};
+    return done();
 }
 
 } // namespace store

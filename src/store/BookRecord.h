@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
@@ -21,11 +23,11 @@ struct BookHeader
 };
 
 // Reads one book's header. A book that is not in the store is an error, and sets *missing.
-bool loadBookHeader(const QSqlDatabase &db, qint64 id, BookHeader &header, QString &error, bool *missing = nullptr);
+Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missing = nullptr);
 
 // Adds the row of a book being created: label "Untitled", the fixed lower bounds 0.26, 1.1
-// and 3.1, not active, not locked. id receives the new book's key.
-QString addUntitledBook(const QSqlDatabase &db, qint64 &id);
+// and 3.1, not active, not locked. Gives the new book's key.
+Result<qint64> addUntitledBook(const QSqlDatabase &db);
 
 } // namespace store
 
@@ -44,10 +46,10 @@ struct HeaderFields
 };
 
 // These write one statement each and open no transaction: a save wraps them in its own.
-QString writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields);
+Result<> writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields);
 // Gives every photo of the book the label (rows that carry it already are not rewritten).
-QString relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label);
+Result<> relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label);
 // An empty VegType or Activity of the book's photos becomes one blank; a null stays null.
-QString blankEmptyCodes(const QSqlDatabase &db, qint64 bookId);
+Result<> blankEmptyCodes(const QSqlDatabase &db, qint64 bookId);
 
 } // namespace store

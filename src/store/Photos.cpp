@@ -14,14 +14,14 @@ QString fieldList()
     return photoFields().join(QStringLiteral(", "));
 }
 
-// Prepares a statement once; an empty text when it was prepared, else what failed.
-QString prepareOnce(QSqlQuery &q, const QString &sql)
+// Prepares a statement the first time it is needed.
+Result<> prepareOnce(QSqlQuery &q, const QString &sql)
 {
     if (!q.lastQuery().isEmpty())
-        return {};
+        return done();
     if (!q.prepare(sql))
-        return describeError(QStringLiteral("The photo rows could not be written"), q.lastError());
-    return {};
+        return fail(describeError(QStringLiteral("The photo rows could not be written"), q.lastError()));
+    return done();
 }
 
 } // namespace
@@ -36,29 +36,25 @@ int photoFieldIndex(const QString &name)
     return -1;
 }
 
-bool loadPhotos(const QSqlDatabase &db, qint64 bookId, QVector<PhotoValues> &rows, QString &error)
+Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()));
     q.addBindValue(bookId);
-    if (!q.exec()) {
-        error = describeError(QStringLiteral("The photos of the book could not be read"), q.lastError());
-        return false;
-    }
+    if (!q.exec())
+        return fail(describeError(QStringLiteral("The photos of the book could not be read"), q.lastError()));
     const int count = int(photoFields().size());
-    rows.clear();
+    QVector<PhotoValues> rows;
     while (q.next()) {
         PhotoValues values(count);
         for (int i = 0; i < count; ++i)
             values[i] = q.value(i);
         rows.push_back(std::move(values));
     }
-    if (q.lastError().isValid()) {
-        error = describeError(QStringLiteral("The photos of the book could not be read"), q.lastError());
-        return false;
-    }
-    return true;
+    if (q.lastError().isValid())
+        return fail(describeError(QStringLiteral("The photos of the book could not be read"), q.lastError()));
+    return rows;
 }
 
 bool sameStoredValue(const QVariant &a, const QVariant &b)
@@ -82,15 +78,13 @@ bool sameStoredValue(const QVariant &a, const QVariant &b)
     return a.toString() == b.toString();
 }
 
-qint64 countPhotos(const QSqlDatabase &db, qint64 bookId, QString &error)
+Result<qint64> countPhotos(const QSqlDatabase &db, qint64 bookId)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT COUNT(*) FROM Photos WHERE BookID = ?"));
     q.addBindValue(bookId);
-    if (!q.exec() || !q.next()) {
-        error = describeError(QStringLiteral("The photos of the book could not be counted"), q.lastError());
-        return -1;
-    }
+    if (!q.exec() || !q.next())
+        return fail(describeError(QStringLiteral("The photos of the book could not be counted"), q.lastError()));
     return q.value(0).toLongLong();
 }
 
@@ -102,25 +96,24 @@ PhotoWriter::PhotoWriter(QSqlDatabase db)
 {
 }
 
-QString PhotoWriter::insert(const PhotoValues &values, qint64 &newId)
+Result<qint64> PhotoWriter::insert(const PhotoValues &values)
 {
     const QStringList fields = photoFields().mid(1);
     if (m_insert.lastQuery().isEmpty()) {
         const QString marks = QStringList(fields.size(), QStringLiteral("?")).join(QLatin1Char(','));
         const QString sql =
             QStringLiteral("INSERT INTO Photos (%1) VALUES (%2)").arg(fields.join(QLatin1Char(',')), marks);
-        if (const QString error = prepareOnce(m_insert, sql); !error.isEmpty())
-            return error;
+        if (auto prepared = prepareOnce(m_insert, sql); !prepared)
+            return fail(prepared.error());
     }
     for (int i = 1; i < values.size(); ++i)
         m_insert.bindValue(i - 1, values.at(i));
     if (!m_insert.exec())
-        return describeError(QStringLiteral("A photo row could not be added"), m_insert.lastError());
-    newId = m_insert.lastInsertId().toLongLong();
-    return {};
+        return fail(describeError(QStringLiteral("A photo row could not be added"), m_insert.lastError()));
+    return m_insert.lastInsertId().toLongLong();
 }
 
-QString PhotoWriter::update(const PhotoValues &values)
+Result<> PhotoWriter::update(const PhotoValues &values)
 {
     const QStringList fields = photoFields().mid(1);
     if (m_update.lastQuery().isEmpty()) {
@@ -128,31 +121,30 @@ QString PhotoWriter::update(const PhotoValues &values)
         for (const QString &f : fields)
             sets << f + QStringLiteral(" = ?");
         const QString sql = QStringLiteral("UPDATE Photos SET %1 WHERE ID = ?").arg(sets.join(QLatin1Char(',')));
-        if (const QString error = prepareOnce(m_update, sql); !error.isEmpty())
-            return error;
+        if (auto prepared = prepareOnce(m_update, sql); !prepared)
+            return prepared;
     }
     for (int i = 1; i < values.size(); ++i)
         m_update.bindValue(i - 1, values.at(i));
     m_update.bindValue(int(fields.size()), values.at(0));
     if (!m_update.exec())
-        return describeError(QStringLiteral("A photo row could not be written"), m_update.lastError());
+        return fail(describeError(QStringLiteral("A photo row could not be written"), m_update.lastError()));
     // Reaching no row would report an edit as saved that is gone.
     if (m_update.numRowsAffected() == 0)
-        return changedElsewhereMessage();
-    return {};
+        return fail(changedElsewhereMessage());
+    return done();
 }
 
-QString PhotoWriter::remove(qint64 id)
+Result<> PhotoWriter::remove(qint64 id)
 {
-    if (const QString error = prepareOnce(m_remove, QStringLiteral("DELETE FROM Photos WHERE ID = ?"));
-        !error.isEmpty())
-        return error;
+    if (auto prepared = prepareOnce(m_remove, QStringLiteral("DELETE FROM Photos WHERE ID = ?")); !prepared)
+        return prepared;
     m_remove.bindValue(0, id);
     if (!m_remove.exec())
-        return describeError(QStringLiteral("A photo row could not be deleted"), m_remove.lastError());
+        return fail(describeError(QStringLiteral("A photo row could not be deleted"), m_remove.lastError()));
     if (m_remove.numRowsAffected() == 0)
-        return changedElsewhereMessage();
-    return {};
+        return fail(changedElsewhereMessage());
+    return done();
 }
 
 } // namespace store

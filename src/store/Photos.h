@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -15,15 +17,15 @@ using PhotoValues = QVector<QVariant>;
 // Position of a Photos field in photoFields(), matched without regard to case; -1 if none.
 int photoFieldIndex(const QString &name);
 
-// The photos of one book in the order they were stored. On failure returns false and sets error.
-bool loadPhotos(const QSqlDatabase &db, qint64 bookId, QVector<PhotoValues> &rows, QString &error);
+// The photos of one book in the order they were stored.
+Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId);
 
 // Whether two values read from or written to the store hold the same thing: both null, equal
 // numbers whatever their C++ type, or equal texts.
 bool sameStoredValue(const QVariant &a, const QVariant &b);
 
-// Number of Photos rows of one book, or -1 with error set.
-qint64 countPhotos(const QSqlDatabase &db, qint64 bookId, QString &error);
+// Number of Photos rows of one book.
+Result<qint64> countPhotos(const QSqlDatabase &db, qint64 bookId);
 
 // Writes single photo rows through statements prepared once and reused for every row.
 // It opens no transaction: callers that write several rows wrap them in one.
@@ -32,11 +34,11 @@ class PhotoWriter final
 public:
     explicit PhotoWriter(QSqlDatabase db);
 
-    // Inserts every field but the key; newId receives the key the store assigned.
-    QString insert(const PhotoValues &values, qint64 &newId);
+    // Inserts every field but the key; gives the key the store assigned.
+    Result<qint64> insert(const PhotoValues &values);
     // Rewrites every field but the key of the row values[0] names.
-    QString update(const PhotoValues &values);
-    QString remove(qint64 id);
+    Result<> update(const PhotoValues &values);
+    Result<> remove(qint64 id);
     // update() and remove() fail with changedElsewhereMessage() when the row is not there.
 
 private:

@@ -1,5 +1,7 @@
 #include "store/Schema.h"
 
+#include "store/Store.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -126,10 +128,11 @@ bool isTextPhotoField(int index)
     return index >= 0 && index < int(std::size(kPhotoFields)) && kPhotoFields[index].kind == Kind::Text;
 }
 
-QString createSchema(QSqlDatabase &db)
+Result<> createSchema(QSqlDatabase &db)
 {
-    if (!db.transaction())
-        return db.lastError().text();
+    Transaction transaction(db);
+    if (!transaction.begun())
+        return transaction.begun();
     QSqlQuery q(db);
     const QString statements[] = {
         createTable("Books", kBookFields),
@@ -139,18 +142,10 @@ QString createSchema(QSqlDatabase &db)
         QString("PRAGMA user_version = %1").arg(kSchemaVersion),
     };
     for (const QString &sql : statements) {
-        if (!q.exec(sql)) {
-            const QString error = q.lastError().text();
-            db.rollback();
-            return error;
-        }
+        if (!q.exec(sql))
+            return fail(describeError(QStringLiteral("The tables could not be created"), q.lastError()));
     }
-    if (!db.commit()) {
-        const QString error = db.lastError().text();
-        db.rollback();
-        return error;
-    }
-    return {};
+    return transaction.commit();
 }
 
 } // namespace store

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QStringList>
 
 class QSqlDatabase;
@@ -18,8 +20,7 @@ const QStringList &bookFields();
 // Whether the Photos field at this position of photoFields() holds text (else a number or key).
 bool isTextPhotoField(int index);
 
-// Creates both tables and the index in one transaction. Returns an empty text on success,
-// else what failed.
-QString createSchema(QSqlDatabase &db);
+// Creates both tables and the indexes in one transaction.
+Result<> createSchema(QSqlDatabase &db);
 
 } // namespace store

@@ -27,16 +27,16 @@ QString Settings::photoDir(const QString &defaultValue) const
     return m_settings->value(kPhotoDir, defaultValue).toString();
 }
 
-QString Settings::setPhotoDir(const QString &path)
+Result<> Settings::setPhotoDir(const QString &path)
 {
     m_settings->setValue(kPhotoDir, path);
     m_settings->sync();
     if (m_settings->status() == QSettings::NoError)
-        return {};
-    return QStringLiteral("The image location could not be saved in the settings file %1: the file cannot be "
-                          "written. The location shown is used until the program ends, but the next start will "
-                          "not know it.")
-        .arg(QDir::toNativeSeparators(m_settings->fileName()));
+        return done();
+    return fail(QStringLiteral("The image location could not be saved in the settings file %1: the file cannot be "
+                               "written. The location shown is used until the program ends, but the next start will "
+                               "not know it.")
+                    .arg(QDir::toNativeSeparators(m_settings->fileName())));
 }
 
 } // namespace store

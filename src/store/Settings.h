@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QString>
 
 #include <memory>
@@ -22,7 +24,7 @@ public:
     QString photoDir(const QString &defaultValue) const;
     // Writes the path through to the file at once. Returns an empty text, or why the settings
     // file could not be written (the text names the file).
-    QString setPhotoDir(const QString &path);
+    Result<> setPhotoDir(const QString &path);
 
 private:
     std::unique_ptr<QSettings> m_settings;

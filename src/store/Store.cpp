@@ -19,9 +19,9 @@ QString nextConnectionName()
     return QStringLiteral("photoseries-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-QString fileFault(const QString &path, const QString &what)
+Failure fileFault(const QString &path, const QString &what)
 {
-    return QStringLiteral("The database file %1 %2").arg(QDir::toNativeSeparators(path), what);
+    return fail(QStringLiteral("The database file %1 %2").arg(QDir::toNativeSeparators(path), what));
 }
 
 } // namespace
@@ -56,7 +56,7 @@ Store::~Store()
     close();
 }
 
-QString Store::checkExistingFile(Access access) const
+Result<> Store::checkExistingFile(Access access) const
 {
     const QFileInfo info(m_path);
     const QFileInfo folder(info.absolutePath());
@@ -74,7 +74,7 @@ QString Store::checkExistingFile(Access access) const
     if (!writing && file.size() == 0)
         return fileFault(m_path, QStringLiteral("is empty: it holds no books yet."));
     if (!file.exists() || file.size() == 0)
-        return {};
+        return done();
     if (writing && readOnly(info))
         return fileFault(m_path, QStringLiteral("is read-only: the program needs to write to it."));
     if (!file.open(QIODevice::ReadOnly))
@@ -101,24 +101,24 @@ QString Store::checkExistingFile(Access access) const
     if (sizeIsValid && pageSize * pages > quint64(file.size()))
         return fileFault(
             m_path, QStringLiteral("is damaged: the file is shorter than its contents (it may have been cut off)."));
-    return {};
+    return done();
 }
 
-QString Store::open()
+Result<> Store::open()
 {
     return openConnection(Access::ReadWrite);
 }
 
-QString Store::openReadOnly()
+Result<> Store::openReadOnly()
 {
     return openConnection(Access::ReadOnly);
 }
 
-QString Store::openConnection(Access access)
+Result<> Store::openConnection(Access access)
 {
     const bool writing = access == Access::ReadWrite;
-    if (const QString fault = checkExistingFile(access); !fault.isEmpty())
-        return fault;
+    if (auto checked = checkExistingFile(access); !checked)
+        return checked;
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
@@ -148,8 +148,8 @@ QString Store::openConnection(Access access)
     const int version = q.value(0).toInt();
 
     if (writing && tables.isEmpty() && version == 0) {
-        if (const QString error = createSchema(db); !error.isEmpty())
-            return fileFault(m_path, QStringLiteral("could not be set up: %1").arg(error));
+        if (const auto created = createSchema(db); !created)
+            return fileFault(m_path, QStringLiteral("could not be set up: %1").arg(created.error()));
     } else if (!tables.contains(QStringLiteral("books")) || !tables.contains(QStringLiteral("photos"))) {
         return fileFault(m_path,
                          QStringLiteral("does not hold the Books and Photos tables of a photo-series database."));
@@ -158,9 +158,10 @@ QString Store::openConnection(Access access)
     }
     // Every commit reaches the disk before the program goes on, so a crash of the program
     // or of the machine never loses a save or an import that was reported as done.
-    if (writing)
-        q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-    return {};
+    if (writing && !q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
+        return fileFault(
+            m_path, describeError(QStringLiteral("cannot be set to write every change to the disk"), q.lastError()));
+    return done();
 }
 
 void Store::close()
@@ -179,7 +180,7 @@ QSqlDatabase Store::db() const
     return QSqlDatabase::database(m_connectionName, false);
 }
 
-QString Store::recount()
+Result<> Store::recount()
 {
     // One set-based statement; books whose count is right are not written. Each book's photos
     // are counted once, through the index on BookID: a count in both the SET and the WHERE
@@ -192,7 +193,9 @@ QString Store::recount()
         "SELECT ID, (SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID), NumOfPhotos FROM Books) "
         "UPDATE Books SET NumOfPhotos = Counted.Actual FROM Counted "
         "WHERE Counted.ID = Books.ID AND Counted.Stored IS NOT Counted.Actual"));
-    return ok ? QString() : describeError(QStringLiteral("The photo counts could not be updated"), q.lastError());
+    if (!ok)
+        return fail(describeError(QStringLiteral("The photo counts could not be updated"), q.lastError()));
+    return done();
 }
 
 QString changedElsewhereMessage()
@@ -205,7 +208,7 @@ Transaction::Transaction(QSqlDatabase db)
 {
     m_open = m_db.transaction();
     if (!m_open)
-        m_error = describeError(QStringLiteral("The store could not begin a transaction"), m_db.lastError());
+        m_begun = fail(describeError(QStringLiteral("The store could not begin a transaction"), m_db.lastError()));
 }
 
 Transaction::~Transaction()
@@ -214,18 +217,18 @@ Transaction::~Transaction()
         m_db.rollback();
 }
 
-QString Transaction::commit()
+Result<> Transaction::commit()
 {
     if (!m_open)
-        return m_error;
+        return m_begun.ok() ? fail(QStringLiteral("The store could not save the changes: they were already saved."))
+                            : m_begun;
+    m_open = false;
     if (!m_db.commit()) {
         const QString error = describeError(QStringLiteral("The store could not save the changes"), m_db.lastError());
         m_db.rollback();
-        m_open = false;
-        return error;
+        return fail(error);
     }
-    m_open = false;
-    return {};
+    return done();
 }
 
 } // namespace store

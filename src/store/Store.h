@@ -1,12 +1,13 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
 namespace store {
 
 // The one connection to the photo-series database file. Every window works through it.
-// Errors come back as texts naming what failed; an empty text means success.
 class Store final
 {
 public:
@@ -18,23 +19,23 @@ public:
 
     // Opens the file. A missing or empty file gets a new store with the full schema; a file
     // that is not a database of this program is never changed, and the text says why.
-    QString open();
+    Result<> open();
     // Opens an existing store for reading only: nothing is created or written, so a read-only
     // file, one in a read-only folder, or one another program is using can still be read. The
     // file gets the same checks as open(); a missing or empty file is refused.
-    QString openReadOnly();
+    Result<> openReadOnly();
     void close();
 
     QSqlDatabase db() const;
     const QString &path() const { return m_path; }
 
     // Rewrites NumOfPhotos of every book whose count differs from its photo rows.
-    QString recount();
+    Result<> recount();
 
 private:
     enum class Access { ReadWrite, ReadOnly };
-    QString checkExistingFile(Access access) const;
-    QString openConnection(Access access);
+    Result<> checkExistingFile(Access access) const;
+    Result<> openConnection(Access access);
     QString m_path;
     QString m_connectionName;
     int m_busyTimeoutMs;
@@ -49,13 +50,13 @@ public:
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 
-    // Empty when the transaction began; else the store's reason.
-    const QString &error() const { return m_error; }
-    QString commit();
+    // Whether the transaction began; else the store's reason.
+    const Result<> &begun() const { return m_begun; }
+    Result<> commit();
 
 private:
     QSqlDatabase m_db;
-    QString m_error;
+    Result<> m_begun;
     bool m_open = false;
 };
 

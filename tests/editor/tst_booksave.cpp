@@ -551,7 +551,7 @@ void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave()
     e.box("txtName")->setText("Renamed");
     e.photos().setValue(1, "GroupLabel", "Flat");
     if (deleteHere)
-        QCOMPARE(e.photos().removePhoto(0), QString());
+        QCOMPARE(e.photos().removePhoto(0).error(), QString());
     else
         e.photos().setValue(0, "GroupLabel", "Ridge");
     // Another program, which knows nothing of this editor, writes to the store.

@@ -185,7 +185,7 @@ void PhotoGridTest::columnsFoundByFieldInAnyCase()
     QCOMPARE(g.model.columnOf("BookLabel"), -1); // a field, but not a grid column
     const qint64 book = dir.addBook("B");
     dir.addPhoto(book, {{"BookLabel", "B"}, {"Oto3FL", 2.5}});
-    QVERIFY(g.model.load(book).isEmpty());
+    QCOMPARE(g.model.load(book).error(), QString());
     QCOMPARE(g.model.value(0, "booklabel").toString(), QString("B"));
     QCOMPARE(g.model.value(0, "oto3fl").toDouble(), 2.5);
 }
@@ -213,7 +213,7 @@ void PhotoGridTest::editorStartsFromFullValueAndNeverClamps()
     const qint64 book = dir.addBook("B");
     dir.addPhoto(book, {{"TonsPerAcreBreak1", 12.345}, {"TreesPerAcre", 12.345}});
     Grid g(dir);
-    QVERIFY(g.model.load(book).isEmpty());
+    QCOMPARE(g.model.load(book).error(), QString());
     g.grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g.grid));
 
@@ -238,7 +238,7 @@ void PhotoGridTest::lockedCodeColumnIgnoresTyping()
     const qint64 book = dir.addBook("B");
     dir.addPhoto(book, {{"VegType", "SAF"}, {"PhotoLabel", "1"}});
     Grid g(dir);
-    QVERIFY(g.model.load(book).isEmpty());
+    QCOMPARE(g.model.load(book).error(), QString());
     g.grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g.grid));
     for (const char *field : {"VegType", "Activity", "FireBehaveFM", "FireBehaveFM2", "DangerRatingFM"}) {
@@ -319,12 +319,12 @@ void PhotoGridTest::batchReachesStoreOnlyWhenWritten()
     const qint64 drop = dir.addPhoto(book, {{"PhotoLabel", "drop"}});
     dir.addPhoto(dir.addBook("Other"), {{"PhotoLabel", "other"}});
     PhotoTableModel model(dir.store().db());
-    QVERIFY(model.load(book).isEmpty());
+    QCOMPARE(model.load(book).error(), QString());
     QCOMPARE(model.rowCount(), 2);
     QVERIFY(!model.hasPendingChanges());
 
     QVERIFY(model.setValue(0, "HerbTonsPerAcre", 2.5));
-    QVERIFY(model.removePhoto(1).isEmpty());
+    QCOMPARE(model.removePhoto(1).error(), QString());
     const int added = model.appendRow(PhotoTableModel::defaultPhotoValues(book, "B"));
     model.setValue(added, "PhotoLabel", "new");
     QVERIFY(model.hasPendingChanges());
@@ -335,8 +335,8 @@ void PhotoGridTest::batchReachesStoreOnlyWhenWritten()
         store::Transaction t(dir.store().db());
         store::PhotoWriter writer(dir.store().db());
         PhotoTableModel::AssignedKeys keys;
-        QVERIFY(model.writePending(writer, keys).isEmpty());
-        QVERIFY(t.commit().isEmpty());
+        QCOMPARE(model.writePending(writer, keys).error(), QString());
+        QCOMPARE(t.commit().error(), QString());
         model.acceptWritten(keys);
     }
     QVERIFY(!model.hasPendingChanges());
@@ -353,7 +353,7 @@ void PhotoGridTest::failedWriteKeepsEveryChangePending()
     dir.addPhoto(book, {{"PhotoLabel", "a"}});
     dir.addPhoto(book, {{"PhotoLabel", "b"}});
     PhotoTableModel model(dir.store().db());
-    QVERIFY(model.load(book).isEmpty());
+    QCOMPARE(model.load(book).error(), QString());
     model.setValue(0, "PhotoLabel", "a2");
     model.removePhoto(1);
     model.appendRow({{"BookID", book}, {"PhotoLabel", "refused"}});
@@ -364,7 +364,7 @@ void PhotoGridTest::failedWriteKeepsEveryChangePending()
         store::Transaction t(dir.store().db());
         store::PhotoWriter writer(dir.store().db());
         PhotoTableModel::AssignedKeys keys;
-        QVERIFY(model.writePending(writer, keys).contains("no room"));
+        QVERIFY(model.writePending(writer, keys).error().contains("no room"));
     }
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos ORDER BY ID"), (QVariantList{"a", "b"}));
     QVERIFY(model.hasPendingChanges());
@@ -386,12 +386,12 @@ void PhotoGridTest::immediateModeWritesCompletedRows()
     model.setCurrentRow(1); // leaving row 0 completes it
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{"1"}));
     QVERIFY(model.rowKey(0) > 0);
-    QVERIFY(model.commitRow(1).isEmpty());
+    QCOMPARE(model.commitRow(1).error(), QString());
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 2);
     model.setValue(0, "GroupLabel", "Ridge");
-    QVERIFY(model.commitRow(0).isEmpty());
+    QCOMPARE(model.commitRow(0).error(), QString());
     QCOMPARE(dir.scalar("SELECT GroupLabel FROM Photos WHERE PhotoLabel = '1'").toString(), QString("Ridge"));
-    QVERIFY(model.removePhoto(0).isEmpty());
+    QCOMPARE(model.removePhoto(0).error(), QString());
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
     QVERIFY(!model.hasPendingChanges());
 }
@@ -407,12 +407,12 @@ void PhotoGridTest::removingTheCurrentRowWritesNothing()
     g.grid.show();
     g.grid.setCurrentRow(1);
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
-    QVERIFY(g.model.removePhoto(1).isEmpty());
+    QCOMPARE(g.model.removePhoto(1).error(), QString());
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
     QCOMPARE(g.model.currentRow(), g.grid.currentIndex().row());
     const int current = g.model.currentRow();
     QVERIFY(current >= 0);
-    QVERIFY(g.model.removePhoto(current == 0 ? 1 : 0).isEmpty()); // not current: current shifts
+    QCOMPARE(g.model.removePhoto(current == 0 ? 1 : 0).error(), QString()); // not current: current shifts
     QCOMPARE(g.model.currentRow(), g.grid.currentIndex().row());
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
     g.model.setCurrentRow(-1); // leaving the last row completes it
@@ -427,10 +427,10 @@ void PhotoGridTest::largeBookEveryRowReachableAndOneChangeOneWrite()
         store::Transaction t(dir.store().db());
         for (int i = 0; i < 10000; ++i)
             dir.addPhoto(book, {{"PhotoLabel", QString::number(i)}, {"TreesPerAcre", i}});
-        QVERIFY(t.commit().isEmpty());
+        QCOMPARE(t.commit().error(), QString());
     }
     Grid g(dir);
-    QVERIFY(g.model.load(book).isEmpty());
+    QCOMPARE(g.model.load(book).error(), QString());
     QCOMPARE(g.model.rowCount(), 10000);
     g.grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g.grid));
@@ -445,8 +445,8 @@ void PhotoGridTest::largeBookEveryRowReachableAndOneChangeOneWrite()
         store::Transaction t(dir.store().db());
         store::PhotoWriter writer(dir.store().db());
         PhotoTableModel::AssignedKeys keys;
-        QVERIFY(g.model.writePending(writer, keys).isEmpty());
-        QVERIFY(t.commit().isEmpty());
+        QCOMPARE(g.model.writePending(writer, keys).error(), QString());
+        QCOMPARE(t.commit().error(), QString());
     }
     QCOMPARE(totalChanges(dir) - before, 1);
     QCOMPARE(dir.scalar("SELECT TreesPerAcre FROM Photos WHERE PhotoLabel = '9999'").toDouble(), 5.0);

@@ -51,16 +51,16 @@ int main(int argc, char *argv[])
         fail(QStringLiteral("usage: crashworker PROGRAM_DIR"));
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     store::Store store(dir.filePath(QStringLiteral("Photo3.mdb")));
-    if (const QString error = store.open(); !error.isEmpty())
-        fail(error);
+    if (const auto opened = store.open(); !opened)
+        fail(opened.error());
     const QSqlDatabase db = store.db();
     const QString installFile = dir.filePath(QStringLiteral("round.bks"));
 
     for (qint64 round = QDateTime::currentMSecsSinceEpoch();; ++round) {
         // Delete what the last round imported, then import anew.
         if (const qint64 old = bookId(db, QStringLiteral("Imp-%")); old != 0) {
-            if (const QString error = store::removeBook(db, old); !error.isEmpty())
-                fail(error);
+            if (const auto removed = store::removeBook(db, old); !removed)
+                fail(removed.error());
         }
         if (!writeInstallFile(installFile, QStringLiteral("Imp-%1").arg(round)))
             fail(QStringLiteral("cannot write the install file"));
@@ -71,20 +71,19 @@ int main(int argc, char *argv[])
         // Save the book "Saved-…" with a new label and every photo's name changed to match.
         const qint64 saved = bookId(db, QStringLiteral("Saved-%"));
         editor::PhotoTableModel photos(db);
-        if (const QString error = photos.load(saved); !error.isEmpty())
-            fail(error);
+        if (const auto result = photos.load(saved); !result)
+            fail(result.error());
         const QString stamp = QString::number(round);
         for (int row = 0; row < photos.rowCount(); ++row)
             photos.setValue(row, QStringLiteral("GroupLabel"), stamp);
         store::HeaderFields header;
         header.label = QStringLiteral("Saved-") + stamp;
         header.description = QStringLiteral("Saved by the crash test");
-        store::BookHeader loaded;
-        QString error;
-        if (!store::loadBookHeader(db, saved, loaded, error))
-            fail(error);
-        if (error = editor::saveBook(db, loaded, header, photos); !error.isEmpty())
-            fail(error);
+        const auto loaded = store::loadBookHeader(db, saved);
+        if (!loaded)
+            fail(loaded.error());
+        if (const auto written = editor::saveBook(db, *loaded, header, photos); !written)
+            fail(written.error());
         std::fputs("saved\n", stdout);
         std::fflush(stdout);
     }

@@ -48,6 +48,11 @@ QString outcome(const QString &error)
     return QStringLiteral("error ") + QString(error).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
+QString outcome(const store::Result<> &result)
+{
+    return outcome(result.error());
+}
+
 bool writeInstallFile(const QString &path, const QString &label)
 {
     return testing::writeWorkerInstallFile(path, label, "Soak test book", kImportPhotos);
@@ -77,9 +82,13 @@ void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &
     QString error;
     const qint64 id = bookWithLabel(db, QStringLiteral("Shared"), error);
     editor::PhotoTableModel photos(db);
-    store::BookHeader loaded;
-    if (id == 0 || !store::loadBookHeader(db, id, loaded, error) || !(error = photos.load(id)).isEmpty()) {
-        log(QStringLiteral("save - %1 %2").arg(stamp, outcome(error)));
+    const auto loaded = id == 0 ? store::fail(error) : store::loadBookHeader(db, id);
+    if (!loaded) {
+        log(QStringLiteral("save - %1 %2").arg(stamp, outcome(loaded.error())));
+        return;
+    }
+    if (const auto read = photos.load(id); !read) {
+        log(QStringLiteral("save - %1 %2").arg(stamp, outcome(read)));
         return;
     }
     const QString base = photos.value(0, QStringLiteral("GroupLabel")).toString();
@@ -89,7 +98,7 @@ void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &
     store::HeaderFields header;
     header.label = QStringLiteral("Shared");
     header.description = stamp;
-    log(QStringLiteral("save %1 %2 %3").arg(base, stamp, outcome(editor::saveBook(db, loaded, header, photos))));
+    log(QStringLiteral("save %1 %2 %3").arg(base, stamp, outcome(editor::saveBook(db, *loaded, header, photos))));
 }
 
 } // namespace
@@ -108,8 +117,8 @@ int main(int argc, char *argv[])
 
     // A short wait for the other program, so that refusals happen too.
     store::Store store(dir.filePath(QStringLiteral("Photo3.mdb")), 200);
-    if (const QString error = store.open(); !error.isEmpty()) {
-        std::fprintf(stderr, "soakworker: %s\n", qPrintable(error));
+    if (const auto opened = store.open(); !opened) {
+        std::fprintf(stderr, "soakworker: %s\n", qPrintable(opened.error()));
         return 2;
     }
     const QSqlDatabase db = store.db();
@@ -132,7 +141,7 @@ int main(int argc, char *argv[])
             const QString victim = imported.at(int(random.bounded(imported.size())));
             QString error;
             const qint64 id = bookWithLabel(db, victim, error);
-            const QString result = outcome(id == 0 ? error : store::removeBook(db, id));
+            const QString result = id == 0 ? outcome(error) : outcome(store::removeBook(db, id));
             log(QStringLiteral("delete %1 %2").arg(victim, result));
             if (result == QLatin1String("done"))
                 imported.removeOne(victim);

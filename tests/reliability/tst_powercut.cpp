@@ -88,16 +88,15 @@ template <typename Body> void withConnection(const QString &path, bool throughVf
 bool saveEveryPhoto(const QSqlDatabase &db, qint64 saved)
 {
     editor::PhotoTableModel photos(db);
-    store::BookHeader loaded;
-    QString error;
-    if (!photos.load(saved).isEmpty() || !store::loadBookHeader(db, saved, loaded, error))
+    const auto loaded = store::loadBookHeader(db, saved);
+    if (!photos.load(saved) || !loaded)
         return false;
     for (int row = 0; row < photos.rowCount(); ++row)
         photos.setValue(row, QStringLiteral("GroupLabel"), QStringLiteral("after the save"));
     store::HeaderFields header;
     header.label = QStringLiteral("Saved-2");
     header.description = QStringLiteral("Saved again");
-    return editor::saveBook(db, loaded, header, photos).isEmpty();
+    return editor::saveBook(db, *loaded, header, photos).ok();
 }
 
 bool importOneFile(const QSqlDatabase &db, qint64)
@@ -108,12 +107,12 @@ bool importOneFile(const QSqlDatabase &db, qint64)
 
 bool deleteTheBook(const QSqlDatabase &db, qint64 saved)
 {
-    return store::removeBook(db, saved).isEmpty();
+    return store::removeBook(db, saved).ok();
 }
 
 bool activateAll(const QSqlDatabase &db, qint64)
 {
-    return store::writeAllActive(db, true).isEmpty();
+    return store::writeAllActive(db, true).ok();
 }
 
 int cutsFromEnvironment()

@@ -209,22 +209,19 @@ void StoreTest::textAndNamesCompareWithoutCase()
              1);
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE PhotoLabel = 'P1'").toInt(), 1);
 
-    QVector<store::BookRow> rows;
-    QString error;
-    QVERIFY(store::loadBookList(dir.store().db(), rows, error));
+    const auto rows = store::loadBookList(dir.store().db());
+    QCOMPARE(rows.error(), QString());
     QStringList labels;
-    for (const auto &r : rows)
+    for (const auto &r : *rows)
         labels << r.label;
     QCOMPARE(labels, (QStringList{"Alpha", "beta", "GAMMA"}));
 
-    QVector<qint64> ids;
-    QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", 0, ids, error));
-    QCOMPARE(ids, QVector<qint64>{gamma});
-    QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", gamma, ids, error));
-    QVERIFY(ids.isEmpty());
+    QCOMPARE(*store::booksWithLabel(dir.store().db(), "gamma", 0), QVector<qint64>{gamma});
+    QCOMPARE(*store::booksWithLabel(dir.store().db(), "gamma", gamma), QVector<qint64>{});
     // Labels with quotes are bound values, not SQL text.
-    QVERIFY(store::booksWithLabel(dir.store().db(), "O'Brien \"x\"; DROP TABLE Books", 0, ids, error));
-    QVERIFY(ids.isEmpty());
+    const auto quoted = store::booksWithLabel(dir.store().db(), "O'Brien \"x\"; DROP TABLE Books", 0);
+    QCOMPARE(quoted.error(), QString());
+    QVERIFY(quoted->isEmpty());
 }
 
 void StoreTest::labelsCompareWithoutCaseInAStoreMadeElsewhere()
@@ -244,16 +241,13 @@ void StoreTest::labelsCompareWithoutCaseInAStoreMadeElsewhere()
     }
     QSqlDatabase::removeDatabase("elsewhere");
 
-    QVector<store::BookRow> rows;
-    QString error;
-    QVERIFY(store::loadBookList(dir.store().db(), rows, error));
+    const auto rows = store::loadBookList(dir.store().db());
+    QCOMPARE(rows.error(), QString());
     QStringList labels;
-    for (const auto &r : rows)
+    for (const auto &r : *rows)
         labels << r.label;
     QCOMPARE(labels, (QStringList{"Alpha", "beta", "GAMMA"}));
-    QVector<qint64> ids;
-    QVERIFY(store::booksWithLabel(dir.store().db(), "gamma", 0, ids, error));
-    QCOMPARE(ids.size(), 1);
+    QCOMPARE(store::booksWithLabel(dir.store().db(), "gamma", 0)->size(), 1);
 }
 
 void StoreTest::filesThatAreNotOurStoreAreLeftAlone_data()
@@ -287,7 +281,7 @@ void StoreTest::filesThatAreNotOurStoreAreLeftAlone()
     file.close();
 
     store::Store s(dir.storePath());
-    const QString error = s.open();
+    const QString error = s.open().error();
     QVERIFY2(error.contains(QDir::toNativeSeparators(dir.storePath())), qPrintable(error));
     s.close();
 
@@ -298,7 +292,7 @@ void StoreTest::filesThatAreNotOurStoreAreLeftAlone()
 void StoreTest::recountSetsEveryBooksCount()
 {
     ProgramDir dir;
-    QVERIFY(dir.store().recount().isEmpty()); // empty list
+    QCOMPARE(dir.store().recount().error(), QString()); // empty list
     const qint64 empty = dir.addBook(QVariantMap{{"BookLabel", "Empty"}, {"NumOfPhotos", 7}});
     const qint64 three = dir.addBook(QVariantMap{{"BookLabel", "Three"}});
     for (int i = 0; i < 3; ++i)
@@ -309,14 +303,14 @@ void StoreTest::recountSetsEveryBooksCount()
     const qint64 right = dir.addBook(QVariantMap{{"BookLabel", "Right"}, {"NumOfPhotos", 2}});
     dir.addPhoto(right);
     dir.addPhoto(right);
-    QVERIFY(dir.store().recount().isEmpty());
+    QCOMPARE(dir.store().recount().error(), QString());
     // Only the three stale books were written.
     QCOMPARE(dir.scalar("SELECT changes()").toInt(), 3);
     QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(empty)).toInt(), 0);
     QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(three)).toInt(), 3);
     QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(uncounted)).toInt(), 1);
     QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(right)).toInt(), 2);
-    QVERIFY(dir.store().recount().isEmpty());
+    QCOMPARE(dir.store().recount().error(), QString());
     QCOMPARE(dir.scalar("SELECT changes()").toInt(), 0);
 }
 
@@ -330,7 +324,7 @@ void StoreTest::removeBookTakesItsPhotosByKey()
     dir.addPhoto(second, {{"BookLabel", "Untitled"}});
     dir.addPhoto(second, {{"BookLabel", "Untitled"}});
 
-    QVERIFY(store::removeBook(dir.store().db(), first).isEmpty());
+    QCOMPARE(store::removeBook(dir.store().db(), first).error(), QString());
     QCOMPARE(dir.column("SELECT ID FROM Books"), QVariantList{second});
     QCOMPARE(dir.column("SELECT DISTINCT BookID FROM Photos"), QVariantList{second});
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 2);
@@ -341,11 +335,11 @@ void StoreTest::activeWritesTouchTheRightRows()
     ProgramDir dir;
     const qint64 a = dir.addBook("A");
     const qint64 b = dir.addBook("B", /*locked*/ true);
-    QVERIFY(store::writeActive(dir.store().db(), a, true).isEmpty());
+    QCOMPARE(store::writeActive(dir.store().db(), a, true).error(), QString());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, 0}));
-    QVERIFY(store::writeAllActive(dir.store().db(), true).isEmpty());
+    QCOMPARE(store::writeAllActive(dir.store().db(), true).error(), QString());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, -1}));
-    QVERIFY(store::writeAllActive(dir.store().db(), false).isEmpty());
+    QCOMPARE(store::writeAllActive(dir.store().db(), false).error(), QString());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{0, 0}));
     Q_UNUSED(b);
 }

@@ -81,7 +81,7 @@ void StoreFaultsTest::damagedOrReadOnlyFileIsRefused()
     const QByteArray before = readAll(dir.storePath());
 
     store::Store s(dir.storePath());
-    const QString error = s.open();
+    const QString error = s.open().error();
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY2(error.contains(QDir::toNativeSeparators(dir.storePath())), qPrintable(error));
@@ -98,7 +98,7 @@ void StoreFaultsTest::busyStoreFailsWholeWithAMessage()
     dir.closeStore();
 
     store::Store s(dir.storePath(), 100);
-    QVERIFY(s.open().isEmpty());
+    QCOMPARE(s.open().error(), QString());
 
     // Another program holds the file for writing.
     {
@@ -108,9 +108,9 @@ void StoreFaultsTest::busyStoreFailsWholeWithAMessage()
         QSqlQuery hold(other);
         QVERIFY(hold.exec("BEGIN EXCLUSIVE"));
 
-        const QString error = store::removeBook(s.db(), book);
+        const QString error = store::removeBook(s.db(), book).error();
         QVERIFY2(error.contains("in use by another program"), qPrintable(error));
-        QVERIFY(!s.recount().isEmpty());
+        QVERIFY(!s.recount().ok());
 
         QVERIFY(hold.exec("ROLLBACK"));
         other.close();
@@ -122,7 +122,7 @@ void StoreFaultsTest::busyStoreFailsWholeWithAMessage()
     QVERIFY(q.exec("SELECT (SELECT COUNT(*) FROM Books), (SELECT COUNT(*) FROM Photos)") && q.next());
     QCOMPARE(q.value(0).toInt(), 1);
     QCOMPARE(q.value(1).toInt(), 1);
-    QVERIFY(store::removeBook(s.db(), book).isEmpty());
+    QCOMPARE(store::removeBook(s.db(), book).error(), QString());
 }
 
 void StoreFaultsTest::twoConnectionsShareTheStore()
@@ -133,17 +133,14 @@ void StoreFaultsTest::twoConnectionsShareTheStore()
     dir.closeStore();
     store::Store a(dir.storePath());
     store::Store b(dir.storePath());
-    QVERIFY(a.open().isEmpty());
-    QVERIFY(b.open().isEmpty());
-    QVERIFY(store::writeAllActive(a.db(), true).isEmpty());
-    QVector<store::BookRow> rows;
-    QString error;
-    QVERIFY(store::loadBookList(b.db(), rows, error));
-    QCOMPARE(rows.size(), 1);
-    QVERIFY(rows.first().active);
-    QVERIFY(store::writeAllActive(b.db(), false).isEmpty());
-    QVERIFY(store::loadBookList(a.db(), rows, error));
-    QVERIFY(!rows.first().active);
+    QCOMPARE(a.open().error(), QString());
+    QCOMPARE(b.open().error(), QString());
+    QCOMPARE(store::writeAllActive(a.db(), true).error(), QString());
+    const auto rows = store::loadBookList(b.db());
+    QCOMPARE(rows->size(), 1);
+    QVERIFY(rows->first().active);
+    QCOMPARE(store::writeAllActive(b.db(), false).error(), QString());
+    QVERIFY(!store::loadBookList(a.db())->first().active);
 }
 
 QTEST_GUILESS_MAIN(StoreFaultsTest)

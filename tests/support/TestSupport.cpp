@@ -55,9 +55,8 @@ store::Store &ProgramDir::store()
 {
     if (!m_store) {
         m_store = std::make_unique<store::Store>(storePath());
-        const QString error = m_store->open();
-        if (!error.isEmpty())
-            QTest::qFail(qPrintable(QStringLiteral("store did not open: ") + error), __FILE__, __LINE__);
+        if (const auto opened = m_store->open(); !opened)
+            QTest::qFail(qPrintable(QStringLiteral("store did not open: ") + opened.error()), __FILE__, __LINE__);
     }
     return *m_store;
 }
