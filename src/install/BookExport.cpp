@@ -162,7 +162,7 @@ private:
 qint64 bookByLabel(const QSqlDatabase &db, const QString &label, QString &error)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ? COLLATE NOCASE ORDER BY ID"));
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel COLLATE NOCASE = ? ORDER BY ID"));
     q.addBindValue(label);
     if (!q.exec()) {
         error = store::describeError(QStringLiteral("The books could not be read"), q.lastError());

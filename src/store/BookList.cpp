@@ -73,7 +73,7 @@ Result<QVector<qint64>> booksWithLabel(const QSqlDatabase &db, const QString &la
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ? COLLATE NOCASE AND ID <> ?"));
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel COLLATE NOCASE = ? AND ID <> ?"));
     q.addBindValue(label);
     q.addBindValue(except);
     if (!q.exec())

@@ -41,13 +41,13 @@ Result<qint64> addUntitledBook(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO Books (BookLabel, Breakinches1, Breakinches2, Breakinches3, Active, Locked) "
-                             "VALUES (?, ?, ?, ?, ?, ?)"));
+                             "VALUES (?, ?, ?, ?, ?, ?) RETURNING ID"));
     for (const QVariant &v : {QVariant(QStringLiteral("Untitled")), QVariant(0.26), QVariant(1.1), QVariant(3.1),
                               QVariant(kNo), QVariant(kNo)})
         q.addBindValue(v);
-    if (!q.exec())
+    if (!q.exec() || !q.next())
         return fail(describeError(QStringLiteral("The new book could not be added to the database"), q.lastError()));
-    return q.lastInsertId().toLongLong();
+    return q.value(0).toLongLong();
 }
 
 } // namespace store
@@ -72,9 +72,11 @@ Result<> writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &
 
 Result<> relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label)
 {
-    // BINARY: a label changed only in letter case must still reach every photo.
+    // Compared byte for byte: a label changed only in letter case must still reach every photo.
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("UPDATE Photos SET BookLabel = ? WHERE BookID = ? AND BookLabel IS NOT ? COLLATE BINARY"));
+    q.prepare(
+        QStringLiteral("UPDATE Photos SET BookLabel = ? WHERE BookID = ? AND BookLabel COLLATE %1 IS DISTINCT FROM ?")
+            .arg(dialect::exactCollation(backendOf(db))));
     q.addBindValue(label);
     q.addBindValue(bookId);
     q.addBindValue(label);

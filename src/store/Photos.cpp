@@ -101,16 +101,18 @@ Result<qint64> PhotoWriter::insert(const PhotoValues &values)
     const QStringList fields = photoFields().mid(1);
     if (m_insert.lastQuery().isEmpty()) {
         const QString marks = QStringList(fields.size(), QStringLiteral("?")).join(QLatin1Char(','));
-        const QString sql =
-            QStringLiteral("INSERT INTO Photos (%1) VALUES (%2)").arg(fields.join(QLatin1Char(',')), marks);
+        const QString sql = QStringLiteral("INSERT INTO Photos (%1) VALUES (%2) RETURNING ID")
+                                .arg(fields.join(QLatin1Char(',')), marks);
         if (auto prepared = prepareOnce(m_insert, sql); !prepared)
             return fail(prepared.error());
     }
     for (int i = 1; i < values.size(); ++i)
         m_insert.bindValue(i - 1, values.at(i));
-    if (!m_insert.exec())
+    if (!m_insert.exec() || !m_insert.next())
         return fail(describeError(QStringLiteral("A photo row could not be added"), m_insert.lastError()));
-    return m_insert.lastInsertId().toLongLong();
+    const qint64 id = m_insert.value(0).toLongLong();
+    m_insert.finish();
+    return id;
 }
 
 Result<> PhotoWriter::update(const PhotoValues &values)

@@ -1,5 +1,6 @@
 #include "store/Schema.h"
 
+#include "store/Dialect.h"
 #include "store/Store.h"
 
 #include <QSqlDatabase>
@@ -16,7 +17,7 @@ namespace {
 // text-or-number rule are all made from these. The spellings are the documented ones
 // (Breakinches1 but BreakInches4, builtby). Text fields compare without regard to case, as the
 // store's queries must.
-enum class Kind { Key, Integer, Number, Text };
+using Kind = dialect::Column;
 
 struct Field
 {
@@ -83,25 +84,12 @@ template <std::size_t N> QStringList namesOf(const Field (&fields)[N])
 
 // The statement text exactly as the first version wrote it, one field a line: stores made by
 // any version read back the same schema.
-template <std::size_t N> QString createTable(const char *table, const Field (&fields)[N])
+template <std::size_t N> QString createTable(Backend backend, const char *table, const Field (&fields)[N])
 {
     QStringList lines;
     for (const Field &f : fields) {
-        QString line = QStringLiteral("    ") + QLatin1String(f.name);
-        switch (f.kind) {
-        case Kind::Key:
-            line += QStringLiteral(" INTEGER PRIMARY KEY");
-            break;
-        case Kind::Integer:
-            line += QStringLiteral(" INTEGER");
-            break;
-        case Kind::Number:
-            line += QStringLiteral(" REAL");
-            break;
-        case Kind::Text:
-            line += QStringLiteral(" TEXT COLLATE NOCASE");
-            break;
-        }
+        QString line =
+            QStringLiteral("    ") + QLatin1String(f.name) + QLatin1Char(' ') + dialect::columnType(backend, f.kind);
         if (f.defaultValue)
             line += QStringLiteral(" DEFAULT ") + QLatin1String(f.defaultValue);
         lines << line;
@@ -130,18 +118,17 @@ bool isTextPhotoField(int index)
 
 Result<> createSchema(QSqlDatabase &db)
 {
+    const Backend backend = backendOf(db);
     Transaction transaction(db);
     if (!transaction.begun())
         return transaction.begun();
+    QStringList statements = dialect::schemaPreamble(backend);
+    statements << createTable(backend, "Books", kBookFields) << createTable(backend, "Photos", kPhotoFields)
+               << QStringLiteral("CREATE INDEX PhotosByBook ON Photos(BookID)")
+               << QStringLiteral("CREATE INDEX BooksByLabel ON Books(BookLabel)")
+               << dialect::recordVersion(backend, kSchemaVersion);
     QSqlQuery q(db);
-    const QString statements[] = {
-        createTable("Books", kBookFields),
-        createTable("Photos", kPhotoFields),
-        "CREATE INDEX PhotosByBook ON Photos(BookID)",
-        "CREATE INDEX BooksByLabel ON Books(BookLabel)",
-        QString("PRAGMA user_version = %1").arg(kSchemaVersion),
-    };
-    for (const QString &sql : statements) {
+    for (const QString &sql : std::as_const(statements)) {
         if (!q.exec(sql))
             return fail(describeError(QStringLiteral("The tables could not be created"), q.lastError()));
     }

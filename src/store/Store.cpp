@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace store {
 
@@ -28,7 +30,17 @@ Failure fileFault(const QString &path, const QString &what)
 
 QString describeError(const QString &what, const QSqlError &error)
 {
-    return describeError(what, error.text().trimmed(), error.nativeErrorCode().toInt());
+    const QString code = error.nativeErrorCode();
+    // The server reports a five-character SQLSTATE. Class 40 (a deadlock, or a conflict that
+    // ended the transaction) and 55P03 (a row held past lock_timeout) mean another user was
+    // writing the same rows: nothing was changed and trying again helps.
+    if (code.size() == 5 && (code.startsWith(QLatin1String("40")) || code == QLatin1String("55P03"))) {
+        return QStringLiteral("%1: the library is in use by another program; nothing was changed, try again (%2)")
+            .arg(what, error.databaseText().trimmed());
+    }
+    if (code.size() == 5)
+        return describeError(what, error.databaseText().trimmed(), 0);
+    return describeError(what, error.text().trimmed(), code.toInt());
 }
 
 QString describeError(const QString &what, const QString &reason, int sqliteResultCode)
@@ -44,9 +56,16 @@ QString describeError(const QString &what, const QString &reason, int sqliteResu
     return said.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, said);
 }
 
-Store::Store(QString filePath, int busyTimeoutMs)
-    : m_path(std::move(filePath))
+bool isServerLocation(const QString &location)
+{
+    return location.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           location.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+Store::Store(QString location, int busyTimeoutMs)
+    : m_path(std::move(location))
     , m_connectionName(nextConnectionName())
+    , m_backend(isServerLocation(m_path) ? Backend::Postgres : Backend::Sqlite)
     , m_busyTimeoutMs(busyTimeoutMs)
 {
 }
@@ -54,6 +73,20 @@ Store::Store(QString filePath, int busyTimeoutMs)
 Store::~Store()
 {
     close();
+}
+
+QString Store::displayName() const
+{
+    if (m_backend == Backend::Sqlite)
+        return QDir::toNativeSeparators(m_path);
+    return QUrl(m_path).toString(QUrl::RemovePassword);
+}
+
+Failure Store::fault(const QString &what) const
+{
+    if (m_backend == Backend::Sqlite)
+        return fileFault(m_path, what);
+    return fail(QStringLiteral("The library %1 %2").arg(displayName(), what));
 }
 
 Result<> Store::checkExistingFile(Access access) const
@@ -116,51 +149,132 @@ Result<> Store::openReadOnly()
 
 Result<> Store::openConnection(Access access)
 {
-    const bool writing = access == Access::ReadWrite;
+    close();
+    m_needsPassword = false;
+    auto opened = m_backend == Backend::Postgres ? openServer(access) : openFile(access);
+    if (!opened)
+        return opened;
+    return checkTables(access);
+}
+
+Result<> Store::openFile(Access access)
+{
     if (auto checked = checkExistingFile(access); !checked)
         return checked;
-
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
     // Another copy of the program, or the analysis program, may hold the file for a moment.
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs);
-    if (!writing)
+    if (access == Access::ReadOnly)
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
     db.setConnectOptions(options);
     if (!db.open())
-        return fileFault(m_path, describeError(QStringLiteral("cannot be opened"), db.lastError()));
+        return fault(describeError(QStringLiteral("cannot be opened"), db.lastError()));
+    return done();
+}
 
+Result<> Store::openServer(Access access)
+{
+    const QUrl url(m_path);
+    if (!url.isValid() || url.path().size() < 2)
+        return fault(QStringLiteral("is not a valid address: write postgresql://user@host:port/database."));
+    // A password in the address would end up in the settings file or the shell's history.
+    if (!url.password().isEmpty())
+        return fault(QStringLiteral("is given with a password. Leave it out of the address: put it in ~/.pgpass "
+                                    "or PGPASSWORD, or type it when the program asks."));
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return fault(QStringLiteral("cannot be opened: the PostgreSQL driver of Qt is not installed "
+                                    "(Debian package libqt6sql6-psql)."));
+    const QUrlQuery query(url);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    // A socket folder may be given as ?host=/path, as libpq allows.
+    db.setHostName(query.hasQueryItem(QStringLiteral("host")) ? query.queryItemValue(QStringLiteral("host"))
+                                                              : url.host());
+    if (url.port() > 0)
+        db.setPort(url.port());
+    db.setUserName(url.userName());
+    db.setDatabaseName(url.path().mid(1));
+    if (!m_password.isEmpty())
+        db.setPassword(m_password);
+    const QString sslMode = query.hasQueryItem(QStringLiteral("sslmode"))
+                                ? query.queryItemValue(QStringLiteral("sslmode"))
+                                : QStringLiteral("prefer");
+    db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=10;application_name=photoseries").arg(sslMode));
+    if (!db.open())
+        return fail(serverLoginFault(db.lastError()));
+
+    // A row another user is writing is waited for as long as a file would be, then reported as
+    // in use. A store opened for reading refuses every write, as a read-only file does.
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+    QStringList settings{QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs)};
+    if (access == Access::ReadOnly)
+        settings << QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
+    for (const QString &sql : std::as_const(settings)) {
+        if (!q.exec(sql))
+            return fault(describeError(QStringLiteral("cannot be used"), q.lastError()));
+    }
+    return done();
+}
+
+QString Store::serverLoginFault(const QSqlError &error)
+{
+    const QString said = error.databaseText().trimmed();
+    const auto says = [&](const char *text) { return said.contains(QLatin1String(text), Qt::CaseInsensitive); };
+    const QString user = QUrl(m_path).userName();
+    if (says("no password supplied")) {
+        m_needsPassword = true;
+        return fault(QStringLiteral("asks for a password for %1. Put it in ~/.pgpass or PGPASSWORD, or type it "
+                                    "when the program asks.")
+                         .arg(user))
+            .text;
+    }
+    if (says("password authentication failed")) {
+        m_needsPassword = true;
+        return fault(QStringLiteral("refused the login of %1: the password is wrong (%2)").arg(user, said)).text;
+    }
+    if (says("authentication failed") || says("no pg_hba.conf entry") || says("role \"") || says("permission denied"))
+        return fault(QStringLiteral("refused the login of %1 (%2)").arg(user, said)).text;
+    if (says("database \"") && says("does not exist"))
+        return fault(QStringLiteral("does not exist on the server (%1)").arg(said)).text;
+    return fault(QStringLiteral("cannot be reached: the server does not answer (%1)").arg(said)).text;
+}
+
+Result<> Store::checkTables(Access access)
+{
+    const bool writing = access == Access::ReadWrite;
+    const bool server = m_backend == Backend::Postgres;
+    QSqlDatabase db = this->db();
+    const auto tables = dialect::tableNames(db);
+    if (!tables) {
         // A program that stopped in the middle of a change leaves its journal beside the file.
         // SQLite undoes the change on the next open that may write; one that only reads cannot.
-        if (!writing && QFileInfo(m_path + QStringLiteral("-journal")).size() > 0)
-            return fileFault(m_path, QStringLiteral("holds an unfinished change of a program that stopped while "
-                                                    "writing to it. Opening it in the program, or importing into "
-                                                    "it, undoes that change; after that it can be read."));
-        return fileFault(m_path, describeError(QStringLiteral("is damaged or not a database"), q.lastError()));
+        if (!server && !writing && QFileInfo(m_path + QStringLiteral("-journal")).size() > 0)
+            return fault(QStringLiteral("holds an unfinished change of a program that stopped while "
+                                        "writing to it. Opening it in the program, or importing into "
+                                        "it, undoes that change; after that it can be read."));
+        return fault(server ? tables.error() : QStringLiteral("is damaged or not a database: ") + tables.error());
     }
-    QStringList tables;
-    while (q.next())
-        tables << q.value(0).toString().toLower();
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return fileFault(m_path, describeError(QStringLiteral("is damaged or not a database"), q.lastError()));
-    const int version = q.value(0).toInt();
+    const auto version = dialect::schemaVersion(db, *tables);
+    if (!version)
+        return fault(server ? version.error() : QStringLiteral("is damaged or not a database: ") + version.error());
 
-    if (writing && tables.isEmpty() && version == 0) {
+    const bool ours = tables->contains(QStringLiteral("books")) && tables->contains(QStringLiteral("photos"));
+    if (writing && tables->isEmpty() && *version == 0) {
         if (const auto created = createSchema(db); !created)
-            return fileFault(m_path, QStringLiteral("could not be set up: %1").arg(created.error()));
-    } else if (!tables.contains(QStringLiteral("books")) || !tables.contains(QStringLiteral("photos"))) {
-        return fileFault(m_path,
-                         QStringLiteral("does not hold the Books and Photos tables of a photo-series database."));
-    } else if (version > kSchemaVersion) {
-        return fileFault(m_path, QStringLiteral("was written by a newer version of this program."));
+            return fault(QStringLiteral("could not be set up: %1").arg(created.error()));
+    } else if (!ours || (server && *version == 0)) {
+        return fault(server ? QStringLiteral("holds tables of another program, not the Books and Photos tables of "
+                                             "a photo-series library; nothing was changed.")
+                            : QStringLiteral("does not hold the Books and Photos tables of a photo-series database."));
+    } else if (*version > kSchemaVersion) {
+        return fault(QStringLiteral("was written by a newer version of this program."));
     }
     // Every commit reaches the disk before the program goes on, so a crash of the program
-    // or of the machine never loses a save or an import that was reported as done.
-    if (writing && !q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
-        return fileFault(
-            m_path, describeError(QStringLiteral("cannot be set to write every change to the disk"), q.lastError()));
+    // or of the machine never loses a save or an import that was reported as done. (A server
+    // commits to its disk by itself.)
+    QSqlQuery q(db);
+    if (!server && writing && !q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
+        return fault(describeError(QStringLiteral("cannot be set to write every change to the disk"), q.lastError()));
     return done();
 }
 
@@ -192,7 +306,7 @@ Result<> Store::recount()
         "WITH Counted(ID, Actual, Stored) AS MATERIALIZED ("
         "SELECT ID, (SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID), NumOfPhotos FROM Books) "
         "UPDATE Books SET NumOfPhotos = Counted.Actual FROM Counted "
-        "WHERE Counted.ID = Books.ID AND Counted.Stored IS NOT Counted.Actual"));
+        "WHERE Counted.ID = Books.ID AND Counted.Stored IS DISTINCT FROM Counted.Actual"));
     if (!ok)
         return fail(describeError(QStringLiteral("The photo counts could not be updated"), q.lastError()));
     return done();

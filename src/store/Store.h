@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Dialect.h"
 #include "store/Result.h"
 
 #include <QSqlDatabase>
@@ -7,27 +8,45 @@
 
 namespace store {
 
-// The one connection to the photo-series database file. Every window works through it.
+// Whether a store location names a database on a PostgreSQL server
+// (postgresql://user@host:port/dbname?sslmode=...) rather than a database file.
+bool isServerLocation(const QString &location);
+
+// The one connection to the photo-series store: the database file beside the program, or a
+// team library on a PostgreSQL server. Every window works through it.
 class Store final
 {
 public:
-    // busyTimeoutMs: how long a write waits for another program that holds the file.
-    explicit Store(QString filePath, int busyTimeoutMs = 5000);
+    // location: the path of the database file, or the address of a server database.
+    // busyTimeoutMs: how long a write waits for another program that holds the file or the rows.
+    explicit Store(QString location, int busyTimeoutMs = 5000);
     ~Store();
     Store(const Store &) = delete;
     Store &operator=(const Store &) = delete;
 
-    // Opens the file. A missing or empty file gets a new store with the full schema; a file
-    // that is not a database of this program is never changed, and the text says why.
+    // The password for a server that asks for one and finds none in ~/.pgpass or PGPASSWORD.
+    // It is kept only in memory, for this connection.
+    void setPassword(const QString &password) { m_password = password; }
+
+    // Opens the store. A missing or empty file, or a server database without tables, gets a new
+    // store with the full schema; a file or database that is not one of this program is never
+    // changed, and the failure says why.
     Result<> open();
     // Opens an existing store for reading only: nothing is created or written, so a read-only
     // file, one in a read-only folder, or one another program is using can still be read. The
     // file gets the same checks as open(); a missing or empty file is refused.
     Result<> openReadOnly();
     void close();
+    // After a failed open: the server asked for a password that was not given, or refused it.
+    bool needsPassword() const { return m_needsPassword; }
 
     QSqlDatabase db() const;
+    Backend backend() const { return m_backend; }
+    // The location as given.
     const QString &path() const { return m_path; }
+    // The location as shown to the user: the file's native path, or the server address without
+    // any password.
+    QString displayName() const;
 
     // Rewrites NumOfPhotos of every book whose count differs from its photo rows.
     Result<> recount();
@@ -36,9 +55,17 @@ private:
     enum class Access { ReadWrite, ReadOnly };
     Result<> checkExistingFile(Access access) const;
     Result<> openConnection(Access access);
+    Result<> openFile(Access access);
+    Result<> openServer(Access access);
+    Result<> checkTables(Access access);
+    Failure fault(const QString &what) const;
+    QString serverLoginFault(const class QSqlError &error);
     QString m_path;
     QString m_connectionName;
+    QString m_password;
+    Backend m_backend;
     int m_busyTimeoutMs;
+    bool m_needsPassword = false;
 };
 
 // Rolls back unless committed: every write of several rows goes through one of these.

@@ -167,7 +167,7 @@ void CatalogueTest::imageRootDefaultIsWrittenAtOnce()
 void CatalogueTest::storedImageRootIsKept()
 {
     ProgramDir dir;
-    dir.settings().setPhotoDir("/data/images/");
+    QVERIFY(dir.settings().setPhotoDir("/data/images/").ok());
     Catalogue c(dir, [](QChar) { return true; });
     QVERIFY(c.load());
     QCOMPARE(c.path()->text(), QString("/data/images/"));

@@ -107,7 +107,7 @@ void ImageRootTest::typedCharactersAreFiltered()
     QFETCH(QString, typed);
     QFETCH(bool, accepted);
     ProgramDir dir;
-    dir.settings().setPhotoDir("/data/img");
+    QVERIFY(dir.settings().setPhotoDir("/data/img").ok());
     Catalogue c(dir);
     QVERIFY(c.window.load());
     QLineEdit *path = c.path();
@@ -123,7 +123,7 @@ void ImageRootTest::typedCharactersAreFiltered()
 void ImageRootTest::pastedTextIsNotFiltered()
 {
     ProgramDir dir;
-    dir.settings().setPhotoDir("");
+    QVERIFY(dir.settings().setPhotoDir("").ok());
     Catalogue c(dir);
     QVERIFY(c.window.load());
     QApplication::clipboard()->setText("/mnt/photos, 2024");
@@ -162,7 +162,7 @@ void ImageRootTest::cancelAndCloseBoxChangeNothing()
 {
     QFETCH(bool, closeBox);
     ProgramDir dir;
-    dir.settings().setPhotoDir("/data/images/");
+    QVERIFY(dir.settings().setPhotoDir("/data/images/").ok());
     Catalogue c(dir);
     QVERIFY(c.window.load());
     c.window.show();

@@ -315,7 +315,7 @@ void BookSaveTest::cancelOfAnExistingBookLeavesTheStoreUnchanged()
     QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtName")->setText("Changed");
     e.photos().setValue(0, "GroupLabel", "Changed");
-    e.photos().removePhoto(1);
+    QVERIFY(e.photos().removePhoto(1).ok());
     e.photos().appendRow(editor::PhotoTableModel::defaultPhotoValues(book, "Keep"));
     e.click("cmdCancel");
     QCOMPARE(unloaded.count(), 1);

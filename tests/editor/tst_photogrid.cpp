@@ -355,7 +355,7 @@ void PhotoGridTest::failedWriteKeepsEveryChangePending()
     PhotoTableModel model(dir.store().db());
     QCOMPARE(model.load(book).error(), QString());
     model.setValue(0, "PhotoLabel", "a2");
-    model.removePhoto(1);
+    QVERIFY(model.removePhoto(1).ok());
     model.appendRow({{"BookID", book}, {"PhotoLabel", "refused"}});
     QSqlQuery q(dir.store().db());
     QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE INSERT ON Photos WHEN NEW.PhotoLabel = 'refused' "

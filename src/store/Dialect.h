@@ -1,0 +1,47 @@
+#pragma once
+
+#include "store/Result.h"
+
+#include <QStringList>
+
+class QSqlDatabase;
+
+namespace store {
+
+// The two kinds of store: the database file beside the program, or a team library on a
+// PostgreSQL server. Every statement that both understand is written once; what must differ
+// lives in Dialect.cpp and nowhere else.
+enum class Backend { Sqlite, Postgres };
+
+Backend backendOf(const QSqlDatabase &db);
+
+namespace dialect {
+
+enum class Column { Key, Integer, Number, Text };
+
+// The column type as a CREATE TABLE states it. Text compares without regard to case in both:
+// SQLite's NOCASE, and on the server a collation of the same name that the schema creates.
+QString columnType(Backend backend, Column column);
+
+// Statements run before the tables are created (the server's case-blind collation).
+QStringList schemaPreamble(Backend backend);
+
+// Statements that record the schema version of a new store.
+QStringList recordVersion(Backend backend, int version);
+
+// The collation that compares texts byte for byte, for a query that must see a change of case.
+QString exactCollation(Backend backend);
+
+// The names of the tables in the store (lower case), so that a store that is not ours is left
+// alone.
+Result<QStringList> tableNames(const QSqlDatabase &db);
+
+// The schema version the store records; 0 for a store that records none.
+Result<int> schemaVersion(const QSqlDatabase &db, const QStringList &tables);
+
+// After rows were written with their own keys: new rows get keys above the highest one.
+Result<> continueKeysAfterCopy(const QSqlDatabase &db);
+
+} // namespace dialect
+
+} // namespace store
