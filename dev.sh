@@ -18,8 +18,13 @@ cd "$(dirname "$0")"
 
 BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES=(cmake g++ make qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libsqlite3-dev)
+# A team library on a PostgreSQL server: Qt's driver to open it, libpq's headers to build the
+# import, which streams rows to the server with COPY.
+PACKAGES+=(libqt6sql6-psql libpq-dev)
 # The real-display suite: a virtual X server, real input, a window manager and its readiness check.
 X11_PACKAGES=(xvfb xauth xdotool openbox x11-utils fonts-dejavu-core)
+# The tests' own PostgreSQL server (tests/support/pg-server.sh), started by CTest's pgserver fixture.
+PG_TEST_PACKAGES=(postgresql-15)
 
 # The install tests validate the desktop entry and the metadata with these.
 PACKAGES+=(desktop-file-utils appstream)
@@ -67,7 +72,7 @@ run)
     exec "$BUILD_DIR/bin/photoseries" "$@"
     ;;
 test)
-    ensure_packages "${PACKAGES[@]}" "${X11_PACKAGES[@]}"
+    ensure_packages "${PACKAGES[@]}" "${X11_PACKAGES[@]}" "${PG_TEST_PACKAGES[@]}"
     build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHOTOSERIES_WERROR="${PHOTOSERIES_WERROR:-OFF}"
     run_tests "$BUILD_DIR"
     ;;
@@ -77,7 +82,7 @@ x11)
     run_tests "$BUILD_DIR" -L x11
     ;;
 sanitize)
-    ensure_packages "${PACKAGES[@]}"
+    ensure_packages "${PACKAGES[@]}" "${PG_TEST_PACKAGES[@]}"
     build "$BUILD_DIR-asan" -DCMAKE_BUILD_TYPE=Debug -DPHOTOSERIES_SANITIZE=ON
     # Any report fails the run: UBSan does not recover, ASan stops at the first error.
     # The real-display suite runs in the ordinary build only: it checks what X shows, not memory.
