@@ -10,6 +10,7 @@
 #include "store/ImageRoot.h"
 #include "store/Settings.h"
 #include "store/Store.h"
+#include "store/StoreLocation.h"
 #include "ui/CoolButton.h"
 #include "ui/FittedFont.h"
 #include "ui/FlatStyling.h"
@@ -164,7 +165,8 @@ bool CatalogueWindow::load()
 {
     ui::applyFlatStyling(this);
 
-    m_store = std::make_unique<store::Store>(QDir(m_context.programDir).filePath(QStringLiteral("Photo3.mdb")));
+    m_store = std::make_unique<store::Store>(
+        m_context.storeLocation.isEmpty() ? store::fileStoreLocation(m_context.programDir) : m_context.storeLocation);
     if (const auto opened = m_store->open(); !opened) {
         report(opened.error());
         return false;
@@ -195,7 +197,7 @@ bool CatalogueWindow::load()
     };
     if (const auto counted = m_store->recount(); !counted)
         return storeFault(counted.error());
-    lblStorePath->setText(QStringLiteral("Database: %1").arg(QDir::toNativeSeparators(m_store->path())));
+    lblStorePath->setText(QStringLiteral("Database: %1").arg(m_store->displayName()));
     m_books = new BookListModel(*m_store, this);
     connect(m_books, &BookListModel::writeFailed, this, &CatalogueWindow::report);
     if (const auto listed = m_books->requery(); !listed)
