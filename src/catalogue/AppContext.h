@@ -28,15 +28,15 @@ QString askSaveFileName(QWidget *parent, const QString &suggested, const QString
 struct AppContext
 {
     QString programDir;
-    // The store to open: the program directory's Photo3.mdb, or a team library's URL
-    // (store::configuredStoreLocation). Empty means the program directory's database file.
-    QString storeLocation;
     ui::Messages *messages = nullptr;
     store::Settings *settings = nullptr;
     store::DriveTypeQuery isCdRom = store::noCdRomDrive;
     SaveFileQuery saveFileName = askSaveFileName;
     // Where the windows remember their size, place and column widths; none remembers nothing.
     ui::LayoutSettings *layout = nullptr;
+    // The store to open: the program directory's Photo3.mdb, or a team library's URL
+    // (store::configuredStoreLocation). Empty means the program directory's database file.
+    QString storeLocation;
 };
 
 } // namespace catalogue
