@@ -36,7 +36,7 @@ struct AppContext
     ui::LayoutSettings *layout = nullptr;
     // The store to open: the program directory's Photo3.mdb, or a team library's URL
     // (store::configuredStoreLocation). Empty means the program directory's database file.
-    QString storeLocation;
+    QString storeLocation = {};
 };
 
 } // namespace catalogue
