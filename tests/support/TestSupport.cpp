@@ -30,6 +30,19 @@ QStringList ScriptedMessages::texts() const
 ProgramDir::ProgramDir()
     : m_settings(std::make_unique<store::Settings>(m_dir.filePath(QStringLiteral("settings.ini"))))
 {
+    if (testingOnPostgres())
+        m_pg = std::make_unique<PgDatabase>();
+}
+
+ProgramDir::~ProgramDir()
+{
+    // Every connection to the test's database goes before the database is dropped.
+    m_store.reset();
+}
+
+QString ProgramDir::storeLocation() const
+{
+    return m_pg ? m_pg->url() : storePath();
 }
 
 bool ProgramDir::copyCodeFiles()
@@ -54,7 +67,9 @@ bool ProgramDir::writeFile(const QString &name, const QByteArray &bytes)
 store::Store &ProgramDir::store()
 {
     if (!m_store) {
-        m_store = std::make_unique<store::Store>(storePath());
+        if (m_pg && !m_pg->isValid())
+            QTest::qFail(qPrintable(QStringLiteral("no test database: ") + m_pg->error()), __FILE__, __LINE__);
+        m_store = std::make_unique<store::Store>(storeLocation());
         if (const auto opened = m_store->open(); !opened)
             QTest::qFail(qPrintable(QStringLiteral("store did not open: ") + opened.error()), __FILE__, __LINE__);
     }
@@ -68,21 +83,20 @@ qint64 ProgramDir::insert(const QString &table, const QVariantMap &fields)
     for (int i = 0; i < names.size(); ++i)
         marks << QStringLiteral("?");
     QSqlQuery q(store().db());
-    const QString sql =
-        names.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(','), marks.join(','));
+    const QString sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING ID").arg(table)
+                                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING ID")
+                                              .arg(table, names.join(','), marks.join(','));
     if (!q.prepare(sql)) {
         QTest::qFail(qPrintable(QStringLiteral("prepare failed: ") + q.lastError().text()), __FILE__, __LINE__);
         return -1;
     }
     for (const QString &name : names)
         q.addBindValue(fields.value(name));
-    if (!q.exec()) {
+    if (!q.exec() || !q.next()) {
         QTest::qFail(qPrintable(QStringLiteral("insert failed: ") + q.lastError().text()), __FILE__, __LINE__);
         return -1;
     }
-    return q.lastInsertId().toLongLong();
+    return q.value(0).toLongLong();
 }
 
 qint64 ProgramDir::addBook(const QVariantMap &fields)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PgTestSupport.h"
 #include "store/Settings.h"
 #include "store/Store.h"
 #include "ui/Messages.h"
@@ -63,10 +64,17 @@ class ProgramDir
 {
 public:
     ProgramDir();
+    ~ProgramDir();
+    ProgramDir(const ProgramDir &) = delete;
+    ProgramDir &operator=(const ProgramDir &) = delete;
 
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     QString storePath() const { return filePath(QStringLiteral("Photo3.mdb")); }
+    // The store the test uses: storePath(), or in a suite's PostgreSQL variant a fresh database
+    // of its own on the test server.
+    QString storeLocation() const;
+    bool onServer() const { return m_pg != nullptr; }
     store::Settings &settings() { return *m_settings; }
     QString settingsFile() const { return filePath(QStringLiteral("settings.ini")); }
 
@@ -94,6 +102,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<store::Settings> m_settings;
+    std::unique_ptr<PgDatabase> m_pg;
     std::unique_ptr<store::Store> m_store;
 };
 
