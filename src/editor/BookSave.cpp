@@ -45,7 +45,10 @@ store::Result<> saveBook(const QSqlDatabase &db, const store::BookHeader &loaded
     store::Transaction transaction(db);
     if (!transaction.begun())
         return transaction.begun();
-    // Inside the transaction, so that no other program can write between the check and the save.
+    // Inside the transaction and after the book's row is taken, so that no other program can
+    // write between the check and the save.
+    if (auto locked = store::lockBookForSave(db, loaded.id); !locked)
+        return locked;
     if (auto unchanged = checkUnchangedElsewhere(db, loaded, photos); !unchanged)
         return unchanged;
     if (auto written = store::writeBookHeader(db, loaded.id, header); !written)

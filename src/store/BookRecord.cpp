@@ -54,6 +54,16 @@ Result<qint64> addUntitledBook(const QSqlDatabase &db)
 
 namespace store {
 
+Result<> lockBookForSave(const QSqlDatabase &db, qint64 id)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE Books SET Locked = Locked WHERE ID = ?"));
+    q.addBindValue(id);
+    if (!q.exec())
+        return fail(describeError(QStringLiteral("The book could not be saved"), q.lastError()));
+    return done();
+}
+
 Result<> writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields)
 {
     QSqlQuery q(db);

@@ -46,6 +46,11 @@ struct HeaderFields
 };
 
 // These write one statement each and open no transaction: a save wraps them in its own.
+
+// Takes the book's row for this transaction before anything of it is read: another save of the
+// same book waits here until this one commits, and then sees what it wrote. (On the server a
+// row lock; in the file the write lock, taken at once rather than midway.)
+Result<> lockBookForSave(const QSqlDatabase &db, qint64 id);
 Result<> writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &fields);
 // Gives every photo of the book the label (rows that carry it already are not rewritten).
 Result<> relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &label);
