@@ -57,7 +57,7 @@ void CrashTest::killedWritesLeaveWholeOperations()
     for (int kill = 0; kill <= kills; ++kill) {
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(worker, {dir.path()});
+        process.start(worker, {dir.path(), dir.storeLocation()});
         QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
         if (kill == kills) {
             // One more run, killed only after a save has finished: the kills must also land
@@ -80,14 +80,16 @@ void CrashTest::killedWritesLeaveWholeOperations()
 void CrashTest::checkStore(ProgramDir &dir, int kill)
 {
     const QString at = QStringLiteral("after kill %1").arg(kill);
-    QCOMPARE(dir.scalar("PRAGMA integrity_check").toString(), QString("ok"));
+    // A server checks its own pages; the file is checked here.
+    if (!dir.onServer())
+        QCOMPARE(dir.scalar("PRAGMA integrity_check").toString(), QString("ok"));
 
     // No photo outlives its book: a deletion is whole.
     QVERIFY2(dir.scalar("SELECT COUNT(*) FROM Photos WHERE BookID NOT IN (SELECT ID FROM Books)").toInt() == 0,
              qPrintable(at));
     // An imported book has every photo of its file, or is not there at all.
-    const QVariantList importCounts = dir.column(
-        "SELECT (SELECT COUNT(*) FROM Photos WHERE BookID = Books.ID) FROM Books WHERE BookLabel LIKE 'Imp-%'");
+    const QVariantList importCounts = dir.column("SELECT (SELECT COUNT(*) FROM Photos WHERE BookID = Books.ID) FROM "
+                                                 "Books WHERE substr(BookLabel, 1, 4) = 'Imp-'");
     for (const QVariant &count : importCounts)
         QVERIFY2(count.toInt() == kImportPhotos, qPrintable(at + QStringLiteral(": an import is half there")));
 
@@ -99,7 +101,7 @@ void CrashTest::checkStore(ProgramDir &dir, int kill)
 void CrashTest::checkSavedBook(ProgramDir &dir, const QString &at)
 {
     QSqlQuery q(dir.store().db());
-    QVERIFY(q.exec("SELECT ID, BookLabel FROM Books WHERE BookLabel LIKE 'Saved-%'"));
+    QVERIFY(q.exec("SELECT ID, BookLabel FROM Books WHERE substr(BookLabel, 1, 6) = 'Saved-'"));
     QVERIFY2(q.next(), qPrintable(at + QStringLiteral(": the saved book is gone")));
     const qint64 saved = q.value(0).toLongLong();
     const QString label = q.value(1).toString();
