@@ -21,6 +21,8 @@ for dep in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6sql6 libqt6sql6-sql
         || fail "Depends lacks $dep: $depends"
 done
 
+dpkg-deb -f "$deb" Recommends | grep -q libqt6sql6-psql || fail "Recommends lacks libqt6sql6-psql"
+
 note "lintian"
 lintian --fail-on error "$deb" || fail "lintian reports errors"
 
