@@ -1,11 +1,13 @@
 #include "TestSupport.h"
 
 #include "store/BookList.h"
+#include "store/BookRecord.h"
 #include "store/ImageRoot.h"
 #include "store/ProgramDir.h"
 #include "store/Schema.h"
 #include "store/YesNo.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -138,6 +140,7 @@ private slots:
     void filesThatAreNotOurStoreAreLeftAlone_data();
     void filesThatAreNotOurStoreAreLeftAlone();
     void serverThatIsNotOursOrNotThereIsLeftAlone();
+    void serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough();
     void recountSetsEveryBooksCount();
     void removeBookTakesItsPhotosByKey();
     void activeWritesTouchTheRightRows();
@@ -373,6 +376,42 @@ void StoreTest::serverThatIsNotOursOrNotThereIsLeftAlone()
     const auto opened = refused.open();
     QVERIFY2(opened.error().contains("refused the login"), qPrintable(opened.error()));
     QVERIFY(refused.needsPassword());
+}
+
+void StoreTest::serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough()
+{
+    ProgramDir dir;
+    if (!dir.onServer())
+        QSKIP("a server store");
+    const qint64 book = dir.addBook("Shared");
+    // The grants the README gives a team member's role.
+    const QString role = QStringLiteral("crew_%1").arg(QCoreApplication::applicationPid());
+    const QStringList grants{
+        QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'crew-password'").arg(role),
+        QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(QUrl(dir.storeLocation()).path().mid(1), role),
+        QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(role),
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON Books, Photos TO %1").arg(role),
+        QStringLiteral("GRANT USAGE, SELECT ON SEQUENCE books_id_seq, photos_id_seq TO %1").arg(role),
+        QStringLiteral("GRANT SELECT ON SchemaVersion TO %1").arg(role)};
+    QSqlQuery admin(dir.store().db());
+    for (const QString &sql : grants)
+        QVERIFY2(admin.exec(sql), qPrintable(admin.lastError().text()));
+    {
+        QUrl url(dir.storeLocation());
+        url.setUserName(role);
+        store::Store s(url.toString());
+        s.setPassword("crew-password");
+        QCOMPARE(s.open().error(), QString());
+        const auto added = store::addUntitledBook(s.db());
+        QCOMPARE(added.error(), QString());
+        QCOMPARE(store::writeActive(s.db(), book, true).error(), QString());
+        QCOMPARE(store::removeBook(s.db(), *added).error(), QString());
+        QCOMPARE(s.recount().error(), QString());
+        // It may not change the tables themselves.
+        QVERIFY(!QSqlQuery(s.db()).exec("DROP TABLE Photos"));
+    }
+    QVERIFY(admin.exec(QStringLiteral("DROP OWNED BY %1").arg(role)));
+    QVERIFY(admin.exec(QStringLiteral("DROP ROLE %1").arg(role)));
 }
 
 void StoreTest::recountSetsEveryBooksCount()
