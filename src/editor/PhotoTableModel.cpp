@@ -122,13 +122,9 @@ void PhotoTableModel::reset(WriteMode mode)
 
 QVariantMap PhotoTableModel::defaultPhotoValues(qint64 bookId, const QVariant &bookLabel)
 {
-    QVariantMap values{{QStringLiteral("BookLabel"), bookLabel}, {QStringLiteral("BookID"), bookId}};
-    for (int i = 1; i <= 7; ++i)
-        values.insert(QStringLiteral("TonsPerAcreBreak%1").arg(i), 0.0);
-    for (const char *name : {"AverageFuelbedDepth", "AverageDuffDepth", "HerbTonsPerAcre", "WoodyTonsPerAcre"})
-        values.insert(QLatin1String(name), 0.0);
-    values.insert(QStringLiteral("CanopyClosure"), 0.5);
-    values.insert(QStringLiteral("TreesPerAcre"), 1.0);
+    QVariantMap values = store::newPhotoValues();
+    values.insert(QStringLiteral("BookLabel"), bookLabel);
+    values.insert(QStringLiteral("BookID"), bookId);
     return values;
 }
 

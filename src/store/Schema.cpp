@@ -7,7 +7,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace store {
 
@@ -24,6 +26,8 @@ struct Field
     const char *name;
     Kind kind;
     const char *defaultValue = nullptr;
+    // The value a photo added in the editor starts with; NaN for none (a null).
+    double newPhotoValue = std::numeric_limits<double>::quiet_NaN();
 };
 
 const Field kBookFields[] = {
@@ -50,24 +54,24 @@ const Field kPhotoFields[] = {
     {"BookLabel", Kind::Text},
     {"PhotoLabel", Kind::Text},
     {"GroupLabel", Kind::Text},
-    {"TonsPerAcreBreak1", Kind::Number},
-    {"TonsPerAcreBreak2", Kind::Number},
-    {"TonsPerAcreBreak3", Kind::Number},
-    {"TonsPerAcreBreak4", Kind::Number},
-    {"TonsPerAcreBreak5", Kind::Number},
-    {"TonsPerAcreBreak6", Kind::Number},
-    {"TonsPerAcreBreak7", Kind::Number},
-    {"HerbTonsPerAcre", Kind::Number},
-    {"WoodyTonsPerAcre", Kind::Number},
-    {"AverageFuelbedDepth", Kind::Number},
-    {"AverageDuffDepth", Kind::Number},
+    {"TonsPerAcreBreak1", Kind::Number, nullptr, 0.0},
+    {"TonsPerAcreBreak2", Kind::Number, nullptr, 0.0},
+    {"TonsPerAcreBreak3", Kind::Number, nullptr, 0.0},
+    {"TonsPerAcreBreak4", Kind::Number, nullptr, 0.0},
+    {"TonsPerAcreBreak5", Kind::Number, nullptr, 0.0},
+    {"TonsPerAcreBreak6", Kind::Number, nullptr, 0.0},
+    {"TonsPerAcreBreak7", Kind::Number, nullptr, 0.0},
+    {"HerbTonsPerAcre", Kind::Number, nullptr, 0.0},
+    {"WoodyTonsPerAcre", Kind::Number, nullptr, 0.0},
+    {"AverageFuelbedDepth", Kind::Number, nullptr, 0.0},
+    {"AverageDuffDepth", Kind::Number, nullptr, 0.0},
     {"VegType", Kind::Text},
     {"Activity", Kind::Text},
     {"FireBehaveFM", Kind::Text},
     {"FireBehaveFM2", Kind::Text},
     {"DangerRatingFM", Kind::Text},
-    {"TreesPerAcre", Kind::Number},
-    {"CanopyClosure", Kind::Number},
+    {"TreesPerAcre", Kind::Number, nullptr, 1.0},
+    {"CanopyClosure", Kind::Number, nullptr, 0.5},
     {"PhotoPic", Kind::Text},
     {"DataPic", Kind::Text},
     {"Oto3FL", Kind::Number},
@@ -109,6 +113,16 @@ const QStringList &bookFields()
 {
     static const QStringList fields = namesOf(kBookFields);
     return fields;
+}
+
+QVariantMap newPhotoValues()
+{
+    QVariantMap values;
+    for (const Field &f : kPhotoFields) {
+        if (!std::isnan(f.newPhotoValue))
+            values.insert(QLatin1String(f.name), f.newPhotoValue);
+    }
+    return values;
 }
 
 bool isTextPhotoField(int index)

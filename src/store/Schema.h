@@ -3,6 +3,7 @@
 #include "store/Result.h"
 
 #include <QStringList>
+#include <QVariantMap>
 
 class QSqlDatabase;
 class QString;
@@ -16,6 +17,10 @@ constexpr int kSchemaVersion = 1;
 const QStringList &photoFields();
 // Field names of the Books table in table order; the key ID comes first.
 const QStringList &bookFields();
+
+// The values of a photo the editor adds, by field: every loading and depth 0, trees per acre 1,
+// canopy closure 0.5. Fields not named start as nulls.
+QVariantMap newPhotoValues();
 
 // Whether the Photos field at this position of photoFields() holds text (else a number or key).
 bool isTextPhotoField(int index);

@@ -3,6 +3,9 @@
 #include "editor/GridRules.h"
 #include "editor/KeystrokeFilter.h"
 #include "editor/NewPhotoNames.h"
+#include "editor/PhotoColumns.h"
+#include "store/Photos.h"
+#include "store/Schema.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -19,6 +22,7 @@ class GridRulesTest : public QObject
     Q_OBJECT
 
 private slots:
+    void everyColumnAndNewValueNamesADeclaredField();
     void keystrokesPerClass_data();
     void keystrokesPerClass();
     void typingIntoAnEditor_data();
@@ -38,6 +42,18 @@ private slots:
     void pickListPlacement();
     void pickListSizeShowsEightEntriesAndTheWidest();
 };
+
+void GridRulesTest::everyColumnAndNewValueNamesADeclaredField()
+{
+    // A misspelt field would show an empty column or start a new photo with a value nowhere.
+    for (const editor::PhotoColumn &c : editor::defaultPhotoColumns())
+        QVERIFY2(store::photoFieldIndex(c.field) > 0, qPrintable(c.field));
+    const QVariantMap values = store::newPhotoValues();
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        QVERIFY2(store::photoFieldIndex(it.key()) > 0, qPrintable(it.key()));
+    QCOMPARE(values.value("CanopyClosure"), QVariant(0.5));
+    QCOMPARE(values.size(), 13);
+}
 
 void GridRulesTest::keystrokesPerClass_data()
 {
