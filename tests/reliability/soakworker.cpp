@@ -106,8 +106,8 @@ void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 5) {
-        std::fputs("usage: soakworker PROGRAM_DIR NAME SECONDS SEED\n", stderr);
+    if (argc != 5 && argc != 6) {
+        std::fputs("usage: soakworker PROGRAM_DIR NAME SECONDS SEED [STORE]\n", stderr);
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
     QRandomGenerator random(quint32(std::strtoul(argv[4], nullptr, 10)));
 
     // A short wait for the other program, so that refusals happen too.
-    store::Store store(dir.filePath(QStringLiteral("Photo3.mdb")), 200);
+    store::Store store(argc == 6 ? QString::fromLocal8Bit(argv[5]) : dir.filePath(QStringLiteral("Photo3.mdb")), 200);
     if (const auto opened = store.open(); !opened) {
         std::fprintf(stderr, "soakworker: %s\n", qPrintable(opened.error()));
         return 2;
