@@ -3,6 +3,7 @@
 
 #include "editor/BookEditor.h"
 
+#include "editor/ImageDecoding.h"
 #include "editor/ImageFiles.h"
 #include "editor/ImageFolder.h"
 #include "editor/NewPhotoNames.h"

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -45,52 +44,6 @@ QString BookImageFolder::find(const QString &name) const
 QString BookImageFolder::pathFor(const QString &name) const
 {
     return isPlainName(name) ? QDir::toNativeSeparators(QDir(m_folder).filePath(name)) : QString();
-}
-
-DecodedImage decodePreview(const QString &path, const QSize &bound)
-{
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
-        return {{}, QStringLiteral("Not a readable image: %1").arg(reader.errorString())};
-    QSize size = reader.size();
-    if (size.isValid()) {
-        if (qint64(size.width()) * size.height() > kMaxPreviewPixels)
-            return {{},
-                    QStringLiteral("The image is too large to preview (%1 x %2 pixels).")
-                        .arg(size.width())
-                        .arg(size.height())};
-        // The orientation turns the stored size; the bound applies to what is shown.
-        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-            size.transpose();
-        if (size.width() > bound.width() || size.height() > bound.height()) {
-            QSize scaled = size.scaled(bound, Qt::KeepAspectRatio);
-            if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-                scaled.transpose();
-            reader.setScaledSize(scaled.expandedTo(QSize(1, 1)));
-        }
-    }
-    QImage image = reader.read();
-    if (image.isNull())
-        return {{}, QStringLiteral("The image could not be read: %1").arg(reader.errorString())};
-    if (image.width() > bound.width() || image.height() > bound.height())
-        image = image.scaled(bound, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return {image, {}};
-}
-
-QString imageFormatMismatch(const QString &source, const QString &name)
-{
-    const QByteArray format = QImageReader::imageFormat(source).toLower();
-    if (format.isEmpty())
-        return QStringLiteral("%1 is not an image file this program can read.").arg(QDir::toNativeSeparators(source));
-    QString extension = QFileInfo(name).suffix().toLower();
-    if (extension == QLatin1String("jpg"))
-        extension = QStringLiteral("jpeg");
-    if (extension != QLatin1String(format))
-        return QStringLiteral("%1 is a %2 image, but the name %3 calls for a %4 file.")
-            .arg(QDir::toNativeSeparators(source), QString::fromLatin1(format.toUpper()), name,
-                 QFileInfo(name).suffix().toUpper());
-    return {};
 }
 
 QString copyImageInto(const QString &source, const QString &folder, const QString &name)

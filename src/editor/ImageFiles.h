@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <QImage>
-#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -28,24 +26,6 @@ private:
     QString m_folder;
     QHash<QString, QString> m_byFoldedName; // case-folded name -> name on disk
 };
-
-// Images larger than this many pixels are not decoded: a preview of them would take too much
-// memory.
-constexpr qint64 kMaxPreviewPixels = 200'000'000;
-
-struct DecodedImage
-{
-    QImage image;
-    QString error; // why there is no image
-};
-
-// Reads an image scaled to fit `bound` (keeping its aspect ratio, never enlarged), turned as its
-// EXIF orientation says. Decodes at the reduced size where the format allows (JPEG).
-DecodedImage decodePreview(const QString &path, const QSize &bound);
-
-// Why a file cannot be copied in under `name`, or an empty text: the name's extension must
-// match the file's image format, since the analysis program goes by the extension.
-QString imageFormatMismatch(const QString &source, const QString &name);
 
 // Copies `source` into `folder` as `name` through a temporary file and a rename, never over an
 // existing file. Empty text on success, else what failed.

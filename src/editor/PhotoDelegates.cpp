@@ -2,6 +2,7 @@
 
 #include "editor/GridRules.h"
 #include "editor/KeystrokeFilter.h"
+#include "editor/PhotoTableModel.h"
 #include "ui/Messages.h"
 
 #include <QAbstractItemView>
@@ -104,6 +105,13 @@ void PhotoCellDelegate::refuse(QLineEdit *line, const QModelIndex &index, const 
                 editor->setFocus();
         },
         Qt::QueuedConnection);
+}
+
+void PhotoCellDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.data(PhotoTableModel::MissingImageRole).toBool())
+        option->palette.setBrush(QPalette::Text, QColor(200, 0, 0));
 }
 
 QModelIndex PhotoCellDelegate::refusedEdit(QWidget *editor) const

@@ -2,8 +2,6 @@
 
 #include "store/Schema.h"
 
-#include <QColor>
-
 namespace editor {
 
 namespace {
@@ -59,7 +57,7 @@ void PhotoTableModel::setImageFolder(std::shared_ptr<const BookImageFolder> fold
         const int column = int(m_columnField.indexOf(field));
         if (column >= 0 && !m_rows.isEmpty())
             emit dataChanged(index(0, column), index(int(m_rows.size()) - 1, column),
-                             {Qt::ForegroundRole, Qt::ToolTipRole});
+                             {MissingImageRole, Qt::ToolTipRole});
     }
 }
 
@@ -392,7 +390,7 @@ QVariant PhotoTableModel::data(const QModelIndex &index, int role) const
         return editText(v);
     case Qt::TextAlignmentRole:
         return int((c.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    case Qt::ForegroundRole:
+    case MissingImageRole:
     case Qt::ToolTipRole: {
         // A number too long for its column shows whole in its tooltip.
         if (role == Qt::ToolTipRole && c.numeric && formatCell(v, c.format).size() > kReadableNumberLength)
@@ -403,8 +401,8 @@ QVariant PhotoTableModel::data(const QModelIndex &index, int role) const
         const QString name = v.toString();
         if (name.isEmpty() || !m_imageFolder->find(name).isEmpty())
             return {};
-        if (role == Qt::ForegroundRole)
-            return QColor(200, 0, 0);
+        if (role == MissingImageRole)
+            return true;
         return QStringLiteral("Missing: %1").arg(m_imageFolder->pathFor(name));
     }
     default:

@@ -28,6 +28,8 @@ class PhotoTableModel final : public QAbstractTableModel
 
 public:
     enum class WriteMode { Batch, Immediate };
+    // True for an image name whose file is not in the book's folder; the grid shows it in red.
+    static constexpr int MissingImageRole = Qt::UserRole + 1;
 
     // Pending rows as a save writes them: keys the store assigned to new rows, by row index.
     using AssignedKeys = QHash<int, qint64>;

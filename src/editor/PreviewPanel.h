@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ImageDecoding.h"
 #include "editor/ImageFiles.h"
 
 #include <QCache>

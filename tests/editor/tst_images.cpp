@@ -1,5 +1,6 @@
 #include "EditorFixture.h"
 
+#include "editor/ImageDecoding.h"
 #include "editor/ImageFiles.h"
 
 #include <QApplication>
@@ -127,9 +128,11 @@ void ImagesTest::editorMarksMissingFilesAndPreviewsTheCurrentRow()
     QVERIFY(b.opened);
     QTRY_COMPARE(b.label("lblImages")->text(), QString("5 of 8 image files missing"));
     const QModelIndex p4 = b.editor->cell(3, "PhotoPic");
-    QVERIFY(p4.data(Qt::ForegroundRole).isValid());
+    QVERIFY(p4.data(editor::PhotoTableModel::MissingImageRole).isValid());
     QVERIFY(p4.data(Qt::ToolTipRole).toString().contains(QDir::toNativeSeparators(b.folder + "/P4.jpg")));
-    QVERIFY(!b.editor->cell(1, "PhotoPic").data(Qt::ForegroundRole).isValid()); // found in another case
+    QVERIFY(!b.editor->cell(1, "PhotoPic")
+                 .data(editor::PhotoTableModel::MissingImageRole)
+                 .isValid()); // found in another case
 
     b.editor->click("cmdPreview");
     QLabel *photo = b.label("picPhoto");
@@ -145,7 +148,7 @@ void ImagesTest::editorMarksMissingFilesAndPreviewsTheCurrentRow()
     b.editor->find<QCheckBox>("chkNoImages")->setChecked(true);
     QTRY_COMPARE(b.label("lblImages")->text(), QString());
     QVERIFY(photo->pixmap().isNull());
-    QVERIFY(!p4.data(Qt::ForegroundRole).isValid());
+    QVERIFY(!p4.data(editor::PhotoTableModel::MissingImageRole).isValid());
 }
 
 void ImagesTest::dropCopiesIntoTheBookFolder()
