@@ -88,8 +88,8 @@ Result<qint64> countPhotos(const QSqlDatabase &db, qint64 bookId)
     return q.value(0).toLongLong();
 }
 
-PhotoWriter::PhotoWriter(QSqlDatabase db)
-    : m_db(std::move(db))
+PhotoWriter::PhotoWriter(const QSqlDatabase &db)
+    : m_db(db)
     , m_insert(m_db)
     , m_update(m_db)
     , m_remove(m_db)

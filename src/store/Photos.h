@@ -32,7 +32,7 @@ Result<qint64> countPhotos(const QSqlDatabase &db, qint64 bookId);
 class PhotoWriter final
 {
 public:
-    explicit PhotoWriter(QSqlDatabase db);
+    explicit PhotoWriter(const QSqlDatabase &db);
 
     // Inserts every field but the key; gives the key the store assigned.
     Result<qint64> insert(const PhotoValues &values);

@@ -317,8 +317,8 @@ QString changedElsewhereMessage()
     return QStringLiteral("This book was changed by another program since you opened it. Nothing was saved.");
 }
 
-Transaction::Transaction(QSqlDatabase db)
-    : m_db(std::move(db))
+Transaction::Transaction(const QSqlDatabase &db)
+    : m_db(db)
 {
     m_open = m_db.transaction();
     if (!m_open)

@@ -72,7 +72,7 @@ private:
 class Transaction final
 {
 public:
-    explicit Transaction(QSqlDatabase db);
+    explicit Transaction(const QSqlDatabase &db);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
