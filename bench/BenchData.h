@@ -29,7 +29,13 @@ struct DataFiles
     QString largeBks;
     QString mediumCsv;        // the medium file's photo rows, for the sqlite3 shell
     QString mediumShellTable; // SQL that creates the shell's table and index
+    // The same rows as the import writes them into a server store (nulls included), in the
+    // text form of COPY, for psql's \copy.
+    QString mediumCopyText;
 };
+
+// The text that marks data as generated for this scale and format.
+QString scaleStamp(const Scale &scale);
 
 // Writes every file that is missing (or was written for another scale). The same seed and
 // scale always give the same bytes. The code files the editor reads are copied from

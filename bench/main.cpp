@@ -1,25 +1,31 @@
 // Measures the program's own code paths at library scale and prints one table.
 //
-//   photoseries-bench [--data DIR] [--runs N] [--smoke] [--only TEXT]
+//   photoseries-bench [--data DIR] [--runs N] [--smoke] [--only TEXT] [--pg URL]
 //
 // The data (a store of 10,000 books and 1,000,000 photos, one of them a book of 10,000 photos
 // for the editor, install files of 5,000, 100,000 and 1,000,000 photos, and the 100,000 rows as
 // CSV) is generated into DIR on the first run. The windows run on the offscreen platform.
 // --smoke uses a tiny library and checks only that every measurement runs; --only runs the
 // measurements whose name holds TEXT, with their baselines.
+// --pg URL adds the rows of a team library on the PostgreSQL server at URL (any database there,
+// postgresql://user@host:port/postgres; the password from PGPASSWORD or ~/.pgpass): the library
+// is copied once into its database photoseries_bench and kept for later runs.
 
 #include "BenchData.h"
 #include "ProgramBench.h"
+#include "ServerData.h"
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
 #include "editor/BookEditor.h"
+#include "editor/BookSave.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PreviewPanel.h"
 #include "install/BookExport.h"
 #include "install/BookImport.h"
 #include "store/BookList.h"
+#include "store/BookRecord.h"
 #include "store/ImageRoot.h"
 #include "store/Store.h"
 
@@ -177,6 +183,140 @@ QString withThousands(int n)
     return digits;
 }
 
+// A program store on the server, open: every failure ends the benchmark.
+std::unique_ptr<store::Store> openServerStore(const QString &url)
+{
+    auto opened = std::make_unique<store::Store>(url);
+    if (const auto result = opened->open(); !result)
+        bench::die(result.error());
+    return opened;
+}
+
+// The rows of a team library on a PostgreSQL server, with the same data as the file library.
+void addServerRows(std::vector<Measurement> &table, const QString &url, const bench::DataFiles &files,
+                   const bench::Scale &scale, int runs, const QString &medium)
+{
+    const bench::ServerDatabases server(url);
+    if (const QString error = bench::prepareServer(server, files, scale); !error.isEmpty())
+        bench::die(error);
+    QString psql = QStandardPaths::findExecutable("psql");
+    if (psql.isEmpty())
+        psql = QStandardPaths::findExecutable("psql", {"/usr/lib/postgresql/15/bin"});
+
+    // psql's \copy of the same rows as the import writes, into a table like the store's
+    // Photos (its key, index and collation), in a fresh store of the scratch database.
+    const QString columns = "BookID, BookLabel, GroupLabel, PhotoLabel, TonsPerAcreBreak1, TonsPerAcreBreak2, "
+                            "TonsPerAcreBreak3, TonsPerAcreBreak4, TonsPerAcreBreak5, TonsPerAcreBreak6, "
+                            "TonsPerAcreBreak7, AverageFuelbedDepth, AverageDuffDepth, PhotoPic, DataPic, VegType, "
+                            "Activity, Oto3FL, TotalFL, DangerRatingFM, FireBehaveFM, HerbTonsPerAcre, "
+                            "WoodyTonsPerAcre, TreesPerAcre, CanopyClosure";
+    add(table, "server: import " + medium + ": psql \\copy of the same rows", "s", runs, [=] {
+        if (psql.isEmpty())
+            return double(NAN);
+        bench::freshServerStore(server);
+        bench::runOnServer(server.scratch, {"CREATE TABLE CopyBaseline (LIKE Photos INCLUDING ALL)"});
+        QProcess shell;
+        Stopwatch timer;
+        shell.start(psql, {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", server.scratch, "-c",
+                           "\\copy CopyBaseline (" + columns + ") FROM '" + files.mediumCopyText + "'"});
+        shell.waitForFinished(-1);
+        const double took = timer.seconds();
+        if (shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
+            bench::die("psql's \\copy failed");
+        return took;
+    }).headline = "psql";
+    const QString psqlName = table.back().name;
+
+    Measurement &import = add(table, "server: import " + medium + " (open store, import, close)", "s", runs, [=] {
+        bench::freshServerStore(server);
+        Stopwatch timer;
+        store::Store store(server.scratch);
+        if (const auto opened = store.open(); !opened)
+            bench::die(opened.error());
+        importChecked(store, files.mediumBks, scale.mediumPhotos);
+        store.close();
+        return timer.seconds();
+    });
+    import.baseline = psqlName;
+    import.maxRatio = 1.5;
+    import.headline = "server import";
+
+    // Start-up as the catalogue does it: the store opens, the counts are checked (all right:
+    // nothing is written), the book list is read.
+    Measurement &startUp =
+        add(table, "server: start-up: store opened, counts checked, " + withThousands(scale.books) + " books listed",
+            "s", runs, [=] {
+                Stopwatch timer;
+                const auto library = openServerStore(server.library);
+                if (const auto counted = library->recount(); !counted)
+                    bench::die(counted.error());
+                catalogue::BookListModel list(*library);
+                if (const auto listed = list.requery(); !listed)
+                    bench::die(listed.error());
+                const double took = timer.seconds();
+                if (list.rowCount() != scale.books)
+                    bench::die(QStringLiteral("the server's library lists %1 books").arg(list.rowCount()));
+                return took;
+            });
+    startUp.maxValue = 1.0;
+    startUp.headline = "server start-up";
+
+    // The editor's reads and its save, on a connection that stays open as the catalogue's does.
+    auto library = std::shared_ptr<store::Store>(openServerStore(server.library));
+    const QString editorBook = "the book of " + withThousands(scale.editorPhotos) + " photos";
+    Measurement &open = add(table, "server: editor's reads of " + editorBook + " (header, photos)", "s", runs, [=] {
+        Stopwatch timer;
+        const auto header = store::loadBookHeader(library->db(), bench::kEditorBook);
+        editor::PhotoTableModel photos(library->db());
+        const auto loaded = photos.load(bench::kEditorBook);
+        const double took = timer.seconds();
+        if (!header || !loaded || photos.rowCount() != scale.editorPhotos)
+            bench::die("the editor's book did not load: " + header.error() + loaded.error());
+        return took;
+    });
+    open.maxValue = 0.5;
+    open.headline = "server editor";
+
+    Measurement &save = add(table, "server: Save of that book after one changed cell, and the recount", "s", runs, [=] {
+        const auto header = store::loadBookHeader(library->db(), bench::kEditorBook);
+        editor::PhotoTableModel photos(library->db());
+        if (!header || !photos.load(bench::kEditorBook))
+            bench::die("the editor's book did not load");
+        const int row = scale.editorPhotos / 2;
+        const qint64 key = photos.rowKey(row);
+        const QVariant original = photos.value(row, "GroupLabel");
+        const QString changed = original.toString() + " (changed)";
+        photos.setValue(row, "GroupLabel", changed);
+        store::HeaderFields fields;
+        fields.label = header->label.toString();
+        fields.description = header->description.toString();
+        fields.date = header->date.toString();
+        fields.builtBy = header->builtBy.toString();
+        fields.breakInches4 = header->breakInches4.toDouble();
+        fields.breakInches5 = header->breakInches5.toDouble();
+        fields.breakInches6 = header->breakInches6.toDouble();
+        Stopwatch timer;
+        if (const auto saved = editor::saveBook(library->db(), *header, fields, photos); !saved)
+            bench::die(saved.error());
+        if (const auto counted = library->recount(); !counted)
+            bench::die(counted.error());
+        const double took = timer.seconds();
+        QSqlQuery q(library->db());
+        q.prepare("SELECT GroupLabel FROM Photos WHERE ID = ?");
+        q.addBindValue(key);
+        if (!q.exec() || !q.next() || q.value(0).toString() != changed)
+            bench::die("the save did not store the changed cell");
+        q.prepare("UPDATE Photos SET GroupLabel = ? WHERE ID = ?");
+        q.addBindValue(original);
+        q.addBindValue(key);
+        if (!q.exec())
+            bench::die("the changed cell could not be restored");
+        return took;
+    });
+    save.maxValue = 0.5;
+    save.headline = "server save";
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -196,7 +336,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption smokeOption("smoke", "Tiny library: checks that every measurement runs.");
     const QCommandLineOption onlyOption("only", "Only the measurements whose name holds the text, and their baselines.",
                                         "text");
-    parser.addOptions({dataOption, runsOption, smokeOption, onlyOption});
+    const QCommandLineOption pgOption("pg", "Also measure a team library on the PostgreSQL server at this address.",
+                                      "url");
+    parser.addOptions({dataOption, runsOption, smokeOption, onlyOption, pgOption});
     parser.process(app);
 
     const bool smoke = parser.isSet(smokeOption);
@@ -588,6 +730,9 @@ int main(int argc, char *argv[])
     });
     peakProgram.maxValue = 200;
     peakProgram.headline = "program peak";
+
+    if (parser.isSet(pgOption))
+        addServerRows(table, parser.value(pgOption), files, scale, runs, medium);
 
     if (parser.isSet(onlyOption)) {
         const QString text = parser.value(onlyOption);

@@ -3,14 +3,19 @@
 #include "install/BksReader.h"
 #include "store/BookList.h"
 #include "store/NameRules.h"
+#include "store/PgCopy.h"
 #include "store/Store.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <sqlite3.h>
+
+#include <memory>
 
 namespace install {
 
@@ -72,66 +77,143 @@ template <size_t n> std::vector<FieldKind> kindsOf(const Column (&columns)[n])
     return kinds;
 }
 
-// The photo rows go through SQLite's own interface on the store's connection: one prepared
-// statement bound straight from the reader's bytes, with no copy or conversion per field.
-class Statement final
+// The columns of a table the import writes, in the order of the record fields that fill them.
+template <size_t n> QStringList columnsOf(const Column (&columns)[n])
+{
+    QStringList names;
+    for (const Column &c : columns)
+        if (c.rule != Rule::Ignored)
+            names << QLatin1String(c.name);
+    return names;
+}
+
+// A photo row: the book's key and label, then the record's fields.
+const QStringList &photoColumns()
+{
+    static const QStringList columns =
+        QStringList{QStringLiteral("BookID"), QStringLiteral("BookLabel")} + columnsOf(kPhoto);
+    return columns;
+}
+
+QString insertSql(const QString &table, const QStringList &columns)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        marks << QStringLiteral("?");
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+}
+
+// Whether a record field is stored as null: an empty text the column keeps only when given.
+bool storedAsNull(const BksReader &reader, int field, const Column &column)
+{
+    return column.kind == FieldKind::Text && column.rule == Rule::WhenNotEmpty && reader.text(field).empty();
+}
+
+// Where a file's photo rows go, inside the file's transaction: the one place where the two
+// kinds of store write differently. Both take the rows as photoColumns() lists them and store
+// the same values. A sink dropped before finish() leaves its rows to the rollback.
+class PhotoSink
 {
 public:
-    Statement(sqlite3 *db, const QByteArray &sql)
+    virtual ~PhotoSink() = default;
+    // The failure, if any, names what failed.
+    virtual store::Result<> add(const BksReader &reader) = 0;
+    virtual store::Result<> finish() = 0;
+};
+
+// The database file: one prepared statement of SQLite's own interface, bound straight from the
+// reader's bytes with no copy or conversion per field.
+class SqlitePhotos final : public PhotoSink
+{
+public:
+    SqlitePhotos(sqlite3 *db, qint64 bookId, const QByteArray &label)
         : m_db(db)
+        , m_bookId(bookId)
+        , m_label(label)
     {
+        const QByteArray sql = insertSql(QStringLiteral("Photos"), photoColumns()).toUtf8();
         if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
             m_stmt = nullptr;
     }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
+    ~SqlitePhotos() override { sqlite3_finalize(m_stmt); }
+    SqlitePhotos(const SqlitePhotos &) = delete;
+    SqlitePhotos &operator=(const SqlitePhotos &) = delete;
 
-    bool ok() const { return m_stmt != nullptr; }
-    sqlite3_stmt *get() const { return m_stmt; }
-    // What failed, described as the store describes its own failures.
-    QString error(const QString &what) const
-    {
-        return store::describeError(what, QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db));
-    }
+    store::Result<> prepared() const { return m_stmt ? store::done() : fault(); }
 
-    // Binds record field `field` to parameter `param` by the column's rule. A field that is
-    // skipped is bound as null, which is the store's default for those columns.
-    void bind(int param, const BksReader &reader, int field, const Column &column)
+    store::Result<> add(const BksReader &reader) override
     {
-        if (column.kind == FieldKind::Number) {
-            sqlite3_bind_double(m_stmt, param, reader.number(field));
-            return;
+        sqlite3_bind_int64(m_stmt, 1, m_bookId);
+        sqlite3_bind_text(m_stmt, 2, m_label.constData(), int(m_label.size()), SQLITE_STATIC);
+        for (int i = 1, param = 3; i < int(std::size(kPhoto)); ++i, ++param) {
+            if (kPhoto[i].kind == FieldKind::Number) {
+                sqlite3_bind_double(m_stmt, param, reader.number(i));
+            } else if (storedAsNull(reader, i, kPhoto[i])) {
+                sqlite3_bind_null(m_stmt, param);
+            } else {
+                const std::string_view text = reader.text(i);
+                sqlite3_bind_text(m_stmt, param, text.data(), int(text.size()), SQLITE_STATIC);
+            }
         }
-        const std::string_view text = reader.text(field);
-        if (text.empty() && column.rule == Rule::WhenNotEmpty)
-            sqlite3_bind_null(m_stmt, param);
-        else
-            sqlite3_bind_text(m_stmt, param, text.data(), int(text.size()), SQLITE_STATIC);
-    }
-
-    bool step()
-    {
-        const bool done = sqlite3_step(m_stmt) == SQLITE_DONE;
+        const bool added = sqlite3_step(m_stmt) == SQLITE_DONE;
         sqlite3_reset(m_stmt);
-        return done;
+        return added ? store::done() : fault();
     }
+    store::Result<> finish() override { return store::done(); }
 
 private:
-    sqlite3 *m_db = nullptr;
+    store::Failure fault() const
+    {
+        return store::fail(store::describeError(QStringLiteral("A photo row could not be added"),
+                                                QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db)));
+    }
+
+    sqlite3 *m_db;
     sqlite3_stmt *m_stmt = nullptr;
+    qint64 m_bookId;
+    QByteArray m_label;
 };
 
-template <size_t n> QByteArray insertSql(const char *table, const char *leading, const Column (&columns)[n])
+// A server store: the rows stream with COPY on the store's own connection, each one written
+// in COPY's text form straight from the reader's bytes.
+class ServerPhotos final : public PhotoSink
 {
-    QByteArray names = leading, params;
-    for (size_t i = 0; i < n; ++i)
-        if (columns[i].rule != Rule::Ignored)
-            names += QByteArray(names.isEmpty() ? "" : ", ") + columns[i].name;
-    for (int i = 0, count = int(names.count(',')) + 1; i < count; ++i)
-        params += i ? ", ?" : "?";
-    return QByteArray("INSERT INTO ") + table + " (" + names + ") VALUES (" + params + ")";
-}
+public:
+    ServerPhotos(const QSqlDatabase &db, qint64 bookId, const QByteArray &label)
+        : m_copy(db, QStringLiteral("Photos"), photoColumns())
+    {
+        // Every row starts with the same key and label.
+        m_line = QByteArray::number(bookId) + '\t';
+        store::PgCopy::appendText(m_line, label);
+        m_prefix = m_line.size();
+    }
+
+    store::Result<> begin() { return m_copy.begin(); }
+
+    store::Result<> add(const BksReader &reader) override
+    {
+        m_line.resize(m_prefix);
+        for (int i = 1; i < int(std::size(kPhoto)); ++i) {
+            m_line += '\t';
+            if (kPhoto[i].kind == FieldKind::Number) {
+                store::PgCopy::appendNumber(m_line, reader.number(i));
+            } else if (storedAsNull(reader, i, kPhoto[i])) {
+                store::PgCopy::appendNull(m_line);
+            } else {
+                const std::string_view text = reader.text(i);
+                store::PgCopy::appendText(m_line, QByteArrayView(text.data(), qsizetype(text.size())));
+            }
+        }
+        return m_copy.addRaw(m_line);
+    }
+    store::Result<> finish() override { return m_copy.finish(); }
+
+private:
+    store::PgCopy m_copy;
+    QByteArray m_line;
+    qsizetype m_prefix = 0;
+};
 
 sqlite3 *sqliteHandle(const QSqlDatabase &db)
 {
@@ -139,6 +221,53 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db)
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+store::Result<std::unique_ptr<PhotoSink>> photoSink(const QSqlDatabase &db, qint64 bookId, const QByteArray &label)
+{
+    if (store::backendOf(db) == store::Backend::Postgres) {
+        auto sink = std::make_unique<ServerPhotos>(db, bookId, label);
+        if (auto begun = sink->begin(); !begun)
+            return store::fail(begun.error());
+        return std::unique_ptr<PhotoSink>(std::move(sink));
+    }
+    sqlite3 *handle = sqliteHandle(db);
+    if (!handle)
+        return store::fail(QStringLiteral("The store is not open"));
+    auto sink = std::make_unique<SqlitePhotos>(handle, bookId, label);
+    if (auto prepared = sink->prepared(); !prepared)
+        return store::fail(prepared.error());
+    return std::unique_ptr<PhotoSink>(std::move(sink));
+}
+
+// Adds the book row from the header record and returns its key. One statement for both kinds
+// of store: it runs once per file.
+store::Result<qint64> addBook(const QSqlDatabase &db, const BksReader &reader, const QString &label)
+{
+    const QString failed = QStringLiteral("The book could not be added");
+    QSqlQuery q(db);
+    // On the server the statement is prepared there, which waits for the table like the insert.
+    if (!q.prepare(insertSql(QStringLiteral("Books"), columnsOf(kHeader)) + QStringLiteral(" RETURNING ID")))
+        return store::fail(store::describeError(failed, q.lastError()));
+    for (int i = 0; i < int(std::size(kHeader)); ++i) {
+        if (i == 0) {
+            q.addBindValue(label);
+        } else if (i == 2) {
+            const QString date = bookDateFromHeader(reader.qtext(i));
+            q.addBindValue(date.isEmpty() ? QVariant() : QVariant(date));
+        } else if (kHeader[i].kind == FieldKind::Number) {
+            q.addBindValue(reader.number(i));
+        } else if (storedAsNull(reader, i, kHeader[i])) {
+            q.addBindValue(QVariant());
+        } else {
+            // An empty text stays an empty text: a null QString would be bound as NULL.
+            const QString text = reader.qtext(i);
+            q.addBindValue(text.isNull() ? QString(QLatin1String("")) : text);
+        }
+    }
+    if (!q.exec() || !q.next())
+        return store::fail(store::describeError(failed, q.lastError()));
+    return q.value(0).toLongLong();
 }
 
 QString named(const QString &path)
@@ -225,10 +354,6 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     if (const QString fault = labelFault(label); !fault.isEmpty())
         return failed(QStringLiteral("The install file %1 was not imported: %2.").arg(named(path), fault));
 
-    sqlite3 *handle = sqliteHandle(db);
-    if (!handle)
-        return storeFault(path, QStringLiteral("The store is not open"));
-
     store::Transaction transaction(db);
     if (!transaction.begun())
         return storeFault(path, transaction.begun().error());
@@ -243,37 +368,18 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     }
 
     ImportOutcome outcome;
-    const QByteArray labelBytes = label.toUtf8();
-    {
-        const QString bookFailed = QStringLiteral("The book could not be added");
-        Statement book(handle, insertSql("Books", "", kHeader));
-        if (!book.ok())
-            return storeFault(path, book.error(bookFailed));
-        const QByteArray date = bookDateFromHeader(reader.qtext(2)).toUtf8();
-        for (int i = 0; i < int(std::size(kHeader)); ++i)
-            book.bind(i + 1, reader, i, kHeader[i]);
-        sqlite3_bind_text(book.get(), 1, labelBytes.constData(), int(labelBytes.size()), SQLITE_STATIC);
-        if (date.isEmpty())
-            sqlite3_bind_null(book.get(), 3);
-        else
-            sqlite3_bind_text(book.get(), 3, date.constData(), int(date.size()), SQLITE_STATIC);
-        if (!book.step())
-            return storeFault(path, book.error(bookFailed));
-        outcome.bookId = sqlite3_last_insert_rowid(handle);
-    }
+    const auto bookId = addBook(db, reader, label);
+    if (!bookId)
+        return storeFault(path, bookId.error());
+    outcome.bookId = *bookId;
 
-    const QString photoFailed = QStringLiteral("A photo row could not be added");
-    Statement photo(handle, insertSql("Photos", "BookID, BookLabel", kPhoto));
-    if (!photo.ok())
-        return storeFault(path, photo.error(photoFailed));
-    sqlite3_stmt *stmt = photo.get();
+    // Declared after the transaction, so that a sink left unfinished ends before the rollback.
+    auto sink = photoSink(db, outcome.bookId, label.toUtf8());
+    if (!sink)
+        return storeFault(path, sink.error());
     while (reader.readRecord(photoKinds)) {
-        sqlite3_bind_int64(stmt, 1, outcome.bookId);
-        sqlite3_bind_text(stmt, 2, labelBytes.constData(), int(labelBytes.size()), SQLITE_STATIC);
-        for (int i = 1; i < int(std::size(kPhoto)); ++i)
-            photo.bind(i + 2, reader, i, kPhoto[i]);
-        if (!photo.step())
-            return storeFault(path, photo.error(photoFailed));
+        if (const auto added = (*sink)->add(reader); !added)
+            return storeFault(path, added.error());
         if (++outcome.photos % kProgressEvery == 0 && progress && !progress->advance(reader.position(), size)) {
             outcome.result = ImportOutcome::Result::Cancelled;
             return outcome;
@@ -281,6 +387,8 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     }
     if (reader.failed())
         return readFault(path, reader.fault());
+    if (const auto finished = (*sink)->finish(); !finished)
+        return storeFault(path, finished.error());
     if (const auto committed = transaction.commit(); !committed)
         return storeFault(path, committed.error());
     if (progress)

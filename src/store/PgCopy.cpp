@@ -2,11 +2,13 @@
 
 #include "store/Store.h"
 
-#include <QLocale>
 #include <QSqlDriver>
 #include <QSqlError>
 
 #include <libpq-fe.h>
+
+#include <charconv>
+#include <cmath>
 
 namespace store {
 
@@ -17,7 +19,9 @@ constexpr int kFlushBytes = 1 << 20;
 PGconn *connectionOf(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt 6 names the handle's type after the struct behind libpq's typedef: "pg_conn*".
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
         return nullptr;
     return *static_cast<PGconn *const *>(handle.constData());
 }
@@ -50,6 +54,19 @@ Failure PgCopy::copyFault(const char *what) const
     return fail(QStringLiteral("The %1 rows could not be %2: %3").arg(m_table, QLatin1String(what), reason));
 }
 
+// Described as every other statement's failure, so that a table or row held by another user
+// reads as "in use ... try again".
+Failure PgCopy::serverFault(const void *result) const
+{
+    const auto *r = static_cast<const PGresult *>(result);
+    const QString said = r ? QString::fromUtf8(PQresultErrorMessage(r)).trimmed() : QString();
+    if (said.isEmpty())
+        return copyFault("written");
+    const QSqlError error(QString(), said, QSqlError::TransactionError,
+                          QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)));
+    return fail(describeError(QStringLiteral("The %1 rows could not be written").arg(m_table), error));
+}
+
 Result<> PgCopy::begin()
 {
     auto *conn = static_cast<PGconn *>(m_conn);
@@ -58,35 +75,59 @@ Result<> PgCopy::begin()
     const QByteArray sql =
         QStringLiteral("COPY %1 (%2) FROM STDIN").arg(m_table, m_fields.join(QLatin1Char(','))).toUtf8();
     PGresult *r = PQexec(conn, sql.constData());
-    const bool started = PQresultStatus(r) == PGRES_COPY_IN;
+    if (PQresultStatus(r) != PGRES_COPY_IN) {
+        // A COPY that cannot start (the table is locked past lock_timeout, say) fails at once.
+        const Failure failure = serverFault(r);
+        PQclear(r);
+        return failure;
+    }
     PQclear(r);
-    if (!started)
-        return copyFault("written");
     m_active = true;
     m_buffer.reserve(kFlushBytes + 4096);
     return done();
 }
 
-void PgCopy::appendText(QByteArray &line, const QByteArray &utf8)
+void PgCopy::appendText(QByteArray &line, QByteArrayView utf8)
 {
-    for (const char c : utf8) {
-        switch (c) {
+    // Runs without a character that COPY reads specially go in one piece.
+    const char *run = utf8.data();
+    const char *const end = run + utf8.size();
+    for (const char *p = run; p < end; ++p) {
+        const char *escape = nullptr;
+        switch (*p) {
         case '\\':
-            line += "\\\\";
+            escape = "\\\\";
             break;
         case '\t':
-            line += "\\t";
+            escape = "\\t";
             break;
         case '\n':
-            line += "\\n";
+            escape = "\\n";
             break;
         case '\r':
-            line += "\\r";
+            escape = "\\r";
             break;
         default:
-            line += c;
+            continue;
         }
+        line.append(run, p - run);
+        line.append(escape, 2);
+        run = p + 1;
     }
+    line.append(run, end - run);
+}
+
+void PgCopy::appendNumber(QByteArray &line, double value)
+{
+    // std::to_chars without a precision gives the shortest form that reads back exactly; the
+    // server reads it with strtod, exactly too.
+    if (std::isnan(value)) {
+        line += "NaN"; // never "-nan", which the server would refuse
+        return;
+    }
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    line.append(text, written.ptr - text);
 }
 
 void PgCopy::appendValue(QByteArray &line, const QVariant &value)
@@ -98,7 +139,7 @@ void PgCopy::appendValue(QByteArray &line, const QVariant &value)
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:
-        line += QByteArray::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        appendNumber(line, value.toDouble());
         return;
     case QMetaType::Int:
     case QMetaType::LongLong:
@@ -156,12 +197,7 @@ Result<> PgCopy::finish()
     while (PGresult *r = PQgetResult(conn)) {
         if (PQresultStatus(r) != PGRES_COMMAND_OK) {
             ok = false;
-            // Described as every other statement's failure, so a row held by another user
-            // reads as "in use ... try again".
-            const QSqlError error(QString(), QString::fromUtf8(PQresultErrorMessage(r)).trimmed(),
-                                  QSqlError::TransactionError,
-                                  QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)));
-            serverError = describeError(QStringLiteral("The %1 rows could not be written").arg(m_table), error);
+            serverError = serverFault(r).text;
         }
         PQclear(r);
     }

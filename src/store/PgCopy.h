@@ -3,6 +3,7 @@
 #include "store/Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QSqlDatabase>
 #include <QVariant>
 #include <QVector>
@@ -32,12 +33,15 @@ public:
 
     // One value in COPY's text form.
     static void appendValue(QByteArray &line, const QVariant &value);
-    static void appendText(QByteArray &line, const QByteArray &utf8);
+    static void appendText(QByteArray &line, QByteArrayView utf8);
+    // The shortest text that reads back as exactly the same double.
+    static void appendNumber(QByteArray &line, double value);
     static void appendNull(QByteArray &line) { line += "\\N"; }
 
 private:
     Result<> flush();
     Failure copyFault(const char *what) const;
+    Failure serverFault(const void *result) const;
 
     QSqlDatabase m_db;
     QString m_table;

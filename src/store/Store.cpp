@@ -205,8 +205,10 @@ Result<> Store::openServer(Access access)
 
     // A row another user is writing is waited for as long as a file would be, then reported as
     // in use. A store opened for reading refuses every write, as a read-only file does.
+    // The program's statements are short: compiling one with JIT (the recount's plan is costly
+    // enough to trigger it) takes longer than running it.
     QSqlQuery q(db);
-    QStringList settings{QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs)};
+    QStringList settings{QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs), QStringLiteral("SET jit = off")};
     if (access == Access::ReadOnly)
         settings << QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
     for (const QString &sql : std::as_const(settings)) {
