@@ -17,7 +17,9 @@ constexpr int kFlushBytes = 1 << 20;
 PGconn *connectionOf(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt registers the handle under the name of libpq's struct (pg_conn*), which PGconn names.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
         return nullptr;
     return *static_cast<PGconn *const *>(handle.constData());
 }
