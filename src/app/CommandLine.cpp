@@ -123,8 +123,9 @@ int usageError(Console &console, const QString &message)
 void addCommonOptions(QCommandLineParser &parser)
 {
     parser.addOption(QCommandLineOption(kLibrary,
-                                        QStringLiteral("The program directory whose Photo3.mdb to use (default: the "
-                                                       "store the Store setting names, else the program's own)."),
+                                        QStringLiteral("The program directory whose Photo3.mdb to use, instead of the "
+                                                       "store the Store setting names (by default the program's "
+                                                       "own Photo3.mdb)."),
                                         QStringLiteral("DIR")));
     parser.addOption(QCommandLineOption(
         kStore,
@@ -134,31 +135,36 @@ void addCommonOptions(QCommandLineParser &parser)
     parser.addHelpOption();
 }
 
-int bothStoresGiven(Console &console)
+// What is wrong with the --store and --library given, or an empty text.
+QString storeOptionsFault(const QCommandLineParser &parser)
 {
-    return usageError(console, QStringLiteral("--store and --library cannot be given together: --store names a "
-                                              "library on a server, --library a program directory."));
+    if (parser.isSet(kLibrary) && parser.isSet(kStore))
+        return QStringLiteral("--store and --library cannot be given together: --store names a library on a "
+                              "server, --library a program directory.");
+    if (parser.isSet(kLibrary) && parser.value(kLibrary).isEmpty())
+        return QStringLiteral("--library needs a folder.");
+    if (parser.isSet(kStore) && !store::isServerLocation(parser.value(kStore)))
+        return QStringLiteral("--store needs a server address, postgresql://user@host:port/database; for a "
+                              "program directory give --library DIR.");
+    return {};
 }
 
 // The store an end of a copy names: a server address as given, or a program directory's
-// Photo3.mdb. -1 when it does, else the exit status, the failure told.
-int copyEnd(Console &console, const QString &option, const QString &given, QString &location)
+// Photo3.mdb. False, the failure told, when the directory does not exist.
+bool copyEnd(Console &console, const QString &given, QString &location)
 {
-    if (given.isEmpty())
-        return usageError(console,
-                          QStringLiteral("copy needs --%1: a program directory or a server address.").arg(option));
     if (store::isServerLocation(given)) {
         location = given;
-        return -1;
+        return true;
     }
     const QString dir = libraryDir(given);
     if (!QFileInfo(dir).isDir()) {
         console.err << QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(dir))
                     << Qt::endl;
-        return Failure;
+        return false;
     }
     location = store::fileStoreLocation(dir);
-    return -1;
+    return true;
 }
 
 } // namespace
@@ -236,8 +242,8 @@ int run(const QStringList &givenArguments, Console &console)
             console.out << parser.helpText() << Qt::flush;
             return Success;
         }
-        if (parser.isSet(kLibrary) && parser.isSet(kStore))
-            return bothStoresGiven(console);
+        if (const QString fault = storeOptionsFault(parser); !fault.isEmpty())
+            return usageError(console, fault);
         return usageError(console, QStringLiteral("No command given."));
     }
 
@@ -314,26 +320,21 @@ int run(const QStringList &givenArguments, Console &console)
     if (copying) {
         if (!words.isEmpty())
             return usageError(console, QStringLiteral("copy takes no file or label (\"%1\").").arg(words.first()));
-        QString source, target;
-        if (const int status = copyEnd(console, QStringLiteral("from"), command.value(from), source); status >= 0)
-            return status;
-        if (const int status = copyEnd(console, QStringLiteral("to"), command.value(to), target); status >= 0)
-            return status;
-        if (command.isSet(replace) && store::isServerLocation(target))
+        if (command.value(from).isEmpty() || command.value(to).isEmpty())
+            return usageError(console, QStringLiteral("copy needs --from and --to, each a program directory or a "
+                                                      "server address."));
+        if (command.isSet(replace) && store::isServerLocation(command.value(to)))
             return usageError(console, QStringLiteral("--replace replaces the Photo3.mdb of a program directory; a "
                                                       "library on a server is never replaced. Copy into an empty "
                                                       "database instead."));
+        QString source, target;
+        if (!copyEnd(console, command.value(from), source) || !copyEnd(console, command.value(to), target))
+            return Failure;
         return copyStore(source, target, command.isSet(replace), console);
     }
 
-    if (command.isSet(kLibrary) && command.isSet(kStore))
-        return bothStoresGiven(console);
-    if (command.isSet(kLibrary) && command.value(kLibrary).isEmpty())
-        return usageError(console, QStringLiteral("--library needs a folder."));
-    if (command.isSet(kStore) && !store::isServerLocation(command.value(kStore)))
-        return usageError(console, QStringLiteral("--store needs a server address, "
-                                                  "postgresql://user@host:port/database; for a program directory "
-                                                  "give --library DIR."));
+    if (const QString fault = storeOptionsFault(command); !fault.isEmpty())
+        return usageError(console, fault);
     const QString location = storeLocation(command.value(kStore), command.value(kLibrary));
     if (!store::isServerLocation(location) && !QFileInfo(QFileInfo(location).absolutePath()).isDir()) {
         console.err << QStringLiteral("The library folder %1 does not exist.")
