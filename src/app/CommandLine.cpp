@@ -2,6 +2,8 @@
 
 #include "app/Commands.h"
 #include "store/ProgramDir.h"
+#include "store/Store.h"
+#include "store/StoreLocation.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -15,6 +17,7 @@ namespace cli {
 namespace {
 
 const QString kLibrary = QStringLiteral("library");
+const QString kStore = QStringLiteral("store");
 
 // Qt's own options, which QGuiApplication and QApplication take from the command line. They
 // mean nothing without a display, so the command line passes over them.
@@ -73,7 +76,9 @@ qsizetype commandIndex(const QStringList &arguments)
         const QString &argument = arguments[i];
         if (argument == QLatin1String("--"))
             return i + 1 < arguments.size() ? i + 1 : -1;
-        if (argument == QLatin1String("--library")) {
+        // Options that take the next argument as their value.
+        if (argument == QLatin1String("--library") || argument == QLatin1String("--store") ||
+            argument == QLatin1String("--from") || argument == QLatin1String("--to")) {
             ++i;
             continue;
         }
@@ -91,14 +96,19 @@ QString versionText()
         .arg(PHOTOSERIES_VERSION_PATCH);
 }
 
-const char *const kCommands = "Commands:\n"
-                              "  import FILE.bks...       Import install files, each as a new book.\n"
-                              "  export LABEL FILE        Export one book as an install file (.bks) or CSV (.csv).\n"
-                              "  export --all FILE.csv    Export every book as CSV.\n"
-                              "  list [--csv]             List the books.\n"
-                              "  check                    Check the store; changes nothing.\n"
-                              "\n"
-                              "Without a command the catalogue window opens. \"COMMAND --help\" describes a command.";
+const char *const kCommands =
+    "Commands:\n"
+    "  import FILE.bks...       Import install files, each as a new book.\n"
+    "  export LABEL FILE        Export one book as an install file (.bks) or CSV (.csv).\n"
+    "  export --all FILE.csv    Export every book as CSV.\n"
+    "  list [--csv]             List the books.\n"
+    "  check                    Check the store; changes nothing.\n"
+    "  copy --from A --to B     Copy every book and photo of store A into the empty store B\n"
+    "                           (--replace: a new Photo3.mdb in place of B's).\n"
+    "\n"
+    "Each command but copy uses the store --store or --library names, else the one the setting\n"
+    "Store names, else Photo3.mdb in the program directory. Without a command the catalogue\n"
+    "window opens. \"COMMAND --help\" describes a command.";
 
 int usageError(Console &console, const QString &message)
 {
@@ -109,13 +119,52 @@ int usageError(Console &console, const QString &message)
     return UsageError;
 }
 
-// Every command, and the program itself, takes --library and --help.
+// Every command but copy, and the program itself, takes --library or --store, and --help.
 void addCommonOptions(QCommandLineParser &parser)
 {
+    parser.addOption(QCommandLineOption(kLibrary,
+                                        QStringLiteral("The program directory whose Photo3.mdb to use, instead of the "
+                                                       "store the Store setting names (by default the program's "
+                                                       "own Photo3.mdb)."),
+                                        QStringLiteral("DIR")));
     parser.addOption(QCommandLineOption(
-        kLibrary, QStringLiteral("The program directory whose Photo3.mdb to use (default: the program's own)."),
-        QStringLiteral("DIR")));
+        kStore,
+        QStringLiteral("The team library on a PostgreSQL server to use, postgresql://user@host:port/database "
+                       "(default: the Store setting). The password comes from ~/.pgpass or PGPASSWORD."),
+        QStringLiteral("URL")));
     parser.addHelpOption();
+}
+
+// What is wrong with the --store and --library given, or an empty text.
+QString storeOptionsFault(const QCommandLineParser &parser)
+{
+    if (parser.isSet(kLibrary) && parser.isSet(kStore))
+        return QStringLiteral("--store and --library cannot be given together: --store names a library on a "
+                              "server, --library a program directory.");
+    if (parser.isSet(kLibrary) && parser.value(kLibrary).isEmpty())
+        return QStringLiteral("--library needs a folder.");
+    if (parser.isSet(kStore) && !store::isServerLocation(parser.value(kStore)))
+        return QStringLiteral("--store needs a server address, postgresql://user@host:port/database; for a "
+                              "program directory give --library DIR.");
+    return {};
+}
+
+// The store an end of a copy names: a server address as given, or a program directory's
+// Photo3.mdb. False, the failure told, when the directory does not exist.
+bool copyEnd(Console &console, const QString &given, QString &location)
+{
+    if (store::isServerLocation(given)) {
+        location = given;
+        return true;
+    }
+    const QString dir = libraryDir(given);
+    if (!QFileInfo(dir).isDir()) {
+        console.err << QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(dir))
+                    << Qt::endl;
+        return false;
+    }
+    location = store::fileStoreLocation(dir);
+    return true;
 }
 
 } // namespace
@@ -123,12 +172,13 @@ void addCommonOptions(QCommandLineParser &parser)
 Invocation classify(const QStringList &arguments)
 {
     Invocation invocation;
+    bool library = false, storeGiven = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         QString name, value;
         bool hasValue = false, takesValue = false;
         if (!splitOption(arguments[i], name, value, hasValue)) {
             invocation.headless = true;
-        } else if (name == kLibrary && arguments[i].startsWith(QLatin1String("--"))) {
+        } else if ((name == kLibrary || name == kStore) && arguments[i].startsWith(QLatin1String("--"))) {
             if (!hasValue) {
                 if (i + 1 >= arguments.size()) {
                     invocation.headless = true; // the parser says what is missing
@@ -136,7 +186,8 @@ Invocation classify(const QStringList &arguments)
                 }
                 value = arguments[++i];
             }
-            invocation.library = value;
+            (name == kLibrary ? invocation.library : invocation.store) = value;
+            (name == kLibrary ? library : storeGiven) = true;
         } else if (isQtOption(name, takesValue)) {
             if (takesValue && !hasValue)
                 ++i;
@@ -144,6 +195,10 @@ Invocation classify(const QStringList &arguments)
             invocation.headless = true;
         }
     }
+    // The command line tells what is wrong with the two together, or with an address that is
+    // none, without needing a display.
+    if ((library && storeGiven) || (storeGiven && !store::isServerLocation(invocation.store)))
+        invocation.headless = true;
     return invocation;
 }
 
@@ -152,6 +207,15 @@ QString libraryDir(const QString &given)
     if (given.isEmpty())
         return store::defaultProgramDir();
     return QDir::cleanPath(QDir::current().absoluteFilePath(given));
+}
+
+QString storeLocation(const QString &storeUrl, const QString &library)
+{
+    if (!storeUrl.isEmpty())
+        return storeUrl;
+    if (!library.isEmpty())
+        return store::fileStoreLocation(libraryDir(library));
+    return store::configuredStoreLocation(libraryDir(QString()));
 }
 
 int run(const QStringList &givenArguments, Console &console)
@@ -178,6 +242,8 @@ int run(const QStringList &givenArguments, Console &console)
             console.out << parser.helpText() << Qt::flush;
             return Success;
         }
+        if (const QString fault = storeOptionsFault(parser); !fault.isEmpty())
+            return usageError(console, fault);
         return usageError(console, QStringLiteral("No command given."));
     }
 
@@ -185,8 +251,24 @@ int run(const QStringList &givenArguments, Console &console)
     QStringList rest = arguments;
     rest.removeAt(at);
 
+    // copy names both of its stores itself.
+    const bool copying = word == QLatin1String("copy");
     QCommandLineParser command;
-    addCommonOptions(command);
+    if (copying)
+        command.addHelpOption();
+    else
+        addCommonOptions(command);
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  QStringLiteral("The store to copy: a program directory or a server address."),
+                                  QStringLiteral("SOURCE"));
+    const QCommandLineOption to(
+        QStringLiteral("to"),
+        QStringLiteral("The store to copy into, which must hold no books: a program directory or a server address."),
+        QStringLiteral("TARGET"));
+    const QCommandLineOption replace(
+        QStringLiteral("replace"),
+        QStringLiteral("Replaces the Photo3.mdb of the TARGET program directory, books and all: the copy is built "
+                       "beside it and renamed into place once complete. Not for a server."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Writes CSV (RFC 4180) instead of columns."));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Exports every book (to a .csv file)."));
     if (word == QLatin1String("import")) {
@@ -214,6 +296,16 @@ int run(const QStringList &givenArguments, Console &console)
             QStringLiteral("Checks the store: its integrity, photo rows without a book, and stale photo counts. "
                            "Reports what is wrong and changes nothing; the exit status is 1 when anything is."));
         command.addPositionalArgument(word, QStringLiteral("The command word."), word);
+    } else if (copying) {
+        command.setApplicationDescription(QStringLiteral(
+            "Copies every book and photo of SOURCE into TARGET, keeping every ID, whole or not at all. Each is a "
+            "program directory (its Photo3.mdb) or a server address postgresql://user@host:port/database. "
+            "TARGET must hold no books, unless it is a program directory and --replace is given. The password of "
+            "a server comes from ~/.pgpass or PGPASSWORD."));
+        command.addOption(from);
+        command.addOption(to);
+        command.addOption(replace);
+        command.addPositionalArgument(word, QStringLiteral("The command word."), word);
     } else {
         return usageError(console, QStringLiteral("Unknown command \"%1\".").arg(word));
     }
@@ -224,20 +316,37 @@ int run(const QStringList &givenArguments, Console &console)
         console.out << command.helpText() << Qt::flush;
         return Success;
     }
-    const QString library = libraryDir(command.value(kLibrary));
-    if (command.isSet(kLibrary) && command.value(kLibrary).isEmpty())
-        return usageError(console, QStringLiteral("--library needs a folder."));
-    if (!QFileInfo(library).isDir()) {
-        console.err << QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(library))
+    const QStringList words = command.positionalArguments();
+    if (copying) {
+        if (!words.isEmpty())
+            return usageError(console, QStringLiteral("copy takes no file or label (\"%1\").").arg(words.first()));
+        if (command.value(from).isEmpty() || command.value(to).isEmpty())
+            return usageError(console, QStringLiteral("copy needs --from and --to, each a program directory or a "
+                                                      "server address."));
+        if (command.isSet(replace) && store::isServerLocation(command.value(to)))
+            return usageError(console, QStringLiteral("--replace replaces the Photo3.mdb of a program directory; a "
+                                                      "library on a server is never replaced. Copy into an empty "
+                                                      "database instead."));
+        QString source, target;
+        if (!copyEnd(console, command.value(from), source) || !copyEnd(console, command.value(to), target))
+            return Failure;
+        return copyStore(source, target, command.isSet(replace), console);
+    }
+
+    if (const QString fault = storeOptionsFault(command); !fault.isEmpty())
+        return usageError(console, fault);
+    const QString location = storeLocation(command.value(kStore), command.value(kLibrary));
+    if (!store::isServerLocation(location) && !QFileInfo(QFileInfo(location).absolutePath()).isDir()) {
+        console.err << QStringLiteral("The library folder %1 does not exist.")
+                           .arg(QDir::toNativeSeparators(QFileInfo(location).absolutePath()))
                     << Qt::endl;
         return Failure;
     }
 
-    const QStringList words = command.positionalArguments();
     if (word == QLatin1String("import")) {
         if (words.isEmpty())
             return usageError(console, QStringLiteral("import needs at least one install file."));
-        return importFiles(library, words, console);
+        return importFiles(location, words, console);
     }
     if (word == QLatin1String("export")) {
         const bool everyBook = command.isSet(all);
@@ -251,13 +360,13 @@ int run(const QStringList &givenArguments, Console &console)
                                            .arg(QDir::toNativeSeparators(file)));
         if (everyBook && suffix != QLatin1String("csv"))
             return usageError(console, QStringLiteral("export --all writes CSV: the file must end in .csv."));
-        return exportBooks(library, everyBook ? QString() : words.first(), file, console);
+        return exportBooks(location, everyBook ? QString() : words.first(), file, console);
     }
     if (!words.isEmpty())
         return usageError(console, QStringLiteral("%1 takes no file or label (\"%2\").").arg(word, words.first()));
     if (word == QLatin1String("list"))
-        return listBooks(library, command.isSet(csv), console);
-    return checkStore(library, console);
+        return listBooks(location, command.isSet(csv), console);
+    return checkStore(location, console);
 }
 
 } // namespace cli

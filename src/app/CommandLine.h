@@ -20,20 +20,26 @@ struct Console
 };
 
 // What the arguments (program name first) ask for. Arguments that are only Qt's own options
-// (such as -platform offscreen) and --library DIR open the windows; anything else (a command
-// word, --help, --version, an unknown option) is for the command line, which runs without a
-// display.
+// (such as -platform offscreen) and either --library DIR or --store URL open the windows;
+// anything else (a command word, --help, --version, an unknown option, both --library and
+// --store) is for the command line, which runs without a display.
 struct Invocation
 {
     bool headless = false;
     // The --library value as given; empty when none was given.
     QString library;
+    // The --store value as given; empty when none was given.
+    QString store;
 };
 Invocation classify(const QStringList &arguments);
 
 // The library folder to use: the one given (relative to the working folder), or else the
 // program directory the windows use.
 QString libraryDir(const QString &given);
+
+// The store to use: the --store address when given, else the Photo3.mdb of the --library folder
+// when given, else the Store setting (store::configuredStoreLocation) of the program directory.
+QString storeLocation(const QString &storeUrl, const QString &library);
 
 // Runs the command the arguments give and returns its exit status. Needs a QCoreApplication.
 int run(const QStringList &arguments, Console &console);

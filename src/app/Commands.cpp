@@ -2,6 +2,7 @@
 
 #include "install/BookExport.h"
 #include "install/BookImport.h"
+#include "store/LibraryCopy.h"
 #include "store/Store.h"
 
 #include <QDir>
@@ -20,11 +21,6 @@ namespace {
 // Files above this size get a progress bar, as in the import window.
 constexpr qint64 kProgressFromBytes = 512 * 1024;
 
-QString storePath(const QString &library)
-{
-    return QDir(library).filePath(QStringLiteral("Photo3.mdb"));
-}
-
 QString native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -36,11 +32,26 @@ int fail(Console &console, const QString &message)
     return Failure;
 }
 
-// A query that fails on a store that opened is a damaged store: said in the start-up's words.
+// A query that fails on a store that opened is a damaged store, or a server that went away:
+// said in the start-up's words.
 int readFault(Console &console, const store::Store &store, const QString &what, const QSqlQuery &query)
 {
-    return fail(console, QStringLiteral("The database file %1 could not be read.\n%2")
-                             .arg(native(store.path()), store::describeError(what, query.lastError())));
+    return fail(
+        console,
+        store.fault(QStringLiteral("could not be read.\n%1").arg(store::describeError(what, query.lastError()))).text);
+}
+
+// Opens the store; a server that wants a password it was not given is told that no password
+// is asked for here.
+bool opened(Console &console, store::Store &store, bool readOnly)
+{
+    const auto result = readOnly ? store.openReadOnly() : store.open();
+    if (result)
+        return true;
+    console.err << result.error() << Qt::endl;
+    if (store.needsPassword())
+        console.err << "The command line does not ask for a password." << Qt::endl;
+    return false;
 }
 
 // A bar on standard error, redrawn in place whenever the percentage moves.
@@ -107,11 +118,11 @@ QString columnField(QString text)
 
 } // namespace
 
-int importFiles(const QString &library, const QStringList &files, Console &console)
+int importFiles(const QString &location, const QStringList &files, Console &console)
 {
-    store::Store store(storePath(library));
-    if (const auto opened = store.open(); !opened)
-        return fail(console, opened.error());
+    store::Store store(location);
+    if (!opened(console, store, false))
+        return Failure;
 
     int notImported = 0;
     for (const QString &file : files) {
@@ -140,11 +151,11 @@ int importFiles(const QString &library, const QStringList &files, Console &conso
     return notImported == 0 ? Success : Failure;
 }
 
-int exportBooks(const QString &library, const QString &bookLabel, const QString &file, Console &console)
+int exportBooks(const QString &location, const QString &bookLabel, const QString &file, Console &console)
 {
-    store::Store store(storePath(library));
-    if (const auto opened = store.openReadOnly(); !opened)
-        return fail(console, opened.error());
+    store::Store store(location);
+    if (!opened(console, store, true))
+        return Failure;
 
     qint64 bookId = 0;
     if (!bookLabel.isEmpty()) {
@@ -164,11 +175,11 @@ int exportBooks(const QString &library, const QString &bookLabel, const QString 
     return Success;
 }
 
-int listBooks(const QString &library, bool csv, Console &console)
+int listBooks(const QString &location, bool csv, Console &console)
 {
-    store::Store store(storePath(library));
-    if (const auto opened = store.openReadOnly(); !opened)
-        return fail(console, opened.error());
+    store::Store store(location);
+    if (!opened(console, store, true))
+        return Failure;
 
     // The photos are counted here rather than read from NumOfPhotos: a store that is only read
     // cannot have its counts brought up to date first, as the catalogue does at start-up.
@@ -179,7 +190,7 @@ int listBooks(const QString &library, bool csv, Console &console)
                                "FROM Books ORDER BY BookLabel, ID")))
         return readFault(console, store, QStringLiteral("The book list could not be read"), q);
     // Which store was read, for a user who is not sure where the program keeps its books.
-    console.err << QStringLiteral("Store: %1").arg(native(store.path())) << Qt::endl;
+    console.err << QStringLiteral("Store: %1").arg(store.displayName()) << Qt::endl;
     if (csv)
         console.out << "BookLabel,BookDescription,NumOfPhotos,Active,Owner\r\n";
     while (q.next()) {
@@ -200,17 +211,20 @@ int listBooks(const QString &library, bool csv, Console &console)
     return Success;
 }
 
-int checkStore(const QString &library, Console &console)
+int checkStore(const QString &location, Console &console)
 {
-    store::Store store(storePath(library));
-    if (const auto opened = store.openReadOnly(); !opened)
-        return fail(console, opened.error());
+    store::Store store(location);
+    if (!opened(console, store, true))
+        return Failure;
 
     int problems = 0;
     QSqlQuery q(store.db());
     q.setForwardOnly(true);
 
-    if (!q.exec(QStringLiteral("PRAGMA integrity_check"))) {
+    // A server keeps its own structure sound; a database file is checked.
+    if (const QString integrityCheck = store::dialect::integrityCheck(store.backend()); integrityCheck.isEmpty()) {
+        console.out << "Integrity check: kept by the server\n";
+    } else if (!q.exec(integrityCheck)) {
         ++problems;
         console.out << store::describeError(QStringLiteral("Integrity check: the check could not run"), q.lastError())
                     << '\n';
@@ -255,7 +269,7 @@ int checkStore(const QString &library, Console &console)
     if (!q.exec(QStringLiteral("SELECT BookLabel, ID, NumOfPhotos, Actual FROM ("
                                "SELECT BookLabel, ID, NumOfPhotos, "
                                "(SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID) AS Actual FROM Books) "
-                               "WHERE NumOfPhotos IS NOT Actual ORDER BY BookLabel, ID")))
+                               "AS Counted WHERE NumOfPhotos IS DISTINCT FROM Actual ORDER BY BookLabel, ID")))
         return readFault(console, store, QStringLiteral("The photo counts could not be read"), q);
     QStringList stale;
     while (q.next())
@@ -274,9 +288,22 @@ int checkStore(const QString &library, Console &console)
     console.out.flush();
     if (problems > 0)
         console.err
-            << QStringLiteral("The store %1 has problems (see above); nothing was changed.").arg(native(store.path()))
+            << QStringLiteral("The store %1 has problems (see above); nothing was changed.").arg(store.displayName())
             << Qt::endl;
     return problems == 0 ? Success : Failure;
+}
+
+int copyStore(const QString &from, const QString &to, bool replace, Console &console)
+{
+    const auto copied = store::copyLibrary(from, to, replace ? store::CopyMode::Replace : store::CopyMode::IntoEmpty);
+    if (!copied)
+        return fail(console, copied.error());
+    console.out << QStringLiteral("Copied %1 books and %2 photos from %3 to %4")
+                       .arg(copied->books)
+                       .arg(copied->photos)
+                       .arg(store::Store(from).displayName(), store::Store(to).displayName())
+                << Qt::endl;
+    return Success;
 }
 
 } // namespace cli

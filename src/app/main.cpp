@@ -37,6 +37,7 @@ int main(int argc, char *argv[])
     store::Settings settings;
     catalogue::AppContext context;
     context.programDir = cli::libraryDir(invocation.library);
+    context.storeLocation = cli::storeLocation(invocation.store, invocation.library);
     context.messages = &messages;
     context.settings = &settings;
     ui::LayoutSettings layout;

@@ -112,6 +112,18 @@ Result<> continueKeysAfterCopy(const QSqlDatabase &db)
     return done();
 }
 
+QString integrityCheck(Backend backend)
+{
+    return backend == Backend::Sqlite ? QStringLiteral("PRAGMA integrity_check") : QString();
+}
+
+QStringList snapshotReads(Backend backend)
+{
+    if (backend == Backend::Sqlite)
+        return {};
+    return {QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ")};
+}
+
 } // namespace dialect
 
 } // namespace store

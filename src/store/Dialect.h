@@ -42,6 +42,15 @@ Result<int> schemaVersion(const QSqlDatabase &db, const QStringList &tables);
 // After rows were written with their own keys: new rows get keys above the highest one.
 Result<> continueKeysAfterCopy(const QSqlDatabase &db);
 
+// The statement that checks the store's own structure, one line of findings per row ("ok" alone
+// when sound); empty when the backend keeps its structure sound by itself, as a server does.
+QString integrityCheck(Backend backend);
+
+// Statements run first in a transaction that reads several tables, so that every table is seen
+// as it was at one moment while others go on writing. (A read transaction on the file already
+// does that: no change can be committed while it lasts.)
+QStringList snapshotReads(Backend backend);
+
 } // namespace dialect
 
 } // namespace store

@@ -51,6 +51,9 @@ public:
     // Rewrites NumOfPhotos of every book whose count differs from its photo rows.
     Result<> recount();
 
+    // A failure that names the store: "The database file PATH what" or "The library ADDRESS what".
+    Failure fault(const QString &what) const;
+
 private:
     enum class Access { ReadWrite, ReadOnly };
     Result<> checkExistingFile(Access access) const;
@@ -58,7 +61,6 @@ private:
     Result<> openFile(Access access);
     Result<> openServer(Access access);
     Result<> checkTables(Access access);
-    Failure fault(const QString &what) const;
     QString serverLoginFault(const class QSqlError &error);
     QString m_path;
     QString m_connectionName;

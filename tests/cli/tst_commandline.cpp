@@ -1,11 +1,13 @@
 #include "TestSupport.h"
 
 #include "app/CommandLine.h"
+#include "store/Schema.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -21,10 +23,10 @@ struct Run
 };
 
 // The program run as a script would run it: no display, and no platform chosen for it.
-Run photoseries(const QStringList &arguments)
+Run photoseries(const QStringList &arguments,
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -51,6 +53,65 @@ QByteArray digest(const QString &path)
                                           : QByteArray();
 }
 
+// Every row of both tables in key order, one text a row: NULL as such, numbers exactly, texts
+// quoted. The same rows read from either kind of store give the same texts.
+QStringList rowsOf(const QString &location)
+{
+    store::Store store(location);
+    if (const auto opened = store.openReadOnly(); !opened)
+        return {QStringLiteral("not opened: ") + opened.error()};
+    QStringList rows;
+    for (const auto &[table, fields] : {std::pair{"Books", store::bookFields()}, {"Photos", store::photoFields()}}) {
+        QSqlQuery q(store.db());
+        if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY ID").arg(fields.join(','), QLatin1String(table))))
+            return {QStringLiteral("not read: ") + q.lastError().text()};
+        while (q.next()) {
+            QStringList values{QLatin1String(table)};
+            for (int i = 0; i < fields.size(); ++i) {
+                const QVariant v = q.value(i);
+                // The server's driver gives a number that is not negative as unsigned.
+                static const QList<int> numbers{QMetaType::Double, QMetaType::LongLong, QMetaType::ULongLong,
+                                                QMetaType::Int};
+                if (q.isNull(i))
+                    values << QStringLiteral("NULL");
+                else if (numbers.contains(v.typeId()))
+                    values << QString::number(v.toDouble(), 'g', 17);
+                else
+                    values << QLatin1Char('"') + v.toString() + QLatin1Char('"');
+            }
+            rows << values.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+
+bool insertRow(const QSqlDatabase &db, const QString &table, const QVariantMap &fields)
+{
+    QSqlQuery q(db);
+    CHECK(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                        .arg(table, fields.keys().join(','), QStringList(fields.size(), "?").join(','))));
+    for (const QVariant &value : fields)
+        q.addBindValue(value);
+    CHECK2(q.exec(), qPrintable(q.lastError().text()));
+    return true;
+}
+
+// Copies the store of `writer` into `copy` in the middle of a change, journal and all, as a
+// program that stopped while writing leaves it.
+bool copyMidChange(ProgramDir &writer, ProgramDir &copy)
+{
+    const qint64 book = writer.addBook(QStringLiteral("Whole"));
+    QSqlQuery q(writer.store().db());
+    CHECK(q.exec("PRAGMA cache_size = 10"));
+    CHECK(q.exec("BEGIN"));
+    for (int i = 0; i < 2000; ++i)
+        writer.addPhoto(book, {{"GroupLabel", QString(200, QLatin1Char('x'))}});
+    for (const QString &name : {QStringLiteral("Photo3.mdb"), QStringLiteral("Photo3.mdb-journal")})
+        CHECK(QFile::copy(writer.filePath(name), copy.filePath(name)));
+    CHECK(q.exec("ROLLBACK"));
+    return true;
+}
+
 } // namespace
 
 class CommandLineTest : public QObject
@@ -58,6 +119,7 @@ class CommandLineTest : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void windowsOrCommand_data();
     void windowsOrCommand();
     void usageErrors_data();
@@ -71,7 +133,20 @@ private slots:
     void onlyImportCreatesTheStore();
     void readersWorkWhileAnotherProgramWrites();
     void readersRefuseAnUnfinishedChange();
+    void copyOnlyIntoAnEmptyStore();
+    void copyThroughTheServerKeepsEveryValue();
+    void replaceKeepsTheOldFileUntilTheCopyIsWhole();
+    void serverCommandsNeverAskForAPassword();
 };
+
+// The PostgreSQL variant runs only the tests whose stores may be on the server.
+void CommandLineTest::init()
+{
+    static const QStringList onServer{"copyOnlyIntoAnEmptyStore", "copyThroughTheServerKeepsEveryValue",
+                                      "serverCommandsNeverAskForAPassword"};
+    if (testing::testingOnPostgres() && !onServer.contains(QLatin1String(QTest::currentTestFunction())))
+        QSKIP("database files only: run by the plain variant");
+}
 
 void CommandLineTest::windowsOrCommand_data()
 {
@@ -85,6 +160,10 @@ void CommandLineTest::windowsOrCommand_data()
     QTest::newRow("command after Qt's options") << QStringList{"-platform", "offscreen", "list"} << true << "";
     QTest::newRow("help") << QStringList{"--help"} << true << "";
     QTest::newRow("unknown option") << QStringList{"--frob"} << true << "";
+    QTest::newRow("store") << QStringList{"--store", "postgresql://u@host/db"} << false << "";
+    QTest::newRow("store and library") << QStringList{"--store=postgresql://u@host/db", "--library", "lib"} << true
+                                       << "lib";
+    QTest::newRow("store that is a folder") << QStringList{"--store", "lib"} << true << "";
 }
 
 void CommandLineTest::windowsOrCommand()
@@ -113,6 +192,15 @@ void CommandLineTest::usageErrors_data()
     QTest::newRow("export all to install file") << QStringList{"export", "--all", "out.bks"} << 2;
     QTest::newRow("list with a word") << QStringList{"list", "MC-Demo"} << 2;
     QTest::newRow("library missing") << QStringList{"list", "--library", "/no/such/folder"} << 1;
+    QTest::newRow("store and library") << QStringList{"list", "--store", "postgresql://u@host/db", "--library", "."}
+                                       << 2;
+    QTest::newRow("store that is a folder") << QStringList{"check", "--store", "."} << 2;
+    QTest::newRow("windows on store and library")
+        << QStringList{"--library", ".", "--store", "postgresql://u@host/db"} << 2;
+    QTest::newRow("copy without target") << QStringList{"copy", "--from", "."} << 2;
+    QTest::newRow("copy with library") << QStringList{"copy", "--from", ".", "--to", ".", "--library", "."} << 2;
+    QTest::newRow("copy replacing a server")
+        << QStringList{"copy", "--from", ".", "--to", "postgresql://u@127.0.0.1:1/db", "--replace"} << 2;
 }
 
 void CommandLineTest::usageErrors()
@@ -306,15 +394,7 @@ void CommandLineTest::readersRefuseAnUnfinishedChange()
 {
     ProgramDir writer;
     ProgramDir copy;
-    const qint64 book = writer.addBook(QStringLiteral("Whole"));
-    QSqlQuery q(writer.store().db());
-    QVERIFY(q.exec("PRAGMA cache_size = 10"));
-    QVERIFY(q.exec("BEGIN"));
-    for (int i = 0; i < 2000; ++i)
-        writer.addPhoto(book, {{"GroupLabel", QString(200, QLatin1Char('x'))}});
-    for (const QString &name : {QStringLiteral("Photo3.mdb"), QStringLiteral("Photo3.mdb-journal")})
-        QVERIFY(QFile::copy(writer.filePath(name), copy.filePath(name)));
-    QVERIFY(q.exec("ROLLBACK"));
+    QVERIFY(copyMidChange(writer, copy));
 
     const Run list = photoseries({"list", "--library", copy.path()});
     QCOMPARE(list.status, 1);
@@ -323,6 +403,159 @@ void CommandLineTest::readersRefuseAnUnfinishedChange()
     QCOMPARE(photoseries({"list", "--library", copy.path()}).out.count(QLatin1Char('\n')), 2);
     const Run check = photoseries({"check", "--library", copy.path()});
     QVERIFY2(check.status == 0, qPrintable(check.out));
+}
+
+// A store that holds books is never a copy's target (without --replace): it stays as it was.
+void CommandLineTest::copyOnlyIntoAnEmptyStore()
+{
+    ProgramDir source;
+    ProgramDir target;
+    QCOMPARE(photoseries({"import", "--library", source.path(), sample("MC-Demo.bks")}).status, 0);
+    target.addPhoto(target.addBook(QStringLiteral("Kept")));
+    target.closeStore();
+    const QString to = target.onServer() ? target.storeLocation() : target.path();
+    const QStringList before = rowsOf(target.storeLocation());
+
+    const Run run = photoseries({"copy", "--from", source.path(), "--to", to});
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(QLatin1String("already holds books")), qPrintable(run.err));
+    QCOMPARE(rowsOf(target.storeLocation()), before);
+}
+
+// Database file to server and back: every row of both tables comes back with its ID and every
+// value, NULLs and empty texts apart; the server hands out new keys above the copied ones.
+void CommandLineTest::copyThroughTheServerKeepsEveryValue()
+{
+    if (!testing::testingOnPostgres())
+        QSKIP("needs the test server: run by the PostgreSQL variant");
+    ProgramDir source;
+    ProgramDir server;
+    ProgramDir back;
+    QCOMPARE(photoseries({"import", "--library", source.path(), sample("MC-Demo.bks"), sample("PP-Demo.bks"),
+                          sample("SB-Demo.bks")})
+                 .status,
+             0);
+    {
+        store::Store file(source.storePath());
+        QVERIFY(file.open());
+        const QSqlDatabase db = file.db();
+        const QString awkward = QStringLiteral("O'Brien \"quoted\"\ttab\\back\nline\r\nÜñïcødé ✓ 日本");
+        QVERIFY(insertRow(db, "Books",
+                          {{"ID", 7},
+                           {"BookLabel", awkward},
+                           {"BookDescription", ""},
+                           {"BookDate", QVariant()},
+                           {"Breakinches1", 0.1},
+                           {"Breakinches2", 1e-7},
+                           {"BreakInches4", 12345.678},
+                           {"BreakInches6", QVariant()},
+                           {"Active", -1},
+                           {"Locked", -1},
+                           {"NumOfPhotos", QVariant()}}));
+        QVERIFY(insertRow(db, "Books", {{"ID", 9}, {"BookLabel", "Gone"}}));
+        QVERIFY(insertRow(db, "Photos",
+                          {{"ID", 100},
+                           {"BookID", 7},
+                           {"PhotoLabel", awkward},
+                           {"GroupLabel", ""},
+                           {"TonsPerAcreBreak1", 0.1},
+                           {"HerbTonsPerAcre", 1e-7},
+                           {"TotalFL", 12345.678},
+                           {"VegType", QVariant()},
+                           {"PhotoPic", "\\N"},
+                           {"DataPic", " "}}));
+        QVERIFY(insertRow(db, "Photos", {{"ID", 102}, {"BookID", QVariant()}, {"PhotoLabel", "no book"}}));
+        QVERIFY(insertRow(db, "Photos", {{"ID", 103}, {"BookID", 9}}));
+        QSqlQuery q(db);
+        QVERIFY(q.exec("DELETE FROM Books WHERE ID = 9"));
+    }
+    const QStringList original = rowsOf(source.storePath());
+    QCOMPARE(original.size(), 3 + 1 + 15 + 3);
+
+    const Run there = photoseries({"copy", "--from", source.path(), "--to", server.storeLocation()});
+    QVERIFY2(there.status == 0, qPrintable(there.err));
+    QVERIFY2(there.out.contains(QLatin1String("4 books and 18 photos")), qPrintable(there.out));
+    QCOMPARE(rowsOf(server.storeLocation()), original);
+    const Run listed = photoseries({"list", "--store", server.storeLocation()});
+    QCOMPARE(listed.out, photoseries({"list", "--library", source.path()}).out);
+    QVERIFY2(listed.err.contains(server.storeLocation()), qPrintable(listed.err));
+    const Run checked = photoseries({"check", "--store", server.storeLocation()});
+    QCOMPARE(checked.status, 1); // the photo rows without a book
+    QVERIFY2(checked.out.contains(QLatin1String("Photo rows without a book: 2")), qPrintable(checked.out));
+
+    const Run home = photoseries({"copy", "--from", server.storeLocation(), "--to", back.path()});
+    QVERIFY2(home.status == 0, qPrintable(home.err));
+    QCOMPARE(rowsOf(back.storePath()), original);
+    QVERIFY(server.addBook(QStringLiteral("Next")) > 7);
+    QVERIFY(server.addPhoto(7) > 103);
+}
+
+// --replace builds the new file beside the old one: a copy that fails leaves the old file as it
+// was, and the journal of an unfinished change to the old file is not applied to the new one.
+void CommandLineTest::replaceKeepsTheOldFileUntilTheCopyIsWhole()
+{
+    ProgramDir source;
+    ProgramDir notAStore;
+    ProgramDir target;
+    QCOMPARE(photoseries({"import", "--library", source.path(), sample("MC-Demo.bks"), sample("PP-Demo.bks")}).status,
+             0);
+    QVERIFY(notAStore.writeFile(QStringLiteral("Photo3.mdb"), QByteArray("BookLabel,PhotoLabel\n").repeated(50)));
+    QCOMPARE(photoseries({"import", "--library", target.path(), sample("SB-Demo.bks")}).status, 0);
+    const QByteArray before = digest(target.storePath());
+
+    for (const QString &from : {QStringLiteral("postgresql://nobody@127.0.0.1:1/none"), notAStore.path()}) {
+        const Run failed = photoseries({"copy", "--from", from, "--to", target.path(), "--replace"});
+        QCOMPARE(failed.status, 1);
+        QVERIFY2(failed.err.contains(from), qPrintable(failed.err));
+        QCOMPARE(digest(target.storePath()), before);
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList{"Photo3.mdb"});
+    }
+
+    ProgramDir writer;
+    ProgramDir unfinished;
+    QVERIFY(copyMidChange(writer, unfinished));
+    for (ProgramDir *dir : {&target, &unfinished}) {
+        const Run replaced = photoseries({"copy", "--from", source.path(), "--to", dir->path(), "--replace"});
+        QVERIFY2(replaced.status == 0, qPrintable(replaced.err));
+        QCOMPARE(rowsOf(dir->storePath()), rowsOf(source.storePath()));
+        QCOMPARE(photoseries({"check", "--library", dir->path()}).status, 0);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"Photo3.mdb"});
+    }
+}
+
+// Without a password in the environment or ~/.pgpass, a command on a server ends with the
+// store's message instead of asking. The store comes from the Store setting when no option
+// names one.
+void CommandLineTest::serverCommandsNeverAskForAPassword()
+{
+    if (!testing::testingOnPostgres())
+        QSKIP("needs the test server: run by the PostgreSQL variant");
+    ProgramDir library;
+    library.addBook(QStringLiteral("Shared"));
+    library.closeStore();
+    ProgramDir home;
+    QVERIFY(QDir(home.path()).mkpath("config/photoseries"));
+    QVERIFY(home.writeFile(QStringLiteral("config/photoseries/photoseries.conf"),
+                           "[General]\nStore=" + library.storeLocation().toUtf8() + "\n"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.remove(QStringLiteral("PGPASSFILE"));
+
+    const Run withPassword = photoseries({"list"}, environment);
+    QCOMPARE(withPassword.out, QStringLiteral("Shared\tShared description\t0\tno\tUser\n"));
+    QVERIFY2(withPassword.err.contains(library.storeLocation()), qPrintable(withPassword.err));
+
+    const QString password = environment.value(QStringLiteral("PGPASSWORD"));
+    environment.remove(QStringLiteral("PGPASSWORD"));
+    for (const QStringList &arguments :
+         {QStringList{"list"}, QStringList{"copy", "--from", library.storeLocation(), "--to", home.path()}}) {
+        const Run run = photoseries(arguments, environment);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(QLatin1String("asks for a password")), qPrintable(run.err));
+        QVERIFY(!password.isEmpty() && !run.err.contains(password));
+        QVERIFY(run.out.isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
