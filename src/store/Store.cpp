@@ -208,7 +208,9 @@ Result<> Store::openServer(Access access)
     // The program's statements are short: compiling one with JIT (the recount's plan is costly
     // enough to trigger it) takes longer than running it.
     QSqlQuery q(db);
-    QStringList settings{QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs), QStringLiteral("SET jit = off")};
+    QStringList settings{QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs), QStringLiteral("SET jit = off"),
+                         // The server's notices (a collation already there) are not for the user.
+                         QStringLiteral("SET client_min_messages = warning")};
     if (access == Access::ReadOnly)
         settings << QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
     for (const QString &sql : std::as_const(settings)) {
