@@ -41,6 +41,8 @@ public:
 
 private:
     void buildWindow();
+    void layOutWindow();
+    void connectLists();
     void showFolderInTree();
     void onDriveChanged(int index);
     void onFolderActivated(const QModelIndex &index);
