@@ -41,7 +41,7 @@ bool normalise(int field, const QVariant &in, QVariant &out)
 
 } // namespace
 
-PhotoTableModel::PhotoTableModel(QSqlDatabase db, QObject *parent)
+PhotoTableModel::PhotoTableModel(const QSqlDatabase &db, QObject *parent)
     : QAbstractTableModel(parent)
     , m_connection(db.connectionName())
     , m_columns(defaultPhotoColumns())
@@ -224,7 +224,7 @@ QString PhotoTableModel::removePhoto(int row)
     if (key != 0) {
         if (m_mode == WriteMode::Immediate) {
             store::PhotoWriter writer(db());
-            if (const QString error = writer.remove(key); !error.isEmpty())
+            if (QString error = writer.remove(key); !error.isEmpty())
                 return error;
             m_base.remove(key);
         } else {
@@ -261,7 +261,7 @@ void PhotoTableModel::setCurrentRow(int row)
     const int previous = m_currentRow;
     m_currentRow = row;
     if (previous >= 0 && previous < m_rows.size()) {
-        if (const QString error = commitRow(previous); !error.isEmpty())
+        if (QString error = commitRow(previous); !error.isEmpty())
             emit writeFailed(error);
         emit headerDataChanged(Qt::Vertical, previous, previous);
     }
@@ -279,7 +279,7 @@ QString PhotoTableModel::commitRow(int row)
     for (int earlier = 0; earlier < row; ++earlier) {
         if (m_rows.at(earlier).state != RowState::Added)
             continue;
-        if (const QString error = writeRow(earlier); !error.isEmpty())
+        if (QString error = writeRow(earlier); !error.isEmpty())
             return error;
     }
     return writeRow(row);
@@ -292,11 +292,11 @@ QString PhotoTableModel::writeRow(int row)
         return {};
     store::PhotoWriter writer(db());
     if (r.state == RowState::Changed) {
-        if (const QString error = writer.update(r.values); !error.isEmpty())
+        if (QString error = writer.update(r.values); !error.isEmpty())
             return error;
     } else {
         qint64 key = 0;
-        if (const QString error = writer.insert(r.values, key); !error.isEmpty())
+        if (QString error = writer.insert(r.values, key); !error.isEmpty())
             return error;
         r.values[kKey] = key;
     }
@@ -316,17 +316,17 @@ QString PhotoTableModel::writePending(store::PhotoWriter &writer, AssignedKeys &
 {
     keys.clear();
     for (qint64 key : m_removedKeys) {
-        if (const QString error = writer.remove(key); !error.isEmpty())
+        if (QString error = writer.remove(key); !error.isEmpty())
             return error;
     }
     for (int row = 0; row < m_rows.size(); ++row) {
         const Row &r = m_rows.at(row);
         if (r.state == RowState::Changed) {
-            if (const QString error = writer.update(r.values); !error.isEmpty())
+            if (QString error = writer.update(r.values); !error.isEmpty())
                 return error;
         } else if (r.state == RowState::Added) {
             qint64 key = 0;
-            if (const QString error = writer.insert(r.values, key); !error.isEmpty())
+            if (QString error = writer.insert(r.values, key); !error.isEmpty())
                 return error;
             keys.insert(row, key);
         }

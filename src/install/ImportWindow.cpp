@@ -55,10 +55,10 @@ private:
 
 } // namespace
 
-ImportWindow::ImportWindow(QSqlDatabase db, QString programDir, ui::Messages &messages,
+ImportWindow::ImportWindow(const QSqlDatabase &db, QString programDir, ui::Messages &messages,
                            std::function<void()> requeryBooks, QWidget *parent)
     : QDialog(parent)
-    , m_db(std::move(db))
+    , m_db(db)
     , m_programDir(std::move(programDir))
     , m_messages(messages)
     , m_requeryBooks(std::move(requeryBooks))
