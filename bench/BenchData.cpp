@@ -230,6 +230,71 @@ QString sqliteError(sqlite3 *db, const char *what)
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
+bool prepareInserts(sqlite3 *db, sqlite3_stmt *&book, sqlite3_stmt *&photo)
+{
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO Books (ID, BookLabel, BookDescription, BookDate, builtby, Breakinches1, "
+                       "Breakinches2, Breakinches3, BreakInches4, BreakInches5, BreakInches6, Active, Locked) "
+                       "VALUES (?, ?, ?, ?, ?, 0.26, 1.1, 3.1, 6, 9, 20, ?, ?)",
+                       -1, &book, nullptr);
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO Photos (BookID, BookLabel, GroupLabel, PhotoLabel, TonsPerAcreBreak1, "
+                       "TonsPerAcreBreak2, TonsPerAcreBreak3, TonsPerAcreBreak4, TonsPerAcreBreak5, "
+                       "TonsPerAcreBreak6, TonsPerAcreBreak7, AverageFuelbedDepth, AverageDuffDepth, PhotoPic, "
+                       "DataPic, VegType, Activity, Oto3FL, TotalFL, DangerRatingFM, FireBehaveFM, "
+                       "HerbTonsPerAcre, WoodyTonsPerAcre, TreesPerAcre, CanopyClosure) "
+                       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                       -1, &photo, nullptr);
+    return book && photo;
+}
+
+// Inserts book number b (its key is b + 1); false when SQLite refuses the row.
+bool insertBook(sqlite3_stmt *book, int b, const std::string &label, const std::string &description,
+                const std::string &date)
+{
+    sqlite3_bind_int64(book, 1, b + 1);
+    sqlite3_bind_text(book, 2, label.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(book, 3, description.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(book, 4, date.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(book, 5, "Benchmark", -1, SQLITE_STATIC);
+    sqlite3_bind_int(book, 6, b % 3 == 0 ? -1 : 0);
+    sqlite3_bind_int(book, 7, b % 50 == 0 ? -1 : 0);
+    if (sqlite3_step(book) != SQLITE_DONE)
+        return false;
+    sqlite3_reset(book);
+    return true;
+}
+
+// Inserts one photo of the book with key bookId; false when SQLite refuses the row.
+bool insertPhoto(sqlite3_stmt *photo, qint64 bookId, const std::string &label, const Photo &p)
+{
+    sqlite3_bind_int64(photo, 1, bookId);
+    sqlite3_bind_text(photo, 2, label.c_str(), -1, SQLITE_STATIC);
+    int param = 3;
+    const auto text = [&](const std::string &t, bool optional) {
+        if (optional && t.empty())
+            sqlite3_bind_null(photo, param++);
+        else
+            sqlite3_bind_text(photo, param++, t.c_str(), int(t.size()), SQLITE_STATIC);
+    };
+    text(p.group, false);
+    text(p.label, false);
+    for (int n = 0; n < 9; ++n)
+        sqlite3_bind_double(photo, param++, p.numbers[n]);
+    for (const std::string *t : {&p.pic, &p.data, &p.veg, &p.activity})
+        text(*t, true);
+    for (int n = 9; n < 11; ++n)
+        sqlite3_bind_double(photo, param++, p.numbers[n]);
+    text(p.danger, true);
+    text(p.behave, true);
+    for (int n = 11; n < 15; ++n)
+        sqlite3_bind_double(photo, param++, p.numbers[n]);
+    if (sqlite3_step(photo) != SQLITE_DONE)
+        return false;
+    sqlite3_reset(photo);
+    return true;
+}
+
 QString writeStore(const QString &programDir, const Scale &scale)
 {
     QDir().mkpath(programDir);
@@ -246,20 +311,7 @@ QString writeStore(const QString &programDir, const Scale &scale)
         return sqliteError(db, "open");
     sqlite3_exec(db, "PRAGMA synchronous = OFF; BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt *book = nullptr, *photo = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO Books (ID, BookLabel, BookDescription, BookDate, builtby, Breakinches1, "
-                       "Breakinches2, Breakinches3, BreakInches4, BreakInches5, BreakInches6, Active, Locked) "
-                       "VALUES (?, ?, ?, ?, ?, 0.26, 1.1, 3.1, 6, 9, 20, ?, ?)",
-                       -1, &book, nullptr);
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO Photos (BookID, BookLabel, GroupLabel, PhotoLabel, TonsPerAcreBreak1, "
-                       "TonsPerAcreBreak2, TonsPerAcreBreak3, TonsPerAcreBreak4, TonsPerAcreBreak5, "
-                       "TonsPerAcreBreak6, TonsPerAcreBreak7, AverageFuelbedDepth, AverageDuffDepth, PhotoPic, "
-                       "DataPic, VegType, Activity, Oto3FL, TotalFL, DangerRatingFM, FireBehaveFM, "
-                       "HerbTonsPerAcre, WoodyTonsPerAcre, TreesPerAcre, CanopyClosure) "
-                       "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
-                       -1, &photo, nullptr);
-    if (!book || !photo)
+    if (!prepareInserts(db, book, photo))
         return sqliteError(db, "prepare");
 
     Random random(kSeed);
@@ -283,43 +335,11 @@ QString writeStore(const QString &programDir, const Scale &scale)
         const std::string label = std::string(random.pick(kPrefixes)) + "-" + std::to_string(10000 + b);
         const std::string description = std::string(random.pick(kRegions)) + " " + random.pick(kTypes);
         const std::string date = "0" + std::to_string(1 + b % 9) + "/15/" + std::to_string(1990 + b % 30);
-        sqlite3_bind_int64(book, 1, b + 1);
-        sqlite3_bind_text(book, 2, label.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(book, 3, description.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(book, 4, date.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(book, 5, "Benchmark", -1, SQLITE_STATIC);
-        sqlite3_bind_int(book, 6, b % 3 == 0 ? -1 : 0);
-        sqlite3_bind_int(book, 7, b % 50 == 0 ? -1 : 0);
-        if (sqlite3_step(book) != SQLITE_DONE)
+        if (!insertBook(book, b, label, description, date))
             return sqliteError(db, "book");
-        sqlite3_reset(book);
-
         for (int i = 0; i < count; ++i) {
-            const Photo p = makePhoto(random, description, i);
-            sqlite3_bind_int64(photo, 1, b + 1);
-            sqlite3_bind_text(photo, 2, label.c_str(), -1, SQLITE_STATIC);
-            int param = 3;
-            const auto text = [&](const std::string &t, bool optional) {
-                if (optional && t.empty())
-                    sqlite3_bind_null(photo, param++);
-                else
-                    sqlite3_bind_text(photo, param++, t.c_str(), int(t.size()), SQLITE_STATIC);
-            };
-            text(p.group, false);
-            text(p.label, false);
-            for (int n = 0; n < 9; ++n)
-                sqlite3_bind_double(photo, param++, p.numbers[n]);
-            for (const std::string *t : {&p.pic, &p.data, &p.veg, &p.activity})
-                text(*t, true);
-            for (int n = 9; n < 11; ++n)
-                sqlite3_bind_double(photo, param++, p.numbers[n]);
-            text(p.danger, true);
-            text(p.behave, true);
-            for (int n = 11; n < 15; ++n)
-                sqlite3_bind_double(photo, param++, p.numbers[n]);
-            if (sqlite3_step(photo) != SQLITE_DONE)
+            if (!insertPhoto(photo, b + 1, label, makePhoto(random, description, i)))
                 return sqliteError(db, "photo");
-            sqlite3_reset(photo);
         }
     }
     sqlite3_finalize(book);

@@ -317,86 +317,139 @@ void addServerRows(std::vector<Measurement> &table, const QString &url, const be
     save.headline = "server save";
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// What the measurements share: the generated data, the library store, and the program
+// session the window measurements run in. It outlives every measurement's function.
+struct Bench
 {
-    // The windows are measured as they run everywhere, without a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (app.arguments().size() == 4 && app.arguments().at(1) == QLatin1String("--peak-import"))
-        return peakImport(app.arguments().at(2), app.arguments().at(3));
-    if (app.arguments().size() == 5 && app.arguments().at(1) == QLatin1String("--peak-program"))
-        return bench::peakProgram(app.arguments().at(2), app.arguments().at(3), app.arguments().at(4).toLongLong());
+    Bench(const QApplication &app, const bench::Scale &dataScale, int sampleRuns, const QString &dataDir)
+        : programDir(app.applicationDirPath())
+        , benchPath(app.applicationFilePath())
+        , scale(dataScale)
+        , runs(sampleRuns)
+        , files(dataDir)
+        , work(QDir(dataDir).filePath("work"))
+        , settingsFile(QDir(work).filePath("settings.ini"))
+        , editorBook("the book of " + withThousands(dataScale.editorPhotos) + " photos")
+    {
+    }
 
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption dataOption("data", "Folder of the generated data.", "dir");
-    const QCommandLineOption runsOption("runs", "Samples per timing (default 5).", "n", "5");
-    const QCommandLineOption smokeOption("smoke", "Tiny library: checks that every measurement runs.");
-    const QCommandLineOption onlyOption("only", "Only the measurements whose name holds the text, and their baselines.",
-                                        "text");
-    const QCommandLineOption pgOption("pg", "Also measure a team library on the PostgreSQL server at this address.",
-                                      "url");
-    parser.addOptions({dataOption, runsOption, smokeOption, onlyOption, pgOption});
-    parser.process(app);
+    // The catalogue on the library, started by the first measurement that needs it.
+    bench::ProgramSession &catalogueSession();
+    // The big book's images: every name has its file (hard links to one small JPEG), and the
+    // second photo's is a 6000 x 4000 JPEG. Made once, in the image root the catalogue uses.
+    void prepareImages();
 
-    const bool smoke = parser.isSet(smokeOption);
-    bench::Scale scale;
-    if (smoke)
-        scale = bench::Scale{20, 2000, 50, 500, 2000, 200};
-    const int runs = smoke ? 1 : qMax(1, parser.value(runsOption).toInt());
-    const QString dataDir = parser.isSet(dataOption)
-                                ? parser.value(dataOption)
-                                : QDir(app.applicationDirPath()).filePath(smoke ? "bench-smoke" : "benchdata");
-    const bench::DataFiles files(dataDir);
-
-    QTextStream out(stdout);
-    out << "Data in " << QDir::toNativeSeparators(dataDir) << " (generated when missing)...\n";
-    out.flush();
-    if (const QString error = bench::generate(files, scale, app.applicationDirPath()); !error.isEmpty())
-        bench::die(error);
-    const QString work = QDir(dataDir).filePath("work");
-    QDir().mkpath(work);
-
-    const QString sqliteShell = QStandardPaths::findExecutable("sqlite3");
+    const QString programDir;
+    const QString benchPath;
+    const bench::Scale scale;
+    const int runs;
+    const bench::DataFiles files;
+    const QString work;
+    const QString settingsFile;
+    const QString editorBook;
+    std::shared_ptr<store::Store> library;
+    std::unique_ptr<bench::ProgramSession> session;
+    QString bigImage;
     std::vector<Measurement> table;
-    const QString medium = withThousands(scale.mediumPhotos) + " photos";
+};
 
-    // The sqlite3 shell's .import of the medium file's rows, into a fresh store whose table
-    // has the import's columns and index, as the baseline of the program's own import.
-    const QString shellStore = QDir(work).filePath("shell.db");
-    add(table, "import " + medium + ": sqlite3 shell .import of the rows as CSV", "s", runs, [&] {
-        if (sqliteShell.isEmpty())
-            return double(NAN);
-        QFile::remove(shellStore);
-        sqlite3 *db = nullptr;
-        sqlite3_open(shellStore.toUtf8().constData(), &db);
-        const bool made =
-            sqlite3_exec(db, files.mediumShellTable.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_close(db);
-        if (!made)
-            bench::die("the shell's table could not be made");
-        QProcess shell;
-        Stopwatch timer;
-        shell.start(sqliteShell, {"-csv", shellStore, ".import " + files.mediumCsv + " Photos"});
-        shell.waitForFinished(-1);
-        const double took = timer.seconds();
-        if (shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
-            bench::die("the sqlite3 shell failed");
-        return took;
-    }).headline = "shell";
+bench::ProgramSession &Bench::catalogueSession()
+{
+    if (!session) {
+        session = std::make_unique<bench::ProgramSession>(files.fullStore, settingsFile);
+        session->start();
+    }
+    return *session;
+}
 
-    const QString ownStore = QDir(work).filePath("Photo3.mdb");
-    const QString shellName = table.back().name;
-    Measurement &own = add(table, "import " + medium + " (open store, import, close)", "s", runs, [&] {
+void Bench::prepareImages()
+{
+    if (!bigImage.isEmpty())
+        return;
+    bench::ProgramSession &program = catalogueSession();
+    const QString root =
+        store::resolveImageRoot(files.fullStore, program.catalogue().findChild<QLineEdit *>("txtPath")->text());
+    QSqlQuery q(library->db());
+    q.prepare("SELECT BookLabel FROM Books WHERE ID = ?");
+    q.addBindValue(bench::kEditorBook);
+    if (!q.exec() || !q.next())
+        bench::die("the editor's book has no label");
+    const QString folder = QDir(root).filePath(q.value(0).toString());
+    QDir().mkpath(folder);
+    const QString small = QDir(work).filePath("small.jpg");
+    QImage thumb(320, 240, QImage::Format_RGB32);
+    thumb.fill(Qt::darkGreen);
+    thumb.save(small, "JPEG");
+    q.prepare("SELECT PhotoPic, DataPic FROM Photos WHERE BookID = ? ORDER BY ID");
+    q.addBindValue(bench::kEditorBook);
+    if (!q.exec())
+        bench::die("the editor's photos could not be read");
+    QStringList names;
+    while (q.next())
+        names << q.value(0).toString() << q.value(1).toString();
+    for (const QString &name : names) {
+        const QString path = QDir(folder).filePath(name);
+        if (!name.isEmpty() && !QFile::exists(path) &&
+            ::link(QFile::encodeName(small).constData(), QFile::encodeName(path).constData()) != 0)
+            bench::die("the image files could not be made in " + folder);
+    }
+    bigImage = QDir(folder).filePath(names.value(2));
+    QFile::remove(bigImage);
+    QImage big(6000, 4000, QImage::Format_RGB32);
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); x += 50)
+            big.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
+    if (!big.save(bigImage, "JPEG", 90))
+        bench::die("the large image could not be written");
+}
+
+// The sqlite3 shell's .import of the medium file's rows, into a fresh store whose table has the
+// import's columns and index, as the baseline of the program's own import. Returns its name.
+QString addShellImport(Bench &b)
+{
+    const QString sqliteShell = QStandardPaths::findExecutable("sqlite3");
+    const QString shellStore = QDir(b.work).filePath("shell.db");
+    const QString medium = withThousands(b.scale.mediumPhotos) + " photos";
+    add(b.table, "import " + medium + ": sqlite3 shell .import of the rows as CSV", "s", b.runs,
+        [&b, sqliteShell, shellStore] {
+            if (sqliteShell.isEmpty())
+                return double(NAN);
+            QFile::remove(shellStore);
+            sqlite3 *db = nullptr;
+            sqlite3_open(shellStore.toUtf8().constData(), &db);
+            const bool made =
+                sqlite3_exec(db, b.files.mediumShellTable.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+            sqlite3_close(db);
+            if (!made)
+                bench::die("the shell's table could not be made");
+            QProcess shell;
+            Stopwatch timer;
+            shell.start(sqliteShell, {"-csv", shellStore, ".import " + b.files.mediumCsv + " Photos"});
+            shell.waitForFinished(-1);
+            const double took = timer.seconds();
+            if (shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
+                bench::die("the sqlite3 shell failed");
+            return took;
+        })
+        .headline = "shell";
+    return b.table.back().name;
+}
+
+// The medium file through the program's import, then through its command line as a script runs
+// it: a process of its own that opens the store, imports, recounts and ends. The store is set
+// up beforehand.
+void addMediumImports(Bench &b, const QString &shellName)
+{
+    const QString medium = withThousands(b.scale.mediumPhotos) + " photos";
+    const QString ownStore = QDir(b.work).filePath("Photo3.mdb");
+    Measurement &own = add(b.table, "import " + medium + " (open store, import, close)", "s", b.runs, [&b, ownStore] {
         if (const QString error = freshStore(ownStore); !error.isEmpty())
             bench::die(error);
         Stopwatch timer;
         store::Store store(ownStore);
         if (const auto opened = store.open(); !opened)
             bench::die(opened.error());
-        importChecked(store, files.mediumBks, scale.mediumPhotos);
+        importChecked(store, b.files.mediumBks, b.scale.mediumPhotos);
         store.close();
         return timer.seconds();
     });
@@ -404,44 +457,47 @@ int main(int argc, char *argv[])
     own.maxRatio = 1.5;
     own.headline = "import " + medium;
 
-    // The same file through the program's command line, as a script runs it: a process of its
-    // own that opens the store, imports, recounts and ends. The store is set up beforehand.
-    const QString commandLibrary = QDir(work).filePath("command-line");
+    const QString commandLibrary = QDir(b.work).filePath("command-line");
     QDir().mkpath(commandLibrary);
-    const QString program = QDir(app.applicationDirPath()).filePath("photoseries");
-    Measurement &command = add(table, "import " + medium + " on the command line (photoseries import)", "s", runs, [&] {
-        const QString path = QDir(commandLibrary).filePath("Photo3.mdb");
-        if (const QString error = freshStore(path); !error.isEmpty())
-            bench::die(error);
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        environment.remove("DISPLAY");
-        child.setProcessEnvironment(environment);
-        Stopwatch timer;
-        child.start(program, {"import", "--library", commandLibrary, files.mediumBks});
-        child.waitForFinished(-1);
-        const double took = timer.seconds();
-        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-            bench::die("photoseries import failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
-        if (!child.readAllStandardOutput().contains(QByteArray::number(scale.mediumPhotos) + " photos"))
-            bench::die("photoseries import did not import every photo");
-        return took;
-    });
+    const QString program = QDir(b.programDir).filePath("photoseries");
+    Measurement &command =
+        add(b.table, "import " + medium + " on the command line (photoseries import)", "s", b.runs,
+            [&b, commandLibrary, program] {
+                const QString path = QDir(commandLibrary).filePath("Photo3.mdb");
+                if (const QString error = freshStore(path); !error.isEmpty())
+                    bench::die(error);
+                QProcess child;
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.remove("QT_QPA_PLATFORM");
+                environment.remove("DISPLAY");
+                child.setProcessEnvironment(environment);
+                Stopwatch timer;
+                child.start(program, {"import", "--library", commandLibrary, b.files.mediumBks});
+                child.waitForFinished(-1);
+                const double took = timer.seconds();
+                if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+                    bench::die("photoseries import failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
+                if (!child.readAllStandardOutput().contains(QByteArray::number(b.scale.mediumPhotos) + " photos"))
+                    bench::die("photoseries import did not import every photo");
+                return took;
+            });
     command.baseline = shellName;
     command.maxRatio = 1.0;
     command.headline = "command line";
+}
 
-    // The small file into the whole library; the book is removed again after each sample.
-    auto library = std::make_shared<store::Store>(QDir(files.fullStore).filePath("Photo3.mdb"));
-    if (const auto opened = library->open(); !opened)
+// The small file into the whole library; the book is removed again after each sample.
+void addLibraryImport(Bench &b)
+{
+    b.library = std::make_shared<store::Store>(QDir(b.files.fullStore).filePath("Photo3.mdb"));
+    if (const auto opened = b.library->open(); !opened)
         bench::die(opened.error());
-    Measurement &small = add(table,
-                             "import " + withThousands(scale.smallPhotos) + " photos into the library of " +
-                                 withThousands(scale.storePhotos) + " photos",
-                             "s", runs, [&, library] {
+    Measurement &small = add(b.table,
+                             "import " + withThousands(b.scale.smallPhotos) + " photos into the library of " +
+                                 withThousands(b.scale.storePhotos) + " photos",
+                             "s", b.runs, [&b, library = b.library] {
                                  Stopwatch timer;
-                                 const qint64 id = importChecked(*library, files.smallBks, scale.smallPhotos);
+                                 const qint64 id = importChecked(*library, b.files.smallBks, b.scale.smallPhotos);
                                  const double took = timer.seconds();
                                  if (const auto removed = store::removeBook(library->db(), id); !removed)
                                      bench::die(removed.error());
@@ -449,23 +505,26 @@ int main(int argc, char *argv[])
                              });
     small.maxValue = 0.25;
     small.headline = "into library";
+}
 
-    // The large file in a process of its own, so that its peak memory is the import's.
+// The large file in a process of its own, so that its peak memory is the import's.
+void addLargeImport(Bench &b)
+{
     struct Large
     {
         bool done = false;
         double megabytes = NAN, took = NAN;
     };
     auto large = std::make_shared<Large>();
-    const auto runLarge = [&, large] {
+    const auto runLarge = [&b, large] {
         if (large->done)
             return;
         large->done = true;
-        const QString path = QDir(work).filePath("large.mdb");
+        const QString path = QDir(b.work).filePath("large.mdb");
         if (const QString error = freshStore(path); !error.isEmpty())
             bench::die(error);
         QProcess child;
-        child.start(app.applicationFilePath(), {"--peak-import", path, files.largeBks});
+        child.start(b.benchPath, {"--peak-import", path, b.files.largeBks});
         child.waitForFinished(-1);
         const QList<QByteArray> values = child.readAllStandardOutput().trimmed().split(' ');
         if (child.exitCode() != 0 || values.size() != 4)
@@ -474,48 +533,49 @@ int main(int argc, char *argv[])
         large->took = values[2].toDouble();
         QFile::remove(path);
     };
-    const QString largeName = "import " + withThousands(scale.largePhotos) + " photos";
-    add(table, largeName, "s", 1, [=] {
+    const QString largeName = "import " + withThousands(b.scale.largePhotos) + " photos";
+    add(b.table, largeName, "s", 1, [=] {
         runLarge();
         return large->took;
     });
-    Measurement &peak = add(table, largeName + ": peak memory above resting", "MB", 1, [=] {
+    Measurement &peak = add(b.table, largeName + ": peak memory above resting", "MB", 1, [=] {
         runLarge();
         return large->megabytes;
     });
     peak.maxValue = 64;
     peak.headline = "import peak";
+}
 
-    // The program on the library, with its real windows. Start-up: the catalogue loads
-    // (recount, book list), is shown and has painted its list; the window closes again after.
-    const QString settingsFile = QDir(work).filePath("settings.ini");
-    const QString books = withThousands(scale.books) + " books";
-    Measurement &startUp = add(table, "start-up: catalogue shown with " + books + " and their counts", "s", runs, [&] {
-        bench::ProgramSession session(files.fullStore, settingsFile);
-        Stopwatch timer;
-        session.start();
-        const double took = timer.seconds();
-        const catalogue::BookListModel &list = session.catalogue().bookList();
-        qint64 photos = 0;
-        for (int row = 0; row < list.rowCount(); ++row)
-            photos += list.book(row).numOfPhotos;
-        if (list.rowCount() != scale.books || photos != scale.storePhotos)
-            bench::die(QStringLiteral("the catalogue shows %1 books and %2 photos").arg(list.rowCount()).arg(photos));
-        return took;
-    });
+// The program on the library, with its real windows. Start-up: the catalogue loads (recount,
+// book list), is shown and has painted its list; the window closes again after.
+void addStartUp(Bench &b)
+{
+    const QString books = withThousands(b.scale.books) + " books";
+    Measurement &startUp =
+        add(b.table, "start-up: catalogue shown with " + books + " and their counts", "s", b.runs, [&b] {
+            bench::ProgramSession session(b.files.fullStore, b.settingsFile);
+            Stopwatch timer;
+            session.start();
+            const double took = timer.seconds();
+            const catalogue::BookListModel &list = session.catalogue().bookList();
+            qint64 photos = 0;
+            for (int row = 0; row < list.rowCount(); ++row)
+                photos += list.book(row).numOfPhotos;
+            if (list.rowCount() != b.scale.books || photos != b.scale.storePhotos)
+                bench::die(
+                    QStringLiteral("the catalogue shows %1 books and %2 photos").arg(list.rowCount()).arg(photos));
+            return took;
+        });
     startUp.maxValue = 1.0;
     startUp.headline = "start-up";
+}
 
-    // The recount with every count stale, the most it ever has to write, against SQLite
-    // counting the photos of every book on its own connection. The recount leaves the counts
-    // right again.
-    const QByteArray libraryPath = library->path().toUtf8();
-    const auto staleCounts = [library] {
-        QSqlQuery q(library->db());
-        if (!q.exec("UPDATE Books SET NumOfPhotos = -1"))
-            bench::die("the counts could not be made stale");
-    };
-    add(table, "recount: SQLite alone, SELECT BookID, COUNT(*) ... GROUP BY BookID", "s", runs, [&] {
+// The recount with every count stale, the most it ever has to write, against SQLite counting
+// the photos of every book on its own connection. The recount leaves the counts right again.
+void addRecount(Bench &b)
+{
+    const QByteArray libraryPath = b.library->path().toUtf8();
+    add(b.table, "recount: SQLite alone, SELECT BookID, COUNT(*) ... GROUP BY BookID", "s", b.runs, [&b, libraryPath] {
         sqlite3 *db = nullptr;
         sqlite3_stmt *count = nullptr;
         Stopwatch timer;
@@ -527,56 +587,55 @@ int main(int argc, char *argv[])
         sqlite3_finalize(count);
         sqlite3_close(db);
         const double took = timer.seconds();
-        if (photos != scale.storePhotos)
+        if (photos != b.scale.storePhotos)
             bench::die("SQLite counted " + QString::number(photos) + " photos");
         return took;
     }).headline = "SQLite count";
-    const QString countName = table.back().name;
-    Measurement &recount = add(table, "recount of every book's photo count (every count stale)", "s", runs, [&] {
-        staleCounts();
+    const QString countName = b.table.back().name;
+    Measurement &recount = add(b.table, "recount of every book's photo count (every count stale)", "s", b.runs, [&b] {
+        QSqlQuery stale(b.library->db());
+        if (!stale.exec("UPDATE Books SET NumOfPhotos = -1"))
+            bench::die("the counts could not be made stale");
         Stopwatch timer;
-        if (const auto counted = library->recount(); !counted)
+        if (const auto counted = b.library->recount(); !counted)
             bench::die(counted.error());
         const double took = timer.seconds();
-        QSqlQuery q(library->db());
+        QSqlQuery q(b.library->db());
         if (!q.exec("SELECT SUM(NumOfPhotos), MIN(NumOfPhotos) FROM Books") || !q.next() ||
-            q.value(0).toLongLong() != scale.storePhotos || q.value(1).toLongLong() < 0)
+            q.value(0).toLongLong() != b.scale.storePhotos || q.value(1).toLongLong() < 0)
             bench::die("the recount left wrong counts");
         return took;
     });
     recount.baseline = countName;
     recount.maxValue = 0.2;
     recount.headline = "recount";
+}
 
-    // The editor on the book of Scale::editorPhotos photos, opened from a catalogue that
-    // stays open for these measurements.
-    std::unique_ptr<bench::ProgramSession> session;
-    const auto catalogueSession = [&]() -> bench::ProgramSession & {
-        if (!session) {
-            session = std::make_unique<bench::ProgramSession>(files.fullStore, settingsFile);
-            session->start();
-        }
-        return *session;
-    };
-    const QString editorBook = "the book of " + withThousands(scale.editorPhotos) + " photos";
-    Measurement &openEditor = add(table, "editor opened and shown on " + editorBook, "s", runs, [&] {
-        bench::ProgramSession &program = catalogueSession();
+// The editor on the book of Scale::editorPhotos photos, opened from a catalogue that stays open
+// for these measurements.
+void addEditorOpen(Bench &b)
+{
+    Measurement &openEditor = add(b.table, "editor opened and shown on " + b.editorBook, "s", b.runs, [&b] {
+        bench::ProgramSession &program = b.catalogueSession();
         Stopwatch timer;
         editor::BookEditor &window = program.openEditor(bench::kEditorBook);
         const double took = timer.seconds();
         // Every row is in the model: none waits to be fetched.
-        if (window.photos().rowCount() != scale.editorPhotos || window.photos().canFetchMore({}))
+        if (window.photos().rowCount() != b.scale.editorPhotos || window.photos().canFetchMore({}))
             bench::die(QStringLiteral("the editor holds %1 photos").arg(window.photos().rowCount()));
         program.closeEditor("cmdCancel");
         return took;
     });
     openEditor.maxValue = 0.5;
     openEditor.headline = "editor";
+}
 
-    Measurement &saveClose = add(table, "Save and Close of that book after one changed cell", "s", runs, [&] {
-        bench::ProgramSession &program = catalogueSession();
+void addSaveAndClose(Bench &b)
+{
+    Measurement &saveClose = add(b.table, "Save and Close of that book after one changed cell", "s", b.runs, [&b] {
+        bench::ProgramSession &program = b.catalogueSession();
         editor::PhotoTableModel &photos = program.openEditor(bench::kEditorBook).photos();
-        const int row = scale.editorPhotos / 2;
+        const int row = b.scale.editorPhotos / 2;
         const qint64 key = photos.rowKey(row);
         const QVariant original = photos.value(row, "GroupLabel");
         const QString changed = original.toString() + " (changed)";
@@ -586,7 +645,7 @@ int main(int argc, char *argv[])
         const double took = timer.seconds();
         program.expectNoMessages("Save and Close");
         // The change reached the store; the original goes back, so that every run saves the same change.
-        QSqlQuery q(library->db());
+        QSqlQuery q(b.library->db());
         q.prepare("SELECT GroupLabel FROM Photos WHERE ID = ?");
         q.addBindValue(key);
         if (!q.exec() || !q.next() || q.value(0).toString() != changed)
@@ -600,67 +659,33 @@ int main(int argc, char *argv[])
     });
     saveClose.maxValue = 0.5;
     saveClose.headline = "save";
+}
 
-    // The big book's images: every name has its file (hard links to one small JPEG), and the
-    // second photo's is a 6000 x 4000 JPEG. Made once, in the image root the catalogue uses.
-    QString bigImage;
-    const auto prepareImages = [&] {
-        if (!bigImage.isEmpty())
-            return;
-        bench::ProgramSession &program = catalogueSession();
-        const QString root =
-            store::resolveImageRoot(files.fullStore, program.catalogue().findChild<QLineEdit *>("txtPath")->text());
-        QSqlQuery q(library->db());
-        q.prepare("SELECT BookLabel FROM Books WHERE ID = ?");
-        q.addBindValue(bench::kEditorBook);
-        if (!q.exec() || !q.next())
-            bench::die("the editor's book has no label");
-        const QString folder = QDir(root).filePath(q.value(0).toString());
-        QDir().mkpath(folder);
-        const QString small = QDir(work).filePath("small.jpg");
-        QImage thumb(320, 240, QImage::Format_RGB32);
-        thumb.fill(Qt::darkGreen);
-        thumb.save(small, "JPEG");
-        q.prepare("SELECT PhotoPic, DataPic FROM Photos WHERE BookID = ? ORDER BY ID");
-        q.addBindValue(bench::kEditorBook);
-        if (!q.exec())
-            bench::die("the editor's photos could not be read");
-        QStringList names;
-        while (q.next())
-            names << q.value(0).toString() << q.value(1).toString();
-        for (const QString &name : names) {
-            const QString path = QDir(folder).filePath(name);
-            if (!name.isEmpty() && !QFile::exists(path) &&
-                ::link(QFile::encodeName(small).constData(), QFile::encodeName(path).constData()) != 0)
-                bench::die("the image files could not be made in " + folder);
-        }
-        bigImage = QDir(folder).filePath(names.value(2));
-        QFile::remove(bigImage);
-        QImage big(6000, 4000, QImage::Format_RGB32);
-        for (int y = 0; y < big.height(); ++y)
-            for (int x = 0; x < big.width(); x += 50)
-                big.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
-        if (!big.save(bigImage, "JPEG", 90))
-            bench::die("the large image could not be written");
-    };
+void addEditorWithImages(Bench &b)
+{
     Measurement &openWithImages =
-        add(table, "editor opened on " + editorBook + " with its image panel shown, every image there", "s", runs, [&] {
-            bench::ProgramSession &program = catalogueSession();
-            prepareImages();
-            program.setImagePanelShown(true);
-            Stopwatch timer;
-            program.openEditor(bench::kEditorBook);
-            const double took = timer.seconds();
-            program.closeEditor("cmdCancel");
-            program.setImagePanelShown(false);
-            return took;
-        });
+        add(b.table, "editor opened on " + b.editorBook + " with its image panel shown, every image there", "s", b.runs,
+            [&b] {
+                bench::ProgramSession &program = b.catalogueSession();
+                b.prepareImages();
+                program.setImagePanelShown(true);
+                Stopwatch timer;
+                program.openEditor(bench::kEditorBook);
+                const double took = timer.seconds();
+                program.closeEditor("cmdCancel");
+                program.setImagePanelShown(false);
+                return took;
+            });
     openWithImages.maxValue = 0.5;
     openWithImages.headline = "editor with images";
+}
+
+void addPreview(Bench &b)
+{
     Measurement &preview =
-        add(table, "preview of a 6000 x 4000 JPEG, from the row change to its paint", "s", runs, [&] {
-            bench::ProgramSession &program = catalogueSession();
-            prepareImages();
+        add(b.table, "preview of a 6000 x 4000 JPEG, from the row change to its paint", "s", b.runs, [&b] {
+            bench::ProgramSession &program = b.catalogueSession();
+            b.prepareImages();
             program.setImagePanelShown(true);
             editor::BookEditor &window = program.openEditor(bench::kEditorBook);
             auto *picture = window.findChild<QLabel *>("picPhoto");
@@ -675,13 +700,13 @@ int main(int argc, char *argv[])
             while (panel->isLoading())
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             // A new modification time each run: the preview cache must not serve it.
-            QFile touched(bigImage);
+            QFile touched(b.bigImage);
             touched.open(QIODevice::ReadWrite);
             touched.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
             touched.close();
             Stopwatch timer;
             window.grid()->setCurrentRow(1);
-            waitFor(bigImage);
+            waitFor(b.bigImage);
             if (picture->pixmap().isNull() || !picture->isVisible())
                 bench::die("the large image was not shown: " + picture->text());
             // Its paint, if the event loop has not painted it yet.
@@ -693,59 +718,66 @@ int main(int argc, char *argv[])
         });
     preview.maxValue = 0.15;
     preview.headline = "preview";
+}
 
-    // Export of the big book; the file is written anew each run.
+// Export of the big book; the file is written anew each run.
+void addExports(Bench &b)
+{
     for (const char *kind : {"install file", "CSV"}) {
         const bool csv = QByteArray(kind) == "CSV";
-        Measurement &exported =
-            add(table,
-                "export of " + editorBook + " to " + (csv ? QStringLiteral("CSV") : QStringLiteral("an install file")),
-                "s", runs, [&, csv] {
-                    const QString path = QDir(work).filePath(csv ? "export.csv" : "export.bks");
-                    Stopwatch timer;
-                    const install::ExportOutcome out =
-                        csv ? install::exportCsv(library->db(), bench::kEditorBook, path)
-                            : install::exportBookFile(library->db(), bench::kEditorBook, path);
-                    const double took = timer.seconds();
-                    if (!out.ok || out.photos != scale.editorPhotos)
-                        bench::die("the export failed: " + out.message);
-                    QFile::remove(path);
-                    return took;
-                });
+        Measurement &exported = add(b.table,
+                                    "export of " + b.editorBook + " to " +
+                                        (csv ? QStringLiteral("CSV") : QStringLiteral("an install file")),
+                                    "s", b.runs, [&b, csv] {
+                                        const QString path = QDir(b.work).filePath(csv ? "export.csv" : "export.bks");
+                                        Stopwatch timer;
+                                        const install::ExportOutcome out =
+                                            csv ? install::exportCsv(b.library->db(), bench::kEditorBook, path)
+                                                : install::exportBookFile(b.library->db(), bench::kEditorBook, path);
+                                        const double took = timer.seconds();
+                                        if (!out.ok || out.photos != b.scale.editorPhotos)
+                                            bench::die("the export failed: " + out.message);
+                                        QFile::remove(path);
+                                        return took;
+                                    });
         exported.maxValue = 0.2;
         exported.headline = csv ? "export CSV" : "export bks";
     }
+}
 
-    // The program in a process of its own: its peak with the catalogue and the editor on the
-    // big book open, scrolled to its last photo.
-    Measurement &peakProgram = add(table, "peak memory: catalogue and editor on " + editorBook, "MB", 1, [&] {
+// The program in a process of its own: its peak with the catalogue and the editor on the big
+// book open, scrolled to its last photo.
+void addProgramPeak(Bench &b)
+{
+    Measurement &peakProgram = add(b.table, "peak memory: catalogue and editor on " + b.editorBook, "MB", 1, [&b] {
         QProcess child;
-        child.start(app.applicationFilePath(),
-                    {"--peak-program", files.fullStore, settingsFile, QString::number(bench::kEditorBook)});
+        child.start(b.benchPath,
+                    {"--peak-program", b.files.fullStore, b.settingsFile, QString::number(bench::kEditorBook)});
         child.waitForFinished(-1);
         const QList<QByteArray> values = child.readAllStandardOutput().trimmed().split(' ');
-        if (child.exitCode() != 0 || values.size() != 2 || values[1].toInt() != scale.editorPhotos)
+        if (child.exitCode() != 0 || values.size() != 2 || values[1].toInt() != b.scale.editorPhotos)
             bench::die("the program's memory run failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
         return values[0].toDouble() / 1024.0;
     });
     peakProgram.maxValue = 200;
     peakProgram.headline = "program peak";
+}
 
-    if (parser.isSet(pgOption))
-        addServerRows(table, parser.value(pgOption), files, scale, runs, medium);
+// Only the measurements whose name holds the text, and their baselines.
+void keepOnly(std::vector<Measurement> &table, const QString &text)
+{
+    QStringList kept;
+    for (const Measurement &m : table)
+        if (m.name.contains(text, Qt::CaseInsensitive))
+            kept << m.name << m.baseline;
+    table.erase(
+        std::remove_if(table.begin(), table.end(), [&](const Measurement &m) { return !kept.contains(m.name); }),
+        table.end());
+}
 
-    if (parser.isSet(onlyOption)) {
-        const QString text = parser.value(onlyOption);
-        QStringList kept;
-        for (const Measurement &m : table)
-            if (m.name.contains(text, Qt::CaseInsensitive))
-                kept << m.name << m.baseline;
-        table.erase(
-            std::remove_if(table.begin(), table.end(), [&](const Measurement &m) { return !kept.contains(m.name); }),
-            table.end());
-    }
-
-    // Samples round-robin, so that a measurement and its baseline see the same machine state.
+// Samples round-robin, so that a measurement and its baseline see the same machine state.
+void takeSamples(std::vector<Measurement> &table)
+{
     const int most =
         std::max_element(table.begin(), table.end(), [](auto &a, auto &b) { return a.runs < b.runs; })->runs;
     for (int r = 0; r < most; ++r)
@@ -755,8 +787,11 @@ int main(int argc, char *argv[])
                 m.samples.push_back(m.once());
                 m.cpu.push_back(g_lastCpu);
             }
-    session.reset();
+}
 
+// Prints the table and its headline; false when a target was missed.
+bool printTable(QTextStream &out, const std::vector<Measurement> &table)
+{
     const auto find = [&](const QString &name) -> const Measurement * {
         for (const Measurement &m : table)
             if (m.name == name)
@@ -805,5 +840,67 @@ int main(int argc, char *argv[])
                                      : QStringLiteral(" (%1 x %2)").arg(ratio, 0, 'f', 2).arg(base->headline));
     }
     out << "\nheadline: " << headline.join("; ") << "; " << (allMet ? "every target met" : "TARGET MISSED") << "\n";
-    return smoke || allMet ? 0 : 1;
+    return allMet;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The windows are measured as they run everywhere, without a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (app.arguments().size() == 4 && app.arguments().at(1) == QLatin1String("--peak-import"))
+        return peakImport(app.arguments().at(2), app.arguments().at(3));
+    if (app.arguments().size() == 5 && app.arguments().at(1) == QLatin1String("--peak-program"))
+        return bench::peakProgram(app.arguments().at(2), app.arguments().at(3), app.arguments().at(4).toLongLong());
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption dataOption("data", "Folder of the generated data.", "dir");
+    const QCommandLineOption runsOption("runs", "Samples per timing (default 5).", "n", "5");
+    const QCommandLineOption smokeOption("smoke", "Tiny library: checks that every measurement runs.");
+    const QCommandLineOption onlyOption("only", "Only the measurements whose name holds the text, and their baselines.",
+                                        "text");
+    const QCommandLineOption pgOption("pg", "Also measure a team library on the PostgreSQL server at this address.",
+                                      "url");
+    parser.addOptions({dataOption, runsOption, smokeOption, onlyOption, pgOption});
+    parser.process(app);
+
+    const bool smoke = parser.isSet(smokeOption);
+    bench::Scale scale;
+    if (smoke)
+        scale = bench::Scale{20, 2000, 50, 500, 2000, 200};
+    const int runs = smoke ? 1 : qMax(1, parser.value(runsOption).toInt());
+    const QString dataDir = parser.isSet(dataOption)
+                                ? parser.value(dataOption)
+                                : QDir(app.applicationDirPath()).filePath(smoke ? "bench-smoke" : "benchdata");
+    Bench b(app, scale, runs, dataDir);
+
+    QTextStream out(stdout);
+    out << "Data in " << QDir::toNativeSeparators(dataDir) << " (generated when missing)...\n";
+    out.flush();
+    if (const QString error = bench::generate(b.files, scale, app.applicationDirPath()); !error.isEmpty())
+        bench::die(error);
+    QDir().mkpath(b.work);
+
+    addMediumImports(b, addShellImport(b));
+    addLibraryImport(b);
+    addLargeImport(b);
+    addStartUp(b);
+    addRecount(b);
+    addEditorOpen(b);
+    addSaveAndClose(b);
+    addEditorWithImages(b);
+    addPreview(b);
+    addExports(b);
+    addProgramPeak(b);
+    if (parser.isSet(pgOption))
+        addServerRows(b.table, parser.value(pgOption), b.files, scale, runs,
+                      withThousands(scale.mediumPhotos) + " photos");
+    if (parser.isSet(onlyOption))
+        keepOnly(b.table, parser.value(onlyOption));
+    takeSamples(b.table);
+    b.session.reset();
+    return printTable(out, b.table) || smoke ? 0 : 1;
 }

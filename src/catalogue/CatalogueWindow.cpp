@@ -16,6 +16,7 @@
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 #include "ui/WindowLayout.h"
 #include "version.h"
 
@@ -37,15 +38,6 @@
 namespace catalogue {
 
 namespace {
-
-ui::CoolButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QString &tip)
-{
-    auto *button = new ui::CoolButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(tip);
-    button->setHoverColours(true);
-    return button;
-}
 
 QString versionText()
 {
@@ -71,38 +63,53 @@ void CatalogueWindow::buildWindow()
 {
     setWindowTitle(QStringLiteral("Manage Photo Series Books"));
 
-    lblBooksCaption = new QLabel(QStringLiteral("Available Photo Series Books"), this);
-    lblBooksCaption->setObjectName(QStringLiteral("lblBooksCaption"));
-    lblBooksCaption->setAlignment(Qt::AlignCenter);
-    lblBooksCaption->setFrameShape(QFrame::Panel);
-    lblBooksCaption->setFrameShadow(QFrame::Raised);
-    lblBooksCaption->setAutoFillBackground(true);
-    lblBooksCaption->setBackgroundRole(QPalette::Button);
-
+    lblBooksCaption = ui::makePanelCaption(this, QStringLiteral("Available Photo Series Books"), "lblBooksCaption");
     grdBooks = new BookGrid(this);
     grdBooks->setObjectName(QStringLiteral("grdBooks"));
+    buildCommandButtons();
+    buildImageLocationFrame();
+    QLayout *filterRow = buildFilterRow();
+    layOutWindow(filterRow);
+    connectCommands();
 
+    resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
+}
+
+void CatalogueWindow::buildCommandButtons()
+{
     const QString editTip = QStringLiteral("Edit Selected Book");
-    cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Create a Book"), QStringLiteral("Create a New Book"));
-    cmdEdit = makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
+    cmdAdd = ui::makeButton(this, "cmdAdd", QStringLiteral("Create a Book"), QStringLiteral("Create a New Book"));
+    cmdEdit = ui::makeButton(this, "cmdEdit", QStringLiteral("Edit a Book"), editTip);
     cmdRemove =
-        makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
-    cmdImport = makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
-    cmdExport = makeButton(this, "cmdExport", QStringLiteral("Export..."),
-                           QStringLiteral("Export the Selected Book to an Install File or CSV"));
-    cmdMarkAll = makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
-    cmdUnMarkAll = makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
-    cmdClose = makeButton(this, "cmdClose", QStringLiteral("Exit"), editTip);
+        ui::makeButton(this, "cmdRemove", QStringLiteral("Delete a Book"), QStringLiteral("Delete the Selected Book"));
+    cmdImport = ui::makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
+    cmdExport = ui::makeButton(this, "cmdExport", QStringLiteral("Export..."),
+                               QStringLiteral("Export the Selected Book to an Install File or CSV"));
+    cmdMarkAll = ui::makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
+    cmdUnMarkAll = ui::makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
+    cmdClose = ui::makeButton(this, "cmdClose", QStringLiteral("Exit"), editTip);
+}
 
+void CatalogueWindow::buildImageLocationFrame()
+{
     Frame1 = new QGroupBox(QStringLiteral(" Photo Image Location "), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Label2 = new QLabel(QStringLiteral("Photo Images Location"), Frame1);
     Label2->setObjectName(QStringLiteral("Label2"));
     txtPath = new QLineEdit(Frame1);
     txtPath->setObjectName(QStringLiteral("txtPath"));
-    cmdBrowse = makeButton(Frame1, "cmdBrowse", QStringLiteral("Set Location to Retrieve Images..."),
-                           QStringLiteral("Set the Path for Orvane to Find Images"));
+    cmdBrowse = ui::makeButton(Frame1, "cmdBrowse", QStringLiteral("Set Location to Retrieve Images..."),
+                               QStringLiteral("Set the Path for Orvane to Find Images"));
 
+    auto *frameLayout = new QGridLayout(Frame1);
+    frameLayout->addWidget(Label2, 0, 0);
+    frameLayout->addWidget(txtPath, 1, 0);
+    frameLayout->addWidget(cmdBrowse, 1, 1);
+    frameLayout->setColumnStretch(0, 1);
+}
+
+QLayout *CatalogueWindow::buildFilterRow()
+{
     txtFilter = new QLineEdit(this);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
     txtFilter->setPlaceholderText(QStringLiteral("Filter books"));
@@ -113,7 +120,13 @@ void CatalogueWindow::buildWindow()
     auto *filterRow = new QHBoxLayout;
     filterRow->addWidget(txtFilter, 1);
     filterRow->addWidget(lblFilterCount);
+    return filterRow;
+}
 
+// The filter, the caption and the grid on the left, the command buttons on the right, the
+// image location and the store's path below them.
+void CatalogueWindow::layOutWindow(QLayout *filterRow)
+{
     auto *gridColumn = new QVBoxLayout;
     gridColumn->setSpacing(0);
     gridColumn->addLayout(filterRow);
@@ -131,12 +144,6 @@ void CatalogueWindow::buildWindow()
     top->addLayout(gridColumn, 1);
     top->addLayout(buttons);
 
-    auto *frameLayout = new QGridLayout(Frame1);
-    frameLayout->addWidget(Label2, 0, 0);
-    frameLayout->addWidget(txtPath, 1, 0);
-    frameLayout->addWidget(cmdBrowse, 1, 1);
-    frameLayout->setColumnStretch(0, 1);
-
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(top, 1);
     outer->addWidget(Frame1);
@@ -145,7 +152,10 @@ void CatalogueWindow::buildWindow()
     lblStorePath->setObjectName(QStringLiteral("lblStorePath"));
     lblStorePath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     outer->addWidget(lblStorePath);
+}
 
+void CatalogueWindow::connectCommands()
+{
     txtPath->installEventFilter(new PathKeyFilter(txtPath));
     connect(txtPath, &QLineEdit::textChanged, this, &CatalogueWindow::onPathChanged);
     connect(cmdBrowse, &QPushButton::clicked, this, &CatalogueWindow::onBrowse);
@@ -157,8 +167,6 @@ void CatalogueWindow::buildWindow()
     connect(cmdUnMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(false); });
     connect(cmdImport, &QPushButton::clicked, this, &CatalogueWindow::onImport);
     connect(cmdExport, &QPushButton::clicked, this, &CatalogueWindow::onExport);
-
-    resize(ui::twips(550 + 850 + 2300 + 5500 + 900) + 220, 480);
 }
 
 bool CatalogueWindow::load()

@@ -9,6 +9,7 @@
 
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QTableView;
 
@@ -64,6 +65,11 @@ protected:
 
 private:
     void buildWindow();
+    void buildCommandButtons();
+    void buildImageLocationFrame();
+    QLayout *buildFilterRow();
+    void layOutWindow(QLayout *filterRow);
+    void connectCommands();
     void setUpGrid();
     void onPathChanged(const QString &text);
     void savePhotoDir(const QString &path);

@@ -130,7 +130,7 @@ QString askSaveFileName(QWidget *parent, const QString &suggested, const QString
     QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export a Book"), suggested,
                                                 filters.join(QStringLiteral(";;")), &chosenFilter);
     // "Install file (*.bks)" gives ".bks".
-    const int star = chosenFilter.indexOf(QLatin1String("*."));
+    const qsizetype star = chosenFilter.indexOf(QLatin1String("*."));
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && star >= 0)
         path += chosenFilter.mid(star + 1).chopped(1);
     return path;

@@ -3,6 +3,8 @@
 #include "store/ImageRoot.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
+#include "ui/FolderTree.h"
+#include "ui/WindowKit.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -10,8 +12,6 @@
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QTreeView>
@@ -20,14 +20,6 @@
 namespace catalogue {
 
 namespace {
-
-ui::CoolButton *makeButton(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *button = new ui::CoolButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setHoverColours(true);
-    return button;
-}
 
 // The drive (file-system root) that holds the path: the longest root it starts with.
 int driveIndexOf(const QComboBox *drives, const QString &path)
@@ -119,23 +111,28 @@ void FolderPicker::buildWindow()
 
     Label1 = new QLabel(QStringLiteral("Please select one of the following:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
+    buildFolderFrame();
+    cmdOK = ui::makeButton(this, "cmdOK", QStringLiteral("OK"));
+    cmdCancel = ui::makeButton(this, "cmdCancel", QStringLiteral("Cancel"));
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(Label1);
+    outer->addWidget(Frame2, 1);
+    outer->addLayout(ui::makeButtonRow({cmdOK, cmdCancel}));
+
+    followOpenedFolder();
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+// The drive list over the folder tree, the hint and the example picture beside them.
+void FolderPicker::buildFolderFrame()
+{
     Frame2 = new QGroupBox(QStringLiteral("  Select folder that contains photo images "), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
-
-    drvPhoto = new QComboBox(Frame2);
-    drvPhoto->setObjectName(QStringLiteral("drvPhoto"));
-    for (const QFileInfo &drive : QDir::drives())
-        drvPhoto->addItem(QDir::toNativeSeparators(drive.absoluteFilePath()), drive.absoluteFilePath());
-
-    m_folders = new QFileSystemModel(this);
-    m_folders->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-    m_folders->setReadOnly(true);
-    dirPhoto = new QTreeView(Frame2);
-    dirPhoto->setObjectName(QStringLiteral("dirPhoto"));
-    dirPhoto->setModel(m_folders);
-    dirPhoto->setHeaderHidden(true);
-    for (int column = 1; column < m_folders->columnCount(); ++column)
-        dirPhoto->hideColumn(column);
+    drvPhoto = ui::makeDriveList(Frame2, "drvPhoto");
+    m_folders = ui::makeFolderModel(this);
+    dirPhoto = ui::makeFolderTree(Frame2, "dirPhoto", m_folders);
     dirPhoto->setMinimumSize(240, 220);
 
     lblHint = new QLabel(Frame2);
@@ -145,26 +142,16 @@ void FolderPicker::buildWindow()
     Image1->setPixmap(examplePicture());
     Image1->setFixedSize(109, 78);
 
-    cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"));
-    cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"));
-
     auto *frameLayout = new QGridLayout(Frame2);
     frameLayout->addWidget(drvPhoto, 0, 0);
     frameLayout->addWidget(dirPhoto, 1, 0, 3, 1);
     frameLayout->addWidget(lblHint, 1, 1, Qt::AlignTop);
     frameLayout->addWidget(Image1, 2, 1, Qt::AlignTop | Qt::AlignHCenter);
     frameLayout->setRowStretch(3, 1);
+}
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-
-    auto *outer = new QVBoxLayout(this);
-    outer->addWidget(Label1);
-    outer->addWidget(Frame2, 1);
-    outer->addLayout(buttons);
-
+void FolderPicker::followOpenedFolder()
+{
     connect(dirPhoto->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
         if (current.isValid())
             m_path = QDir::cleanPath(m_folders->filePath(current));
@@ -178,8 +165,6 @@ void FolderPicker::buildWindow()
     // Sorting comes later still and moves rows: keep the opened folder in view.
     connect(m_folders, &QAbstractItemModel::layoutChanged, this,
             [this] { dirPhoto->scrollTo(dirPhoto->currentIndex(), QAbstractItemView::PositionAtCenter); });
-    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void FolderPicker::load(const QString &startPath)

@@ -39,6 +39,9 @@ public:
 
 private:
     void buildWindow();
+    void buildFolderFrame();
+    // Keeps m_path on the folder opened in the tree while the model fills and sorts.
+    void followOpenedFolder();
     void load(const QString &startPath);
     void onDriveChanged(int index);
 

@@ -6,10 +6,10 @@
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 #include <QDir>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,24 +45,16 @@ AddCodeDialog::AddCodeDialog(const QString &tag, const QString &programDir, ui::
     txtCode->setObjectName(QStringLiteral("txtCode"));
     txtDescription = new QLineEdit(this);
     txtDescription->setObjectName(QStringLiteral("txtDescription"));
-    cmdOK = new ui::CoolButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setToolTip(QStringLiteral("Save new code"));
+    cmdOK = ui::makeButton(this, "cmdOK", QStringLiteral("OK"), QStringLiteral("Save new code"), ui::Hover::Plain);
     cmdOK->setDefault(true);
-    cmdCancel = new ui::CoolButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setToolTip(QStringLiteral("Exit "));
+    cmdCancel = ui::makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Exit "), ui::Hover::Plain);
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Code"), this), 0, 0);
     grid->addWidget(txtCode, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Description"), this), 1, 0);
     grid->addWidget(txtDescription, 1, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->addLayout(ui::makeButtonRow({cmdOK, cmdCancel}), 2, 0, 1, 2);
     txtDescription->setMinimumWidth(ui::twips(4000));
 
     connect(cmdOK, &QPushButton::clicked, this, &AddCodeDialog::onOK);

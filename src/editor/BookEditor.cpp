@@ -12,6 +12,7 @@
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 #include "ui/WindowLayout.h"
 
 #include <QCalendarWidget>
@@ -31,16 +32,6 @@
 namespace editor {
 
 namespace {
-
-ui::CoolButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QString &tip,
-                           bool hover = true)
-{
-    auto *button = new ui::CoolButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(tip);
-    button->setHoverColours(hover);
-    return button;
-}
 
 QLineEdit *makeBox(QWidget *parent, const char *name, const QString &tip = {})
 {
@@ -103,26 +94,48 @@ void BookEditor::buildWindow()
     fraBook = buildBookFrame();
     fraSizeClasses = buildSizeClassFrame();
     fraAides = buildAidesFrame();
-
-    lblPhotos = makeLabel(this, QStringLiteral("Photos"), "lblPhotos");
-    lblPhotos->setAlignment(Qt::AlignCenter);
-    lblPhotos->setFrameShape(QFrame::Panel);
-    lblPhotos->setFrameShadow(QFrame::Raised);
-    lblPhotos->setAutoFillBackground(true);
-    lblPhotos->setBackgroundRole(QPalette::Button);
+    lblPhotos = ui::makePanelCaption(this, QStringLiteral("Photos"), "lblPhotos");
     grdPhotos = new PhotoGrid(this);
     QSplitter *imageArea = buildImageArea();
-
     lblStatus = makeLabel(this, QString(), "lblStatus");
-    cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Add Photo"), QStringLiteral("Add a New Photo"));
-    cmdDup = makeButton(this, "cmdDup", QStringLiteral("Duplicate Photo"),
-                        QStringLiteral("Create a New Photo using Selected Photo"));
-    cmdDelete =
-        makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
-    cmdSave = makeButton(this, "cmdSave", QStringLiteral("Save and Close"), QStringLiteral("Save Changes and Exit"));
-    cmdSaveNow = makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes and Exit"), false);
-    cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));
+    buildCommandButtons();
+    layOutWindow(imageArea);
+    buildPickLists();
 
+    // The calendar floats over the window below the date box.
+    calDate = new QCalendarWidget(this);
+    calDate->setObjectName(QStringLiteral("calDate"));
+    calDate->hide();
+
+    setUpHeaderBoxes();
+    connect(cmdCalendar, &QPushButton::clicked, this, &BookEditor::onCalendar);
+    connect(cmdFolder, &QPushButton::clicked, this, &BookEditor::onFolder);
+    connect(calDate, &QCalendarWidget::clicked, this, &BookEditor::onDateClicked);
+    connect(cmdSave, &QPushButton::clicked, this, &BookEditor::onSaveAndClose);
+    connect(cmdSaveNow, &QPushButton::clicked, this, &BookEditor::onSaveNow);
+    connect(cmdCancel, &QPushButton::clicked, this, &BookEditor::onCancel);
+
+    resize(1180, 640);
+}
+
+void BookEditor::buildCommandButtons()
+{
+    cmdAdd = ui::makeButton(this, "cmdAdd", QStringLiteral("Add Photo"), QStringLiteral("Add a New Photo"));
+    cmdDup = ui::makeButton(this, "cmdDup", QStringLiteral("Duplicate Photo"),
+                            QStringLiteral("Create a New Photo using Selected Photo"));
+    cmdDelete =
+        ui::makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
+    cmdSave =
+        ui::makeButton(this, "cmdSave", QStringLiteral("Save and Close"), QStringLiteral("Save Changes and Exit"));
+    cmdSaveNow = ui::makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes and Exit"),
+                                ui::Hover::Plain);
+    cmdCancel = ui::makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));
+}
+
+// The three header frames in a row, the caption over the grid and its image panel, and the
+// status line with the command buttons at the bottom.
+void BookEditor::layOutWindow(QSplitter *imageArea)
+{
     // The frames share the width in fixed parts, whatever the texts a book puts into them.
     auto *header = new QHBoxLayout;
     header->addWidget(fraBook, 3);
@@ -154,14 +167,11 @@ void BookEditor::buildWindow()
     gridColumn->addWidget(imageArea, 1);
     outer->addLayout(gridColumn, 1);
     outer->addLayout(buttons);
+}
 
-    buildPickLists();
-
-    // The calendar floats over the window below the date box.
-    calDate = new QCalendarWidget(this);
-    calDate->setObjectName(QStringLiteral("calDate"));
-    calDate->hide();
-
+// Tab order, select-all on entry, and the identifier's and bounds' live checks.
+void BookEditor::setUpHeaderBoxes()
+{
     setTabOrder(txtBookID, txtName);
     setTabOrder(txtName, txtBuiltBy);
     setTabOrder(txtBuiltBy, txtDate);
@@ -185,14 +195,6 @@ void BookEditor::buildWindow()
     connect(txtSC4, &QLineEdit::textChanged, this, [this] { onBoundChanged(4); });
     connect(txtSC5, &QLineEdit::textChanged, this, [this] { onBoundChanged(5); });
     connect(txtSC6, &QLineEdit::textChanged, this, [this] { onBoundChanged(6); });
-    connect(cmdCalendar, &QPushButton::clicked, this, &BookEditor::onCalendar);
-    connect(cmdFolder, &QPushButton::clicked, this, &BookEditor::onFolder);
-    connect(calDate, &QCalendarWidget::clicked, this, &BookEditor::onDateClicked);
-    connect(cmdSave, &QPushButton::clicked, this, &BookEditor::onSaveAndClose);
-    connect(cmdSaveNow, &QPushButton::clicked, this, &BookEditor::onSaveNow);
-    connect(cmdCancel, &QPushButton::clicked, this, &BookEditor::onCancel);
-
-    resize(1180, 640);
 }
 
 QGroupBox *BookEditor::buildBookFrame()
@@ -204,10 +206,10 @@ QGroupBox *BookEditor::buildBookFrame()
     txtName = makeBox(frame, "txtName", QStringLiteral("Enter Book Description"));
     txtDate = makeBox(frame, "txtDate", QStringLiteral("Enter Date Built"));
     txtBuiltBy = makeBox(frame, "txtBuiltBy");
-    cmdCalendar = makeButton(frame, "cmdCalendar", QStringLiteral("Calendar..."),
-                             QStringLiteral("Set The Date Using The Calendar Tool"));
-    cmdFolder = makeButton(frame, "cmdFolder", QStringLiteral("Create Images Folder"),
-                           QStringLiteral("Create an Image Folder for this Book"));
+    cmdCalendar = ui::makeButton(frame, "cmdCalendar", QStringLiteral("Calendar..."),
+                                 QStringLiteral("Set The Date Using The Calendar Tool"));
+    cmdFolder = ui::makeButton(frame, "cmdFolder", QStringLiteral("Create Images Folder"),
+                               QStringLiteral("Create an Image Folder for this Book"));
 
     auto *layout = new QGridLayout(frame);
     layout->addWidget(makeLabel(frame, QStringLiteral("Identifier")), 0, 0);

@@ -63,6 +63,9 @@ protected:
 
 private:
     void buildWindow();
+    void buildCommandButtons();
+    void layOutWindow(QSplitter *imageArea);
+    void setUpHeaderBoxes();
     QGroupBox *buildBookFrame();
     QGroupBox *buildSizeClassFrame();
     QGroupBox *buildAidesFrame();

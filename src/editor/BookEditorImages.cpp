@@ -14,6 +14,7 @@
 #include "ui/CoolButton.h"
 #include "ui/LayoutSettings.h"
 #include "ui/Messages.h"
+#include "ui/WindowKit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -45,12 +46,11 @@ QSplitter *BookEditor::buildImageArea()
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
 
-    cmdPreview = new ui::CoolButton(QStringLiteral("Show Images"), this);
-    cmdPreview->setObjectName(QStringLiteral("cmdPreview"));
-    cmdPreview->setToolTip(QStringLiteral("Show or Hide the Photo and Data Plate Images (F9)"));
-    cmdAddImage = new ui::CoolButton(QStringLiteral("Add Image..."), this);
-    cmdAddImage->setObjectName(QStringLiteral("cmdAddImage"));
-    cmdAddImage->setToolTip(QStringLiteral("Copy an Image File into the Book's Folder for the Selected Photo"));
+    cmdPreview = ui::makeButton(this, "cmdPreview", QStringLiteral("Show Images"),
+                                QStringLiteral("Show or Hide the Photo and Data Plate Images (F9)"), ui::Hover::Plain);
+    cmdAddImage = ui::makeButton(this, "cmdAddImage", QStringLiteral("Add Image..."),
+                                 QStringLiteral("Copy an Image File into the Book's Folder for the Selected Photo"),
+                                 ui::Hover::Plain);
     lblImages = new QLabel(this);
     lblImages->setObjectName(QStringLiteral("lblImages"));
     return splitter;

@@ -27,23 +27,23 @@ QString decodeLine(const QByteArray &bytes)
 }
 
 // Reads one field starting at pos; leaves pos after it. False when a quote is not closed.
-bool readField(const QString &line, int &pos, QString &value)
+bool readField(const QString &line, qsizetype &pos, QString &value)
 {
     while (pos < line.size() && line.at(pos).isSpace())
         ++pos;
     if (pos < line.size() && line.at(pos) == QLatin1Char('"')) {
-        const int close = line.indexOf(QLatin1Char('"'), pos + 1);
+        const qsizetype close = line.indexOf(QLatin1Char('"'), pos + 1);
         if (close < 0)
             return false;
         value = line.mid(pos + 1, close - pos - 1);
         pos = close + 1;
         // Anything between the closing quote and the separator is not part of the value.
-        const int comma = line.indexOf(QLatin1Char(','), pos);
-        pos = comma < 0 ? int(line.size()) : comma;
+        const qsizetype comma = line.indexOf(QLatin1Char(','), pos);
+        pos = comma < 0 ? line.size() : comma;
         return true;
     }
-    const int comma = line.indexOf(QLatin1Char(','), pos);
-    const int end = comma < 0 ? int(line.size()) : comma;
+    const qsizetype comma = line.indexOf(QLatin1Char(','), pos);
+    const qsizetype end = comma < 0 ? line.size() : comma;
     value = line.mid(pos, end - pos).trimmed();
     pos = end;
     return true;
@@ -52,7 +52,7 @@ bool readField(const QString &line, int &pos, QString &value)
 // Splits one line into its two fields; false when the record is cut short.
 bool parseRecord(const QString &line, CodeRecord &record)
 {
-    int pos = 0;
+    qsizetype pos = 0;
     if (!readField(line, pos, record.code) || pos >= line.size())
         return false;
     ++pos; // the comma

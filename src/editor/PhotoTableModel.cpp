@@ -39,7 +39,7 @@ bool normalise(int field, const QVariant &in, QVariant &out)
 
 } // namespace
 
-PhotoTableModel::PhotoTableModel(QSqlDatabase db, QObject *parent)
+PhotoTableModel::PhotoTableModel(const QSqlDatabase &db, QObject *parent)
     : QAbstractTableModel(parent)
     , m_connection(db.connectionName())
     , m_columns(defaultPhotoColumns())

@@ -34,7 +34,7 @@ public:
     // Pending rows as a save writes them: keys the store assigned to new rows, by row index.
     using AssignedKeys = QHash<int, qint64>;
 
-    explicit PhotoTableModel(QSqlDatabase db, QObject *parent = nullptr);
+    explicit PhotoTableModel(const QSqlDatabase &db, QObject *parent = nullptr);
 
     // Reads the photos of a book (batch mode unless told). Returns an empty text or what failed.
     store::Result<> load(qint64 bookId, WriteMode mode = WriteMode::Batch);

@@ -11,7 +11,7 @@ namespace install {
 
 namespace {
 
-constexpr size_t kBlockBytes = 256 * 1024;
+constexpr size_t kBlockBytes = size_t(256) * 1024;
 
 // Length of the UTF-8 sequence starting at p: 1 to 4 when valid, 0 when invalid, -1 when the
 // bytes end before the sequence does.
@@ -253,23 +253,12 @@ void BksReader::appendDecoded(const char *begin, const char *end)
     }
 }
 
-BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
+// The field's bytes up to its closing quote or separator, as [begin, end). Most fields lie
+// within one block and are decoded from it directly; a field that spans blocks is gathered
+// first. False when the device failed or the field is too long.
+bool BksReader::scanField(int fieldNumber, bool quoted, const char *&begin, const char *&end)
 {
-    const size_t start = m_bytes.size();
-    m_offsets.push_back(start);
-    skipBlanks();
-    char c = 0;
-    bool quoted = false;
-    if (peek(c) && c == '"') {
-        quoted = true;
-        ++m_pos;
-    }
-
-    // The field's bytes up to its closing quote or separator. Most fields lie within one block
-    // and are decoded from it directly; a field that spans blocks is gathered first.
     m_raw.clear();
-    const char *begin = nullptr;
-    const char *end = nullptr;
     bool gathered = false;
     for (;;) {
         if (m_pos == m_end && !fill())
@@ -296,15 +285,63 @@ BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
             break;
     }
     if (m_failed)
-        return Next::EndOfData;
+        return false;
     if (gathered) {
         begin = m_raw.data();
         end = begin + m_raw.size();
     }
     if (size_t(end - begin) > kMaxFieldBytes) {
         fail(fieldNumber, QStringLiteral("the field is longer than %1 bytes").arg(kMaxFieldBytes));
-        return Next::EndOfData;
+        return false;
     }
+    return true;
+}
+
+// A quoted field ends with its quote and, after blanks, a separator; an unquoted one holds none.
+bool BksReader::checkQuotes(int fieldNumber, bool quoted)
+{
+    char c = 0;
+    if (quoted) {
+        if (!peek(c) || c != '"')
+            return fail(fieldNumber, QStringLiteral("the closing double quote is missing"));
+        ++m_pos;
+        skipBlanks();
+        if (peek(c) && c != ',' && !isLineEnd(c))
+            return fail(fieldNumber, c == '"' ? QStringLiteral("a double quote stands inside a quoted field")
+                                              : QStringLiteral("text follows the closing double quote"));
+    } else if (peek(c) && c == '"') {
+        return fail(fieldNumber, QStringLiteral("a double quote stands inside a field that does not start with one"));
+    }
+    return true;
+}
+
+bool BksReader::storeNumber(int fieldNumber, size_t start)
+{
+    const std::string_view text(m_bytes.data() + start, m_bytes.size() - start);
+    double value = 0;
+    if (!parseNumber(text, value))
+        return fail(fieldNumber,
+                    QStringLiteral("\"%1\" is not a number").arg(QString::fromUtf8(text.data(), int(text.size()))));
+    m_numbers[size_t(fieldNumber - 1)] = value;
+    return true;
+}
+
+BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
+{
+    const size_t start = m_bytes.size();
+    m_offsets.push_back(start);
+    skipBlanks();
+    char c = 0;
+    bool quoted = false;
+    if (peek(c) && c == '"') {
+        quoted = true;
+        ++m_pos;
+    }
+
+    const char *begin = nullptr;
+    const char *end = nullptr;
+    if (!scanField(fieldNumber, quoted, begin, end))
+        return Next::EndOfData;
     // Decoded before anything below can refill the block the field lies in.
     if (!quoted)
         while (end > begin && isBlank(end[-1]))
@@ -313,33 +350,10 @@ BksReader::Next BksReader::readField(int fieldNumber, FieldKind kind)
         m_encoding = isValidUtf8(std::string_view(begin, size_t(end - begin))) ? Encoding::Utf8 : Encoding::Windows1252;
     appendDecoded(begin, end);
 
-    if (quoted) {
-        if (!peek(c) || c != '"') {
-            fail(fieldNumber, QStringLiteral("the closing double quote is missing"));
-            return Next::EndOfData;
-        }
-        ++m_pos;
-        skipBlanks();
-        if (peek(c) && c != ',' && !isLineEnd(c)) {
-            fail(fieldNumber, c == '"' ? QStringLiteral("a double quote stands inside a quoted field")
-                                       : QStringLiteral("text follows the closing double quote"));
-            return Next::EndOfData;
-        }
-    } else if (peek(c) && c == '"') {
-        fail(fieldNumber, QStringLiteral("a double quote stands inside a field that does not start with one"));
+    if (!checkQuotes(fieldNumber, quoted))
         return Next::EndOfData;
-    }
-
-    if (kind == FieldKind::Number) {
-        const std::string_view text(m_bytes.data() + start, m_bytes.size() - start);
-        double value = 0;
-        if (!parseNumber(text, value)) {
-            fail(fieldNumber,
-                 QStringLiteral("\"%1\" is not a number").arg(QString::fromUtf8(text.data(), int(text.size()))));
-            return Next::EndOfData;
-        }
-        m_numbers[size_t(fieldNumber - 1)] = value;
-    }
+    if (kind == FieldKind::Number && !storeNumber(fieldNumber, start))
+        return Next::EndOfData;
 
     // The separator that ends the field.
     if (!peek(c))

@@ -57,7 +57,7 @@ public:
     qint64 position() const { return m_consumed - qint64(m_end - m_pos); }
 
     // Longest field accepted: a file without separators cannot make the reader grow.
-    static constexpr size_t kMaxFieldBytes = 64 * 1024;
+    static constexpr size_t kMaxFieldBytes = size_t(64) * 1024;
 
 private:
     enum class Next { Field, EndOfLine, EndOfData };
@@ -66,6 +66,9 @@ private:
     bool peek(char &c);
     void skipBlanks();
     Next readField(int fieldNumber, FieldKind kind);
+    bool scanField(int fieldNumber, bool quoted, const char *&begin, const char *&end);
+    bool checkQuotes(int fieldNumber, bool quoted);
+    bool storeNumber(int fieldNumber, size_t start);
     bool fail(int field, const QString &what);
     void appendDecoded(const char *begin, const char *end);
     void detectEncoding();

@@ -4,20 +4,21 @@
 #include "store/ImageRoot.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
+#include "ui/FolderTree.h"
 #include "ui/Messages.h"
 #include "ui/Twips.h"
+#include "ui/WindowKit.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include <optional>
 
@@ -54,10 +55,10 @@ private:
 
 } // namespace
 
-ImportWindow::ImportWindow(QSqlDatabase db, QString programDir, ui::Messages &messages,
+ImportWindow::ImportWindow(const QSqlDatabase &db, QString programDir, ui::Messages &messages,
                            std::function<void()> requeryBooks, QWidget *parent)
     : QDialog(parent)
-    , m_db(std::move(db))
+    , m_db(db)
     , m_programDir(std::move(programDir))
     , m_messages(messages)
     , m_requeryBooks(std::move(requeryBooks))
@@ -71,32 +72,26 @@ void ImportWindow::buildWindow()
     setWindowTitle(QStringLiteral("Import Books"));
     setModal(true);
 
-    drvBook = new QComboBox(this);
-    drvBook->setObjectName(QStringLiteral("drvBook"));
-    for (const QFileInfo &drive : QDir::drives())
-        drvBook->addItem(QDir::toNativeSeparators(drive.absoluteFilePath()), drive.absoluteFilePath());
-
-    m_folders = new QFileSystemModel(this);
-    m_folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    drvBook = ui::makeDriveList(this, "drvBook");
+    m_folders = ui::makeFolderModel(this);
     m_folders->setRootPath(QString());
-    dirBooks = new QTreeView(this);
-    dirBooks->setObjectName(QStringLiteral("dirBooks"));
-    dirBooks->setModel(m_folders);
-    dirBooks->setHeaderHidden(true);
-    for (int c = 1; c < m_folders->columnCount(); ++c)
-        dirBooks->hideColumn(c);
-
+    dirBooks = ui::makeFolderTree(this, "dirBooks", m_folders);
     filBook = new QListWidget(this);
     filBook->setObjectName(QStringLiteral("filBook"));
     filBook->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    cmdOpen = ui::makeButton(this, "cmdOpen", QStringLiteral("Import"));
+    cmdCancel = ui::makeButton(this, "cmdCancel", QStringLiteral("Cancel"));
 
-    cmdOpen = new ui::CoolButton(QStringLiteral("Import"), this);
-    cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
-    cmdOpen->setHoverColours(true);
-    cmdCancel = new ui::CoolButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setHoverColours(true);
+    layOutWindow();
+    resize(ui::twips(6600), ui::twips(4200));
+    connectLists();
+    connect(cmdOpen, &QPushButton::clicked, this, &ImportWindow::onImport);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
 
+// The drive list over the folder tree on the left, the folder's install files on the right.
+void ImportWindow::layOutWindow()
+{
     auto *lists = new QGridLayout;
     lists->addWidget(drvBook, 0, 0);
     lists->addWidget(dirBooks, 1, 0);
@@ -104,15 +99,13 @@ void ImportWindow::buildWindow()
     lists->setColumnStretch(0, 1);
     lists->setColumnStretch(1, 1);
     lists->setRowStretch(1, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOpen);
-    buttons->addWidget(cmdCancel);
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(lists, 1);
-    outer->addLayout(buttons);
-    resize(ui::twips(6600), ui::twips(4200));
+    outer->addLayout(ui::makeButtonRow({cmdOpen, cmdCancel}));
+}
 
+void ImportWindow::connectLists()
+{
     // The folder model fills and sorts in the background: keep the chosen folder in sight while
     // it does, until the user moves in the tree.
     const auto follow = [this] {
@@ -127,8 +120,6 @@ void ImportWindow::buildWindow()
     connect(dirBooks, &QTreeView::activated, this, &ImportWindow::onFolderActivated);
     connect(filBook, &QListWidget::itemSelectionChanged, this, &ImportWindow::onSelectionChanged);
     connect(filBook, &QListWidget::itemDoubleClicked, this, &ImportWindow::onImport);
-    connect(cmdOpen, &QPushButton::clicked, this, &ImportWindow::onImport);
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void ImportWindow::load()

@@ -25,7 +25,7 @@ class ImportWindow final : public QDialog
     Q_OBJECT
 
 public:
-    ImportWindow(QSqlDatabase db, QString programDir, ui::Messages &messages, std::function<void()> requeryBooks,
+    ImportWindow(const QSqlDatabase &db, QString programDir, ui::Messages &messages, std::function<void()> requeryBooks,
                  QWidget *parent = nullptr);
 
     // Styles the window and opens it on the program directory's Books folder, which is
@@ -37,10 +37,12 @@ public:
     void setFolder(const QString &path);
 
     // Files larger than this show a progress dialog while they are imported (a few thousand photos).
-    static constexpr qint64 kProgressFromBytes = 512 * 1024;
+    static constexpr qint64 kProgressFromBytes = qint64(512) * 1024;
 
 private:
     void buildWindow();
+    void layOutWindow();
+    void connectLists();
     void showFolderInTree();
     void onDriveChanged(int index);
     void onFolderActivated(const QModelIndex &index);

@@ -111,7 +111,7 @@ void ImageRootTest::typedCharactersAreFiltered()
     Catalogue c(dir);
     QVERIFY(c.window.load());
     QLineEdit *path = c.path();
-    path->setCursorPosition(path->text().size());
+    path->setCursorPosition(int(path->text().size()));
     QTest::sendKeyEvent(QTest::Click, path, Qt::Key_unknown, typed, Qt::NoModifier);
     const QString expected = accepted ? "/data/img" + typed : "/data/img";
     QCOMPARE(path->text(), expected);

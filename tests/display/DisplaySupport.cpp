@@ -26,7 +26,7 @@ QString shotsDir()
 {
     const QString run =
         qEnvironmentVariableIsEmpty("X11_SUITE_WM") ? QStringLiteral("bare") : qEnvironmentVariable("X11_SUITE_WM");
-    const QString dir = QStringLiteral(SHOTS_DIR "/") + run;
+    QString dir = QStringLiteral(SHOTS_DIR "/") + run;
     QDir().mkpath(dir);
     return dir;
 }
@@ -197,7 +197,7 @@ void BoxWatcher::check(QWidget *widget)
         click(answer);
 }
 
-void whenShown(const QString &objectName, std::function<void(QWidget *)> then)
+void whenShown(const QString &objectName, const std::function<void(QWidget *)> &then)
 {
     auto *timer = new QTimer;
     auto seenAt = std::make_shared<qint64>(0);

@@ -62,6 +62,6 @@ private:
 
 // Runs `then` once a visible, exposed top-level window of this object name is there (from
 // inside its modal loop when it is a dialog).
-void whenShown(const QString &objectName, std::function<void(QWidget *)> then);
+void whenShown(const QString &objectName, const std::function<void(QWidget *)> &then);
 
 } // namespace display

@@ -120,91 +120,28 @@ void HeaderRulesTest::validation_data()
     const QString c4 = "Size class 4 is not in ascending order";
     const QString c5 = "Size class 5 is not in ascending order";
     const QString c6 = "Size class 6 is not in ascending order";
-    QTest::newRow("valid") << "Int-46"
-                           << "Interior"
-                           << ""
-                           << ""
-                           << "" << QStringList();
-    QTest::newRow("untitled and no name") << "Untitled"
-                                          << ""
-                                          << ""
-                                          << ""
-                                          << "" << QStringList{id, desc};
-    QTest::newRow("lower-case untitled") << "untitled"
-                                         << "x"
-                                         << ""
-                                         << ""
-                                         << "" << QStringList{id};
-    QTest::newRow("pasted path characters") << "a/b:c"
-                                            << "x"
-                                            << ""
-                                            << ""
-                                            << "" << QStringList{pathChars};
-    QTest::newRow("empty identifier") << ""
-                                      << "x"
-                                      << ""
-                                      << ""
-                                      << "" << QStringList{id};
-    QTest::newRow("blank identifier") << "   "
-                                      << "x"
-                                      << ""
-                                      << ""
-                                      << "" << QStringList{id};
-    QTest::newRow("dot") << "."
-                         << "x"
-                         << ""
-                         << ""
-                         << "" << QStringList{id};
-    QTest::newRow("dot dot") << " .. "
-                             << "x"
-                             << ""
-                             << ""
-                             << "" << QStringList{id};
-    QTest::newRow("name Untitled") << "A"
-                                   << "Untitled"
-                                   << ""
-                                   << ""
-                                   << "" << QStringList{desc};
-    QTest::newRow("taken") << "TAKEN"
-                           << "x"
-                           << ""
-                           << ""
-                           << "" << QStringList{dup};
-    QTest::newRow("class 4 at 3") << "A"
-                                  << "x"
-                                  << "3"
-                                  << ""
-                                  << "" << QStringList{c4};
-    QTest::newRow("class 4 at 3.5") << "A"
-                                    << "x"
-                                    << "3.5"
-                                    << ""
-                                    << "" << QStringList();
-    QTest::newRow("class 5 equal") << "A"
-                                   << "x"
-                                   << "6"
-                                   << "6"
-                                   << "" << QStringList{c5};
-    QTest::newRow("class 5 empty skips") << "A"
-                                         << "x"
-                                         << "6"
-                                         << ""
-                                         << "" << QStringList();
-    QTest::newRow("class 4 empty, 5 at 4") << "A"
-                                           << "x"
-                                           << ""
-                                           << "4"
-                                           << "" << QStringList();
-    QTest::newRow("class 6 below 5") << "A"
-                                     << "x"
-                                     << "6"
-                                     << "9"
-                                     << "8" << QStringList{c6};
-    QTest::newRow("everything") << "Untitled"
-                                << ""
-                                << "2"
-                                << "1"
-                                << "1" << QStringList{id, desc, c4, c5, c6};
+    // One row: the five boxes as typed, and the problems the save reports, in order.
+    const auto row = [](const char *tag, const QString &identifier, const QString &name, const QString &sc4,
+                        const QString &sc5, const QString &sc6, const QStringList &problems) {
+        QTest::newRow(tag) << identifier << name << sc4 << sc5 << sc6 << problems;
+    };
+    row("valid", "Int-46", "Interior", "", "", "", {});
+    row("untitled and no name", "Untitled", "", "", "", "", {id, desc});
+    row("lower-case untitled", "untitled", "x", "", "", "", {id});
+    row("pasted path characters", "a/b:c", "x", "", "", "", {pathChars});
+    row("empty identifier", "", "x", "", "", "", {id});
+    row("blank identifier", "   ", "x", "", "", "", {id});
+    row("dot", ".", "x", "", "", "", {id});
+    row("dot dot", " .. ", "x", "", "", "", {id});
+    row("name Untitled", "A", "Untitled", "", "", "", {desc});
+    row("taken", "TAKEN", "x", "", "", "", {dup});
+    row("class 4 at 3", "A", "x", "3", "", "", {c4});
+    row("class 4 at 3.5", "A", "x", "3.5", "", "", {});
+    row("class 5 equal", "A", "x", "6", "6", "", {c5});
+    row("class 5 empty skips", "A", "x", "6", "", "", {});
+    row("class 4 empty, 5 at 4", "A", "x", "", "4", "", {});
+    row("class 6 below 5", "A", "x", "6", "9", "8", {c6});
+    row("everything", "Untitled", "", "2", "1", "1", {id, desc, c4, c5, c6});
 }
 
 void HeaderRulesTest::validation()

@@ -73,7 +73,7 @@ QStringList carried(ProgramDir &dir, const QString &label)
         return {QStringLiteral("no book ") + label};
     for (int i = 0; i < kBookCarried.size(); ++i)
         out << text(kBookCarried[i], q.value(i));
-    const qint64 id = q.value(kBookCarried.size()).toLongLong();
+    const qint64 id = q.value(int(kBookCarried.size())).toLongLong();
     q.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(kPhotoCarried.join(',')));
     q.addBindValue(id);
     q.exec();

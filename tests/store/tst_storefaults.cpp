@@ -69,8 +69,8 @@ void StoreFaultsTest::damagedOrReadOnlyFileIsRefused()
     QVERIFY(fillStore(dir));
     QFile file(dir.storePath());
     if (fault == "truncated") {
-        QVERIFY(file.size() > 3 * 4096);
-        QVERIFY(file.resize(2 * 4096));
+        QVERIFY(file.size() > qint64(3) * 4096);
+        QVERIFY(file.resize(qint64(2) * 4096));
     } else if (fault == "header only") {
         QVERIFY(file.resize(50));
     } else if (fault == "read-only file") {
