@@ -27,8 +27,8 @@ struct Catalogue
 {
     explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName,
                        ui::LayoutSettings *layout = nullptr)
-        : window(
-              catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName, layout})
+        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, saveFileName,
+                                       layout, dir.storeLocation()})
     {
         QVERIFY2(window.load(), "catalogue did not load");
     }
