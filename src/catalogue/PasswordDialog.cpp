@@ -61,7 +61,7 @@ void PasswordDialog::buildWindow(const QString &prompt)
 
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    setMinimumWidth(360);
+    setMinimumWidth(400);
     txtPassword->setFocus();
 }
 
@@ -82,8 +82,9 @@ std::optional<QString> askPassword(QWidget *parent, const QString &prompt)
 
 QString passwordPrompt(const store::Store &store, bool refused)
 {
+    // The address on a line of its own, so that it is not broken in the middle.
     const QString ask =
-        QStringLiteral("Password of %1 for the library %2:").arg(QUrl(store.path()).userName(), store.displayName());
+        QStringLiteral("Password of %1 for the library\n%2").arg(QUrl(store.path()).userName(), store.displayName());
     return refused ? QStringLiteral("The server refused the password.\n") + ask : ask;
 }
 

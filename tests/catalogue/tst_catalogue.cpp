@@ -392,7 +392,7 @@ void CatalogueTest::serverPasswordIsAskedAtStartUp()
     catalogue::CatalogueWindow window(context);
     QCOMPARE(window.load(), told.isEmpty());
 
-    const QString ask = "Password of photoseries for the library " + dir.storeLocation() + ":";
+    const QString ask = "Password of photoseries for the library\n" + dir.storeLocation();
     QStringList expected{ask};
     while (expected.size() < qMin(answers.size(), qsizetype(3)))
         expected << "The server refused the password.\n" + ask;
