@@ -2,7 +2,6 @@
 #include "catalogue/CatalogueWindow.h"
 #include "catalogue/Startup.h"
 #include "store/Settings.h"
-#include "store/StoreLocation.h"
 #include "ui/LayoutSettings.h"
 #include "ui/Messages.h"
 
@@ -41,10 +40,6 @@ int main(int argc, char *argv[])
     context.storeLocation = cli::storeLocation(invocation.store, invocation.library);
     context.messages = &messages;
     context.settings = &settings;
-    // A library folder given on the command line means its own database file; otherwise the
-    // program's setting Store may name a team library on a server.
-    context.storeLocation = invocation.library.isEmpty() ? store::configuredStoreLocation(context.programDir)
-                                                         : store::fileStoreLocation(context.programDir);
     ui::LayoutSettings layout;
     context.layout = &layout;
     if (!QFileInfo(context.programDir).isDir()) {

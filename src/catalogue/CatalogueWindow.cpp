@@ -207,9 +207,7 @@ bool CatalogueWindow::load()
     // Counting first lets the list be read once, with its counts already right. A store that
     // opened but fails here is damaged inside: say which file or library.
     const auto storeFault = [this](const QString &error) {
-        const QString what = m_store->backend() == store::Backend::Postgres ? QStringLiteral("The library %1")
-                                                                            : QStringLiteral("The database file %1");
-        report(QStringLiteral("%1 could not be read.\n%2").arg(what.arg(m_store->displayName()), error));
+        report(m_store->fault(QStringLiteral("could not be read.\n%1").arg(error)).text);
         return false;
     };
     if (const auto counted = m_store->recount(); !counted)
