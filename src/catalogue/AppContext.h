@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -24,6 +25,11 @@ namespace catalogue {
 using SaveFileQuery = std::function<QString(QWidget *parent, const QString &suggested, const QStringList &filters)>;
 QString askSaveFileName(QWidget *parent, const QString &suggested, const QStringList &filters);
 
+// Asks for the password of a team library; the prompt names the user and the server. The typed
+// password, or nothing when the user cancelled. The password is never stored.
+using PasswordQuery = std::function<std::optional<QString>(QWidget *parent, const QString &prompt)>;
+std::optional<QString> askPassword(QWidget *parent, const QString &prompt);
+
 // What the program hands its windows: the seams that tests replace.
 struct AppContext
 {
@@ -37,6 +43,8 @@ struct AppContext
     // The store to open: the program directory's Photo3.mdb, or a team library's URL
     // (store::configuredStoreLocation). Empty means the program directory's database file.
     QString storeLocation = {};
+    // Asked at start-up when the server wants a password that ~/.pgpass and PGPASSWORD lack.
+    PasswordQuery password = askPassword;
 };
 
 } // namespace catalogue

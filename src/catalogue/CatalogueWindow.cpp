@@ -4,6 +4,7 @@
 #include "catalogue/BookListModel.h"
 #include "catalogue/CheckBoxDelegate.h"
 #include "catalogue/FolderPicker.h"
+#include "catalogue/PasswordDialog.h"
 #include "catalogue/PathKeyFilter.h"
 #include "editor/BookEditor.h"
 #include "install/ImportWindow.h"
@@ -45,6 +46,17 @@ QString versionText()
         .arg(PHOTOSERIES_VERSION_MAJOR)
         .arg(PHOTOSERIES_VERSION_MINOR)
         .arg(PHOTOSERIES_VERSION_PATCH);
+}
+
+// Shows the label's tooltip, the whole text, shortened in the middle to the label's width once
+// the label has one.
+void fitStorePath(QLabel *label)
+{
+    const QString whole = label->toolTip();
+    const int width = label->contentsRect().width();
+    label->setText(label->testAttribute(Qt::WA_Resized) && width > 0
+                       ? label->fontMetrics().elidedText(whole, Qt::ElideMiddle, width)
+                       : whole);
 }
 
 } // namespace
@@ -151,6 +163,10 @@ void CatalogueWindow::layOutWindow(QLayout *filterRow)
     lblStorePath = new QLabel(this);
     lblStorePath->setObjectName(QStringLiteral("lblStorePath"));
     lblStorePath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long path or server address is shortened in its middle to the window's width, never
+    // widening the window; the tooltip keeps it whole.
+    lblStorePath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblStorePath->installEventFilter(this);
     outer->addWidget(lblStorePath);
 }
 
@@ -175,7 +191,7 @@ bool CatalogueWindow::load()
 
     m_store = std::make_unique<store::Store>(
         m_context.storeLocation.isEmpty() ? store::fileStoreLocation(m_context.programDir) : m_context.storeLocation);
-    if (const auto opened = m_store->open(); !opened) {
+    if (const auto opened = openAskingPassword(*m_store, m_context.password, this); !opened) {
         report(opened.error());
         return false;
     }
@@ -196,16 +212,16 @@ bool CatalogueWindow::load()
     else
         txtPath->setText(m_imageRootValue);
 
-    // Counting first lets the list be read once, with its counts already right. A file that
-    // opened but fails here is damaged inside: say which file.
+    // Counting first lets the list be read once, with its counts already right. A store that
+    // opened but fails here is damaged inside: say which file or library.
     const auto storeFault = [this](const QString &error) {
-        report(QStringLiteral("The database file %1 could not be read.\n%2")
-                   .arg(QDir::toNativeSeparators(m_store->path()), error));
+        report(m_store->fault(QStringLiteral("could not be read.\n%1").arg(error)).text);
         return false;
     };
     if (const auto counted = m_store->recount(); !counted)
         return storeFault(counted.error());
-    lblStorePath->setText(QStringLiteral("Database: %1").arg(m_store->displayName()));
+    lblStorePath->setToolTip(QStringLiteral("Database: %1").arg(m_store->displayName()));
+    fitStorePath(lblStorePath);
     m_books = new BookListModel(*m_store, this);
     connect(m_books, &BookListModel::writeFailed, this, &CatalogueWindow::report);
     if (const auto listed = m_books->requery(); !listed)
@@ -250,6 +266,8 @@ bool CatalogueWindow::eventFilter(QObject *watched, QEvent *event)
         txtFilter->clear();
         return true;
     }
+    if (watched == lblStorePath && event->type() == QEvent::Resize)
+        fitStorePath(lblStorePath);
     return QWidget::eventFilter(watched, event);
 }
 

@@ -4,15 +4,20 @@
 #include "catalogue/CatalogueWindow.h"
 #include "version.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using testing::ProgramDir;
 using testing::ScriptedMessages;
@@ -22,7 +27,8 @@ namespace {
 struct Catalogue
 {
     explicit Catalogue(ProgramDir &dir, store::DriveTypeQuery cd = store::noCdRomDrive)
-        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), std::move(cd)})
+        : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), std::move(cd),
+                                       catalogue::askSaveFileName, nullptr, dir.storeLocation()})
     {
     }
     bool load() { return window.load(); }
@@ -59,6 +65,10 @@ private slots:
     void damagedStoreIsReportedAndUntouched();
     void unsavedImageRootIsReportedOncePerRun();
     void buttonsCarryTheirCaptions();
+    void storeLabelNamesTheStoreAndFitsTheWindow();
+    void passwordDialogHidesTheTypingAndGivesItBack();
+    void serverPasswordIsAskedAtStartUp_data();
+    void serverPasswordIsAskedAtStartUp();
 };
 
 void CatalogueTest::opensOnEmptyStoreWithGridLayout()
@@ -86,7 +96,9 @@ void CatalogueTest::opensOnEmptyStoreWithGridLayout()
     QVERIFY(c.grid()->tabKeyNavigation());
     QCOMPARE(c.grid()->selectionBehavior(), QAbstractItemView::SelectRows);
     QVERIFY(c.grid()->selectionMode() != QAbstractItemView::SingleSelection);
-    QVERIFY(QFile::exists(dir.storePath()));
+    // The new store is made where the context says, with its tables.
+    QCOMPARE(QFile::exists(dir.storePath()), !dir.onServer());
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 0);
 }
 
 void CatalogueTest::listsBooksWithOwnerWordsAndCounts()
@@ -237,6 +249,8 @@ void CatalogueTest::exitAppendsSeparatorButCloseBoxDoesNot()
 void CatalogueTest::damagedStoreIsReportedAndUntouched()
 {
     ProgramDir dir;
+    if (dir.onServer())
+        QSKIP("a damaged database file has no counterpart on a server");
     const QByteArray bytes("This is a spreadsheet, not a database\n");
     QVERIFY(dir.writeFile("Photo3.mdb", bytes));
     Catalogue c(dir);
@@ -257,7 +271,8 @@ void CatalogueTest::unsavedImageRootIsReportedOncePerRun()
     const QString file = dir.filePath("blocked/settings.ini");
     store::Settings settings(file);
     ScriptedMessages messages;
-    catalogue::CatalogueWindow window(catalogue::AppContext{dir.path(), &messages, &settings});
+    catalogue::CatalogueWindow window(catalogue::AppContext{dir.path(), &messages, &settings, store::noCdRomDrive,
+                                                            catalogue::askSaveFileName, nullptr, dir.storeLocation()});
     QVERIFY(window.load());
     QCOMPARE(messages.count(), 1);
     QVERIFY2(messages.last().message.text.contains(QDir::toNativeSeparators(file)),
@@ -289,6 +304,109 @@ void CatalogueTest::buttonsCarryTheirCaptions()
         QCOMPARE(b->text(), e[1]);
         QCOMPARE(b->toolTip(), e[2]);
         QVERIFY(b->isEnabled());
+    }
+}
+
+void CatalogueTest::storeLabelNamesTheStoreAndFitsTheWindow()
+{
+    ProgramDir dir;
+    // A database file deep in folders has a path wider than the window; a server shows its address.
+    const QString deep = dir.filePath(QString(120, 'd') + "/" + QString(120, 'e'));
+    QVERIFY(QDir().mkpath(deep));
+    ScriptedMessages messages;
+    catalogue::CatalogueWindow window(
+        catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive, catalogue::askSaveFileName,
+                              nullptr, dir.onServer() ? dir.storeLocation() : deep + "/Photo3.mdb"});
+    QVERIFY(window.load());
+    auto *label = window.findChild<QLabel *>("lblStorePath");
+    const QString whole = "Database: " + (dir.onServer() ? dir.storeLocation() : deep + "/Photo3.mdb");
+    QCOMPARE(label->toolTip(), whole);
+    const int wholeWidth = label->fontMetrics().horizontalAdvance(whole);
+    window.show();
+    window.resize(window.minimumSizeHint().width(), window.height());
+    QTRY_VERIFY(label->width() < window.width());
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+    QVERIFY(label->text().endsWith(dir.onServer() ? whole.right(8) : "Photo3.mdb"));
+    QVERIFY(dir.onServer() || window.minimumSizeHint().width() < wholeWidth);
+    window.resize(wholeWidth + 100, window.height());
+    QTRY_COMPARE(label->text(), whole);
+}
+
+void CatalogueTest::passwordDialogHidesTheTypingAndGivesItBack()
+{
+    for (const char *button : {"cmdOK", "cmdCancel"}) {
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog && dialog->objectName() == "frmPassword");
+            // A failed check leaves no dialog waiting for ever.
+            const auto cancel = qScopeGuard([dialog] {
+                if (dialog->isVisible())
+                    dialog->reject();
+            });
+            QCOMPARE(dialog->windowTitle(), QString("Photo Series Books"));
+            QCOMPARE(dialog->findChild<QLabel *>("lblPrompt")->text(), QString("Password of ann for lib:"));
+            auto *box = dialog->findChild<QLineEdit *>("txtPassword");
+            QCOMPARE(box->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(box, "s3cret");
+            QTest::mouseClick(dialog->findChild<QPushButton *>(button), Qt::LeftButton);
+        });
+        QCOMPARE(catalogue::askPassword(nullptr, "Password of ann for lib:"),
+                 button == QByteArray("cmdOK") ? std::optional<QString>("s3cret") : std::nullopt);
+    }
+}
+
+void CatalogueTest::serverPasswordIsAskedAtStartUp_data()
+{
+    // Answers: "right" the server's password, "cancel" the Cancel button, anything else typed.
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("told"); // empty: the catalogue loads
+    QTest::newRow("right password") << QStringList{"right"} << "";
+    QTest::newRow("wrong, then right") << QStringList{"wr0ng", "right"} << "";
+    QTest::newRow("wrong, then cancel") << QStringList{"wr0ng", "cancel"} << "the password is wrong";
+    QTest::newRow("cancel at once") << QStringList{"cancel"} << "asks for a password";
+    QTest::newRow("three tries at most") << QStringList{"a", "b", "c", "right"} << "the password is wrong";
+}
+
+void CatalogueTest::serverPasswordIsAskedAtStartUp()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, told);
+    ProgramDir dir;
+    if (!dir.onServer())
+        QSKIP("a database file has no password");
+    // Neither PGPASSWORD nor ~/.pgpass: both are given back for the dropping of the database.
+    const QByteArray password = qgetenv("PGPASSWORD"), home = qgetenv("HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("PGPASSWORD", password);
+        qputenv("HOME", home);
+    });
+    QTemporaryDir emptyHome;
+    qunsetenv("PGPASSWORD");
+    qputenv("HOME", emptyHome.path().toLocal8Bit());
+
+    QStringList prompts;
+    ScriptedMessages messages;
+    catalogue::AppContext context{dir.path(), &messages, &dir.settings()};
+    context.storeLocation = dir.storeLocation();
+    context.password = [&](QWidget *, const QString &prompt) -> std::optional<QString> {
+        const QString answer = answers.value(prompts.size());
+        prompts << prompt;
+        if (answer == "cancel")
+            return std::nullopt;
+        return answer == "right" ? QString(password) : answer;
+    };
+    catalogue::CatalogueWindow window(context);
+    QCOMPARE(window.load(), told.isEmpty());
+
+    const QString ask = "Password of photoseries for the library\n" + dir.storeLocation();
+    QStringList expected{ask};
+    while (expected.size() < qMin(answers.size(), qsizetype(3)))
+        expected << "The server refused the password.\n" + ask;
+    QCOMPARE(prompts, expected);
+    QCOMPARE(messages.count(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty()) {
+        QVERIFY2(messages.last().message.text.contains(told), qPrintable(messages.last().message.text));
+        QVERIFY(!messages.last().message.text.contains("wr0ng"));
     }
 }
 

@@ -28,7 +28,7 @@ struct Catalogue
     explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName,
                        ui::LayoutSettings *layout = nullptr)
         : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive,
-                                       std::move(saveFileName), layout})
+                                       std::move(saveFileName), layout, dir.storeLocation()})
     {
         QVERIFY2(window.load(), "catalogue did not load");
     }
