@@ -192,13 +192,10 @@ std::unique_ptr<store::Store> openServerStore(const QString &url)
     return opened;
 }
 
-// The rows of a team library on a PostgreSQL server, with the same data as the file library.
-void addServerRows(std::vector<Measurement> &table, const QString &url, const bench::DataFiles &files,
-                   const bench::Scale &scale, int runs, const QString &medium)
+// The server's import of the medium file, against psql's \copy of the same rows.
+void addServerImports(std::vector<Measurement> &table, const bench::ServerDatabases &server,
+                      const bench::DataFiles &files, const bench::Scale &scale, int runs, const QString &medium)
 {
-    const bench::ServerDatabases server(url);
-    if (const QString error = bench::prepareServer(server, files, scale); !error.isEmpty())
-        bench::die(error);
     QString psql = QStandardPaths::findExecutable("psql");
     if (psql.isEmpty())
         psql = QStandardPaths::findExecutable("psql", {"/usr/lib/postgresql/15/bin"});
@@ -240,7 +237,11 @@ void addServerRows(std::vector<Measurement> &table, const QString &url, const be
     import.baseline = psqlName;
     import.maxRatio = 1.5;
     import.headline = "server import";
+}
 
+void addServerStartUp(std::vector<Measurement> &table, const bench::ServerDatabases &server, const bench::Scale &scale,
+                      int runs)
+{
     // Start-up as the catalogue does it: the store opens, the counts are checked (all right:
     // nothing is written), the book list is read.
     Measurement &startUp =
@@ -260,7 +261,11 @@ void addServerRows(std::vector<Measurement> &table, const QString &url, const be
             });
     startUp.maxValue = 1.0;
     startUp.headline = "server start-up";
+}
 
+void addServerEditor(std::vector<Measurement> &table, const bench::ServerDatabases &server, const bench::Scale &scale,
+                     int runs)
+{
     // The editor's reads and its save, on a connection that stays open as the catalogue's does.
     auto library = std::shared_ptr<store::Store>(openServerStore(server.library));
     const QString editorBook = "the book of " + withThousands(scale.editorPhotos) + " photos";
@@ -315,6 +320,18 @@ void addServerRows(std::vector<Measurement> &table, const QString &url, const be
     });
     save.maxValue = 0.5;
     save.headline = "server save";
+}
+
+// The rows of a team library on a PostgreSQL server, with the same data as the file library.
+void addServerRows(std::vector<Measurement> &table, const QString &url, const bench::DataFiles &files,
+                   const bench::Scale &scale, int runs, const QString &medium)
+{
+    const bench::ServerDatabases server(url);
+    if (const QString error = bench::prepareServer(server, files, scale); !error.isEmpty())
+        bench::die(error);
+    addServerImports(table, server, files, scale, runs, medium);
+    addServerStartUp(table, server, scale, runs);
+    addServerEditor(table, server, scale, runs);
 }
 
 // What the measurements share: the generated data, the library store, and the program

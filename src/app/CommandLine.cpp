@@ -176,9 +176,8 @@ Invocation classify(const QStringList &arguments)
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         QString name, value;
         bool hasValue = false, takesValue = false;
-        if (!splitOption(arguments[i], name, value, hasValue)) {
-            invocation.headless = true;
-        } else if ((name == kLibrary || name == kStore) && arguments[i].startsWith(QLatin1String("--"))) {
+        const bool option = splitOption(arguments[i], name, value, hasValue);
+        if (option && (name == kLibrary || name == kStore) && arguments[i].startsWith(QLatin1String("--"))) {
             if (!hasValue) {
                 if (i + 1 >= arguments.size()) {
                     invocation.headless = true; // the parser says what is missing
@@ -188,10 +187,11 @@ Invocation classify(const QStringList &arguments)
             }
             (name == kLibrary ? invocation.library : invocation.store) = value;
             (name == kLibrary ? library : storeGiven) = true;
-        } else if (isQtOption(name, takesValue)) {
+        } else if (option && isQtOption(name, takesValue)) {
             if (takesValue && !hasValue)
                 ++i;
         } else {
+            // A command word, or an option of the command line rather than of the windows.
             invocation.headless = true;
         }
     }
@@ -218,59 +218,59 @@ QString storeLocation(const QString &storeUrl, const QString &library)
     return store::configuredStoreLocation(libraryDir(QString()));
 }
 
-int run(const QStringList &givenArguments, Console &console)
-{
-    const QStringList arguments = withoutQtOptions(givenArguments);
-    const qsizetype at = commandIndex(arguments);
+namespace {
 
+// The options of the command words.
+struct CommandOptions
+{
+    const QCommandLineOption from{QStringLiteral("from"),
+                                  QStringLiteral("The store to copy: a program directory or a server address."),
+                                  QStringLiteral("SOURCE")};
+    const QCommandLineOption to{
+        QStringLiteral("to"),
+        QStringLiteral("The store to copy into, which must hold no books: a program directory or a server address."),
+        QStringLiteral("TARGET")};
+    const QCommandLineOption replace{
+        QStringLiteral("replace"),
+        QStringLiteral("Replaces the Photo3.mdb of the TARGET program directory, books and all: the copy is built "
+                       "beside it and renamed into place once complete. Not for a server.")};
+    const QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Writes CSV (RFC 4180) instead of columns.")};
+    const QCommandLineOption all{QStringLiteral("all"), QStringLiteral("Exports every book (to a .csv file).")};
+};
+
+// Without a command word: --help, --version, or what is missing.
+int runWithoutCommand(const QStringList &arguments, Console &console)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Maintains photo-series books.\n\n") + QLatin1String(kCommands));
     addCommonOptions(parser);
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Displays version information."));
     parser.addOption(version);
-    if (at < 0) {
-        parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."),
-                                     QStringLiteral("[command]"));
-        if (!parser.parse(arguments))
-            return usageError(console, parser.errorText());
-        if (parser.isSet(version)) {
-            console.out << QFileInfo(arguments.value(0)).fileName() << " " << versionText() << Qt::endl;
-            return Success;
-        }
-        if (parser.isSet(QStringLiteral("help"))) {
-            console.out << parser.helpText() << Qt::flush;
-            return Success;
-        }
-        if (const QString fault = storeOptionsFault(parser); !fault.isEmpty())
-            return usageError(console, fault);
-        return usageError(console, QStringLiteral("No command given."));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."),
+                                 QStringLiteral("[command]"));
+    if (!parser.parse(arguments))
+        return usageError(console, parser.errorText());
+    if (parser.isSet(version)) {
+        console.out << QFileInfo(arguments.value(0)).fileName() << " " << versionText() << Qt::endl;
+        return Success;
     }
+    if (parser.isSet(QStringLiteral("help"))) {
+        console.out << parser.helpText() << Qt::flush;
+        return Success;
+    }
+    if (const QString fault = storeOptionsFault(parser); !fault.isEmpty())
+        return usageError(console, fault);
+    return usageError(console, QStringLiteral("No command given."));
+}
 
-    const QString word = arguments[at];
-    QStringList rest = arguments;
-    rest.removeAt(at);
-
-    // copy names both of its stores itself.
-    const bool copying = word == QLatin1String("copy");
-    QCommandLineParser command;
-    if (copying)
-        command.addHelpOption();
+// Sets up the parser of one command word; false for a word that is none.
+bool describeCommand(QCommandLineParser &command, const QString &word, const CommandOptions &options)
+{
+    if (word == QLatin1String("copy"))
+        command.addHelpOption(); // copy names both of its stores itself
     else
         addCommonOptions(command);
-    const QCommandLineOption from(QStringLiteral("from"),
-                                  QStringLiteral("The store to copy: a program directory or a server address."),
-                                  QStringLiteral("SOURCE"));
-    const QCommandLineOption to(
-        QStringLiteral("to"),
-        QStringLiteral("The store to copy into, which must hold no books: a program directory or a server address."),
-        QStringLiteral("TARGET"));
-    const QCommandLineOption replace(
-        QStringLiteral("replace"),
-        QStringLiteral("Replaces the Photo3.mdb of the TARGET program directory, books and all: the copy is built "
-                       "beside it and renamed into place once complete. Not for a server."));
-    const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Writes CSV (RFC 4180) instead of columns."));
-    const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Exports every book (to a .csv file)."));
     if (word == QLatin1String("import")) {
         command.setApplicationDescription(QStringLiteral(
             "Imports each install file as a new book, each file whole or not at all, then recounts the photos."));
@@ -281,7 +281,7 @@ int run(const QStringList &givenArguments, Console &console)
         command.setApplicationDescription(
             QStringLiteral("Exports the book whose identifier is LABEL (letter case ignored) as an install file "
                            "(FILE ends in .bks) or as CSV (FILE ends in .csv); with --all, every book as CSV."));
-        command.addOption(all);
+        command.addOption(options.all);
         command.addPositionalArgument(word, QStringLiteral("The command word."), word);
         command.addPositionalArgument(QStringLiteral("LABEL"), QStringLiteral("The book's identifier."),
                                       QStringLiteral("[LABEL | --all]"));
@@ -289,50 +289,66 @@ int run(const QStringList &givenArguments, Console &console)
     } else if (word == QLatin1String("list")) {
         command.setApplicationDescription(
             QStringLiteral("Lists the books: identifier, description, number of photos, active, owner."));
-        command.addOption(csv);
+        command.addOption(options.csv);
         command.addPositionalArgument(word, QStringLiteral("The command word."), word);
     } else if (word == QLatin1String("check")) {
         command.setApplicationDescription(
             QStringLiteral("Checks the store: its integrity, photo rows without a book, and stale photo counts. "
                            "Reports what is wrong and changes nothing; the exit status is 1 when anything is."));
         command.addPositionalArgument(word, QStringLiteral("The command word."), word);
-    } else if (copying) {
+    } else if (word == QLatin1String("copy")) {
         command.setApplicationDescription(QStringLiteral(
             "Copies every book and photo of SOURCE into TARGET, keeping every ID, whole or not at all. Each is a "
             "program directory (its Photo3.mdb) or a server address postgresql://user@host:port/database. "
             "TARGET must hold no books, unless it is a program directory and --replace is given. The password of "
             "a server comes from ~/.pgpass or PGPASSWORD."));
-        command.addOption(from);
-        command.addOption(to);
-        command.addOption(replace);
+        command.addOptions({options.from, options.to, options.replace});
         command.addPositionalArgument(word, QStringLiteral("The command word."), word);
     } else {
-        return usageError(console, QStringLiteral("Unknown command \"%1\".").arg(word));
+        return false;
     }
+    return true;
+}
 
-    if (!command.parse(rest))
-        return usageError(console, command.errorText());
-    if (command.isSet(QStringLiteral("help"))) {
-        console.out << command.helpText() << Qt::flush;
-        return Success;
-    }
+int runCopy(const QCommandLineParser &command, const CommandOptions &options, Console &console)
+{
     const QStringList words = command.positionalArguments();
-    if (copying) {
-        if (!words.isEmpty())
-            return usageError(console, QStringLiteral("copy takes no file or label (\"%1\").").arg(words.first()));
-        if (command.value(from).isEmpty() || command.value(to).isEmpty())
-            return usageError(console, QStringLiteral("copy needs --from and --to, each a program directory or a "
-                                                      "server address."));
-        if (command.isSet(replace) && store::isServerLocation(command.value(to)))
-            return usageError(console, QStringLiteral("--replace replaces the Photo3.mdb of a program directory; a "
-                                                      "library on a server is never replaced. Copy into an empty "
-                                                      "database instead."));
-        QString source, target;
-        if (!copyEnd(console, command.value(from), source) || !copyEnd(console, command.value(to), target))
-            return Failure;
-        return copyStore(source, target, command.isSet(replace), console);
-    }
+    if (!words.isEmpty())
+        return usageError(console, QStringLiteral("copy takes no file or label (\"%1\").").arg(words.first()));
+    if (command.value(options.from).isEmpty() || command.value(options.to).isEmpty())
+        return usageError(console, QStringLiteral("copy needs --from and --to, each a program directory or a "
+                                                  "server address."));
+    if (command.isSet(options.replace) && store::isServerLocation(command.value(options.to)))
+        return usageError(console, QStringLiteral("--replace replaces the Photo3.mdb of a program directory; a "
+                                                  "library on a server is never replaced. Copy into an empty "
+                                                  "database instead."));
+    QString source, target;
+    if (!copyEnd(console, command.value(options.from), source) || !copyEnd(console, command.value(options.to), target))
+        return Failure;
+    return copyStore(source, target, command.isSet(options.replace), console);
+}
 
+int runExport(const QString &location, const QCommandLineParser &command, const CommandOptions &options,
+              Console &console)
+{
+    const QStringList words = command.positionalArguments();
+    const bool everyBook = command.isSet(options.all);
+    if (words.size() != (everyBook ? 1 : 2))
+        return usageError(console, everyBook ? QStringLiteral("export --all needs one file.")
+                                             : QStringLiteral("export needs a book's identifier and a file."));
+    const QString &file = words.last();
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (suffix != QLatin1String("bks") && suffix != QLatin1String("csv"))
+        return usageError(console, QStringLiteral("The file %1 must end in .bks (install file) or .csv (CSV).")
+                                       .arg(QDir::toNativeSeparators(file)));
+    if (everyBook && suffix != QLatin1String("csv"))
+        return usageError(console, QStringLiteral("export --all writes CSV: the file must end in .csv."));
+    return exportBooks(location, everyBook ? QString() : words.first(), file, console);
+}
+
+// A command word that works on one store: the store from --store, --library or the setting.
+int runOnStore(const QString &word, const QCommandLineParser &command, const CommandOptions &options, Console &console)
+{
     if (const QString fault = storeOptionsFault(command); !fault.isEmpty())
         return usageError(console, fault);
     const QString location = storeLocation(command.value(kStore), command.value(kLibrary));
@@ -342,31 +358,46 @@ int run(const QStringList &givenArguments, Console &console)
                     << Qt::endl;
         return Failure;
     }
-
+    const QStringList words = command.positionalArguments();
     if (word == QLatin1String("import")) {
         if (words.isEmpty())
             return usageError(console, QStringLiteral("import needs at least one install file."));
         return importFiles(location, words, console);
     }
-    if (word == QLatin1String("export")) {
-        const bool everyBook = command.isSet(all);
-        if (words.size() != (everyBook ? 1 : 2))
-            return usageError(console, everyBook ? QStringLiteral("export --all needs one file.")
-                                                 : QStringLiteral("export needs a book's identifier and a file."));
-        const QString file = words.last();
-        const QString suffix = QFileInfo(file).suffix().toLower();
-        if (suffix != QLatin1String("bks") && suffix != QLatin1String("csv"))
-            return usageError(console, QStringLiteral("The file %1 must end in .bks (install file) or .csv (CSV).")
-                                           .arg(QDir::toNativeSeparators(file)));
-        if (everyBook && suffix != QLatin1String("csv"))
-            return usageError(console, QStringLiteral("export --all writes CSV: the file must end in .csv."));
-        return exportBooks(location, everyBook ? QString() : words.first(), file, console);
-    }
+    if (word == QLatin1String("export"))
+        return runExport(location, command, options, console);
     if (!words.isEmpty())
         return usageError(console, QStringLiteral("%1 takes no file or label (\"%2\").").arg(word, words.first()));
     if (word == QLatin1String("list"))
-        return listBooks(location, command.isSet(csv), console);
+        return listBooks(location, command.isSet(options.csv), console);
     return checkStore(location, console);
+}
+
+} // namespace
+
+int run(const QStringList &givenArguments, Console &console)
+{
+    const QStringList arguments = withoutQtOptions(givenArguments);
+    const qsizetype at = commandIndex(arguments);
+    if (at < 0)
+        return runWithoutCommand(arguments, console);
+
+    const QString &word = arguments.at(at);
+    QStringList rest = arguments;
+    rest.removeAt(at);
+    const CommandOptions options;
+    QCommandLineParser command;
+    if (!describeCommand(command, word, options))
+        return usageError(console, QStringLiteral("Unknown command \"%1\".").arg(word));
+    if (!command.parse(rest))
+        return usageError(console, command.errorText());
+    if (command.isSet(QStringLiteral("help"))) {
+        console.out << command.helpText() << Qt::flush;
+        return Success;
+    }
+    if (word == QLatin1String("copy"))
+        return runCopy(command, options, console);
+    return runOnStore(word, command, options, console);
 }
 
 } // namespace cli

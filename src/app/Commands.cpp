@@ -19,7 +19,7 @@ namespace cli {
 namespace {
 
 // Files above this size get a progress bar, as in the import window.
-constexpr qint64 kProgressFromBytes = 512 * 1024;
+constexpr qint64 kProgressFromBytes = qint64(512) * 1024;
 
 QString native(const QString &path)
 {

@@ -136,7 +136,7 @@ public:
     void write(const QByteArray &bytes)
     {
         m_buffer += bytes;
-        if (m_buffer.size() >= 64 * 1024)
+        if (m_buffer.size() >= qsizetype(64) * 1024)
             flush();
     }
     QString commit()
@@ -175,12 +175,15 @@ qint64 bookByLabel(const QSqlDatabase &db, const QString &label, QString &error)
     return q.value(0).toLongLong();
 }
 
-ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path)
-{
-    ExportOutcome outcome;
-    constexpr int headerCount = int(std::size(kHeaderFields));
-    constexpr int photoCount = int(std::size(kPhotoFields));
+namespace {
 
+constexpr int kHeaderCount = int(std::size(kHeaderFields));
+constexpr int kPhotoCount = int(std::size(kPhotoFields));
+
+// The book's header fields, or none with outcome.message set.
+std::optional<QVariantList> readHeader(const QSqlDatabase &db, qint64 bookId, const QString &path,
+                                       ExportOutcome &outcome)
+{
     QSqlQuery header(db);
     header.setForwardOnly(true);
     header.prepare(QStringLiteral("SELECT %1 FROM Books WHERE ID = ?").arg(fieldList(kHeaderFields)));
@@ -190,19 +193,25 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
             header.lastError().isValid()
                 ? fault(path, store::describeError(QStringLiteral("the book could not be read"), header.lastError()))
                 : fault(path, QStringLiteral("the book is not in the database."));
-        return outcome;
+        return std::nullopt;
     }
-    QVariantList headerValues;
-    for (int i = 0; i < headerCount; ++i)
-        headerValues << header.value(i);
-    const QString label = headerValues.at(0).toString();
-    header.finish();
+    QVariantList values;
+    for (int i = 0; i < kHeaderCount; ++i)
+        values << header.value(i);
+    return values;
+}
 
-    // First pass: every text can be written, and in which encoding.
+// The first pass over every value: whether each text can be written, in which encoding, and
+// what the file cannot carry.
+struct TextCheck
+{
     EncodingChoice encoding;
     qint64 emptyNumbers = 0;
     qint64 nullTexts = 0;
-    const auto checkText = [&](const QVariant &value, const QString &where, const Field &field) -> bool {
+    QString problem; // the first value that cannot be written, named for the user
+
+    bool check(const QVariant &value, const QString &where, const Field &field)
+    {
         if (!field.text) {
             emptyNumbers += value.isNull() ? 1 : 0;
             return true;
@@ -210,36 +219,73 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
         nullTexts += value.isNull() && !field.nullWhenEmpty ? 1 : 0;
         const QString text = value.toString();
         if (text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
-            outcome.message = fault(path, QStringLiteral("%1, field %2, holds a double quote or a line break, which "
-                                                         "an install file cannot hold. Nothing was written.")
-                                              .arg(where, QLatin1String(field.name)));
+            problem = QStringLiteral("%1, field %2, holds a double quote or a line break, which an install file "
+                                     "cannot hold. Nothing was written.")
+                          .arg(where, QLatin1String(field.name));
             return false;
         }
         encoding.see(text);
         return true;
-    };
+    }
+};
+
+bool readPhotos(QSqlQuery &photos, const QString &path, ExportOutcome &outcome)
+{
+    if (photos.exec())
+        return true;
+    outcome.message =
+        fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+    return false;
+}
+
+void addNotes(ExportOutcome &outcome, bool windows1252, const QVariantList &header, const TextCheck &texts)
+{
+    outcome.notes << (windows1252 ? QStringLiteral("Encoding: Windows-1252.") : QStringLiteral("Encoding: UTF-8."));
+    outcome.notes << QStringLiteral("Not carried by an install file: %1.").arg(QLatin1String(kNotCarried));
+    const QString date = header.at(2).toString().trimmed();
+    if (!date.isEmpty() && !(date.size() == 4 && date.toInt() > 0))
+        outcome.notes << QStringLiteral("BookDate \"%1\" is read back as its year only.").arg(date);
+    if (texts.emptyNumbers > 0)
+        outcome.notes << QStringLiteral("%1 empty number fields are read back as 0.").arg(texts.emptyNumbers);
+    if (texts.nullTexts > 0)
+        outcome.notes << QStringLiteral("%1 unset names or labels are read back as empty texts.").arg(texts.nullTexts);
+}
+
+} // namespace
+
+ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path)
+{
+    ExportOutcome outcome;
+    const std::optional<QVariantList> headerValues = readHeader(db, bookId, path, outcome);
+    if (!headerValues)
+        return outcome;
+    const QString label = headerValues->at(0).toString();
+
+    // First pass: every text can be written, and in which encoding.
+    TextCheck texts;
     const QString bookWhere = QStringLiteral("book \"%1\"").arg(label);
-    for (int i = 0; i < headerCount; ++i) {
-        if (!checkText(headerValues.at(i), bookWhere, kHeaderFields[i]))
+    for (int i = 0; i < kHeaderCount; ++i) {
+        if (!texts.check(headerValues->at(i), bookWhere, kHeaderFields[i])) {
+            outcome.message = fault(path, texts.problem);
             return outcome;
+        }
     }
     QSqlQuery photos(db);
     photos.setForwardOnly(true);
     photos.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList(kPhotoFields)));
     photos.addBindValue(bookId);
-    if (!photos.exec()) {
-        outcome.message =
-            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+    if (!readPhotos(photos, path, outcome))
         return outcome;
-    }
     while (photos.next()) {
         const QString where = QStringLiteral("%1, photo \"%2\"").arg(bookWhere, photos.value(1).toString());
-        for (int i = 0; i < photoCount; ++i) {
-            if (!checkText(photos.value(i), where, kPhotoFields[i]))
+        for (int i = 0; i < kPhotoCount; ++i) {
+            if (!texts.check(photos.value(i), where, kPhotoFields[i])) {
+                outcome.message = fault(path, texts.problem);
                 return outcome;
+            }
         }
     }
-    const bool windows1252 = encoding.windows1252();
+    const bool windows1252 = texts.encoding.windows1252();
     const auto encode = [windows1252](const QString &text) {
         return windows1252 ? *toWindows1252(text) : text.toUtf8();
     };
@@ -256,18 +302,15 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
         return outcome;
     }
     QByteArray line;
-    for (int i = 0; i < headerCount; ++i)
-        line += (i ? "," : "") + field(kHeaderFields[i], headerValues.at(i));
+    for (int i = 0; i < kHeaderCount; ++i)
+        line += (i ? "," : "") + field(kHeaderFields[i], headerValues->at(i));
     out.write(line + "\r\n");
-    if (!photos.exec()) {
-        outcome.message =
-            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+    if (!readPhotos(photos, path, outcome))
         return outcome;
-    }
     const QByteArray first = '"' + encode(label) + '"';
     while (photos.next()) {
         line = first;
-        for (int i = 0; i < photoCount; ++i)
+        for (int i = 0; i < kPhotoCount; ++i)
             line += ',' + field(kPhotoFields[i], photos.value(i));
         out.write(line + "\r\n");
         ++outcome.photos;
@@ -276,17 +319,8 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
         outcome.message = fault(path, error);
         return outcome;
     }
-
     outcome.ok = true;
-    outcome.notes << (windows1252 ? QStringLiteral("Encoding: Windows-1252.") : QStringLiteral("Encoding: UTF-8."));
-    outcome.notes << QStringLiteral("Not carried by an install file: %1.").arg(QLatin1String(kNotCarried));
-    const QString date = headerValues.at(2).toString().trimmed();
-    if (!date.isEmpty() && !(date.size() == 4 && date.toInt() > 0))
-        outcome.notes << QStringLiteral("BookDate \"%1\" is read back as its year only.").arg(date);
-    if (emptyNumbers > 0)
-        outcome.notes << QStringLiteral("%1 empty number fields are read back as 0.").arg(emptyNumbers);
-    if (nullTexts > 0)
-        outcome.notes << QStringLiteral("%1 unset names or labels are read back as empty texts.").arg(nullTexts);
+    addNotes(outcome, windows1252, *headerValues, texts);
     return outcome;
 }
 

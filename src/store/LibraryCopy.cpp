@@ -84,7 +84,7 @@ Result<qint64> copyTableToServer(const Store &source, const Table &table, const 
     PgCopy copy(target.db(), table.name, table.fields);
     if (const auto begun = copy.begin(); !begun)
         return fail(begun.error());
-    const auto rows = streamTable(source, table, [&](const QVector<QVariant> &values) { return copy.addRow(values); });
+    auto rows = streamTable(source, table, [&](const QVector<QVariant> &values) { return copy.addRow(values); });
     if (!rows)
         return rows;
     if (const auto finished = copy.finish(); !finished)

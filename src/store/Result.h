@@ -17,9 +17,35 @@ inline Failure fail(QString text)
     return Failure{std::move(text)};
 }
 
+namespace detail {
+
+// Whether a call failed, and why: what every Result holds.
+class Outcome
+{
+public:
+    bool ok() const { return !m_failed; }
+    explicit operator bool() const { return ok(); }
+    // Empty on success.
+    const QString &error() const { return m_error; }
+
+protected:
+    Outcome() = default;
+    explicit Outcome(Failure failure)
+        : m_error(std::move(failure.text))
+        , m_failed(true)
+    {
+    }
+
+private:
+    QString m_error;
+    bool m_failed = false;
+};
+
+} // namespace detail
+
 // What every store function gives back: a value, or the failure that kept it from one. It must
 // be looked at: a write whose failure went unread would be reported to the user as saved.
-template <typename T = void> class [[nodiscard]] Result
+template <typename T = void> class [[nodiscard]] Result : public detail::Outcome
 {
 public:
     Result(T value)
@@ -27,15 +53,9 @@ public:
     {
     }
     Result(Failure failure)
-        : m_error(std::move(failure.text))
-        , m_failed(true)
+        : Outcome(std::move(failure))
     {
     }
-
-    bool ok() const { return !m_failed; }
-    explicit operator bool() const { return ok(); }
-    // Empty on success.
-    const QString &error() const { return m_error; }
 
     const T &value() const { return m_value; }
     T &value() { return m_value; }
@@ -46,27 +66,16 @@ public:
 
 private:
     T m_value{};
-    QString m_error;
-    bool m_failed = false;
 };
 
-template <> class [[nodiscard]] Result<void>
+template <> class [[nodiscard]] Result<void> : public detail::Outcome
 {
 public:
     Result() = default;
     Result(Failure failure)
-        : m_error(std::move(failure.text))
-        , m_failed(true)
+        : Outcome(std::move(failure))
     {
     }
-
-    bool ok() const { return !m_failed; }
-    explicit operator bool() const { return ok(); }
-    const QString &error() const { return m_error; }
-
-private:
-    QString m_error;
-    bool m_failed = false;
 };
 
 // Success with no value, for functions that return Result<>.

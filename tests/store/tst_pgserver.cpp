@@ -16,7 +16,7 @@ namespace {
 class EnvironmentOverride
 {
 public:
-    EnvironmentOverride(const char *name, std::optional<QByteArray> value)
+    EnvironmentOverride(const char *name, const std::optional<QByteArray> &value)
         : m_name(name)
         , m_old(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
     {
@@ -40,7 +40,7 @@ private:
 };
 
 // The values of the first column of a query, or the error as the only value.
-QStringList column(QSqlDatabase db, const QString &sql)
+QStringList column(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))
@@ -52,7 +52,7 @@ QStringList column(QSqlDatabase db, const QString &sql)
 }
 
 // The values of the first row of a query, or the error as the only value.
-QStringList row(QSqlDatabase db, const QString &sql)
+QStringList row(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))

@@ -53,7 +53,7 @@ QString pgServerUrl(QString *error)
                          .arg(path, file.errorString());
         return {};
     }
-    const QString url = QString::fromUtf8(file.readAll()).trimmed();
+    QString url = QString::fromUtf8(file.readAll()).trimmed();
     if (url.isEmpty() && error)
         *error = QStringLiteral("%1 is empty").arg(path);
     return url;
