@@ -84,7 +84,6 @@ private:
     bool m_deviceDone = false;
 
     qint64 m_line = 1;
-    bool m_atLineStart = true;
     bool m_atEnd = false;
     bool m_failed = false;
     BksFault m_fault;
