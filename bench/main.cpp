@@ -183,6 +183,23 @@ QString withThousands(int n)
     return digits;
 }
 
+// Checks that a save stored the changed GroupLabel of photo `key`, then puts the original back,
+// so that every run saves the same change.
+void restoreChangedCell(const QSqlDatabase &db, qint64 key, const QString &changed, const QVariant &original,
+                        const QString &what)
+{
+    QSqlQuery q(db);
+    q.prepare("SELECT GroupLabel FROM Photos WHERE ID = ?");
+    q.addBindValue(key);
+    if (!q.exec() || !q.next() || q.value(0).toString() != changed)
+        bench::die(what + " did not store the changed cell");
+    q.prepare("UPDATE Photos SET GroupLabel = ? WHERE ID = ?");
+    q.addBindValue(original);
+    q.addBindValue(key);
+    if (!q.exec())
+        bench::die("the changed cell could not be restored");
+}
+
 // A program store on the server, open: every failure ends the benchmark.
 std::unique_ptr<store::Store> openServerStore(const QString &url)
 {
@@ -306,16 +323,7 @@ void addServerEditor(std::vector<Measurement> &table, const bench::ServerDatabas
         if (const auto counted = library->recount(); !counted)
             bench::die(counted.error());
         const double took = timer.seconds();
-        QSqlQuery q(library->db());
-        q.prepare("SELECT GroupLabel FROM Photos WHERE ID = ?");
-        q.addBindValue(key);
-        if (!q.exec() || !q.next() || q.value(0).toString() != changed)
-            bench::die("the save did not store the changed cell");
-        q.prepare("UPDATE Photos SET GroupLabel = ? WHERE ID = ?");
-        q.addBindValue(original);
-        q.addBindValue(key);
-        if (!q.exec())
-            bench::die("the changed cell could not be restored");
+        restoreChangedCell(library->db(), key, changed, original, "the save");
         return took;
     });
     save.maxValue = 0.5;
@@ -662,16 +670,7 @@ void addSaveAndClose(Bench &b)
         const double took = timer.seconds();
         program.expectNoMessages("Save and Close");
         // The change reached the store; the original goes back, so that every run saves the same change.
-        QSqlQuery q(b.library->db());
-        q.prepare("SELECT GroupLabel FROM Photos WHERE ID = ?");
-        q.addBindValue(key);
-        if (!q.exec() || !q.next() || q.value(0).toString() != changed)
-            bench::die("Save and Close did not store the changed cell");
-        q.prepare("UPDATE Photos SET GroupLabel = ? WHERE ID = ?");
-        q.addBindValue(original);
-        q.addBindValue(key);
-        if (!q.exec())
-            bench::die("the changed cell could not be restored");
+        restoreChangedCell(b.library->db(), key, changed, original, "Save and Close");
         return took;
     });
     saveClose.maxValue = 0.5;
