@@ -2,7 +2,7 @@
 
 #include "editor/PhotoDelegates.h"
 #include "store/Schema.h"
-#include "ui/Twips.h"
+#include "common/Twips.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
-#include "ui/Twips.h"
+#include "common/Twips.h"
 #include "ui/WindowKit.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "editor/CodeFile.h"
 #include "editor/GridRules.h"
 #include "ui/Messages.h"
-#include "ui/Twips.h"
+#include "common/Twips.h"
 
 #include <QApplication>
 #include <QDir>

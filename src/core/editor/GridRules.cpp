@@ -3,7 +3,7 @@
 #include "editor/PhotoColumns.h"
 
 #include "store/NameRules.h"
-#include "ui/Twips.h"
+#include "common/Twips.h"
 
 #include <QAbstractItemModel>
 

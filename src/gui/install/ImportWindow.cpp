@@ -6,7 +6,7 @@
 #include "ui/FlatStyling.h"
 #include "ui/FolderTree.h"
 #include "ui/Messages.h"
-#include "ui/Twips.h"
+#include "common/Twips.h"
 #include "ui/WindowKit.h"
 
 #include <QComboBox>

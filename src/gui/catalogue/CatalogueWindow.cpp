@@ -16,7 +16,7 @@
 #include "ui/FittedFont.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
-#include "ui/Twips.h"
+#include "common/Twips.h"
 #include "ui/WindowKit.h"
 #include "ui/WindowLayout.h"
 #include "version.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Message.h"
+#include "common/Message.h"
 
 #include <QList>
 #include <QMetaObject>

@@ -2,7 +2,7 @@
 
 #include "store/Store.h"
 #include "ui/CoolButton.h"
-#include "ui/Message.h"
+#include "common/Message.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoTableModel.h"
 #include "ui/FittedFont.h"
-#include "ui/Twips.h"
+#include "common/Twips.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/ImageRoot.h"
-#include "ui/Message.h"
+#include "common/Message.h"
 
 #include <QString>
 
