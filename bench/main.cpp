@@ -18,12 +18,12 @@
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
 #include "editor/BookEditor.h"
-#include "editor/BookSave.h"
+#include "library/BookSave.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PreviewPanel.h"
-#include "install/BookExport.h"
-#include "install/BookImport.h"
+#include "library/BookExport.h"
+#include "library/BookImport.h"
 #include "store/BookList.h"
 #include "store/BookRecord.h"
 #include "store/ImageRoot.h"
@@ -140,8 +140,8 @@ private:
 // The import of one file into an open store, checked: a benchmark of a failed import is worthless.
 qint64 importChecked(store::Store &store, const QString &bks, int expectedPhotos)
 {
-    const install::ImportOutcome outcome = install::importBookFile(store.db(), bks);
-    if (outcome.result != install::ImportOutcome::Result::Imported || outcome.photos != expectedPhotos)
+    const library::ImportOutcome outcome = library::importBookFile(store.db(), bks);
+    if (outcome.result != library::ImportOutcome::Result::Imported || outcome.photos != expectedPhotos)
         bench::die(QStringLiteral("import of %1 failed: %2").arg(bks, outcome.message));
     return outcome.bookId;
 }
@@ -159,9 +159,9 @@ int peakImport(const QString &storePath, const QString &bks)
         clear.write("5");
     clear.close();
     Stopwatch timer;
-    const install::ImportOutcome outcome = install::importBookFile(store.db(), bks);
+    const library::ImportOutcome outcome = library::importBookFile(store.db(), bks);
     const double took = timer.seconds();
-    if (outcome.result != install::ImportOutcome::Result::Imported)
+    if (outcome.result != library::ImportOutcome::Result::Imported)
         bench::die(outcome.message);
     QTextStream(stdout) << resting << ' ' << bench::statusKilobytes("VmHWM") << ' ' << took << ' ' << outcome.photos
                         << "\n";
@@ -318,7 +318,7 @@ void addServerEditor(std::vector<Measurement> &table, const bench::ServerDatabas
         fields.breakInches5 = header->breakInches5.toDouble();
         fields.breakInches6 = header->breakInches6.toDouble();
         Stopwatch timer;
-        if (const auto saved = editor::saveBook(library->db(), *header, fields, photos); !saved)
+        if (const auto saved = library::saveBook(library->db(), *header, fields, photos); !saved)
             bench::die(saved.error());
         if (const auto counted = library->recount(); !counted)
             bench::die(counted.error());
@@ -747,9 +747,9 @@ void addExports(Bench &b)
                                     "s", b.runs, [&b, csv] {
                                         const QString path = QDir(b.work).filePath(csv ? "export.csv" : "export.bks");
                                         Stopwatch timer;
-                                        const install::ExportOutcome out =
-                                            csv ? install::exportCsv(b.library->db(), bench::kEditorBook, path)
-                                                : install::exportBookFile(b.library->db(), bench::kEditorBook, path);
+                                        const library::ExportOutcome out =
+                                            csv ? library::exportCsv(b.library->db(), bench::kEditorBook, path)
+                                                : library::exportBookFile(b.library->db(), bench::kEditorBook, path);
                                         const double took = timer.seconds();
                                         if (!out.ok || out.photos != b.scale.editorPhotos)
                                             bench::die("the export failed: " + out.message);

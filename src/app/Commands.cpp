@@ -1,14 +1,13 @@
 #include "app/Commands.h"
 
-#include "install/BookExport.h"
-#include "install/BookImport.h"
-#include "store/LibraryCopy.h"
+#include "library/BookExport.h"
+#include "library/BookImport.h"
+#include "library/Books.h"
+#include "library/LibraryCopy.h"
 #include "store/Store.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTextStream>
 #include <QVector>
 
@@ -32,13 +31,11 @@ int fail(Console &console, const QString &message)
     return Failure;
 }
 
-// A query that fails on a store that opened is a damaged store, or a server that went away:
+// A read that fails on a store that opened is a damaged store, or a server that went away:
 // said in the start-up's words.
-int readFault(Console &console, const store::Store &store, const QString &what, const QSqlQuery &query)
+int readFault(Console &console, const store::Store &store, const QString &error)
 {
-    return fail(
-        console,
-        store.fault(QStringLiteral("could not be read.\n%1").arg(store::describeError(what, query.lastError()))).text);
+    return fail(console, store.fault(QStringLiteral("could not be read.\n%1").arg(error)).text);
 }
 
 // Opens the store; a server that wants a password it was not given is told that no password
@@ -49,13 +46,13 @@ bool opened(Console &console, store::Store &store, bool readOnly)
     if (result)
         return true;
     console.err << result.error() << Qt::endl;
-    if (store.needsPassword())
+    if (result.is(store::FailureKind::NeedsPassword))
         console.err << "The command line does not ask for a password." << Qt::endl;
     return false;
 }
 
 // A bar on standard error, redrawn in place whenever the percentage moves.
-class TerminalProgress final : public install::ImportProgress
+class TerminalProgress final : public library::ImportProgress
 {
 public:
     TerminalProgress(QTextStream &err, QString name)
@@ -87,14 +84,6 @@ private:
     QString m_name;
     int m_percent = -1;
 };
-
-QString bookLabel(const QSqlDatabase &db, qint64 bookId)
-{
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT BookLabel FROM Books WHERE ID = ?"));
-    q.addBindValue(bookId);
-    return q.exec() && q.next() ? q.value(0).toString() : QString();
-}
 
 // RFC 4180: a field holding a comma, a quote or a line break is quoted, its quotes doubled.
 QString csvField(const QString &text)
@@ -129,12 +118,12 @@ int importFiles(const QString &location, const QStringList &files, Console &cons
         std::optional<TerminalProgress> progress;
         if (console.errIsTerminal && QFileInfo(file).size() > kProgressFromBytes)
             progress.emplace(console.err, QFileInfo(file).fileName());
-        const install::ImportOutcome outcome =
-            install::importBookFile(store.db(), file, progress ? &*progress : nullptr);
+        const library::ImportOutcome outcome =
+            library::importBookFile(store.db(), file, progress ? &*progress : nullptr);
         progress.reset();
-        if (outcome.result == install::ImportOutcome::Result::Imported) {
+        if (outcome.result == library::ImportOutcome::Result::Imported) {
             console.out << QStringLiteral("Imported %1: book %2, %3 photos")
-                               .arg(native(file), bookLabel(store.db(), outcome.bookId))
+                               .arg(native(file), outcome.label)
                                .arg(outcome.photos)
                         << Qt::endl;
         } else {
@@ -159,14 +148,14 @@ int exportBooks(const QString &location, const QString &bookLabel, const QString
 
     qint64 bookId = 0;
     if (!bookLabel.isEmpty()) {
-        QString error;
-        bookId = install::bookByLabel(store.db(), bookLabel, error);
-        if (bookId == 0)
-            return fail(console, error);
+        const auto found = library::bookByLabel(store.db(), bookLabel);
+        if (!found)
+            return fail(console, found.error());
+        bookId = *found;
     }
     const bool csv = QFileInfo(file).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
-    const install::ExportOutcome outcome =
-        csv ? install::exportCsv(store.db(), bookId, file) : install::exportBookFile(store.db(), bookId, file);
+    const library::ExportOutcome outcome =
+        csv ? library::exportCsv(store.db(), bookId, file) : library::exportBookFile(store.db(), bookId, file);
     if (!outcome.ok)
         return fail(console, outcome.message);
     for (const QString &note : outcome.notes)
@@ -180,111 +169,86 @@ int listBooks(const QString &location, bool csv, Console &console)
     store::Store store(location);
     if (!opened(console, store, true))
         return Failure;
-
-    // The photos are counted here rather than read from NumOfPhotos: a store that is only read
-    // cannot have its counts brought up to date first, as the catalogue does at start-up.
-    QSqlQuery q(store.db());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT BookLabel, BookDescription, "
-                               "(SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID), Active, Locked "
-                               "FROM Books ORDER BY BookLabel, ID")))
-        return readFault(console, store, QStringLiteral("The book list could not be read"), q);
+    const auto books = library::listBookSummaries(store.db());
+    if (!books)
+        return readFault(console, store, books.error());
     // Which store was read, for a user who is not sure where the program keeps its books.
     console.err << QStringLiteral("Store: %1").arg(store.displayName()) << Qt::endl;
     if (csv)
         console.out << "BookLabel,BookDescription,NumOfPhotos,Active,Owner\r\n";
-    while (q.next()) {
-        const bool active = q.value(3).toLongLong() != 0;
+    for (const library::BookSummary &book : *books) {
         // The owner as the catalogue shows it: a locked book belongs to the analysis program.
-        const QString owner = q.value(4).toLongLong() != 0 ? QStringLiteral("OrvanePlus") : QStringLiteral("User");
+        const QString owner = book.locked ? QStringLiteral("OrvanePlus") : QStringLiteral("User");
         if (csv) {
-            console.out << csvField(q.value(0).toString()) << ',' << csvField(q.value(1).toString()) << ','
-                        << q.value(2).toLongLong() << ',' << (active ? 1 : 0) << ',' << owner << "\r\n";
+            console.out << csvField(book.label) << ',' << csvField(book.description) << ',' << book.photos << ','
+                        << (book.active ? 1 : 0) << ',' << owner << "\r\n";
         } else {
-            console.out << columnField(q.value(0).toString()) << '\t' << columnField(q.value(1).toString()) << '\t'
-                        << q.value(2).toLongLong() << '\t' << (active ? "yes" : "no") << '\t' << owner << '\n';
+            console.out << columnField(book.label) << '\t' << columnField(book.description) << '\t' << book.photos
+                        << '\t' << (book.active ? "yes" : "no") << '\t' << owner << '\n';
         }
     }
-    if (q.lastError().isValid())
-        return readFault(console, store, QStringLiteral("The book list could not be read"), q);
     console.out.flush();
     return Success;
 }
+
+namespace {
+
+// Prints one finding of check: "none" when the list is empty, else its lines. Counts a problem.
+void report(Console &console, int &problems, const QString &heading, const QStringList &lines,
+            const QString &summary = {})
+{
+    if (lines.isEmpty()) {
+        console.out << heading << ": none\n";
+        return;
+    }
+    ++problems;
+    console.out << heading << ": " << (summary.isEmpty() ? QString::number(lines.size()) : summary) << '\n';
+    for (const QString &line : lines)
+        console.out << "  " << line << '\n';
+}
+
+void reportIntegrity(Console &console, int &problems, const library::CheckReport &found)
+{
+    if (!found.integrityChecked) {
+        console.out << "Integrity check: kept by the server\n";
+    } else if (!found.integrityError.isEmpty()) {
+        ++problems;
+        console.out << "Integrity check: " << found.integrityError << '\n';
+    } else if (found.integrity == QStringList{QStringLiteral("ok")}) {
+        console.out << "Integrity check: ok\n";
+    } else {
+        ++problems;
+        console.out << "Integrity check: the file is damaged\n";
+        for (const QString &line : found.integrity)
+            console.out << "  " << line << '\n';
+    }
+}
+
+} // namespace
 
 int checkStore(const QString &location, Console &console)
 {
     store::Store store(location);
     if (!opened(console, store, true))
         return Failure;
+    const auto found = library::checkLibrary(store.db());
+    if (!found)
+        return readFault(console, store, found.error());
 
     int problems = 0;
-    QSqlQuery q(store.db());
-    q.setForwardOnly(true);
-
-    // A server keeps its own structure sound; a database file is checked.
-    if (const QString integrityCheck = store::dialect::integrityCheck(store.backend()); integrityCheck.isEmpty()) {
-        console.out << "Integrity check: kept by the server\n";
-    } else if (!q.exec(integrityCheck)) {
-        ++problems;
-        console.out << store::describeError(QStringLiteral("Integrity check: the check could not run"), q.lastError())
-                    << '\n';
-    } else {
-        QStringList said;
-        while (q.next())
-            said << q.value(0).toString();
-        if (q.lastError().isValid())
-            said << store::describeError(QStringLiteral("the check stopped"), q.lastError());
-        if (said == QStringList{QStringLiteral("ok")}) {
-            console.out << "Integrity check: ok\n";
-        } else {
-            ++problems;
-            console.out << "Integrity check: the file is damaged\n";
-            for (const QString &line : said)
-                console.out << "  " << line << '\n';
-        }
-    }
-
+    reportIntegrity(console, problems, *found);
     // Rows whose BookID names no book (or is empty) are seen by no window.
-    if (!q.exec(QStringLiteral("SELECT BookID, COUNT(*) FROM Photos "
-                               "WHERE NOT EXISTS (SELECT 1 FROM Books WHERE Books.ID = Photos.BookID) "
-                               "GROUP BY BookID ORDER BY BookID")))
-        return readFault(console, store, QStringLiteral("The photo rows could not be read"), q);
-    qint64 orphans = 0;
-    QStringList orphanBooks;
-    while (q.next()) {
-        orphans += q.value(1).toLongLong();
-        orphanBooks << QStringLiteral("%1 (%2)")
-                           .arg(q.value(0).isNull() ? QStringLiteral("none") : q.value(0).toString())
-                           .arg(q.value(1).toLongLong());
-    }
-    if (orphans == 0) {
+    if (found->orphans == 0) {
         console.out << "Photo rows without a book: none\n";
     } else {
         ++problems;
         console.out << QStringLiteral("Photo rows without a book: %1, by the BookID they give: %2\n")
-                           .arg(orphans)
-                           .arg(orphanBooks.join(QStringLiteral(", ")));
+                           .arg(found->orphans)
+                           .arg(found->orphanBooks.join(QStringLiteral(", ")));
     }
-
-    if (!q.exec(QStringLiteral("SELECT BookLabel, ID, NumOfPhotos, Actual FROM ("
-                               "SELECT BookLabel, ID, NumOfPhotos, "
-                               "(SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID) AS Actual FROM Books) "
-                               "AS Counted WHERE NumOfPhotos IS DISTINCT FROM Actual ORDER BY BookLabel, ID")))
-        return readFault(console, store, QStringLiteral("The photo counts could not be read"), q);
-    QStringList stale;
-    while (q.next())
-        stale << QStringLiteral("  %1 (ID %2): %3 recorded, %4 photos")
-                     .arg(q.value(0).toString(), q.value(1).toString(),
-                          q.value(2).isNull() ? QStringLiteral("none") : q.value(2).toString(), q.value(3).toString());
-    if (stale.isEmpty()) {
-        console.out << "Stale photo counts: none\n";
-    } else {
-        ++problems;
-        console.out << QStringLiteral("Stale photo counts: %1 (the catalogue corrects them when it starts)\n")
-                           .arg(stale.size());
-        for (const QString &line : stale)
-            console.out << line << '\n';
-    }
+    report(console, problems, QStringLiteral("Stale photo counts"), found->staleCounts,
+           QStringLiteral("%1 (the catalogue corrects them when it starts)").arg(found->staleCounts.size()));
+    report(console, problems, QStringLiteral("Books sharing one identifier"), found->duplicateLabels);
     console.out.flush();
     if (problems > 0)
         console.err
@@ -295,7 +259,7 @@ int checkStore(const QString &location, Console &console)
 
 int copyStore(const QString &from, const QString &to, bool replace, Console &console)
 {
-    const auto copied = store::copyLibrary(from, to, replace ? store::CopyMode::Replace : store::CopyMode::IntoEmpty);
+    const auto copied = library::copyLibrary(from, to, replace ? library::CopyMode::Replace : library::CopyMode::IntoEmpty);
     if (!copied)
         return fail(console, copied.error());
     console.out << QStringLiteral("Copied %1 books and %2 photos from %3 to %4")

@@ -27,7 +27,7 @@ int listBooks(const QString &location, bool csv, Console &console);
 // without a book, stale photo counts) without changing anything. Fails when anything is wrong.
 int checkStore(const QString &location, Console &console);
 
-// Copies every book and photo of one store into another, keeping every ID (store::copyLibrary).
+// Copies every book and photo of one store into another, keeping every ID (library::copyLibrary).
 // `replace` replaces a database file as target whole.
 int copyStore(const QString &from, const QString &to, bool replace, Console &console);
 

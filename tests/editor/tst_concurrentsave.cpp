@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "editor/BookSave.h"
+#include "library/BookSave.h"
 #include "editor/PhotoTableModel.h"
 #include "store/BookRecord.h"
 
@@ -44,7 +44,7 @@ QThread *startSave(const QString &location, qint64 book, const QString &descript
                 store::HeaderFields header;
                 header.label = loaded->label.toString();
                 header.description = description;
-                error = editor::saveBook(s.db(), *loaded, header, photos).error();
+                error = library::saveBook(s.db(), *loaded, header, photos).error();
             } else if (error.isEmpty()) {
                 error = loaded.error();
             }

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include "install/BksReader.h"
-#include "install/BookExport.h"
-#include "install/BookImport.h"
+#include "library/BookExport.h"
+#include "library/BookImport.h"
 #include "store/Schema.h"
 
 #include <QDir>
@@ -63,7 +63,7 @@ QStringList carried(ProgramDir &dir, const QString &label)
         if (v.isNull() || (kWhenNotEmpty.contains(field) && v.toString().isEmpty()))
             return QStringLiteral("<none>");
         if (field == QLatin1String("BookDate"))
-            return install::bookDateFromHeader(v.toString());
+            return library::bookDateFromHeader(v.toString());
         return v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 17) : v.toString();
     };
     QSqlQuery q(dir.store().db());
@@ -149,7 +149,7 @@ void ExportTest::roundTripGivesBackEveryCarriedField()
     ProgramDir from;
     const qint64 id = generatedBook(from, random, "RT-1", letters);
     const QString file = from.filePath("RT-1.bks");
-    const install::ExportOutcome out = install::exportBookFile(from.store().db(), id, file);
+    const library::ExportOutcome out = library::exportBookFile(from.store().db(), id, file);
     QVERIFY2(out.ok, qPrintable(out.message));
     QCOMPARE(out.photos, 12);
     QCOMPARE(out.notes.value(0), encoding);
@@ -157,8 +157,8 @@ void ExportTest::roundTripGivesBackEveryCarriedField()
     QVERIFY(out.notes.join(' ').contains("read back as its year"));
 
     ProgramDir to;
-    const install::ImportOutcome in = install::importBookFile(to.store().db(), file);
-    QVERIFY2(in.result == install::ImportOutcome::Result::Imported, qPrintable(in.message));
+    const library::ImportOutcome in = library::importBookFile(to.store().db(), file);
+    QVERIFY2(in.result == library::ImportOutcome::Result::Imported, qPrintable(in.message));
     const QStringList back = carried(to, "RT-1");
     const QStringList sent = carried(from, "RT-1");
     QCOMPARE(back.size(), sent.size());
@@ -173,10 +173,10 @@ void ExportTest::samplesAreReproduced()
     for (const QString &name : QDir(PHOTOSERIES_DATA_DIR "/Books").entryList({"*.bks"})) {
         const QString sample = QStringLiteral(PHOTOSERIES_DATA_DIR "/Books/") + name;
         ProgramDir dir;
-        const install::ImportOutcome in = install::importBookFile(dir.store().db(), sample);
-        QVERIFY2(in.result == install::ImportOutcome::Result::Imported, qPrintable(in.message));
+        const library::ImportOutcome in = library::importBookFile(dir.store().db(), sample);
+        QVERIFY2(in.result == library::ImportOutcome::Result::Imported, qPrintable(in.message));
         const QString copy = dir.filePath("copy.bks");
-        QVERIFY(install::exportBookFile(dir.store().db(), in.bookId, copy).ok);
+        QVERIFY(library::exportBookFile(dir.store().db(), in.bookId, copy).ok);
 
         QFile a(sample);
         QFile b(copy);
@@ -208,7 +208,7 @@ void ExportTest::textsTheFormatCannotHoldStopTheExport()
     dir.addPhoto(id, {{"BookLabel", "Q-1"}, {"PhotoLabel", "07"}, {"GroupLabel", "the \"big\" tree"}});
     const QString file = dir.filePath("Q-1.bks");
     QVERIFY(dir.writeFile("Q-1.bks", "an older export"));
-    const install::ExportOutcome out = install::exportBookFile(dir.store().db(), id, file);
+    const library::ExportOutcome out = library::exportBookFile(dir.store().db(), id, file);
     QVERIFY(!out.ok);
     QVERIFY2(out.message.contains("book \"Q-1\", photo \"07\", field GroupLabel"), qPrintable(out.message));
     QFile kept(file);
@@ -217,7 +217,7 @@ void ExportTest::textsTheFormatCannotHoldStopTheExport()
     QCOMPARE(QDir(dir.path()).entryList({"Q-1*"}), QStringList{"Q-1.bks"});
 
     // A folder that is not there: said, and nothing written.
-    const install::ExportOutcome nowhere = install::exportCsv(dir.store().db(), id, dir.filePath("no/such/x.csv"));
+    const library::ExportOutcome nowhere = library::exportCsv(dir.store().db(), id, dir.filePath("no/such/x.csv"));
     QVERIFY(!nowhere.ok);
     QVERIFY(nowhere.message.contains("x.csv"));
 }
@@ -229,7 +229,7 @@ void ExportTest::csvReadsBackAsStored()
     generatedBook(dir, random, "C-1", "Łódź, \"quoted\"\nnext line");
     dir.addBook("Empty"); // no photos: no row
     const QString file = dir.filePath("all.csv");
-    const install::ExportOutcome out = install::exportCsv(dir.store().db(), 0, file);
+    const library::ExportOutcome out = library::exportCsv(dir.store().db(), 0, file);
     QVERIFY2(out.ok, qPrintable(out.message));
 
     // A minimal RFC 4180 reader, independent of the writer.

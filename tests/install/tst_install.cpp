@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "catalogue/CatalogueWindow.h"
-#include "install/BookImport.h"
+#include "library/BookImport.h"
 #include "install/ImportWindow.h"
 
 #include <QApplication>
@@ -20,7 +20,7 @@
 
 #include <sqlite3.h>
 
-using install::ImportOutcome;
+using library::ImportOutcome;
 using testing::ProgramDir;
 using testing::ScriptedMessages;
 
@@ -94,7 +94,7 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return *static_cast<sqlite3 *const *>(db.driver()->handle().constData());
 }
 
-class CancelAfter final : public install::ImportProgress
+class CancelAfter final : public library::ImportProgress
 {
 public:
     explicit CancelAfter(int call)
@@ -170,7 +170,7 @@ void InstallTest::importsBookAndPhotosWithTheirFields()
     int commitCount = 0;
     if (!dir.onServer())
         sqlite3_commit_hook(handleOf(dir.store().db()), commits, &commitCount);
-    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("a.bks"));
+    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("a.bks"));
     if (!dir.onServer()) {
         sqlite3_commit_hook(handleOf(dir.store().db()), nullptr, nullptr);
         QCOMPARE(commitCount, 1);
@@ -236,10 +236,10 @@ void InstallTest::valuesComeBackExactly()
     for (int i = 0; i < 4; ++i)
         photo += "," + numbers[(i + 2) % 6];
     QVERIFY(dir.writeFile("x.bks", header + "\r\n" + photo + "\r\n"));
-    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("x.bks"));
+    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("x.bks"));
     QVERIFY2(outcome.result == ImportOutcome::Result::Imported, qPrintable(outcome.message));
 
-    const QString date = install::bookDateFromHeader(text);
+    const QString date = library::bookDateFromHeader(text);
     QSqlQuery q(dir.store().db());
     QVERIFY(q.exec("SELECT BookDescription, BookDate, BookNotes, Breakinches1, Breakinches2, Breakinches3, "
                    "BreakInches4, BreakInches5, BreakInches6 FROM Books"));
@@ -268,13 +268,13 @@ void InstallTest::headerOnlyFileImportsBookWithoutPhotos()
 {
     ProgramDir dir;
     QVERIFY(dir.writeFile("h.bks", header("Only", "") + "\r\n"));
-    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("h.bks"));
+    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("h.bks"));
     QVERIFY2(outcome.result == ImportOutcome::Result::Imported, qPrintable(outcome.message));
     QCOMPARE(rows(dir, "SELECT BookDescription, BookDate, BookNotes FROM Books WHERE BookLabel = 'Only'"),
              QStringList{"'Description'|NULL|NULL"});
     QCOMPARE(dir.scalar("SELECT count(*) FROM Photos"), QVariant(0));
     // An empty path does nothing.
-    QCOMPARE(install::importBookFile(dir.store().db(), QString()).message, QString());
+    QCOMPARE(library::importBookFile(dir.store().db(), QString()).message, QString());
 }
 
 void InstallTest::shippedSampleBooksImport()
@@ -284,7 +284,7 @@ void InstallTest::shippedSampleBooksImport()
     const QStringList files = samples.entryList({"*.bks"}, QDir::Files);
     QVERIFY(!files.isEmpty());
     for (const QString &name : files) {
-        const ImportOutcome outcome = install::importBookFile(dir.store().db(), samples.filePath(name));
+        const ImportOutcome outcome = library::importBookFile(dir.store().db(), samples.filePath(name));
         QVERIFY2(outcome.result == ImportOutcome::Result::Imported, qPrintable(outcome.message));
         QVERIFY(outcome.photos > 0);
     }
@@ -315,8 +315,8 @@ void InstallTest::headerDate()
 {
     QFETCH(QString, text);
     QFETCH(QString, stored);
-    QCOMPARE(install::bookDateFromHeader(text), stored);
-    QCOMPARE(install::bookDateFromHeader(text).isNull(), stored.isNull());
+    QCOMPARE(library::bookDateFromHeader(text), stored);
+    QCOMPARE(library::bookDateFromHeader(text).isNull(), stored.isNull());
 }
 
 void InstallTest::sameLabelIsRefused_data()
@@ -333,10 +333,10 @@ void InstallTest::sameLabelIsRefused()
     ProgramDir dir;
     QVERIFY(dir.writeFile("a.bks", kHeader + kPhoto1));
     QVERIFY(dir.writeFile("b.bks", header(second) + photos(3)));
-    QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("a.bks")).result),
+    QCOMPARE(int(library::importBookFile(dir.store().db(), dir.filePath("a.bks")).result),
              int(ImportOutcome::Result::Imported));
     const QString before = snapshot(dir);
-    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("b.bks"));
+    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("b.bks"));
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Skipped));
     QCOMPARE(outcome.message, "The Book " + QString(second).trimmed() + " is already imported");
     QCOMPARE(snapshot(dir), before);
@@ -348,7 +348,7 @@ void InstallTest::bookLabelIsTrimmedAndPhotoFieldsKeptAsWritten()
     QVERIFY(dir.writeFile(
         "t.bks", header("  MC-2 ") + "\"X\",\" G \",\"a/b:c\",1,2,3,4,5,6,7,8,9,\"x/y.jpg\",\" d.jpg\",\"MC\",\"LOP\","
                                      "1,2,\"J\",\"SB02\",1,2,3,4\n"));
-    QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("t.bks")).result),
+    QCOMPARE(int(library::importBookFile(dir.store().db(), dir.filePath("t.bks")).result),
              int(ImportOutcome::Result::Imported));
     QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"MC-2"});
     QCOMPARE(dir.column("SELECT BookLabel || '|' || GroupLabel || '|' || PhotoLabel || '|' || PhotoPic || '|' || "
@@ -391,7 +391,7 @@ void InstallTest::storeInUseIsReportedAsInUse()
         QSqlQuery hold(other);
         QVERIFY(!server || hold.exec("BEGIN"));
         QVERIFY(hold.exec(lock));
-        outcome = install::importBookFile(s.db(), dir.filePath("a.bks"));
+        outcome = library::importBookFile(s.db(), dir.filePath("a.bks"));
         QVERIFY(hold.exec("ROLLBACK"));
         other.close();
     }
@@ -401,7 +401,7 @@ void InstallTest::storeInUseIsReportedAsInUse()
     QVERIFY2(!outcome.message.contains("refused"), qPrintable(outcome.message));
     QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"Kept"});
     // The connection is fit for the next file.
-    QCOMPARE(int(install::importBookFile(s.db(), dir.filePath("a.bks")).result), int(ImportOutcome::Result::Imported));
+    QCOMPARE(int(library::importBookFile(s.db(), dir.filePath("a.bks")).result), int(ImportOutcome::Result::Imported));
 }
 
 void InstallTest::unusableLabelIsRefused_data()
@@ -428,7 +428,7 @@ void InstallTest::unusableLabelIsRefused()
     dir.addBook("Kept");
     QVERIFY(dir.writeFile("bad.bks", header(label) + photos(2)));
     const QString before = snapshot(dir);
-    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("bad.bks"));
+    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("bad.bks"));
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
     QVERIFY2(outcome.message.contains(QDir::toNativeSeparators(dir.filePath("bad.bks"))), qPrintable(outcome.message));
     QVERIFY2(outcome.message.contains(reason), qPrintable(outcome.message));
@@ -460,20 +460,20 @@ void InstallTest::brokenFileLeavesStoreAsItWas()
     dir.addPhoto(dir.addBook("Kept"));
     QVERIFY(dir.writeFile("broken.bks", bytes));
     const QString before = snapshot(dir);
-    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("broken.bks"));
+    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("broken.bks"));
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
     QVERIFY2(outcome.message.contains(where), qPrintable(outcome.message));
     QVERIFY(outcome.message.contains("broken.bks"));
     QCOMPARE(snapshot(dir), before);
 
     // A missing file is reported the same way.
-    const ImportOutcome missing = install::importBookFile(dir.store().db(), dir.filePath("none.bks"));
+    const ImportOutcome missing = library::importBookFile(dir.store().db(), dir.filePath("none.bks"));
     QCOMPARE(int(missing.result), int(ImportOutcome::Result::Failed));
     QVERIFY(missing.message.contains("none.bks"));
 
     // The store takes the next file as usual.
     QVERIFY(dir.writeFile("good.bks", header("Good") + photos(3)));
-    const ImportOutcome next = install::importBookFile(dir.store().db(), dir.filePath("good.bks"));
+    const ImportOutcome next = library::importBookFile(dir.store().db(), dir.filePath("good.bks"));
     QVERIFY2(next.result == ImportOutcome::Result::Imported, qPrintable(next.message));
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 4);
 }
@@ -483,17 +483,17 @@ void InstallTest::cancelRollsBackTheFile()
     ProgramDir dir;
     dir.addPhoto(dir.addBook("Kept"));
     // Cancelled after more than a megabyte of rows, so that some have gone to the store.
-    QVERIFY(dir.writeFile("big.bks", header("Big") + photos(10 * int(install::kProgressEvery))));
+    QVERIFY(dir.writeFile("big.bks", header("Big") + photos(10 * int(library::kProgressEvery))));
     const QString before = snapshot(dir);
     CancelAfter cancel(8);
-    const ImportOutcome outcome = install::importBookFile(dir.store().db(), dir.filePath("big.bks"), &cancel);
+    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("big.bks"), &cancel);
     QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Cancelled));
     QCOMPARE(cancel.calls, 8);
     QCOMPARE(snapshot(dir), before);
     // The same file imports whole afterwards.
-    QCOMPARE(int(install::importBookFile(dir.store().db(), dir.filePath("big.bks")).result),
+    QCOMPARE(int(library::importBookFile(dir.store().db(), dir.filePath("big.bks")).result),
              int(ImportOutcome::Result::Imported));
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1 + 10 * int(install::kProgressEvery));
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1 + 10 * int(library::kProgressEvery));
 }
 
 void InstallTest::windowCreatesBooksFolder_data()
@@ -596,7 +596,7 @@ void InstallTest::progressCancelSkipsRemainingFiles()
     QDir(dir.path()).mkdir("Books");
     QByteArray big = header("Big");
     while (big.size() <= install::ImportWindow::kProgressFromBytes)
-        big += photos(int(install::kProgressEvery));
+        big += photos(int(library::kProgressEvery));
     QVERIFY(dir.writeFile("Books/a-big.bks", big));
     QVERIFY(dir.writeFile("Books/b-small.bks", header("Small") + photos(1)));
     Window w(dir);

@@ -3,9 +3,9 @@
 // test kills it at random moments.
 #include "WorkerFiles.h"
 
-#include "editor/BookSave.h"
+#include "library/BookSave.h"
 #include "editor/PhotoTableModel.h"
-#include "install/BookImport.h"
+#include "library/BookImport.h"
 #include "store/BookList.h"
 #include "store/BookRecord.h"
 #include "store/Store.h"
@@ -66,8 +66,8 @@ int main(int argc, char *argv[])
         }
         if (!writeInstallFile(installFile, QStringLiteral("Imp-%1").arg(round)))
             fail(QStringLiteral("cannot write the install file"));
-        const install::ImportOutcome outcome = install::importBookFile(db, installFile);
-        if (outcome.result != install::ImportOutcome::Result::Imported)
+        const library::ImportOutcome outcome = library::importBookFile(db, installFile);
+        if (outcome.result != library::ImportOutcome::Result::Imported)
             fail(outcome.message);
 
         // Save the book "Saved-…" with a new label and every photo's name changed to match.
@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
         const auto loaded = store::loadBookHeader(db, saved);
         if (!loaded)
             fail(loaded.error());
-        if (const auto written = editor::saveBook(db, *loaded, header, photos); !written)
+        if (const auto written = library::saveBook(db, *loaded, header, photos); !written)
             fail(written.error());
         std::fputs("saved\n", stdout);
         std::fflush(stdout);

@@ -8,9 +8,9 @@
 // The soak test checks the store against the logs of both workers.
 #include "WorkerFiles.h"
 
-#include "editor/BookSave.h"
+#include "library/BookSave.h"
 #include "editor/PhotoTableModel.h"
-#include "install/BookImport.h"
+#include "library/BookImport.h"
 #include "store/BookList.h"
 #include "store/BookRecord.h"
 #include "store/Store.h"
@@ -98,7 +98,7 @@ void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &
     store::HeaderFields header;
     header.label = QStringLiteral("Shared");
     header.description = stamp;
-    log(QStringLiteral("save %1 %2 %3").arg(base, stamp, outcome(editor::saveBook(db, *loaded, header, photos))));
+    log(QStringLiteral("save %1 %2 %3").arg(base, stamp, outcome(library::saveBook(db, *loaded, header, photos))));
 }
 
 } // namespace
@@ -130,8 +130,8 @@ int main(int argc, char *argv[])
         if (pick < 3) {
             if (!writeInstallFile(installFile, label))
                 return 2;
-            const install::ImportOutcome result = install::importBookFile(db, installFile);
-            const bool done = result.result == install::ImportOutcome::Result::Imported;
+            const library::ImportOutcome result = library::importBookFile(db, installFile);
+            const bool done = result.result == library::ImportOutcome::Result::Imported;
             log(QStringLiteral("import %1 %2").arg(label, outcome(done ? QString() : result.message)));
             if (done)
                 imported << label;

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "editor/BookSave.h"
+#include "library/BookSave.h"
 #include "editor/CodeFile.h"
 #include "editor/PhotoTableModel.h"
-#include "install/BookImport.h"
+#include "library/BookImport.h"
 #include "store/BookList.h"
 #include "store/BookRecord.h"
 
@@ -55,8 +55,8 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
                 .toUtf8());
         out.close();
 
-        const install::ImportOutcome outcome = install::importBookFile(dir.store().db(), file);
-        QVERIFY2(outcome.result == install::ImportOutcome::Result::Imported, qPrintable(outcome.message));
+        const library::ImportOutcome outcome = library::importBookFile(dir.store().db(), file);
+        QVERIFY2(outcome.result == library::ImportOutcome::Result::Imported, qPrintable(outcome.message));
         QCOMPARE(dir.scalar(QStringLiteral("SELECT BookDescription FROM Books WHERE ID = %1").arg(outcome.bookId))
                      .toString(),
                  description);
@@ -85,7 +85,7 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
         header.date = texts[i];
         const auto loaded = store::loadBookHeader(dir.store().db(), outcome.bookId);
         QCOMPARE(loaded.error(), QString());
-        QCOMPARE(editor::saveBook(dir.store().db(), *loaded, header, photos).error(), QString());
+        QCOMPARE(library::saveBook(dir.store().db(), *loaded, header, photos).error(), QString());
         QSqlQuery q(dir.store().db());
         q.prepare(QStringLiteral("SELECT BookLabel, BookDescription, builtby, BookDate FROM Books WHERE ID = ?"));
         q.addBindValue(outcome.bookId);

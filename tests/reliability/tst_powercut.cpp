@@ -1,9 +1,9 @@
 #include "PowerCutVfs.h"
 #include "TestSupport.h"
 
-#include "editor/BookSave.h"
+#include "library/BookSave.h"
 #include "editor/PhotoTableModel.h"
-#include "install/BookImport.h"
+#include "library/BookImport.h"
 #include "store/BookList.h"
 #include "store/BookRecord.h"
 
@@ -96,13 +96,13 @@ bool saveEveryPhoto(const QSqlDatabase &db, qint64 saved)
     store::HeaderFields header;
     header.label = QStringLiteral("Saved-2");
     header.description = QStringLiteral("Saved again");
-    return editor::saveBook(db, *loaded, header, photos).ok();
+    return library::saveBook(db, *loaded, header, photos).ok();
 }
 
 bool importOneFile(const QSqlDatabase &db, qint64)
 {
     const QString file = QStringLiteral(PHOTOSERIES_DATA_DIR "/Books/MC-Demo.bks");
-    return install::importBookFile(db, file).result == install::ImportOutcome::Result::Imported;
+    return library::importBookFile(db, file).result == library::ImportOutcome::Result::Imported;
 }
 
 bool deleteTheBook(const QSqlDatabase &db, qint64 saved)

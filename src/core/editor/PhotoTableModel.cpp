@@ -39,9 +39,8 @@ bool normalise(int field, const QVariant &in, QVariant &out)
 
 } // namespace
 
-PhotoTableModel::PhotoTableModel(const QSqlDatabase &db, QObject *parent)
+PhotoTableModel::PhotoTableModel(QObject *parent)
     : QAbstractTableModel(parent)
-    , m_connection(db.connectionName())
     , m_columns(defaultPhotoColumns())
 {
     for (const PhotoColumn &c : m_columns)
@@ -77,40 +76,15 @@ void PhotoTableModel::countImages(int &named, int &missing) const
     }
 }
 
-QSqlDatabase PhotoTableModel::db() const
+void PhotoTableModel::setRows(QVector<store::PhotoValues> rows)
 {
-    return QSqlDatabase::database(m_connection, false);
-}
-
-store::Result<> PhotoTableModel::load(qint64 bookId, WriteMode mode)
-{
-    auto loaded = store::loadPhotos(db(), bookId);
-    if (!loaded)
-        return store::fail(loaded.error());
-    QVector<store::PhotoValues> &values = *loaded;
     m_restructuring = true;
     m_currentRow = -1;
     beginResetModel();
-    m_mode = mode;
     m_rows.clear();
-    m_rows.reserve(values.size());
-    for (store::PhotoValues &v : values)
+    m_rows.reserve(rows.size());
+    for (store::PhotoValues &v : rows)
         m_rows.push_back({std::move(v), RowState::Stored});
-    m_removedKeys.clear();
-    m_base.clear();
-    endResetModel();
-    m_restructuring = false;
-    m_edited = false;
-    return {};
-}
-
-void PhotoTableModel::reset(WriteMode mode)
-{
-    m_restructuring = true;
-    m_currentRow = -1;
-    beginResetModel();
-    m_mode = mode;
-    m_rows.clear();
     m_removedKeys.clear();
     m_base.clear();
     endResetModel();
@@ -210,25 +184,15 @@ int PhotoTableModel::appendRow(const QVariantMap &values)
     return row;
 }
 
-store::Result<> PhotoTableModel::removePhoto(int row)
+void PhotoTableModel::removePhoto(int row)
 {
     if (row < 0 || row >= m_rows.size())
-        return store::done();
-    const qint64 key = rowKey(row);
-    if (key != 0) {
-        if (m_mode == WriteMode::Immediate) {
-            store::PhotoWriter writer(db());
-            if (auto removed = writer.remove(key); !removed)
-                return removed;
-            m_base.remove(key);
-        } else {
-            m_removedKeys << key;
-            if (m_rows.at(row).state == RowState::Stored)
-                m_base.insert(key, m_rows.at(row).values);
-        }
+        return;
+    if (const qint64 key = rowKey(row); key != 0) {
+        m_removedKeys << key;
+        if (m_rows.at(row).state == RowState::Stored)
+            m_base.insert(key, m_rows.at(row).values);
     }
-    // A row that goes away is not completed: in immediate mode it would be written just before
-    // it disappears from the model.
     if (m_currentRow == row)
         m_currentRow = -1;
     else if (m_currentRow > row)
@@ -240,7 +204,6 @@ store::Result<> PhotoTableModel::removePhoto(int row)
     m_restructuring = false;
     m_edited = true;
     emit currentRowLost();
-    return store::done();
 }
 
 qint64 PhotoTableModel::rowKey(int row) const
@@ -254,49 +217,11 @@ void PhotoTableModel::setCurrentRow(int row)
         return;
     const int previous = m_currentRow;
     m_currentRow = row;
-    if (previous >= 0 && previous < m_rows.size()) {
-        if (const auto committed = commitRow(previous); !committed)
-            emit writeFailed(committed.error());
+    if (previous >= 0 && previous < m_rows.size())
         emit headerDataChanged(Qt::Vertical, previous, previous);
-    }
     if (row >= 0)
         emit headerDataChanged(Qt::Vertical, row, row);
     emit currentRowChanged(row);
-}
-
-store::Result<> PhotoTableModel::commitRow(int row)
-{
-    if (m_mode != WriteMode::Immediate || row < 0 || row >= m_rows.size())
-        return store::done();
-    // The store hands out keys in the order rows are written, and a reopened book shows its
-    // photos by key: rows above this one that are still to be written go first.
-    for (int earlier = 0; earlier < row; ++earlier) {
-        if (m_rows.at(earlier).state != RowState::Added)
-            continue;
-        if (auto written = writeRow(earlier); !written)
-            return written;
-    }
-    return writeRow(row);
-}
-
-store::Result<> PhotoTableModel::writeRow(int row)
-{
-    Row &r = m_rows[row];
-    if (r.state == RowState::Stored)
-        return store::done();
-    store::PhotoWriter writer(db());
-    if (r.state == RowState::Changed) {
-        if (auto updated = writer.update(r.values); !updated)
-            return updated;
-    } else {
-        const auto key = writer.insert(r.values);
-        if (!key)
-            return store::fail(key.error());
-        r.values[kKey] = *key;
-    }
-    r.state = RowState::Stored;
-    m_base.remove(r.values.at(kKey).toLongLong());
-    return store::done();
 }
 
 bool PhotoTableModel::hasPendingChanges() const
@@ -306,65 +231,51 @@ bool PhotoTableModel::hasPendingChanges() const
     return std::any_of(m_rows.cbegin(), m_rows.cend(), [](const Row &r) { return r.state != RowState::Stored; });
 }
 
-store::Result<> PhotoTableModel::writePending(store::PhotoWriter &writer, AssignedKeys &keys) const
+library::PhotoChanges PhotoTableModel::changes() const
 {
-    keys.clear();
-    for (qint64 key : m_removedKeys) {
-        if (auto removed = writer.remove(key); !removed)
-            return removed;
-    }
-    for (int row = 0; row < m_rows.size(); ++row) {
-        const Row &r = m_rows.at(row);
-        if (r.state == RowState::Changed) {
-            if (auto updated = writer.update(r.values); !updated)
-                return updated;
-        } else if (r.state == RowState::Added) {
-            const auto key = writer.insert(r.values);
-            if (!key)
-                return store::fail(key.error());
-            keys.insert(row, *key);
-        }
-    }
-    return store::done();
-}
-
-void PhotoTableModel::acceptWritten(const AssignedKeys &keys)
-{
-    for (auto it = keys.cbegin(); it != keys.cend(); ++it)
-        m_rows[it.key()].values[kKey] = it.value();
-    for (Row &r : m_rows)
-        r.state = RowState::Stored;
-    m_removedKeys.clear();
-    m_base.clear();
-}
-
-bool PhotoTableModel::matchesStored(const QVector<store::PhotoValues> &stored) const
-{
-    const auto base = [this](qint64 key) -> const store::PhotoValues * {
-        const auto it = m_base.constFind(key);
-        return it == m_base.cend() ? nullptr : &it.value();
-    };
-    QHash<qint64, const store::PhotoValues *> expected;
-    expected.reserve(m_rows.size() + m_removedKeys.size());
+    library::PhotoChanges changes;
+    changes.removed = m_removedKeys;
+    changes.expected.reserve(m_rows.size() + m_removedKeys.size());
     for (const Row &r : m_rows) {
+        if (r.state == RowState::Added) {
+            changes.added << r.values;
+            continue;
+        }
         const qint64 key = r.values.at(kKey).toLongLong();
-        if (key != 0)
-            expected.insert(key, r.state == RowState::Stored ? &r.values : base(key));
+        if (r.state == RowState::Changed) {
+            changes.changed << r.values;
+            changes.expected << m_base.value(key);
+        } else {
+            changes.expected << r.values;
+        }
     }
     for (qint64 key : m_removedKeys)
-        expected.insert(key, base(key));
-    if (expected.size() != stored.size())
-        return false;
-    for (const store::PhotoValues &values : stored) {
-        const store::PhotoValues *mine = expected.value(values.at(kKey).toLongLong());
-        if (!mine || mine->size() != values.size())
-            return false;
-        for (int f = 0; f < values.size(); ++f) {
-            if (!store::sameStoredValue(mine->at(f), values.at(f)))
-                return false;
+        changes.expected << m_base.value(key);
+    return changes;
+}
+
+void PhotoTableModel::acceptSaved(const library::SavedBook &saved)
+{
+    static const int bookId = store::photoFieldIndex(QStringLiteral("BookID"));
+    static const int bookLabel = store::photoFieldIndex(QStringLiteral("BookLabel"));
+    static const int codes[] = {store::photoFieldIndex(QStringLiteral("VegType")),
+                                store::photoFieldIndex(QStringLiteral("Activity"))};
+    // The rows as the save left them in the store: every photo carries the book's key and label,
+    // and an empty code is stored as one blank.
+    int added = 0;
+    for (Row &r : m_rows) {
+        if (r.state == RowState::Added && added < saved.addedKeys.size())
+            r.values[kKey] = saved.addedKeys.at(added++);
+        r.values[bookId] = saved.header.id;
+        r.values[bookLabel] = saved.header.label;
+        for (int code : codes) {
+            if (!r.values.at(code).isNull() && r.values.at(code).toString().isEmpty())
+                r.values[code] = QStringLiteral(" ");
         }
+        r.state = RowState::Stored;
     }
-    return true;
+    m_removedKeys.clear();
+    m_base.clear();
 }
 
 int PhotoTableModel::rowCount(const QModelIndex &parent) const

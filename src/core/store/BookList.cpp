@@ -15,8 +15,9 @@ Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
     // The collation is named here as well as in the schema: a store made by another tool may
     // declare its text columns without it.
     if (!q.exec(QStringLiteral("SELECT ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos "
-                               "FROM Books ORDER BY BookLabel COLLATE NOCASE, ID")))
-        return fail(describeError(QStringLiteral("The book list could not be read"), q.lastError()));
+                               "FROM Books ORDER BY %1, ID")
+                    .arg(dialect::labelOrder(backendOf(db), QStringLiteral("BookLabel")))))
+        return queryFailure(QStringLiteral("The book list could not be read"), q.lastError());
     QVector<BookRow> rows;
     while (q.next()) {
         BookRow row;
@@ -29,7 +30,7 @@ Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
         rows.push_back(std::move(row));
     }
     if (q.lastError().isValid())
-        return fail(describeError(QStringLiteral("The book list could not be read"), q.lastError()));
+        return queryFailure(QStringLiteral("The book list could not be read"), q.lastError());
     return rows;
 }
 
@@ -40,7 +41,7 @@ Result<> writeActive(const QSqlDatabase &db, qint64 bookId, bool active)
     q.addBindValue(toYesNo(active));
     q.addBindValue(bookId);
     if (!q.exec())
-        return fail(describeError(QStringLiteral("The book could not be updated"), q.lastError()));
+        return queryFailure(QStringLiteral("The book could not be updated"), q.lastError());
     return done();
 }
 
@@ -50,7 +51,7 @@ Result<> writeAllActive(const QSqlDatabase &db, bool active)
     q.prepare(QStringLiteral("UPDATE Books SET Active = ?"));
     q.addBindValue(toYesNo(active));
     if (!q.exec())
-        return fail(describeError(QStringLiteral("The books could not be updated"), q.lastError()));
+        return queryFailure(QStringLiteral("The books could not be updated"), q.lastError());
     return done();
 }
 
@@ -64,7 +65,7 @@ Result<> removeBook(const QSqlDatabase &db, qint64 bookId)
         q.prepare(QString::fromLatin1(sql));
         q.addBindValue(bookId);
         if (!q.exec())
-            return fail(describeError(QStringLiteral("The book could not be deleted"), q.lastError()));
+            return queryFailure(QStringLiteral("The book could not be deleted"), q.lastError());
     }
     return transaction.commit();
 }
@@ -73,15 +74,41 @@ Result<QVector<qint64>> booksWithLabel(const QSqlDatabase &db, const QString &la
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel COLLATE NOCASE = ? AND ID <> ?"));
+    const Backend backend = backendOf(db);
+    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE %1 = %2 AND ID <> ?")
+                  .arg(dialect::labelKey(backend, QStringLiteral("BookLabel")),
+                       dialect::labelKey(backend, QStringLiteral("?"))));
     q.addBindValue(label);
     q.addBindValue(except);
     if (!q.exec())
-        return fail(describeError(QStringLiteral("The book labels could not be read"), q.lastError()));
+        return queryFailure(QStringLiteral("The book labels could not be read"), q.lastError());
     QVector<qint64> ids;
     while (q.next())
         ids.push_back(q.value(0).toLongLong());
     return ids;
+}
+
+Result<> lockLabel(const QSqlDatabase &db, const QString &label)
+{
+    QSqlQuery q(db);
+    q.prepare(dialect::lockLabel(backendOf(db)));
+    q.addBindValue(label);
+    if (!q.exec())
+        return queryFailure(QStringLiteral("The book labels could not be read"), q.lastError());
+    return done();
+}
+
+Result<> refuseTakenLabel(const QSqlDatabase &db, const QString &label, qint64 except)
+{
+    const auto taken = booksWithLabel(db, label, except);
+    if (!taken)
+        return taken.failure();
+    if (!taken->isEmpty())
+        return fail(QStringLiteral("The book identifier \"%1\" is already in use by another book. Nothing was "
+                                   "saved.")
+                        .arg(label),
+                    FailureKind::Duplicate);
+    return done();
 }
 
 } // namespace store

@@ -35,4 +35,12 @@ Result<> removeBook(const QSqlDatabase &db, qint64 bookId);
 // except, when not 0, is left out (a book compared with itself).
 Result<QVector<qint64>> booksWithLabel(const QSqlDatabase &db, const QString &label, qint64 except);
 
+// Inside a transaction that adds or renames a book, before booksWithLabel(): waits until no other
+// program is writing that label, so that two of them adding it at once cannot both succeed.
+Result<> lockLabel(const QSqlDatabase &db, const QString &label);
+
+// The check a write that adds or renames a book makes after lockLabel(): fails with
+// FailureKind::Duplicate, naming the label, when another book carries it.
+Result<> refuseTakenLabel(const QSqlDatabase &db, const QString &label, qint64 except);
+
 } // namespace store

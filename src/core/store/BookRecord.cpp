@@ -16,14 +16,15 @@ Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missi
                              "BreakInches6 FROM Books WHERE ID = ?"));
     q.addBindValue(id);
     if (!q.exec())
-        return fail(describeError(QStringLiteral("The book could not be read"), q.lastError()));
+        return queryFailure(QStringLiteral("The book could not be read"), q.lastError());
     if (!q.next()) {
         // No row because the read failed (the file busy) is not a book that is gone.
         if (q.lastError().isValid())
-            return fail(describeError(QStringLiteral("The book could not be read"), q.lastError()));
+            return queryFailure(QStringLiteral("The book could not be read"), q.lastError());
         if (missing)
             *missing = true;
-        return fail(QStringLiteral("The book could not be read: it is no longer in the database."));
+        return fail(QStringLiteral("The book could not be read: it is no longer in the database."),
+                    FailureKind::NotFound);
     }
     BookHeader header;
     header.id = id;
@@ -37,16 +38,16 @@ Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missi
     return header;
 }
 
-Result<qint64> addUntitledBook(const QSqlDatabase &db)
+Result<qint64> addBook(const QSqlDatabase &db, const QString &label)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO Books (BookLabel, Breakinches1, Breakinches2, Breakinches3, Active, Locked) "
                              "VALUES (?, ?, ?, ?, ?, ?) RETURNING ID"));
-    for (const QVariant &v : {QVariant(QStringLiteral("Untitled")), QVariant(0.26), QVariant(1.1), QVariant(3.1),
-                              QVariant(kNo), QVariant(kNo)})
+    for (const QVariant &v :
+         {QVariant(label), QVariant(0.26), QVariant(1.1), QVariant(3.1), QVariant(kNo), QVariant(kNo)})
         q.addBindValue(v);
     if (!q.exec() || !q.next())
-        return fail(describeError(QStringLiteral("The new book could not be added to the database"), q.lastError()));
+        return queryFailure(QStringLiteral("The new book could not be added to the database"), q.lastError());
     return q.value(0).toLongLong();
 }
 
@@ -60,7 +61,7 @@ Result<> lockBookForSave(const QSqlDatabase &db, qint64 id)
     q.prepare(QStringLiteral("UPDATE Books SET Locked = Locked WHERE ID = ?"));
     q.addBindValue(id);
     if (!q.exec())
-        return fail(describeError(QStringLiteral("The book could not be saved"), q.lastError()));
+        return queryFailure(QStringLiteral("The book could not be saved"), q.lastError());
     return done();
 }
 
@@ -74,9 +75,9 @@ Result<> writeBookHeader(const QSqlDatabase &db, qint64 id, const HeaderFields &
           QVariant(fields.breakInches4), QVariant(fields.breakInches5), QVariant(fields.breakInches6), QVariant(id)})
         q.addBindValue(v);
     if (!q.exec())
-        return fail(describeError(QStringLiteral("The book could not be saved"), q.lastError()));
+        return queryFailure(QStringLiteral("The book could not be saved"), q.lastError());
     if (q.numRowsAffected() != 1)
-        return fail(changedElsewhereMessage());
+        return changedElsewhere();
     return done();
 }
 
@@ -91,8 +92,7 @@ Result<> relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &lab
     q.addBindValue(bookId);
     q.addBindValue(label);
     if (!q.exec())
-        return fail(
-            describeError(QStringLiteral("The photos could not be given the book's identifier"), q.lastError()));
+        return queryFailure(QStringLiteral("The photos could not be given the book's identifier"), q.lastError());
     return done();
 }
 
@@ -104,7 +104,7 @@ Result<> blankEmptyCodes(const QSqlDatabase &db, qint64 bookId)
         q.prepare(QString::fromLatin1(sql));
         q.addBindValue(bookId);
         if (!q.exec())
-            return fail(describeError(QStringLiteral("The photos' codes could not be saved"), q.lastError()));
+            return queryFailure(QStringLiteral("The photos' codes could not be saved"), q.lastError());
     }
     return done();
 }

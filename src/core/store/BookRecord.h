@@ -22,12 +22,13 @@ struct BookHeader
     QVariant breakInches6;
 };
 
-// Reads one book's header. A book that is not in the store is an error, and sets *missing.
+// Reads one book's header. A book that is not in the store fails with FailureKind::NotFound,
+// and sets *missing.
 Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missing = nullptr);
 
-// Adds the row of a book being created: label "Untitled", the fixed lower bounds 0.26, 1.1
-// and 3.1, not active, not locked. Gives the new book's key.
-Result<qint64> addUntitledBook(const QSqlDatabase &db);
+// Adds the row of a new book with its label, the fixed lower bounds 0.26, 1.1 and 3.1, not
+// active, not locked; writeBookHeader() then fills in the rest. Gives the new book's key.
+Result<qint64> addBook(const QSqlDatabase &db, const QString &label);
 
 } // namespace store
 

@@ -20,7 +20,7 @@ namespace {
 
 Failure readFault(const QSqlQuery &q)
 {
-    return fail(describeError(QStringLiteral("The tables of the store could not be read"), q.lastError()));
+    return queryFailure(QStringLiteral("The tables of the store could not be read"), q.lastError());
 }
 
 } // namespace
@@ -52,6 +52,43 @@ QStringList schemaPreamble(Backend backend)
     // collation ignores case; 'deterministic = false' makes equal what compares equal.
     return {QStringLiteral("CREATE COLLATION IF NOT EXISTS nocase "
                            "(provider = icu, locale = 'und-u-ks-level2', deterministic = false)")};
+}
+
+QString labelKey(Backend backend, const QString &expression)
+{
+    if (backend == Backend::Sqlite)
+        return expression + QStringLiteral(" COLLATE NOCASE");
+    // lower() under the C collation folds ASCII letters only.
+    return QStringLiteral("lower(%1 COLLATE \"C\")").arg(expression);
+}
+
+QString labelOrder(Backend backend, const QString &expression)
+{
+    // NOCASE sorts by the bytes of the text with ASCII capitals made small.
+    return backend == Backend::Sqlite ? labelKey(backend, expression)
+                                      : labelKey(backend, expression) + QStringLiteral(" COLLATE \"C\"");
+}
+
+QString createUniqueLabelIndex(Backend backend)
+{
+    return QStringLiteral("CREATE UNIQUE INDEX BooksLabelUnique ON Books(%1)")
+        .arg(backend == Backend::Sqlite ? labelKey(backend, QStringLiteral("BookLabel"))
+                                        : QStringLiteral("(%1)").arg(labelKey(backend, QStringLiteral("BookLabel"))));
+}
+
+QString hasUniqueLabelIndex(Backend backend)
+{
+    return backend == Backend::Sqlite
+               ? QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'BooksLabelUnique'")
+               : QStringLiteral("SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() "
+                                "AND indexname = 'bookslabelunique'");
+}
+
+QString lockLabel(Backend backend)
+{
+    if (backend == Backend::Sqlite)
+        return QStringLiteral("UPDATE Books SET Locked = Locked WHERE ID IS NULL AND BookLabel = ?");
+    return QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(%1))").arg(labelKey(backend, QStringLiteral("?")));
 }
 
 QStringList recordVersion(Backend backend, int version)

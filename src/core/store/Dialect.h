@@ -32,6 +32,23 @@ QStringList recordVersion(Backend backend, int version);
 // The collation that compares texts byte for byte, for a query that must see a change of case.
 QString exactCollation(Backend backend);
 
+// Labels compare and sort alike on both kinds of store: ASCII letters without regard to case,
+// every other character by its code (SQLite's NOCASE, which files written so far hold). The
+// server's column collation folds all of Unicode's letter case and sorts by language, so it is
+// not used for labels.
+// labelKey: the expression to compare with =, on a column or a bound value ("?").
+QString labelKey(Backend backend, const QString &expression);
+// labelOrder: the expression to ORDER BY.
+QString labelOrder(Backend backend, const QString &expression);
+// The statement that makes equal labels impossible where the store holds none yet, and the one
+// that tells whether the store already has it.
+QString createUniqueLabelIndex(Backend backend);
+QString hasUniqueLabelIndex(Backend backend);
+// The statement that a write which adds or renames a book runs first in its transaction, with
+// the label bound, so that two programs adding the same label one after the other see each
+// other's row: on the server a transaction lock on the label, in the file the write lock.
+QString lockLabel(Backend backend);
+
 // The names of the tables in the store (lower case), so that a store that is not ours is left
 // alone.
 Result<QStringList> tableNames(const QSqlDatabase &db);

@@ -64,7 +64,7 @@ Failure PgCopy::serverFault(const void *result) const
         return copyFault("written");
     const QSqlError error(QString(), said, QSqlError::TransactionError,
                           QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)));
-    return fail(describeError(QStringLiteral("The %1 rows could not be written").arg(m_table), error));
+    return queryFailure(QStringLiteral("The %1 rows could not be written").arg(m_table), error);
 }
 
 Result<> PgCopy::begin()

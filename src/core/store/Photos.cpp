@@ -20,7 +20,7 @@ Result<> prepareOnce(QSqlQuery &q, const QString &sql)
     if (!q.lastQuery().isEmpty())
         return done();
     if (!q.prepare(sql))
-        return fail(describeError(QStringLiteral("The photo rows could not be written"), q.lastError()));
+        return queryFailure(QStringLiteral("The photo rows could not be written"), q.lastError());
     return done();
 }
 
@@ -43,7 +43,7 @@ Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
     q.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()));
     q.addBindValue(bookId);
     if (!q.exec())
-        return fail(describeError(QStringLiteral("The photos of the book could not be read"), q.lastError()));
+        return queryFailure(QStringLiteral("The photos of the book could not be read"), q.lastError());
     const int count = int(photoFields().size());
     QVector<PhotoValues> rows;
     while (q.next()) {
@@ -53,7 +53,7 @@ Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
         rows.push_back(std::move(values));
     }
     if (q.lastError().isValid())
-        return fail(describeError(QStringLiteral("The photos of the book could not be read"), q.lastError()));
+        return queryFailure(QStringLiteral("The photos of the book could not be read"), q.lastError());
     return rows;
 }
 
@@ -84,7 +84,7 @@ Result<qint64> countPhotos(const QSqlDatabase &db, qint64 bookId)
     q.prepare(QStringLiteral("SELECT COUNT(*) FROM Photos WHERE BookID = ?"));
     q.addBindValue(bookId);
     if (!q.exec() || !q.next())
-        return fail(describeError(QStringLiteral("The photos of the book could not be counted"), q.lastError()));
+        return queryFailure(QStringLiteral("The photos of the book could not be counted"), q.lastError());
     return q.value(0).toLongLong();
 }
 
@@ -104,12 +104,12 @@ Result<qint64> PhotoWriter::insert(const PhotoValues &values)
         const QString sql = QStringLiteral("INSERT INTO Photos (%1) VALUES (%2) RETURNING ID")
                                 .arg(fields.join(QLatin1Char(',')), marks);
         if (auto prepared = prepareOnce(m_insert, sql); !prepared)
-            return fail(prepared.error());
+            return prepared.failure();
     }
     for (int i = 1; i < values.size(); ++i)
         m_insert.bindValue(i - 1, values.at(i));
     if (!m_insert.exec() || !m_insert.next())
-        return fail(describeError(QStringLiteral("A photo row could not be added"), m_insert.lastError()));
+        return queryFailure(QStringLiteral("A photo row could not be added"), m_insert.lastError());
     const qint64 id = m_insert.value(0).toLongLong();
     m_insert.finish();
     return id;
@@ -130,10 +130,10 @@ Result<> PhotoWriter::update(const PhotoValues &values)
         m_update.bindValue(i - 1, values.at(i));
     m_update.bindValue(int(fields.size()), values.at(0));
     if (!m_update.exec())
-        return fail(describeError(QStringLiteral("A photo row could not be written"), m_update.lastError()));
+        return queryFailure(QStringLiteral("A photo row could not be written"), m_update.lastError());
     // Reaching no row would report an edit as saved that is gone.
     if (m_update.numRowsAffected() == 0)
-        return fail(changedElsewhereMessage());
+        return changedElsewhere();
     return done();
 }
 
@@ -143,9 +143,9 @@ Result<> PhotoWriter::remove(qint64 id)
         return prepared;
     m_remove.bindValue(0, id);
     if (!m_remove.exec())
-        return fail(describeError(QStringLiteral("A photo row could not be deleted"), m_remove.lastError()));
+        return queryFailure(QStringLiteral("A photo row could not be deleted"), m_remove.lastError());
     if (m_remove.numRowsAffected() == 0)
-        return fail(changedElsewhereMessage());
+        return changedElsewhere();
     return done();
 }
 

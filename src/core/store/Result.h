@@ -6,15 +6,30 @@
 
 namespace store {
 
+// What kind of failure a call met, for callers that act on it (offer a reload, ask for a
+// password, skip a book already there); the text is what the user is told.
+enum class FailureKind {
+    Failed,           // any other failure: the text says what
+    InUse,            // another program held the store past the busy timeout; trying again helps
+    ChangedElsewhere, // another program changed or deleted what this one read
+    NeedsPassword,    // the server wants a password that was not given, or refused it
+    NotFound,         // the book or file named is not there
+    Duplicate,        // a book with that label (letter case ignored) is there already
+    Invalid,          // the input breaks a rule: a label, a file's contents
+    Io,               // a file or folder could not be read or written
+    Damaged,          // the store is not one of this program's, or not whole
+};
+
 // A failed store call: the text names what failed and why, ready for a message box.
 struct Failure
 {
     QString text;
+    FailureKind kind = FailureKind::Failed;
 };
 
-inline Failure fail(QString text)
+inline Failure fail(QString text, FailureKind kind = FailureKind::Failed)
 {
-    return Failure{std::move(text)};
+    return Failure{std::move(text), kind};
 }
 
 namespace detail {
@@ -27,17 +42,24 @@ public:
     explicit operator bool() const { return ok(); }
     // Empty on success.
     const QString &error() const { return m_error; }
+    // Failed on success too: look at ok() first.
+    FailureKind kind() const { return m_kind; }
+    bool is(FailureKind kind) const { return m_failed && m_kind == kind; }
+    // The failure as it came, to hand on unchanged.
+    Failure failure() const { return Failure{m_error, m_kind}; }
 
 protected:
     Outcome() = default;
     explicit Outcome(Failure failure)
         : m_error(std::move(failure.text))
+        , m_kind(failure.kind)
         , m_failed(true)
     {
     }
 
 private:
     QString m_error;
+    FailureKind m_kind = FailureKind::Failed;
     bool m_failed = false;
 };
 

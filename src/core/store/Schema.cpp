@@ -130,6 +130,19 @@ bool isTextPhotoField(int index)
     return index >= 0 && index < int(std::size(kPhotoFields)) && kPhotoFields[index].kind == Kind::Text;
 }
 
+void addUniqueLabelIndex(const QSqlDatabase &db)
+{
+    const Backend backend = backendOf(db);
+    QSqlQuery q(db);
+    if (!q.exec(dialect::hasUniqueLabelIndex(backend)) || q.next())
+        return;
+    const QString key = dialect::labelKey(backend, QStringLiteral("BookLabel"));
+    if (!q.exec(QStringLiteral("SELECT 1 FROM Books GROUP BY %1 HAVING COUNT(*) > 1").arg(key)) || q.next())
+        return;
+    q.finish();
+    (void)q.exec(dialect::createUniqueLabelIndex(backend));
+}
+
 Result<> createSchema(QSqlDatabase &db)
 {
     const Backend backend = backendOf(db);
@@ -144,7 +157,7 @@ Result<> createSchema(QSqlDatabase &db)
     QSqlQuery q(db);
     for (const QString &sql : std::as_const(statements)) {
         if (!q.exec(sql))
-            return fail(describeError(QStringLiteral("The tables could not be created"), q.lastError()));
+            return queryFailure(QStringLiteral("The tables could not be created"), q.lastError());
     }
     return transaction.commit();
 }

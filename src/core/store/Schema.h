@@ -28,4 +28,10 @@ bool isTextPhotoField(int index);
 // Creates both tables and the indexes in one transaction.
 Result<> createSchema(QSqlDatabase &db);
 
+// Adds the index that keeps labels unique (letter case ignored) when the store lacks it and holds
+// no equal labels. A store that holds some keeps working without it (check names them), and so
+// does a server role that may not create indexes: every write that adds or renames a book
+// checks inside its transaction anyway.
+void addUniqueLabelIndex(const QSqlDatabase &db);
+
 } // namespace store

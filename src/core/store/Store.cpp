@@ -21,9 +21,30 @@ QString nextConnectionName()
     return QStringLiteral("photoseries-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-Failure fileFault(const QString &path, const QString &what)
+Failure fileFault(const QString &path, const QString &what, FailureKind kind = FailureKind::Failed)
 {
-    return fail(QStringLiteral("The database file %1 %2").arg(QDir::toNativeSeparators(path), what));
+    return fail(QStringLiteral("The database file %1 %2").arg(QDir::toNativeSeparators(path), what), kind);
+}
+
+} // namespace
+
+namespace {
+
+bool serverBusy(const QString &code)
+{
+    return code.size() == 5 && (code.startsWith(QLatin1String("40")) || code == QLatin1String("55P03"));
+}
+
+bool sqliteBusy(int sqliteResultCode)
+{
+    const int primary = sqliteResultCode & 0xff;
+    return primary == 5 || primary == 6;
+}
+
+// SQLITE_CONSTRAINT_UNIQUE, and the server's unique_violation.
+bool uniqueRefused(const QString &code)
+{
+    return code == QLatin1String("2067") || code == QLatin1String("23505");
 }
 
 } // namespace
@@ -34,7 +55,7 @@ QString describeError(const QString &what, const QSqlError &error)
     // The server reports a five-character SQLSTATE. Class 40 (a deadlock, or a conflict that
     // ended the transaction) and 55P03 (a row held past lock_timeout) mean another user was
     // writing the same rows: nothing was changed and trying again helps.
-    if (code.size() == 5 && (code.startsWith(QLatin1String("40")) || code == QLatin1String("55P03"))) {
+    if (serverBusy(code)) {
         return QStringLiteral("%1: the library is in use by another program; nothing was changed, try again (%2)")
             .arg(what, error.databaseText().trimmed());
     }
@@ -47,13 +68,32 @@ QString describeError(const QString &what, const QString &reason, int sqliteResu
 {
     // SQLITE_BUSY and SQLITE_LOCKED (extended codes keep the primary one in the low byte):
     // another program held the file past the busy timeout.
-    const int primary = sqliteResultCode & 0xff;
     const QString said =
-        primary == 5 || primary == 6
+        sqliteBusy(sqliteResultCode)
             ? QStringLiteral("the database file is in use by another program; nothing was changed, try again (%1)")
                   .arg(reason)
             : reason;
     return said.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, said);
+}
+
+
+Failure queryFailure(const QString &what, const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    FailureKind kind = FailureKind::Failed;
+    if (serverBusy(code) || (code.size() != 5 && sqliteBusy(code.toInt())))
+        kind = FailureKind::InUse;
+    else if (uniqueRefused(code))
+        kind = FailureKind::Duplicate;
+    return fail(describeError(what, error), kind);
+}
+
+Failure queryFailure(const QString &what, const QString &reason, int sqliteResultCode)
+{
+    const FailureKind kind = sqliteBusy(sqliteResultCode)          ? FailureKind::InUse
+                             : sqliteResultCode == 2067 ? FailureKind::Duplicate
+                                                        : FailureKind::Failed;
+    return fail(describeError(what, reason, sqliteResultCode), kind);
 }
 
 bool isServerLocation(const QString &location)
@@ -82,11 +122,12 @@ QString Store::displayName() const
     return QUrl(m_path).toString(QUrl::RemovePassword);
 }
 
-Failure Store::fault(const QString &what) const
+Failure Store::fault(const QString &what, FailureKind kind) const
 {
-    if (m_backend == Backend::Sqlite)
-        return fileFault(m_path, what);
-    return fail(QStringLiteral("The library %1 %2").arg(displayName(), what));
+    Failure failure = m_backend == Backend::Sqlite ? fileFault(m_path, what)
+                                                   : fail(QStringLiteral("The library %1 %2").arg(displayName(), what));
+    failure.kind = kind;
+    return failure;
 }
 
 Result<> Store::checkExistingFile(Access access) const
@@ -100,24 +141,25 @@ Result<> Store::checkExistingFile(Access access) const
     };
     if (writing && readOnly(folder))
         return fileFault(m_path, QStringLiteral("cannot be written: its folder %1 is read-only.")
-                                     .arg(QDir::toNativeSeparators(folder.absoluteFilePath())));
+                                     .arg(QDir::toNativeSeparators(folder.absoluteFilePath())),
+                         FailureKind::Io);
     QFile file(m_path);
     if (!writing && !file.exists())
-        return fileFault(m_path, QStringLiteral("does not exist."));
+        return fileFault(m_path, QStringLiteral("does not exist."), FailureKind::NotFound);
     if (!writing && file.size() == 0)
-        return fileFault(m_path, QStringLiteral("is empty: it holds no books yet."));
+        return fileFault(m_path, QStringLiteral("is empty: it holds no books yet."), FailureKind::NotFound);
     if (!file.exists() || file.size() == 0)
         return done();
     if (writing && readOnly(info))
-        return fileFault(m_path, QStringLiteral("is read-only: the program needs to write to it."));
+        return fileFault(m_path, QStringLiteral("is read-only: the program needs to write to it."), FailureKind::Io);
     if (!file.open(QIODevice::ReadOnly))
-        return fileFault(m_path, QStringLiteral("cannot be read: %1").arg(file.errorString()));
+        return fileFault(m_path, QStringLiteral("cannot be read: %1").arg(file.errorString()), FailureKind::Io);
     const QByteArray header = file.read(100);
     static const QByteArray kMagic("SQLite format 3\0", 16);
     if (!header.startsWith(kMagic))
-        return fileFault(m_path, QStringLiteral("is not a photo-series database (it is a file of another format)."));
+        return fileFault(m_path, QStringLiteral("is not a photo-series database (it is a file of another format)."), FailureKind::Damaged);
     if (header.size() < 100)
-        return fileFault(m_path, QStringLiteral("is damaged: it ends inside its header."));
+        return fileFault(m_path, QStringLiteral("is damaged: it ends inside its header."), FailureKind::Damaged);
 
     // The header records the size of the database; a shorter file has been cut off.
     const auto bigEndian = [&](int offset, int bytes) {
@@ -133,7 +175,8 @@ Result<> Store::checkExistingFile(Access access) const
     const bool sizeIsValid = bigEndian(24, 4) == bigEndian(92, 4) && pages > 0;
     if (sizeIsValid && pageSize * pages > quint64(file.size()))
         return fileFault(
-            m_path, QStringLiteral("is damaged: the file is shorter than its contents (it may have been cut off)."));
+            m_path, QStringLiteral("is damaged: the file is shorter than its contents (it may have been cut off)."),
+            FailureKind::Damaged);
     return done();
 }
 
@@ -150,7 +193,6 @@ Result<> Store::openReadOnly()
 Result<> Store::openConnection(Access access)
 {
     close();
-    m_needsPassword = false;
     auto opened = m_backend == Backend::Postgres ? openServer(access) : openFile(access);
     if (!opened)
         return opened;
@@ -169,7 +211,7 @@ Result<> Store::openFile(Access access)
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
     db.setConnectOptions(options);
     if (!db.open())
-        return fault(describeError(QStringLiteral("cannot be opened"), db.lastError()));
+        return fault(describeError(QStringLiteral("cannot be opened"), db.lastError()), FailureKind::Io);
     return done();
 }
 
@@ -201,7 +243,7 @@ Result<> Store::openServer(Access access)
                                 : QStringLiteral("prefer");
     db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=10;application_name=photoseries").arg(sslMode));
     if (!db.open())
-        return fail(serverLoginFault(db.lastError()));
+        return serverLoginFault(db.lastError());
 
     // A row another user is writing is waited for as long as a file would be, then reported as
     // in use. A store opened for reading refuses every write, as a read-only file does.
@@ -220,27 +262,29 @@ Result<> Store::openServer(Access access)
     return done();
 }
 
-QString Store::serverLoginFault(const QSqlError &error)
+Failure Store::serverLoginFault(const QSqlError &error) const
 {
     const QString said = error.databaseText().trimmed();
     const auto says = [&](const char *text) { return said.contains(QLatin1String(text), Qt::CaseInsensitive); };
     const QString user = QUrl(m_path).userName();
-    if (says("no password supplied")) {
-        m_needsPassword = true;
-        return fault(QStringLiteral("asks for a password for %1. Put it in ~/.pgpass or PGPASSWORD, or type it "
-                                    "when the program asks.")
-                         .arg(user))
-            .text;
-    }
-    if (says("password authentication failed")) {
-        m_needsPassword = true;
-        return fault(QStringLiteral("refused the login of %1: the password is wrong (%2)").arg(user, said)).text;
-    }
+    const auto withKind = [](Failure failure, FailureKind kind) {
+        failure.kind = kind;
+        return failure;
+    };
+    if (says("no password supplied"))
+        return withKind(fault(QStringLiteral("asks for a password for %1. Put it in ~/.pgpass or PGPASSWORD, or "
+                                             "type it when the program asks.")
+                                  .arg(user)),
+                        FailureKind::NeedsPassword);
+    if (says("password authentication failed"))
+        return withKind(
+            fault(QStringLiteral("refused the login of %1: the password is wrong (%2)").arg(user, said)),
+            FailureKind::NeedsPassword);
     if (says("authentication failed") || says("no pg_hba.conf entry") || says("role \"") || says("permission denied"))
-        return fault(QStringLiteral("refused the login of %1 (%2)").arg(user, said)).text;
+        return fault(QStringLiteral("refused the login of %1 (%2)").arg(user, said));
     if (says("database \"") && says("does not exist"))
-        return fault(QStringLiteral("does not exist on the server (%1)").arg(said)).text;
-    return fault(QStringLiteral("cannot be reached: the server does not answer (%1)").arg(said)).text;
+        return withKind(fault(QStringLiteral("does not exist on the server (%1)").arg(said)), FailureKind::NotFound);
+    return fault(QStringLiteral("cannot be reached: the server does not answer (%1)").arg(said));
 }
 
 Result<> Store::checkTables(Access access)
@@ -255,24 +299,36 @@ Result<> Store::checkTables(Access access)
         if (!server && !writing && QFileInfo(m_path + QStringLiteral("-journal")).size() > 0)
             return fault(QStringLiteral("holds an unfinished change of a program that stopped while "
                                         "writing to it. Opening it in the program, or importing into "
-                                        "it, undoes that change; after that it can be read."));
-        return fault(server ? tables.error() : QStringLiteral("is damaged or not a database: ") + tables.error());
+                                        "it, undoes that change; after that it can be read."),
+                         FailureKind::InUse);
+        // A file another program holds locked past the busy timeout cannot even be read.
+        if (tables.is(FailureKind::InUse))
+            return fault(QStringLiteral("is in use by another program; nothing was changed, try again."),
+                         FailureKind::InUse);
+        return fault(server ? tables.error() : QStringLiteral("is damaged or not a database: ") + tables.error(),
+                     FailureKind::Damaged);
     }
     const auto version = dialect::schemaVersion(db, *tables);
     if (!version)
-        return fault(server ? version.error() : QStringLiteral("is damaged or not a database: ") + version.error());
+        return fault(server ? version.error() : QStringLiteral("is damaged or not a database: ") + version.error(),
+                     version.is(FailureKind::InUse) ? FailureKind::InUse : FailureKind::Damaged);
 
     const bool ours = tables->contains(QStringLiteral("books")) && tables->contains(QStringLiteral("photos"));
     if (writing && tables->isEmpty() && *version == 0) {
         if (const auto created = createSchema(db); !created)
             return fault(QStringLiteral("could not be set up: %1").arg(created.error()));
+    } else if (server && tables->isEmpty()) {
+        return fault(QStringLiteral("is empty: it holds no books yet."), FailureKind::NotFound);
     } else if (!ours || (server && *version == 0)) {
         return fault(server ? QStringLiteral("holds tables of another program, not the Books and Photos tables of "
                                              "a photo-series library; nothing was changed.")
-                            : QStringLiteral("does not hold the Books and Photos tables of a photo-series database."));
+                            : QStringLiteral("does not hold the Books and Photos tables of a photo-series database."),
+                     FailureKind::Damaged);
     } else if (*version > kSchemaVersion) {
-        return fault(QStringLiteral("was written by a newer version of this program."));
+        return fault(QStringLiteral("was written by a newer version of this program."), FailureKind::Damaged);
     }
+    if (writing)
+        addUniqueLabelIndex(db);
     // Every commit reaches the disk before the program goes on, so a crash of the program
     // or of the machine never loses a save or an import that was reported as done. (A server
     // commits to its disk by itself.)
@@ -312,7 +368,7 @@ Result<> Store::recount()
         "UPDATE Books SET NumOfPhotos = Counted.Actual FROM Counted "
         "WHERE Counted.ID = Books.ID AND Counted.Stored IS DISTINCT FROM Counted.Actual"));
     if (!ok)
-        return fail(describeError(QStringLiteral("The photo counts could not be updated"), q.lastError()));
+        return queryFailure(QStringLiteral("The photo counts could not be updated"), q.lastError());
     return done();
 }
 
@@ -321,12 +377,27 @@ QString changedElsewhereMessage()
     return QStringLiteral("This book was changed by another program since you opened it. Nothing was saved.");
 }
 
+Result<> beginSnapshot(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    for (const QString &sql : dialect::snapshotReads(backendOf(db))) {
+        if (!q.exec(sql))
+            return queryFailure(QStringLiteral("The store could not be read"), q.lastError());
+    }
+    return done();
+}
+
+Failure changedElsewhere()
+{
+    return fail(changedElsewhereMessage(), FailureKind::ChangedElsewhere);
+}
+
 Transaction::Transaction(const QSqlDatabase &db)
     : m_db(db)
 {
     m_open = m_db.transaction();
     if (!m_open)
-        m_begun = fail(describeError(QStringLiteral("The store could not begin a transaction"), m_db.lastError()));
+        m_begun = queryFailure(QStringLiteral("The store could not begin a transaction"), m_db.lastError());
 }
 
 Transaction::~Transaction()

@@ -36,9 +36,9 @@ public:
     // file, one in a read-only folder, or one another program is using can still be read. The
     // file gets the same checks as open(); a missing or empty file is refused.
     Result<> openReadOnly();
+    // A server that asks for a password not given, or refuses it, fails with
+    // FailureKind::NeedsPassword.
     void close();
-    // After a failed open: the server asked for a password that was not given, or refused it.
-    bool needsPassword() const { return m_needsPassword; }
 
     QSqlDatabase db() const;
     Backend backend() const { return m_backend; }
@@ -52,7 +52,7 @@ public:
     Result<> recount();
 
     // A failure that names the store: "The database file PATH what" or "The library ADDRESS what".
-    Failure fault(const QString &what) const;
+    Failure fault(const QString &what, FailureKind kind = FailureKind::Failed) const;
 
 private:
     enum class Access { ReadWrite, ReadOnly };
@@ -61,13 +61,12 @@ private:
     Result<> openFile(Access access);
     Result<> openServer(Access access);
     Result<> checkTables(Access access);
-    QString serverLoginFault(const class QSqlError &error);
+    Failure serverLoginFault(const class QSqlError &error) const;
     QString m_path;
     QString m_connectionName;
     QString m_password;
     Backend m_backend;
     int m_busyTimeoutMs;
-    bool m_needsPassword = false;
 };
 
 // Rolls back unless committed: every write of several rows goes through one of these.
@@ -89,14 +88,23 @@ private:
     bool m_open = false;
 };
 
-// What a save says when a row it would change or delete is gone or was never there: another
-// copy of the program deleted it after the editor read it.
+// Run first in a Transaction that reads several statements: every table is then seen as it was
+// at one moment while other programs go on writing.
+Result<> beginSnapshot(const QSqlDatabase &db);
+
+// What a save says when a row it would change or delete is gone or was never there, or was
+// changed: another copy of the program changed it after the editor read it.
 QString changedElsewhereMessage();
+Failure changedElsewhere();
 
 // "what: reason" from a failed query, for messages.
 QString describeError(const QString &what, const class QSqlError &error);
 // The same from SQLite's own result code and message, for code that calls SQLite directly. A
 // file that another program held past the busy timeout is described in the same words either way.
 QString describeError(const QString &what, const QString &reason, int sqliteResultCode);
+// The same as a failure: FailureKind::InUse when another program held the store or the rows,
+// FailureKind::Duplicate when a unique index refused a label, else Failed.
+Failure queryFailure(const QString &what, const class QSqlError &error);
+Failure queryFailure(const QString &what, const QString &reason, int sqliteResultCode);
 
 } // namespace store

@@ -16,7 +16,7 @@ store::Result<> BookListModel::requery()
 {
     auto rows = store::loadBookList(m_store.db());
     if (!rows)
-        return store::fail(rows.error());
+        return rows.failure();
     beginResetModel();
     m_rows = std::move(*rows);
     m_shown = shownRows();

@@ -2,7 +2,7 @@
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
 #include "editor/BookEditor.h"
-#include "install/BookExport.h"
+#include "library/BookExport.h"
 #include "store/BookList.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
@@ -66,7 +66,7 @@ void CatalogueWindow::onCreate()
     connect(window, &editor::BookEditor::unloaded, &loop, &QEventLoop::quit);
     window->show();
     loop.exec();
-    recount();
+    // The editor's save recounted the photos already.
     selectBook(current);
 }
 
@@ -90,6 +90,12 @@ editor::BookEditor *CatalogueWindow::openEditor(bool newBook, qint64 bookId)
         return nullptr;
     }
     m_editor = window;
+    // A save that leaves the editor open shows its values in the list at once.
+    connect(window, &editor::BookEditor::bookSaved, this, [this] {
+        const qint64 current = currentBookId();
+        requeryBooks();
+        selectBook(current);
+    });
     connect(window, &editor::BookEditor::unloaded, this, [this, window] {
         const qint64 id = window->bookId();
         window->deleteLater();
@@ -158,8 +164,8 @@ void CatalogueWindow::onExport()
     if (path.isEmpty())
         return;
     const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
-    const install::ExportOutcome outcome =
-        csv ? install::exportCsv(m_store->db(), book.id, path) : install::exportBookFile(m_store->db(), book.id, path);
+    const library::ExportOutcome outcome =
+        csv ? library::exportCsv(m_store->db(), book.id, path) : library::exportBookFile(m_store->db(), book.id, path);
     if (!outcome.ok) {
         report(outcome.message);
         return;

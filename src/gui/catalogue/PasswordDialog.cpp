@@ -92,7 +92,7 @@ store::Result<> openAskingPassword(store::Store &store, const PasswordQuery &ask
 {
     store::Result<> opened = store.open();
     QString given;
-    for (int tries = 0; !opened && store.needsPassword() && ask && tries < kPasswordTries; ++tries) {
+    for (int tries = 0; opened.is(store::FailureKind::NeedsPassword) && ask && tries < kPasswordTries; ++tries) {
         // An empty password is no password: the server's answer is then a question, not a refusal.
         const std::optional<QString> password = ask(parent, passwordPrompt(store, !given.isEmpty()));
         if (!password)

@@ -1,6 +1,6 @@
 #include "editor/BookEditor.h"
 
-#include "editor/BookSave.h"
+#include "library/BookSave.h"
 #include "editor/HeaderRules.h"
 #include "editor/ImageFolder.h"
 #include "editor/PhotoGrid.h"
@@ -127,7 +127,7 @@ void BookEditor::buildCommandButtons()
         ui::makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
     cmdSave =
         ui::makeButton(this, "cmdSave", QStringLiteral("Save and Close"), QStringLiteral("Save Changes and Exit"));
-    cmdSaveNow = ui::makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes and Exit"),
+    cmdSaveNow = ui::makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes"),
                                 ui::Hover::Plain);
     cmdCancel = ui::makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));
 }
@@ -306,8 +306,7 @@ bool BookEditor::load()
     cboFileType->addItems({QStringLiteral("JPEG (.jpg)"), QStringLiteral("GIF  (.gif)")});
     cboFileType->setCurrentIndex(0);
 
-    m_photos = new PhotoTableModel(m_context.store->db(), this);
-    connect(m_photos, &PhotoTableModel::writeFailed, this, &BookEditor::tell);
+    m_photos = new PhotoTableModel(this);
     if (!(m_newBook ? loadNewBook() : loadExistingBook()))
         return false;
     grdPhotos->setPhotoModel(m_photos);
@@ -330,39 +329,24 @@ bool BookEditor::load()
 
 bool BookEditor::loadExistingBook()
 {
-    const auto header = store::loadBookHeader(m_context.store->db(), m_book.id);
-    if (!header) {
-        tell(header.error());
+    auto book = library::loadBook(m_context.store->db(), m_book.id);
+    if (!book) {
+        tell(book.error());
         return false;
     }
-    m_book = *header;
-    if (const auto loaded = m_photos->load(m_book.id); !loaded) {
-        tell(loaded.error());
-        return false;
-    }
+    m_book = book->header;
+    m_photos->setRows(std::move(book->photos));
     return true;
 }
 
 bool BookEditor::loadNewBook()
 {
-    const auto added = store::addUntitledBook(m_context.store->db());
-    if (!added) {
-        tell(added.error());
-        return false;
-    }
-    const qint64 id = *added;
-    // The row as written, which a save compares with the store's.
-    const auto header = store::loadBookHeader(m_context.store->db(), id);
-    if (!header) {
-        tell(header.error());
-        // The store that just failed a read is unlikely to take the removal; a row left
-        // behind shows in the catalogue as an empty "Untitled" book the user can delete.
-        (void)store::removeBook(m_context.store->db(), id);
-        return false;
-    }
-    m_book = *header;
-    m_photos->reset(PhotoTableModel::WriteMode::Immediate);
-    m_photos->appendRow(PhotoTableModel::defaultPhotoValues(id, m_book.label));
+    // A new book lives here until its first save writes it whole: nothing of it is in the store
+    // before, so another program never sees it half made and a crash leaves nothing behind.
+    m_book = store::BookHeader{};
+    m_book.label = QStringLiteral("Untitled");
+    m_photos->setRows({});
+    m_photos->appendRow(PhotoTableModel::defaultPhotoValues(0, m_book.label));
     m_photos->markUnedited();
     return true;
 }
@@ -408,7 +392,7 @@ QStringList BookEditor::headerTexts() const
 
 bool BookEditor::hasPendingChanges() const
 {
-    return m_photos->hasPendingChanges() || headerTexts() != m_loadedHeader;
+    return m_photos->isEdited() || headerTexts() != m_loadedHeader;
 }
 
 void BookEditor::tell(const QString &text)
@@ -522,14 +506,16 @@ bool BookEditor::validate()
     return false;
 }
 
-void BookEditor::onSaveAndClose()
+bool BookEditor::save()
 {
     if (!grdPhotos->commitPendingEdit())
-        return;
+        return false;
     // The header is checked and written whatever the number of photos.
     if (!validate())
-        return;
-    store::HeaderFields header;
+        return false;
+    library::BookChanges changes;
+    changes.loaded = m_book;
+    store::HeaderFields &header = changes.header;
     header.label = txtBookID->text().trimmed();
     header.description = txtName->text();
     header.date = txtDate->text();
@@ -537,17 +523,31 @@ void BookEditor::onSaveAndClose()
     header.breakInches4 = leadingNumber(txtSC4->text());
     header.breakInches5 = leadingNumber(txtSC5->text());
     header.breakInches6 = leadingNumber(txtSC6->text());
+    changes.photos = m_photos->changes();
     // One transaction: on failure the store is as it was and every edit stays here.
-    if (const auto saved = saveBook(m_context.store->db(), m_book, header, *m_photos); !saved) {
-        if (saved.error() == store::changedElsewhereMessage())
+    const auto saved = library::saveBook(m_context.store->db(), changes);
+    if (!saved) {
+        if (saved.is(store::FailureKind::ChangedElsewhere))
             offerReload();
         else
             tell(saved.error());
-        return;
+        return false;
     }
+    m_book = saved->header;
+    m_newBook = false;
+    m_photos->acceptSaved(*saved);
+    m_photos->markUnedited();
+    m_loadedHeader = headerTexts();
     if (const auto counted = m_context.store->recount(); !counted)
         tell(counted.error());
-    closeWithoutAsking();
+    emit bookSaved();
+    return true;
+}
+
+void BookEditor::onSaveAndClose()
+{
+    if (save())
+        closeWithoutAsking();
 }
 
 void BookEditor::offerReload()
@@ -561,20 +561,15 @@ void BookEditor::offerReload()
 
 void BookEditor::reloadBook()
 {
-    QString error;
-    if (const auto header = store::loadBookHeader(m_context.store->db(), m_book.id); header) {
-        m_book = *header;
-        const auto mode = m_newBook ? PhotoTableModel::WriteMode::Immediate : PhotoTableModel::WriteMode::Batch;
-        error = m_photos->load(m_book.id, mode).error();
-    } else {
-        error = header.error();
-    }
-    if (!error.isEmpty()) {
+    auto book = library::loadBook(m_context.store->db(), m_book.id);
+    if (!book) {
         // Deleted by the other program: there is nothing left to edit.
-        tell(error);
+        tell(book.error());
         closeWithoutAsking();
         return;
     }
+    m_book = book->header;
+    m_photos->setRows(std::move(book->photos));
     fillHeaderFromStore();
     for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
         onBoundChanged(sizeClass);
@@ -585,36 +580,12 @@ void BookEditor::reloadBook()
 
 void BookEditor::onSaveNow()
 {
-    if (!grdPhotos->commitPendingEdit())
-        return;
-    if (const auto committed = m_photos->commitRow(m_photos->currentRow()); !committed)
-        tell(committed.error());
+    (void)save();
 }
 
 void BookEditor::onCancel()
 {
-    if (m_newBook && !discardNewBook(true))
-        return;
-    closeWithoutAsking();
-}
-
-bool BookEditor::discardNewBook(bool typed)
-{
-    // Nothing typed: a new book closed by its close box leaves nothing behind, unless photo
-    // rows of it were written some other way; those stay until an explicit discard.
-    if (!typed) {
-        const auto written = store::countPhotos(m_context.store->db(), m_book.id);
-        if (!written)
-            tell(written.error());
-        if (!written || *written != 0)
-            return true;
-    }
-    // Discarding a new book removes its row and the photo rows already written with it.
-    if (const auto removed = store::removeBook(m_context.store->db(), m_book.id); !removed) {
-        tell(removed.error());
-        return false;
-    }
-    return true;
+    close();
 }
 
 void BookEditor::closeWithoutAsking()
@@ -636,14 +607,10 @@ void BookEditor::closeEvent(QCloseEvent *event)
             event->ignore();
             return;
         }
-        const bool typed = m_newBook ? (m_photos->isEdited() || headerTexts() != m_loadedHeader) : hasPendingChanges();
-        if (typed && !m_context.messages->ask({QStringLiteral("The changes to this book have not been saved.\n"
-                                                              "Do you want to discard them and close the editor?"),
-                                               ui::Icon::Question})) {
-            event->ignore();
-            return;
-        }
-        if (m_newBook && !discardNewBook(typed)) {
+        if (hasPendingChanges() &&
+            !m_context.messages->ask({QStringLiteral("The changes to this book have not been saved.\n"
+                                                     "Do you want to discard them and close the editor?"),
+                                      ui::Icon::Question})) {
             event->ignore();
             return;
         }

@@ -56,6 +56,8 @@ public:
 signals:
     // The window has closed: the opener re-reads its book list and takes input again.
     void unloaded();
+    // The book was saved and the editor stays open: the opener shows the saved values.
+    void bookSaved();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -117,12 +119,12 @@ private:
     void onDateClicked(const QDate &date);
 
     bool validate();
+    // Checks and writes the whole book in one transaction and leaves the editor on the saved
+    // book; false (the user told why) when nothing was written.
+    bool save();
     void onSaveAndClose();
     void onSaveNow();
     void onCancel();
-    // Removes a new book's row and its written photos; with nothing typed, only when no photo
-    // row was written. False (and told) when the store refused.
-    bool discardNewBook(bool typed);
     // Ends the editor without the close box's question; a removal of a new book's row has
     // been done or was not wanted.
     void closeWithoutAsking();

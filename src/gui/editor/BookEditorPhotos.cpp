@@ -50,11 +50,8 @@ void BookEditor::onAdd()
         values.insert(QStringLiteral("GroupLabel"),
                       carriedOverName(current >= 0, m_photos->value(current, QStringLiteral("GroupLabel"))));
     }
-    const int row = m_photos->appendRow(values);
-    // In a new book the row reaches the store at once; in an existing one it waits for Save.
-    if (const auto committed = m_photos->commitRow(row); !committed)
-        tell(committed.error());
-    grdPhotos->setCurrentRow(row);
+    // The row waits for a save, in a new book as in a stored one.
+    grdPhotos->setCurrentRow(m_photos->appendRow(values));
 }
 
 void BookEditor::onDuplicate()
@@ -83,11 +80,7 @@ void BookEditor::onDelete()
     const int row = m_photos->currentRow();
     if (m_photos->rowCount() == 0 || row < 0)
         return;
-    // A store failure in a new book keeps the row; the user is told rather than left guessing.
-    if (const auto removed = m_photos->removePhoto(row); !removed) {
-        tell(removed.error());
-        return;
-    }
+    m_photos->removePhoto(row);
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(qMin(row, m_photos->rowCount() - 1));
 }

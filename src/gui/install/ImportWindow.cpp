@@ -1,6 +1,6 @@
 #include "install/ImportWindow.h"
 
-#include "install/BookImport.h"
+#include "library/BookImport.h"
 #include "store/ImageRoot.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
@@ -27,7 +27,7 @@ namespace install {
 namespace {
 
 // Progress of one big file; Cancel stops it (and the files after it).
-class DialogProgress final : public ImportProgress
+class DialogProgress final : public library::ImportProgress
 {
 public:
     DialogProgress(QWidget *parent, const QString &path)
@@ -199,12 +199,12 @@ bool ImportWindow::importOne(const QString &path)
     std::optional<DialogProgress> progress;
     if (QFileInfo(path).size() > kProgressFromBytes)
         progress.emplace(this, path);
-    const ImportOutcome outcome = importBookFile(m_db, path, progress ? &*progress : nullptr);
+    const library::ImportOutcome outcome = library::importBookFile(m_db, path, progress ? &*progress : nullptr);
     progress.reset();
     if (!outcome.message.isEmpty())
         m_messages.tell({outcome.message,
-                         outcome.result == ImportOutcome::Result::Failed ? ui::Icon::Exclamation : ui::Icon::None});
-    return outcome.result != ImportOutcome::Result::Cancelled;
+                         outcome.result == library::ImportOutcome::Result::Failed ? ui::Icon::Exclamation : ui::Icon::None});
+    return outcome.result != library::ImportOutcome::Result::Cancelled;
 }
 
 } // namespace install

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace install {
+namespace library {
 
 // What an export did. On failure `message` says what failed and no file was written (an existing
 // file at the path is left as it was); on success `notes` say what the reader of the file should
@@ -22,7 +22,9 @@ struct ExportOutcome
 // C locale with the fewest digits that read back to the same value. Windows-1252 when every
 // text fits (and reads back unambiguously), else UTF-8. A text holding a double quote or a line
 // break, which the format cannot hold, stops the export with a message naming the book, photo
-// and field. Streams the photos: memory does not grow with the book. Never writes to the store.
+// and field. Streams the photos: memory does not grow with the book. Both passes over the photos
+// read one snapshot, so that a book another program changes meanwhile is written as it was at one
+// moment. Never writes to the store.
 ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path);
 
 // Writes the photos of one book (bookId > 0) or of every book (bookId 0) as CSV (RFC 4180,
@@ -30,7 +32,4 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
 // an empty field; a book without photos gives no row. Streams; never writes to the store.
 ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &path);
 
-// The book whose label is `label` (letter case ignored), or 0 with `error` set.
-qint64 bookByLabel(const QSqlDatabase &db, const QString &label, QString &error);
-
-} // namespace install
+} // namespace library

@@ -1,4 +1,4 @@
-#include "install/BookExport.h"
+#include "library/BookExport.h"
 
 #include "install/BksReader.h"
 #include "store/Schema.h"
@@ -14,7 +14,9 @@
 #include <charconv>
 #include <optional>
 
-namespace install {
+namespace library {
+
+using namespace install;
 
 namespace {
 
@@ -159,22 +161,6 @@ private:
 
 } // namespace
 
-qint64 bookByLabel(const QSqlDatabase &db, const QString &label, QString &error)
-{
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel COLLATE NOCASE = ? ORDER BY ID"));
-    q.addBindValue(label);
-    if (!q.exec()) {
-        error = store::describeError(QStringLiteral("The books could not be read"), q.lastError());
-        return 0;
-    }
-    if (!q.next()) {
-        error = QStringLiteral("There is no book with the identifier \"%1\".").arg(label);
-        return 0;
-    }
-    return q.value(0).toLongLong();
-}
-
 namespace {
 
 constexpr int kHeaderCount = int(std::size(kHeaderFields));
@@ -253,9 +239,75 @@ void addNotes(ExportOutcome &outcome, bool windows1252, const QVariantList &head
 
 } // namespace
 
+namespace {
+
+// The second pass: the file, from the photos the first pass checked. A text that no longer fits
+// the chosen encoding, or a read that stops early, fails the export rather than writing a file
+// that reads back differently.
+bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, qint64 expectedPhotos,
+               const QString &path, ExportOutcome &outcome)
+{
+    bool encoded = true;
+    const auto encode = [&](const QString &text) {
+        if (!windows1252)
+            return text.toUtf8();
+        std::optional<QByteArray> bytes = toWindows1252(text);
+        encoded = encoded && bytes.has_value();
+        return bytes.value_or(QByteArray());
+    };
+    const auto field = [&](const Field &f, const QVariant &value) {
+        if (f.text)
+            return '"' + encode(value.toString()) + '"';
+        return value.isNull() ? QByteArray() : numberText(value.toDouble());
+    };
+    Output out(path);
+    if (const QString error = out.open(); !error.isEmpty()) {
+        outcome.message = fault(path, error);
+        return false;
+    }
+    QByteArray line;
+    for (int i = 0; i < kHeaderCount; ++i)
+        line += (i ? "," : "") + field(kHeaderFields[i], header.at(i));
+    out.write(line + "\r\n");
+    if (!readPhotos(photos, path, outcome))
+        return false;
+    const QByteArray first = '"' + encode(header.at(0).toString()) + '"';
+    while (photos.next()) {
+        line = first;
+        for (int i = 0; i < kPhotoCount; ++i)
+            line += ',' + field(kPhotoFields[i], photos.value(i));
+        out.write(line + "\r\n");
+        ++outcome.photos;
+    }
+    if (photos.lastError().isValid()) {
+        outcome.message =
+            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+        return false;
+    }
+    if (!encoded || outcome.photos != expectedPhotos) {
+        outcome.message = fault(path, QStringLiteral("the book changed while it was read. Nothing was written; "
+                                                     "try again."));
+        return false;
+    }
+    if (const QString error = out.commit(); !error.isEmpty()) {
+        outcome.message = fault(path, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path)
 {
     ExportOutcome outcome;
+    // Both passes see the book as it was at one moment; the transaction only reads.
+    store::Transaction snapshot(db);
+    if (!snapshot.begun() || !store::beginSnapshot(db)) {
+        outcome.message = fault(path, snapshot.begun() ? QStringLiteral("the book could not be read.")
+                                                       : snapshot.begun().error());
+        return outcome;
+    }
     const std::optional<QVariantList> headerValues = readHeader(db, bookId, path, outcome);
     if (!headerValues)
         return outcome;
@@ -276,6 +328,7 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
     photos.addBindValue(bookId);
     if (!readPhotos(photos, path, outcome))
         return outcome;
+    qint64 checked = 0;
     while (photos.next()) {
         const QString where = QStringLiteral("%1, photo \"%2\"").arg(bookWhere, photos.value(1).toString());
         for (int i = 0; i < kPhotoCount; ++i) {
@@ -284,41 +337,16 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
                 return outcome;
             }
         }
+        ++checked;
+    }
+    if (photos.lastError().isValid()) {
+        outcome.message =
+            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+        return outcome;
     }
     const bool windows1252 = texts.encoding.windows1252();
-    const auto encode = [windows1252](const QString &text) {
-        return windows1252 ? *toWindows1252(text) : text.toUtf8();
-    };
-    const auto field = [&](const Field &f, const QVariant &value) {
-        if (f.text)
-            return '"' + encode(value.toString()) + '"';
-        return value.isNull() ? QByteArray() : numberText(value.toDouble());
-    };
-
-    // Second pass: the file.
-    Output out(path);
-    if (const QString error = out.open(); !error.isEmpty()) {
-        outcome.message = fault(path, error);
+    if (!writeBook(photos, *headerValues, windows1252, checked, path, outcome))
         return outcome;
-    }
-    QByteArray line;
-    for (int i = 0; i < kHeaderCount; ++i)
-        line += (i ? "," : "") + field(kHeaderFields[i], headerValues->at(i));
-    out.write(line + "\r\n");
-    if (!readPhotos(photos, path, outcome))
-        return outcome;
-    const QByteArray first = '"' + encode(label) + '"';
-    while (photos.next()) {
-        line = first;
-        for (int i = 0; i < kPhotoCount; ++i)
-            line += ',' + field(kPhotoFields[i], photos.value(i));
-        out.write(line + "\r\n");
-        ++outcome.photos;
-    }
-    if (const QString error = out.commit(); !error.isEmpty()) {
-        outcome.message = fault(path, error);
-        return outcome;
-    }
     outcome.ok = true;
     addNotes(outcome, windows1252, *headerValues, texts);
     return outcome;
@@ -362,11 +390,11 @@ ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &pa
         columns << QStringLiteral("Photos.") + f;
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral("SELECT Books.ID, Books.BookLabel, Books.BookDescription, %1 FROM Photos "
-                       "JOIN Books ON Books.ID = Photos.BookID %2 ORDER BY Books.BookLabel COLLATE NOCASE, "
-                       "Books.ID, Photos.ID")
-            .arg(columns.join(QStringLiteral(", ")), bookId > 0 ? QStringLiteral("WHERE Books.ID = ?") : QString()));
+    q.prepare(QStringLiteral("SELECT Books.ID, Books.BookLabel, Books.BookDescription, %1 FROM Photos "
+                             "JOIN Books ON Books.ID = Photos.BookID %2 ORDER BY %3, Books.ID, Photos.ID")
+                  .arg(columns.join(QStringLiteral(", ")),
+                       bookId > 0 ? QStringLiteral("WHERE Books.ID = ?") : QString(),
+                       store::dialect::labelOrder(store::backendOf(db), QStringLiteral("Books.BookLabel"))));
     if (bookId > 0)
         q.addBindValue(bookId);
     if (!q.exec()) {
@@ -408,4 +436,4 @@ ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &pa
     return outcome;
 }
 
-} // namespace install
+} // namespace library

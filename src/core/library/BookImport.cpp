@@ -1,4 +1,4 @@
-#include "install/BookImport.h"
+#include "library/BookImport.h"
 
 #include "install/BksReader.h"
 #include "store/BookList.h"
@@ -17,7 +17,9 @@
 
 #include <memory>
 
-namespace install {
+namespace library {
+
+using namespace install;
 
 namespace {
 
@@ -165,8 +167,8 @@ public:
 private:
     store::Failure fault() const
     {
-        return store::fail(store::describeError(QStringLiteral("A photo row could not be added"),
-                                                QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db)));
+        return store::queryFailure(QStringLiteral("A photo row could not be added"),
+                                                QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db));
     }
 
     sqlite3 *m_db;
@@ -228,7 +230,7 @@ store::Result<std::unique_ptr<PhotoSink>> photoSink(const QSqlDatabase &db, qint
     if (store::backendOf(db) == store::Backend::Postgres) {
         auto sink = std::make_unique<ServerPhotos>(db, bookId, label);
         if (auto begun = sink->begin(); !begun)
-            return store::fail(begun.error());
+            return begun.failure();
         return std::unique_ptr<PhotoSink>(std::move(sink));
     }
     sqlite3 *handle = sqliteHandle(db);
@@ -236,7 +238,7 @@ store::Result<std::unique_ptr<PhotoSink>> photoSink(const QSqlDatabase &db, qint
         return store::fail(QStringLiteral("The store is not open"));
     auto sink = std::make_unique<SqlitePhotos>(handle, bookId, label);
     if (auto prepared = sink->prepared(); !prepared)
-        return store::fail(prepared.error());
+        return prepared.failure();
     return std::unique_ptr<PhotoSink>(std::move(sink));
 }
 
@@ -248,7 +250,7 @@ store::Result<qint64> addBook(const QSqlDatabase &db, const BksReader &reader, c
     QSqlQuery q(db);
     // On the server the statement is prepared there, which waits for the table like the insert.
     if (!q.prepare(insertSql(QStringLiteral("Books"), columnsOf(kHeader)) + QStringLiteral(" RETURNING ID")))
-        return store::fail(store::describeError(failed, q.lastError()));
+        return store::queryFailure(failed, q.lastError());
     for (int i = 0; i < int(std::size(kHeader)); ++i) {
         if (i == 0) {
             q.addBindValue(label);
@@ -266,7 +268,7 @@ store::Result<qint64> addBook(const QSqlDatabase &db, const BksReader &reader, c
         }
     }
     if (!q.exec() || !q.next())
-        return store::fail(store::describeError(failed, q.lastError()));
+        return store::queryFailure(failed, q.lastError());
     return q.value(0).toLongLong();
 }
 
@@ -358,6 +360,10 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     if (!transaction.begun())
         return storeFault(path, transaction.begun().error());
 
+    // The label is locked first, so that another program importing the same label at this moment
+    // is seen here once it commits, or sees this book.
+    if (auto locked = store::lockLabel(db, label); !locked)
+        return storeFault(path, locked.error());
     const auto present = store::booksWithLabel(db, label, 0);
     if (!present)
         return storeFault(path, present.error());
@@ -372,6 +378,7 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     if (!bookId)
         return storeFault(path, bookId.error());
     outcome.bookId = *bookId;
+    outcome.label = label;
 
     // Declared after the transaction, so that a sink left unfinished ends before the rollback.
     auto sink = photoSink(db, outcome.bookId, label.toUtf8());
@@ -397,4 +404,4 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     return outcome;
 }
 
-} // namespace install
+} // namespace library

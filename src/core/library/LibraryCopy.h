@@ -5,8 +5,13 @@
 #include <QString>
 
 namespace store {
-
 class Store;
+}
+
+namespace library {
+
+using store::Result;
+using store::Store;
 
 struct CopiedRows
 {
@@ -39,4 +44,4 @@ Result<CopiedRows> copyLibrary(const QString &from, const QString &to, CopyMode 
 // The name a copy is built under beside the database file it will replace.
 QString replacementPath(const QString &file);
 
-} // namespace store
+} // namespace library

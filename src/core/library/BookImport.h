@@ -3,7 +3,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
-namespace install {
+namespace library {
 
 // Told how far the import of one file has come; returning false cancels it.
 class ImportProgress
@@ -20,6 +20,7 @@ struct ImportOutcome
     // What the user is told when the file was skipped or failed; empty otherwise.
     QString message;
     qint64 bookId = 0;
+    QString label; // the book's label as stored
     qint64 photos = 0;
 };
 
@@ -41,4 +42,4 @@ QString bookDateFromHeader(const QString &text);
 // Why a label (already trimmed) cannot name a book, or an empty text when it can.
 QString labelFault(const QString &label);
 
-} // namespace install
+} // namespace library

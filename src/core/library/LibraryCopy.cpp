@@ -1,4 +1,4 @@
-#include "store/LibraryCopy.h"
+#include "library/LibraryCopy.h"
 
 #include "store/Dialect.h"
 #include "store/PgCopy.h"
@@ -19,7 +19,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace store {
+namespace library {
+
+using namespace store;
 
 namespace {
 
@@ -63,18 +65,18 @@ template <typename Add> Result<qint64> streamTable(const Store &source, const Ta
     const QString readFailed = QStringLiteral("The %1 of %2 could not be read").arg(table.name, source.displayName());
     if (!read.exec(
             QStringLiteral("SELECT %1 FROM %2 ORDER BY ID").arg(table.fields.join(QStringLiteral(", ")), table.name)))
-        return fail(describeError(readFailed, read.lastError()));
+        return queryFailure(readFailed, read.lastError());
     QVector<QVariant> values(table.fields.size());
     qint64 rows = 0;
     while (read.next()) {
         for (int i = 0; i < values.size(); ++i)
             values[i] = read.isNull(i) ? QVariant() : read.value(i);
         if (const auto added = add(values); !added)
-            return fail(added.error());
+            return added.failure();
         ++rows;
     }
     if (read.lastError().isValid())
-        return fail(describeError(readFailed, read.lastError()));
+        return queryFailure(readFailed, read.lastError());
     return rows;
 }
 
@@ -83,12 +85,12 @@ Result<qint64> copyTableToServer(const Store &source, const Table &table, const 
 {
     PgCopy copy(target.db(), table.name, table.fields);
     if (const auto begun = copy.begin(); !begun)
-        return fail(begun.error());
+        return begun.failure();
     auto rows = streamTable(source, table, [&](const QVector<QVariant> &values) { return copy.addRow(values); });
     if (!rows)
         return rows;
     if (const auto finished = copy.finish(); !finished)
-        return fail(finished.error());
+        return finished.failure();
     return rows;
 }
 
@@ -105,9 +107,9 @@ Result<qint64> copyTableToFile(const Store &source, const Table &table, const St
         for (int i = 0; i < values.size(); ++i)
             insert.bindValue(i, values[i]);
         if (!insert.exec())
-            return fail(describeError(
+            return queryFailure(
                 QStringLiteral("The %1 row with ID %2 could not be written").arg(table.name, values[0].toString()),
-                insert.lastError()));
+                insert.lastError());
         return done();
     });
 }
@@ -160,8 +162,8 @@ Result<> putInPlace(const QString &copy, const QString &file)
                 QSqlQuery q(old);
                 holding = q.exec(QStringLiteral("BEGIN EXCLUSIVE"));
                 if (!holding && isBusy(q.lastError()))
-                    placed = fail(describeError(
-                        QStringLiteral("The database file %1 could not be replaced").arg(native(file)), q.lastError()));
+                    placed = queryFailure(
+                        QStringLiteral("The database file %1 could not be replaced").arg(native(file)), q.lastError());
             }
         }
         if (placed) {
@@ -197,13 +199,13 @@ Result<CopiedRows> replaceFile(Store &source, const QString &file)
     Result<CopiedRows> copied = [&]() -> Result<CopiedRows> {
         Store target(copy);
         if (const auto opened = target.open(); !opened)
-            return fail(opened.error());
+            return opened.failure();
         return copyRows(source, target);
     }();
     source.close();
     if (copied) {
         if (const auto placed = putInPlace(copy, file); !placed)
-            copied = fail(placed.error());
+            copied = placed.failure();
     }
     if (!copied)
         removeDatabaseFile(copy);
@@ -221,7 +223,7 @@ Result<CopiedRows> copyRows(Store &source, Store &target)
 {
     Transaction reading(source.db());
     if (!reading.begun())
-        return fail(reading.begun().error());
+        return reading.begun().failure();
     QSqlQuery q(source.db());
     for (const QString &sql : dialect::snapshotReads(source.backend())) {
         if (!q.exec(sql))
@@ -230,21 +232,21 @@ Result<CopiedRows> copyRows(Store &source, Store &target)
 
     Transaction writing(target.db());
     if (!writing.begun())
-        return fail(writing.begun().error());
+        return writing.begun().failure();
     if (const auto empty = refuseUnlessEmpty(target); !empty)
-        return fail(empty.error());
+        return empty.failure();
     const bool server = target.backend() == Backend::Postgres;
     QVector<qint64> counts;
     for (const Table &table : tables()) {
         const auto rows = server ? copyTableToServer(source, table, target) : copyTableToFile(source, table, target);
         if (!rows)
-            return fail(rows.error());
+            return rows.failure();
         counts << *rows;
     }
     if (const auto keys = dialect::continueKeysAfterCopy(target.db()); !keys)
-        return fail(keys.error());
+        return keys.failure();
     if (const auto committed = writing.commit(); !committed)
-        return fail(committed.error());
+        return committed.failure();
     return CopiedRows{counts.value(0), counts.value(1)};
 }
 
@@ -252,23 +254,23 @@ Result<CopiedRows> copyLibrary(const QString &from, const QString &to, CopyMode 
 {
     Store source(from);
     if (const auto opened = source.openReadOnly(); !opened)
-        return fail(opened.error());
+        return opened.failure();
     if (isServerLocation(to)) {
         Store target(to);
         if (mode == CopyMode::Replace)
             return target.fault(QStringLiteral("cannot be replaced whole: a team library holds the work of others. "
                                                "Copy only into an empty database. Nothing was changed."));
         if (const auto opened = target.open(); !opened)
-            return fail(opened.error());
+            return opened.failure();
         return copyRows(source, target);
     }
     if (mode == CopyMode::IntoEmpty && QFileInfo::exists(to)) {
         Store target(to);
         if (const auto opened = target.open(); !opened)
-            return fail(opened.error());
+            return opened.failure();
         return copyRows(source, target);
     }
     return replaceFile(source, to);
 }
 
-} // namespace store
+} // namespace library

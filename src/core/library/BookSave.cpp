@@ -1,0 +1,147 @@
+#include "library/BookSave.h"
+
+#include "store/BookList.h"
+#include "store/Store.h"
+
+namespace library {
+
+namespace {
+
+bool sameHeader(const store::BookHeader &a, const store::BookHeader &b)
+{
+    const QVariant left[] = {a.label, a.description, a.date, a.builtBy, a.breakInches4, a.breakInches5, a.breakInches6};
+    const QVariant right[] = {b.label,        b.description,  b.date,        b.builtBy,
+                              b.breakInches4, b.breakInches5, b.breakInches6};
+    for (int i = 0; i < 7; ++i) {
+        if (!store::sameStoredValue(left[i], right[i]))
+            return false;
+    }
+    return true;
+}
+
+bool sameRows(const QVector<store::PhotoValues> &expected, const QVector<store::PhotoValues> &stored)
+{
+    if (expected.size() != stored.size())
+        return false;
+    QHash<qint64, const store::PhotoValues *> byKey;
+    byKey.reserve(expected.size());
+    for (const store::PhotoValues &values : expected)
+        byKey.insert(values.at(0).toLongLong(), &values);
+    for (const store::PhotoValues &values : stored) {
+        const store::PhotoValues *mine = byKey.value(values.at(0).toLongLong());
+        if (!mine || mine->size() != values.size())
+            return false;
+        for (int f = 0; f < values.size(); ++f) {
+            if (!store::sameStoredValue(mine->at(f), values.at(f)))
+                return false;
+        }
+    }
+    return true;
+}
+
+// The book's row: added for a new book, else taken for this transaction (another save of the
+// same book waits here) and checked against what the editor read. Gives the book's key.
+store::Result<qint64> claimBook(const QSqlDatabase &db, const BookChanges &changes)
+{
+    if (changes.loaded.id == 0)
+        return store::addBook(db, changes.header.label);
+    if (auto locked = store::lockBookForSave(db, changes.loaded.id); !locked)
+        return locked.failure();
+    if (auto unchanged = checkUnchangedElsewhere(db, changes.loaded, changes.photos.expected); !unchanged)
+        return unchanged.failure();
+    return changes.loaded.id;
+}
+
+store::Result<> writePhotos(const QSqlDatabase &db, qint64 bookId, const PhotoChanges &photos, SavedBook &saved)
+{
+    store::PhotoWriter writer(db);
+    for (qint64 key : photos.removed) {
+        if (auto removed = writer.remove(key); !removed)
+            return removed;
+    }
+    for (const store::PhotoValues &values : photos.changed) {
+        if (auto updated = writer.update(values); !updated)
+            return updated;
+    }
+    static const int bookIdField = store::photoFieldIndex(QStringLiteral("BookID"));
+    for (store::PhotoValues values : photos.added) {
+        values[bookIdField] = bookId;
+        const auto key = writer.insert(values);
+        if (!key)
+            return key.failure();
+        saved.addedKeys << *key;
+    }
+    return store::done();
+}
+
+} // namespace
+
+store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id)
+{
+    store::Transaction transaction(db);
+    if (!transaction.begun())
+        return transaction.begun().failure();
+    if (auto snapshot = store::beginSnapshot(db); !snapshot)
+        return snapshot.failure();
+    LoadedBook book;
+    auto header = store::loadBookHeader(db, id);
+    if (!header)
+        return header.failure();
+    book.header = std::move(*header);
+    auto photos = store::loadPhotos(db, id);
+    if (!photos)
+        return photos.failure();
+    book.photos = std::move(*photos);
+    return book;
+}
+
+store::Result<> checkUnchangedElsewhere(const QSqlDatabase &db, const store::BookHeader &loaded,
+                                        const QVector<store::PhotoValues> &expected)
+{
+    bool missing = false;
+    const auto now = store::loadBookHeader(db, loaded.id, &missing);
+    if (!now)
+        return missing ? store::changedElsewhere() : now.failure();
+    if (!sameHeader(loaded, *now))
+        return store::changedElsewhere();
+    const auto stored = store::loadPhotos(db, loaded.id);
+    if (!stored)
+        return stored.failure();
+    if (!sameRows(expected, *stored))
+        return store::changedElsewhere();
+    return store::done();
+}
+
+store::Result<SavedBook> saveBook(const QSqlDatabase &db, const BookChanges &changes)
+{
+    store::Transaction transaction(db);
+    if (!transaction.begun())
+        return transaction.begun().failure();
+    const QString &label = changes.header.label;
+    // The label is locked before anything is read, so that the check below sees every other
+    // program's book of that label that committed before this one may go on.
+    if (auto locked = store::lockLabel(db, label); !locked)
+        return locked.failure();
+    const auto id = claimBook(db, changes);
+    if (!id)
+        return id.failure();
+    if (auto free = store::refuseTakenLabel(db, label, *id); !free)
+        return free.failure();
+    if (auto written = store::writeBookHeader(db, *id, changes.header); !written)
+        return written.failure();
+    SavedBook saved;
+    const store::HeaderFields &h = changes.header;
+    saved.header = {*id,          h.label,        h.description,  h.date, h.builtBy,
+                    h.breakInches4, h.breakInches5, h.breakInches6};
+    if (auto written = writePhotos(db, *id, changes.photos, saved); !written)
+        return written.failure();
+    if (auto relabelled = store::relabelPhotos(db, *id, label); !relabelled)
+        return relabelled.failure();
+    if (auto blanked = store::blankEmptyCodes(db, *id); !blanked)
+        return blanked.failure();
+    if (auto committed = transaction.commit(); !committed)
+        return committed.failure();
+    return saved;
+}
+
+} // namespace library
