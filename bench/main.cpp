@@ -17,6 +17,7 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
+#include "editor/BookEdits.h"
 #include "editor/BookEditor.h"
 #include "library/BookSave.h"
 #include "editor/PhotoGrid.h"
@@ -289,8 +290,8 @@ void addServerEditor(std::vector<Measurement> &table, const bench::ServerDatabas
     Measurement &open = add(table, "server: editor's reads of " + editorBook + " (header, photos)", "s", runs, [=] {
         Stopwatch timer;
         const auto header = store::loadBookHeader(library->db(), bench::kEditorBook);
-        editor::PhotoTableModel photos(library->db());
-        const auto loaded = photos.load(bench::kEditorBook);
+        editor::PhotoTableModel photos;
+        const auto loaded = editor::loadInto(library->db(), bench::kEditorBook, photos);
         const double took = timer.seconds();
         if (!header || !loaded || photos.rowCount() != scale.editorPhotos)
             bench::die("the editor's book did not load: " + header.error() + loaded.error());
@@ -301,8 +302,8 @@ void addServerEditor(std::vector<Measurement> &table, const bench::ServerDatabas
 
     Measurement &save = add(table, "server: Save of that book after one changed cell, and the recount", "s", runs, [=] {
         const auto header = store::loadBookHeader(library->db(), bench::kEditorBook);
-        editor::PhotoTableModel photos(library->db());
-        if (!header || !photos.load(bench::kEditorBook))
+        editor::PhotoTableModel photos;
+        if (!header || !editor::loadInto(library->db(), bench::kEditorBook, photos))
             bench::die("the editor's book did not load");
         const int row = scale.editorPhotos / 2;
         const qint64 key = photos.rowKey(row);
@@ -318,7 +319,7 @@ void addServerEditor(std::vector<Measurement> &table, const bench::ServerDatabas
         fields.breakInches5 = header->breakInches5.toDouble();
         fields.breakInches6 = header->breakInches6.toDouble();
         Stopwatch timer;
-        if (const auto saved = library::saveBook(library->db(), *header, fields, photos); !saved)
+        if (const auto saved = editor::saveEdits(library->db(), *header, fields, photos); !saved)
             bench::die(saved.error());
         if (const auto counted = library->recount(); !counted)
             bench::die(counted.error());

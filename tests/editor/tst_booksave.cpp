@@ -316,11 +316,17 @@ void BookSaveTest::cancelOfAnExistingBookLeavesTheStoreUnchanged()
     QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
     e.box("txtName")->setText("Changed");
     e.photos().setValue(0, "GroupLabel", "Changed");
-    QVERIFY(e.photos().removePhoto(1).ok());
+    e.photos().removePhoto(1);
     e.photos().appendRow(editor::PhotoTableModel::defaultPhotoValues(book, "Keep"));
+    // Cancel asks before it drops the changes; No keeps the editor and every change.
+    e.messages.answerNext(false);
+    e.click("cmdCancel");
+    QCOMPARE(unloaded.count(), 0);
+    QCOMPARE(e.photos().rowCount(), 2);
     e.click("cmdCancel");
     QCOMPARE(unloaded.count(), 1);
-    QCOMPARE(e.messages.count(), 0);
+    QCOMPARE(e.messages.count(), 2);
+    QVERIFY(e.messages.last().message.text.contains("have not been saved"));
     QCOMPARE(dump(dir), before);
 }
 
@@ -559,7 +565,7 @@ void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave()
     e.box("txtName")->setText("Renamed");
     e.photos().setValue(1, "GroupLabel", "Flat");
     if (deleteHere)
-        QCOMPARE(e.photos().removePhoto(0).error(), QString());
+        e.photos().removePhoto(0);
     else
         e.photos().setValue(0, "GroupLabel", "Ridge");
     // Another program, which knows nothing of this editor, writes to the store.

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "library/BookSave.h"
+#include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "store/BookRecord.h"
 
@@ -39,12 +39,12 @@ QThread *startSave(const QString &location, qint64 book, const QString &descript
             store::Store s(location);
             QString error = s.open().error();
             const auto loaded = error.isEmpty() ? store::loadBookHeader(s.db(), book) : store::fail(error);
-            editor::PhotoTableModel photos(s.db());
-            if (loaded && photos.load(book)) {
+            editor::PhotoTableModel photos;
+            if (loaded && editor::loadInto(s.db(), book, photos)) {
                 store::HeaderFields header;
                 header.label = loaded->label.toString();
                 header.description = description;
-                error = library::saveBook(s.db(), *loaded, header, photos).error();
+                error = editor::saveEdits(s.db(), *loaded, header, photos).error();
             } else if (error.isEmpty()) {
                 error = loaded.error();
             }

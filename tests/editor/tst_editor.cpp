@@ -22,9 +22,9 @@ private slots:
     void controlsCarryTheirTexts();
     void nullHeaderOpensAsEmptyBoxesAndNoPhotosAsEmptyGrid();
     void opensHeaderAndPhotosOfTheBook();
-    void newBookWritesItsRowAndStartsOnePendingPhoto();
+    void newBookLivesInTheEditorUntilItsFirstSave();
     void bookThatCannotBeOpenedIsReported();
-    void newBookRowRefusedLeavesNothing();
+    void newBookThatCannotBeWrittenOrIsCancelledLeavesNothing();
     void saveAndCloseWritesHeaderAndPhotosTogether();
     void headerFramesKeepTheirWidthFromBookToBook();
 };
@@ -139,32 +139,17 @@ void EditorTest::opensHeaderAndPhotosOfTheBook()
     QVERIFY(!e.photos().hasPendingChanges());
 }
 
-void EditorTest::newBookWritesItsRowAndStartsOnePendingPhoto()
+void EditorTest::newBookLivesInTheEditorUntilItsFirstSave()
 {
     ProgramDir dir;
     Editor e(dir);
     QVERIFY(e.openNew());
-    QSqlQuery q(dir.store().db());
-    QVERIFY(q.exec("SELECT ID, BookLabel, Breakinches1, Breakinches2, Breakinches3, Active, Locked, BookDescription "
-                   "FROM Books"));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toLongLong(), e.window->bookId());
-    QCOMPARE(q.value(1).toString(), QString("Untitled"));
-    QCOMPARE(q.value(2).toDouble(), 0.26);
-    QCOMPARE(q.value(3).toDouble(), 1.1);
-    QCOMPARE(q.value(4).toDouble(), 3.1);
-    QCOMPARE(q.value(5).toInt(), 0);
-    QCOMPARE(q.value(6).toInt(), 0);
-    QVERIFY(q.value(7).isNull());
-    QVERIFY(!q.next());
-
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 0);
     QCOMPARE(e.box("txtName")->text(), QString("New Book"));
     QCOMPARE(e.box("txtBookID")->text(), QString("Untitled"));
     for (const char *name : {"txtDate", "txtBuiltBy", "txtSC4", "txtSC5", "txtSC6"})
         QVERIFY2(e.box(name)->text().isEmpty(), name);
-
     QCOMPARE(e.photos().rowCount(), 1);
-    QCOMPARE(e.photos().value(0, "BookID").toLongLong(), e.window->bookId());
     for (const char *field : {"TonsPerAcreBreak1", "TonsPerAcreBreak7", "AverageFuelbedDepth", "AverageDuffDepth",
                               "HerbTonsPerAcre", "WoodyTonsPerAcre"})
         QCOMPARE(e.photos().value(0, field), QVariant(0.0));
@@ -172,13 +157,42 @@ void EditorTest::newBookWritesItsRowAndStartsOnePendingPhoto()
     QCOMPARE(e.cell(0, "TreesPerAcre").data().toString(), QString("1"));
     for (const char *field : {"PhotoLabel", "GroupLabel", "VegType", "PhotoPic"})
         QVERIFY(e.photos().value(0, field).isNull());
-    QCOMPARE(e.photos().writeMode(), editor::PhotoTableModel::WriteMode::Immediate);
+
+    // Rows added and typed stay in the editor too.
+    e.photos().setValue(0, "PhotoLabel", "1");
+    e.click("cmdAdd");
+    e.photos().setValue(1, "PhotoLabel", "2");
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 0);
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 0);
 
-    // Save commits the pending row of a new book at once.
-    e.photos().setValue(0, "PhotoLabel", "1");
+    // The first Save writes the whole book at once and leaves the editor open on it.
+    e.box("txtBookID")->setText("N-1");
+    e.box("txtName")->setText("Fresh");
     e.click("cmdSaveNow");
-    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{"1"}));
+    QSqlQuery q(dir.store().db());
+    QVERIFY(q.exec("SELECT ID, BookLabel, Breakinches1, Breakinches2, Breakinches3, Active, Locked, BookDescription, "
+                   "NumOfPhotos FROM Books"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toLongLong(), e.window->bookId());
+    QCOMPARE(q.value(1).toString(), QString("N-1"));
+    QCOMPARE(q.value(2).toDouble(), 0.26);
+    QCOMPARE(q.value(3).toDouble(), 1.1);
+    QCOMPARE(q.value(4).toDouble(), 3.1);
+    QCOMPARE(q.value(5).toInt(), 0);
+    QCOMPARE(q.value(6).toInt(), 0);
+    QCOMPARE(q.value(7).toString(), QString("Fresh"));
+    QCOMPARE(q.value(8).toInt(), 2);
+    QVERIFY(!q.next());
+    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos ORDER BY ID"), (QVariantList{"1", "2"}));
+
+    // A second Save changes that book rather than adding another, and a close asks nothing.
+    e.photos().setValue(1, "GroupLabel", "Ridge");
+    e.click("cmdSaveNow");
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT GroupLabel FROM Photos WHERE PhotoLabel = '2'").toString(), QString("Ridge"));
+    const int asked = e.messages.count();
+    e.click("cmdCancel");
+    QCOMPARE(e.messages.count(), asked);
 }
 
 void EditorTest::bookThatCannotBeOpenedIsReported()
@@ -191,17 +205,28 @@ void EditorTest::bookThatCannotBeOpenedIsReported()
     QCOMPARE(e.messages.last().message.icon, ui::Icon::Critical);
 }
 
-void EditorTest::newBookRowRefusedLeavesNothing()
+void EditorTest::newBookThatCannotBeWrittenOrIsCancelledLeavesNothing()
 {
     ProgramDir dir;
     QSqlQuery q(dir.store().db());
-    QVERIFY(q.exec("CREATE TRIGGER full BEFORE INSERT ON Books BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
-    Editor e(dir);
-    QVERIFY(!e.openNew());
-    QCOMPARE(e.messages.count(), 1);
-    QVERIFY(e.messages.last().message.text.contains("The new book could not be added"));
-    QVERIFY(e.messages.last().message.text.contains("disk full"));
+    QVERIFY(q.exec("CREATE TRIGGER full BEFORE INSERT ON Photos BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+    {
+        Editor e(dir);
+        QVERIFY(e.openNew());
+        e.box("txtBookID")->setText("N-1");
+        e.box("txtName")->setText("Fresh");
+        e.photos().setValue(0, "PhotoLabel", "1");
+        e.click("cmdSaveNow");
+        QVERIFY(e.messages.last().message.text.contains("disk full"));
+        // The book's row went with the refused photo: the save is one transaction.
+        QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 0);
+        // The close box asks before it drops the typed book, and then writes nothing.
+        e.messages.answerNext(true);
+        e.click("cmdCancel");
+        QVERIFY(e.messages.last().message.text.contains("have not been saved"));
+    }
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 0);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 0);
 }
 
 void EditorTest::saveAndCloseWritesHeaderAndPhotosTogether()

@@ -2,6 +2,7 @@
 
 #include "editor/PhotoColumns.h"
 #include "editor/PhotoGrid.h"
+#include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "store/Photos.h"
 
@@ -20,8 +21,7 @@ namespace {
 // A model over one stored book, shown in a grid.
 struct Grid
 {
-    explicit Grid(ProgramDir &dir)
-        : model(dir.store().db())
+    explicit Grid(ProgramDir &)
     {
         grid.setPhotoModel(&model);
         grid.resize(1200, 400);
@@ -32,6 +32,15 @@ struct Grid
     PhotoTableModel model;
     editor::PhotoGrid grid;
 };
+
+// Saves the model's changes as the editor does, the header as it was read.
+store::Result<store::BookHeader> save(ProgramDir &dir, const store::BookHeader &book, PhotoTableModel &model)
+{
+    store::HeaderFields header;
+    header.label = book.label.toString();
+    header.description = book.description.toString();
+    return editor::saveEdits(dir.store().db(), book, header, model);
+}
 
 qint64 totalChanges(ProgramDir &dir)
 {
@@ -56,10 +65,9 @@ private slots:
     void lockedCodeColumnIgnoresTyping();
     void numberCellRefusesText();
     void keysMoveAndWrap();
-    void batchReachesStoreOnlyWhenWritten();
+    void changesReachStoreOnlyWhenSaved();
     void failedWriteKeepsEveryChangePending();
-    void immediateModeWritesCompletedRows();
-    void removingTheCurrentRowWritesNothing();
+    void removingRowsKeepsTheCurrentRowInStep();
     void largeBookEveryRowReachableAndOneChangeOneWrite();
 };
 
@@ -185,7 +193,7 @@ void PhotoGridTest::columnsFoundByFieldInAnyCase()
     QCOMPARE(g.model.columnOf("BookLabel"), -1); // a field, but not a grid column
     const qint64 book = dir.addBook("B");
     dir.addPhoto(book, {{"BookLabel", "B"}, {"Oto3FL", 2.5}});
-    QCOMPARE(g.model.load(book).error(), QString());
+    QCOMPARE(editor::loadInto(dir.store().db(), book, g.model).error(), QString());
     QCOMPARE(g.model.value(0, "booklabel").toString(), QString("B"));
     QCOMPARE(g.model.value(0, "oto3fl").toDouble(), 2.5);
 }
@@ -213,7 +221,7 @@ void PhotoGridTest::editorStartsFromFullValueAndNeverClamps()
     const qint64 book = dir.addBook("B");
     dir.addPhoto(book, {{"TonsPerAcreBreak1", 12.345}, {"TreesPerAcre", 12.345}});
     Grid g(dir);
-    QCOMPARE(g.model.load(book).error(), QString());
+    QCOMPARE(editor::loadInto(dir.store().db(), book, g.model).error(), QString());
     g.grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g.grid));
 
@@ -238,7 +246,7 @@ void PhotoGridTest::lockedCodeColumnIgnoresTyping()
     const qint64 book = dir.addBook("B");
     dir.addPhoto(book, {{"VegType", "SAF"}, {"PhotoLabel", "1"}});
     Grid g(dir);
-    QCOMPARE(g.model.load(book).error(), QString());
+    QCOMPARE(editor::loadInto(dir.store().db(), book, g.model).error(), QString());
     g.grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g.grid));
     for (const char *field : {"VegType", "Activity", "FireBehaveFM", "FireBehaveFM2", "DangerRatingFM"}) {
@@ -262,7 +270,6 @@ void PhotoGridTest::numberCellRefusesText()
 {
     ProgramDir dir;
     Grid g(dir);
-    g.model.reset(PhotoTableModel::WriteMode::Batch);
     g.model.appendRow(PhotoTableModel::defaultPhotoValues(1, "B"));
     QVERIFY(!g.model.setData(g.cell(0, "TreesPerAcre"), "1.2.3", Qt::EditRole));
     QCOMPARE(g.model.value(0, "TreesPerAcre").toDouble(), 1.0);
@@ -311,39 +318,37 @@ void PhotoGridTest::keysMoveAndWrap()
     QCOMPARE(g.model.currentRow(), 1);
 }
 
-void PhotoGridTest::batchReachesStoreOnlyWhenWritten()
+void PhotoGridTest::changesReachStoreOnlyWhenSaved()
 {
     ProgramDir dir;
     const qint64 book = dir.addBook("B");
     const qint64 keep = dir.addPhoto(book, {{"PhotoLabel", "keep"}, {"HerbTonsPerAcre", 1.0}});
     const qint64 drop = dir.addPhoto(book, {{"PhotoLabel", "drop"}});
     dir.addPhoto(dir.addBook("Other"), {{"PhotoLabel", "other"}});
-    PhotoTableModel model(dir.store().db());
-    QCOMPARE(model.load(book).error(), QString());
+    PhotoTableModel model;
+    const auto loaded = editor::loadInto(dir.store().db(), book, model);
+    QCOMPARE(loaded.error(), QString());
     QCOMPARE(model.rowCount(), 2);
     QVERIFY(!model.hasPendingChanges());
 
     QVERIFY(model.setValue(0, "HerbTonsPerAcre", 2.5));
-    QCOMPARE(model.removePhoto(1).error(), QString());
+    model.removePhoto(1);
     const int added = model.appendRow(PhotoTableModel::defaultPhotoValues(book, "B"));
     model.setValue(added, "PhotoLabel", "new");
     QVERIFY(model.hasPendingChanges());
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos ORDER BY ID"), (QVariantList{"keep", "drop", "other"}));
     QCOMPARE(dir.scalar("SELECT HerbTonsPerAcre FROM Photos WHERE ID = " + QString::number(keep)).toDouble(), 1.0);
 
-    {
-        store::Transaction t(dir.store().db());
-        store::PhotoWriter writer(dir.store().db());
-        PhotoTableModel::AssignedKeys keys;
-        QCOMPARE(model.writePending(writer, keys).error(), QString());
-        QCOMPARE(t.commit().error(), QString());
-        model.acceptWritten(keys);
-    }
+    const auto saved = save(dir, *loaded, model);
+    QCOMPARE(saved.error(), QString());
     QVERIFY(!model.hasPendingChanges());
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos ORDER BY ID"), (QVariantList{"keep", "other", "new"}));
     QCOMPARE(dir.scalar("SELECT HerbTonsPerAcre FROM Photos WHERE ID = " + QString::number(keep)).toDouble(), 2.5);
     QVERIFY(model.rowKey(1) > drop);
     QCOMPARE(dir.scalar("SELECT CanopyClosure FROM Photos WHERE PhotoLabel = 'new'").toDouble(), 0.5);
+    // The model holds what the store holds: a second save finds nothing changed elsewhere.
+    model.setValue(1, "GroupLabel", "Ridge");
+    QCOMPARE(save(dir, *saved, model).error(), QString());
 }
 
 void PhotoGridTest::failedWriteKeepsEveryChangePending()
@@ -352,71 +357,37 @@ void PhotoGridTest::failedWriteKeepsEveryChangePending()
     const qint64 book = dir.addBook("B");
     dir.addPhoto(book, {{"PhotoLabel", "a"}});
     dir.addPhoto(book, {{"PhotoLabel", "b"}});
-    PhotoTableModel model(dir.store().db());
-    QCOMPARE(model.load(book).error(), QString());
+    PhotoTableModel model;
+    const auto loaded = editor::loadInto(dir.store().db(), book, model);
+    QCOMPARE(loaded.error(), QString());
     model.setValue(0, "PhotoLabel", "a2");
-    QVERIFY(model.removePhoto(1).ok());
+    model.removePhoto(1);
     model.appendRow({{"BookID", book}, {"PhotoLabel", "refused"}});
     QSqlQuery q(dir.store().db());
     QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE INSERT ON Photos WHEN NEW.PhotoLabel = 'refused' "
                    "BEGIN SELECT RAISE(ABORT, 'no room'); END"));
-    {
-        store::Transaction t(dir.store().db());
-        store::PhotoWriter writer(dir.store().db());
-        PhotoTableModel::AssignedKeys keys;
-        QVERIFY(model.writePending(writer, keys).error().contains("no room"));
-    }
+    QVERIFY(save(dir, *loaded, model).error().contains("no room"));
     QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos ORDER BY ID"), (QVariantList{"a", "b"}));
     QVERIFY(model.hasPendingChanges());
     QCOMPARE(model.value(0, "PhotoLabel").toString(), QString("a2"));
     QCOMPARE(model.rowCount(), 2);
 }
 
-void PhotoGridTest::immediateModeWritesCompletedRows()
+void PhotoGridTest::removingRowsKeepsTheCurrentRowInStep()
 {
     ProgramDir dir;
-    const qint64 book = dir.addBook("Untitled");
-    PhotoTableModel model(dir.store().db());
-    model.reset(PhotoTableModel::WriteMode::Immediate);
-    model.appendRow(PhotoTableModel::defaultPhotoValues(book, "Untitled"));
-    model.setCurrentRow(0);
-    model.setValue(0, "PhotoLabel", "1");
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 0); // still being filled in
-    model.appendRow(PhotoTableModel::defaultPhotoValues(book, "Untitled"));
-    model.setCurrentRow(1); // leaving row 0 completes it
-    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{"1"}));
-    QVERIFY(model.rowKey(0) > 0);
-    QCOMPARE(model.commitRow(1).error(), QString());
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 2);
-    model.setValue(0, "GroupLabel", "Ridge");
-    QCOMPARE(model.commitRow(0).error(), QString());
-    QCOMPARE(dir.scalar("SELECT GroupLabel FROM Photos WHERE PhotoLabel = '1'").toString(), QString("Ridge"));
-    QCOMPARE(model.removePhoto(0).error(), QString());
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
-    QVERIFY(!model.hasPendingChanges());
-}
-
-void PhotoGridTest::removingTheCurrentRowWritesNothing()
-{
-    ProgramDir dir;
-    const qint64 book = dir.addBook("Untitled");
     Grid g(dir);
-    g.model.reset(PhotoTableModel::WriteMode::Immediate);
     for (const char *label : {"a", "b", "c"})
-        g.model.appendRow({{"BookID", book}, {"PhotoLabel", label}});
+        g.model.appendRow({{"PhotoLabel", label}});
     g.grid.show();
     g.grid.setCurrentRow(1);
-    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
-    QCOMPARE(g.model.removePhoto(1).error(), QString());
-    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
+    g.model.removePhoto(1);
     QCOMPARE(g.model.currentRow(), g.grid.currentIndex().row());
     const int current = g.model.currentRow();
     QVERIFY(current >= 0);
-    QCOMPARE(g.model.removePhoto(current == 0 ? 1 : 0).error(), QString()); // not current: current shifts
+    g.model.removePhoto(current == 0 ? 1 : 0); // not current: current shifts
     QCOMPARE(g.model.currentRow(), g.grid.currentIndex().row());
-    QCOMPARE(dir.column("SELECT PhotoLabel FROM Photos"), (QVariantList{}));
-    g.model.setCurrentRow(-1); // leaving the last row completes it
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 0);
 }
 
 void PhotoGridTest::largeBookEveryRowReachableAndOneChangeOneWrite()
@@ -430,7 +401,7 @@ void PhotoGridTest::largeBookEveryRowReachableAndOneChangeOneWrite()
         QCOMPARE(t.commit().error(), QString());
     }
     Grid g(dir);
-    QCOMPARE(g.model.load(book).error(), QString());
+    QCOMPARE(editor::loadInto(dir.store().db(), book, g.model).error(), QString());
     QCOMPARE(g.model.rowCount(), 10000);
     g.grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&g.grid));
@@ -441,14 +412,9 @@ void PhotoGridTest::largeBookEveryRowReachableAndOneChangeOneWrite()
 
     g.model.setValue(9999, "TreesPerAcre", 5);
     const qint64 before = totalChanges(dir);
-    {
-        store::Transaction t(dir.store().db());
-        store::PhotoWriter writer(dir.store().db());
-        PhotoTableModel::AssignedKeys keys;
-        QCOMPARE(g.model.writePending(writer, keys).error(), QString());
-        QCOMPARE(t.commit().error(), QString());
-    }
-    QCOMPARE(totalChanges(dir) - before, 1);
+    QCOMPARE(save(dir, *store::loadBookHeader(dir.store().db(), book), g.model).error(), QString());
+    // The book's row twice (taken for the save, then its header) and the one changed photo.
+    QCOMPARE(totalChanges(dir) - before, 3);
     QCOMPARE(dir.scalar("SELECT TreesPerAcre FROM Photos WHERE PhotoLabel = '9999'").toDouble(), 5.0);
 }
 

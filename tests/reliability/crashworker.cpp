@@ -3,7 +3,7 @@
 // test kills it at random moments.
 #include "WorkerFiles.h"
 
-#include "library/BookSave.h"
+#include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
 #include "store/BookList.h"
@@ -72,8 +72,8 @@ int main(int argc, char *argv[])
 
         // Save the book "Saved-…" with a new label and every photo's name changed to match.
         const qint64 saved = bookId(db, QStringLiteral("Save"));
-        editor::PhotoTableModel photos(db);
-        if (const auto result = photos.load(saved); !result)
+        editor::PhotoTableModel photos;
+        if (const auto result = editor::loadInto(db, saved, photos); !result)
             fail(result.error());
         const QString stamp = QString::number(round);
         for (int row = 0; row < photos.rowCount(); ++row)
@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
         const auto loaded = store::loadBookHeader(db, saved);
         if (!loaded)
             fail(loaded.error());
-        if (const auto written = library::saveBook(db, *loaded, header, photos); !written)
+        if (const auto written = editor::saveEdits(db, *loaded, header, photos); !written)
             fail(written.error());
         std::fputs("saved\n", stdout);
         std::fflush(stdout);

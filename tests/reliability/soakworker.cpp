@@ -8,7 +8,7 @@
 // The soak test checks the store against the logs of both workers.
 #include "WorkerFiles.h"
 
-#include "library/BookSave.h"
+#include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
 #include "store/BookList.h"
@@ -37,21 +37,28 @@ void log(const QString &line)
     std::fflush(stdout);
 }
 
+// An import's or a lookup's message (their results carry no kind).
 QString outcome(const QString &error)
 {
     if (error.isEmpty())
         return QStringLiteral("done");
-    if (error == store::changedElsewhereMessage())
-        return QStringLiteral("conflict");
     if (error.contains(QLatin1String("in use by another program")))
         return QStringLiteral("busy");
     return QStringLiteral("error ") + QString(error).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
-QString outcome(const store::Result<> &result)
+template <typename T> QString outcome(const store::Result<T> &result)
 {
-    return outcome(result.error());
+    if (result)
+        return QStringLiteral("done");
+    if (result.is(store::FailureKind::ChangedElsewhere))
+        return QStringLiteral("conflict");
+    if (result.is(store::FailureKind::InUse))
+        return QStringLiteral("busy");
+    return QStringLiteral("error ") + QString(result.error()).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
+
+
 
 bool writeInstallFile(const QString &path, const QString &label)
 {
@@ -81,13 +88,13 @@ void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &
 {
     QString error;
     const qint64 id = bookWithLabel(db, QStringLiteral("Shared"), error);
-    editor::PhotoTableModel photos(db);
+    editor::PhotoTableModel photos;
     const auto loaded = id == 0 ? store::fail(error) : store::loadBookHeader(db, id);
     if (!loaded) {
-        log(QStringLiteral("save - %1 %2").arg(stamp, outcome(loaded.error())));
+        log(QStringLiteral("save - %1 %2").arg(stamp, outcome(loaded)));
         return;
     }
-    if (const auto read = photos.load(id); !read) {
+    if (const auto read = editor::loadInto(db, id, photos); !read) {
         log(QStringLiteral("save - %1 %2").arg(stamp, outcome(read)));
         return;
     }
@@ -98,7 +105,7 @@ void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &
     store::HeaderFields header;
     header.label = QStringLiteral("Shared");
     header.description = stamp;
-    log(QStringLiteral("save %1 %2 %3").arg(base, stamp, outcome(library::saveBook(db, *loaded, header, photos))));
+    log(QStringLiteral("save %1 %2 %3").arg(base, stamp, outcome(editor::saveEdits(db, *loaded, header, photos))));
 }
 
 } // namespace

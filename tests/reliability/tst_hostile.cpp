@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "library/BookSave.h"
+#include "editor/BookEdits.h"
 #include "editor/CodeFile.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
@@ -75,8 +75,8 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
         QCOMPARE(*ids, QVector<qint64>{outcome.bookId});
 
         // A save writes the texts back through bound values.
-        editor::PhotoTableModel photos(dir.store().db());
-        QCOMPARE(photos.load(outcome.bookId).error(), QString());
+        editor::PhotoTableModel photos;
+        QCOMPARE(editor::loadInto(dir.store().db(), outcome.bookId, photos).error(), QString());
         QVERIFY(photos.setValue(0, QStringLiteral("PhotoLabel"), texts[i]));
         store::HeaderFields header;
         header.label = label + QStringLiteral(" saved");
@@ -85,7 +85,7 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
         header.date = texts[i];
         const auto loaded = store::loadBookHeader(dir.store().db(), outcome.bookId);
         QCOMPARE(loaded.error(), QString());
-        QCOMPARE(library::saveBook(dir.store().db(), *loaded, header, photos).error(), QString());
+        QCOMPARE(editor::saveEdits(dir.store().db(), *loaded, header, photos).error(), QString());
         QSqlQuery q(dir.store().db());
         q.prepare(QStringLiteral("SELECT BookLabel, BookDescription, builtby, BookDate FROM Books WHERE ID = ?"));
         q.addBindValue(outcome.bookId);

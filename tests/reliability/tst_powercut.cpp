@@ -1,7 +1,7 @@
 #include "PowerCutVfs.h"
 #include "TestSupport.h"
 
-#include "library/BookSave.h"
+#include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
 #include "store/BookList.h"
@@ -87,16 +87,16 @@ template <typename Body> void withConnection(const QString &path, bool throughVf
 
 bool saveEveryPhoto(const QSqlDatabase &db, qint64 saved)
 {
-    editor::PhotoTableModel photos(db);
+    editor::PhotoTableModel photos;
     const auto loaded = store::loadBookHeader(db, saved);
-    if (!photos.load(saved) || !loaded)
+    if (!editor::loadInto(db, saved, photos) || !loaded)
         return false;
     for (int row = 0; row < photos.rowCount(); ++row)
         photos.setValue(row, QStringLiteral("GroupLabel"), QStringLiteral("after the save"));
     store::HeaderFields header;
     header.label = QStringLiteral("Saved-2");
     header.description = QStringLiteral("Saved again");
-    return library::saveBook(db, *loaded, header, photos).ok();
+    return editor::saveEdits(db, *loaded, header, photos).ok();
 }
 
 bool importOneFile(const QSqlDatabase &db, qint64)

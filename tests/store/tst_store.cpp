@@ -369,13 +369,13 @@ void StoreTest::serverThatIsNotOursOrNotThereIsLeftAlone()
         const auto opened = s.open();
         QVERIFY2(opened.error().contains(c.said), qPrintable(opened.error()));
         QVERIFY(!opened.error().contains("secret"));
-        QCOMPARE(s.needsPassword(), c.asksPassword);
+        QCOMPARE(opened.is(store::FailureKind::NeedsPassword), c.asksPassword);
     }
     store::Store refused(url.toString());
     refused.setPassword("wrong");
     const auto opened = refused.open();
     QVERIFY2(opened.error().contains("refused the login"), qPrintable(opened.error()));
-    QVERIFY(refused.needsPassword());
+    QVERIFY(opened.is(store::FailureKind::NeedsPassword));
 }
 
 void StoreTest::serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough()
@@ -402,7 +402,7 @@ void StoreTest::serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough()
         store::Store s(url.toString());
         s.setPassword("crew-password");
         QCOMPARE(s.open().error(), QString());
-        const auto added = store::addUntitledBook(s.db());
+        const auto added = store::addBook(s.db(), QStringLiteral("Crew"));
         QCOMPARE(added.error(), QString());
         QCOMPARE(store::writeActive(s.db(), book, true).error(), QString());
         QCOMPARE(store::removeBook(s.db(), *added).error(), QString());

@@ -1,6 +1,6 @@
 #include "editor/BookEditor.h"
 
-#include "library/BookSave.h"
+#include "editor/BookEdits.h"
 #include "editor/HeaderRules.h"
 #include "editor/ImageFolder.h"
 #include "editor/PhotoGrid.h"
@@ -329,13 +329,12 @@ bool BookEditor::load()
 
 bool BookEditor::loadExistingBook()
 {
-    auto book = library::loadBook(m_context.store->db(), m_book.id);
-    if (!book) {
-        tell(book.error());
+    const auto header = loadInto(m_context.store->db(), m_book.id, *m_photos);
+    if (!header) {
+        tell(header.error());
         return false;
     }
-    m_book = book->header;
-    m_photos->setRows(std::move(book->photos));
+    m_book = *header;
     return true;
 }
 
@@ -513,9 +512,7 @@ bool BookEditor::save()
     // The header is checked and written whatever the number of photos.
     if (!validate())
         return false;
-    library::BookChanges changes;
-    changes.loaded = m_book;
-    store::HeaderFields &header = changes.header;
+    store::HeaderFields header;
     header.label = txtBookID->text().trimmed();
     header.description = txtName->text();
     header.date = txtDate->text();
@@ -523,9 +520,8 @@ bool BookEditor::save()
     header.breakInches4 = leadingNumber(txtSC4->text());
     header.breakInches5 = leadingNumber(txtSC5->text());
     header.breakInches6 = leadingNumber(txtSC6->text());
-    changes.photos = m_photos->changes();
     // One transaction: on failure the store is as it was and every edit stays here.
-    const auto saved = library::saveBook(m_context.store->db(), changes);
+    const auto saved = saveEdits(m_context.store->db(), m_book, header, *m_photos);
     if (!saved) {
         if (saved.is(store::FailureKind::ChangedElsewhere))
             offerReload();
@@ -533,10 +529,8 @@ bool BookEditor::save()
             tell(saved.error());
         return false;
     }
-    m_book = saved->header;
+    m_book = *saved;
     m_newBook = false;
-    m_photos->acceptSaved(*saved);
-    m_photos->markUnedited();
     m_loadedHeader = headerTexts();
     if (const auto counted = m_context.store->recount(); !counted)
         tell(counted.error());
@@ -561,15 +555,14 @@ void BookEditor::offerReload()
 
 void BookEditor::reloadBook()
 {
-    auto book = library::loadBook(m_context.store->db(), m_book.id);
-    if (!book) {
+    const auto header = loadInto(m_context.store->db(), m_book.id, *m_photos);
+    if (!header) {
         // Deleted by the other program: there is nothing left to edit.
-        tell(book.error());
+        tell(header.error());
         closeWithoutAsking();
         return;
     }
-    m_book = book->header;
-    m_photos->setRows(std::move(book->photos));
+    m_book = *header;
     fillHeaderFromStore();
     for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
         onBoundChanged(sizeClass);
