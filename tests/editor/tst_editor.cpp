@@ -39,7 +39,7 @@ void EditorTest::controlsCarryTheirTexts()
         {"cmdDup", "Duplicate Photo", "Create a New Photo using Selected Photo", "hover"},
         {"cmdDelete", "Delete Photo", "Delete the Selected Photo", "hover"},
         {"cmdSave", "Save and Close", "Save Changes and Exit", "hover"},
-        {"cmdSaveNow", "Save", "Save Changes and Exit", ""},
+        {"cmdSaveNow", "Save", "Save Changes", ""},
         {"cmdCancel", "Cancel", "Discard Changes and Exit", "hover"},
         {"cmdCalendar", "Calendar...", "Set The Date Using The Calendar Tool", "hover"},
         {"cmdFolder", "Create Images Folder", "Create an Image Folder for this Book", "hover"},

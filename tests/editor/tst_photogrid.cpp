@@ -397,7 +397,7 @@ void PhotoGridTest::largeBookEveryRowReachableAndOneChangeOneWrite()
     {
         store::Transaction t(dir.store().db());
         for (int i = 0; i < 10000; ++i)
-            dir.addPhoto(book, {{"PhotoLabel", QString::number(i)}, {"TreesPerAcre", i}});
+            dir.addPhoto(book, {{"BookLabel", "Big"}, {"PhotoLabel", QString::number(i)}, {"TreesPerAcre", i}});
         QCOMPARE(t.commit().error(), QString());
     }
     Grid g(dir);

@@ -104,6 +104,12 @@ qint64 ProgramDir::addBook(const QVariantMap &fields)
     return insert(QStringLiteral("Books"), fields);
 }
 
+void ProgramDir::allowEqualLabels()
+{
+    QSqlQuery q(store().db());
+    QVERIFY2(q.exec(QStringLiteral("DROP INDEX BooksLabelUnique")), qPrintable(q.lastError().text()));
+}
+
 qint64 ProgramDir::addBook(const QString &label, bool locked, bool active)
 {
     return addBook(QVariantMap{{"BookLabel", label},

@@ -90,6 +90,8 @@ public:
     // Inserts a book and returns its ID (-1, with the test failed, when the insert fails).
     // Fields not given stay at the store's default.
     qint64 addBook(const QVariantMap &fields);
+    // Makes the store one written before labels were kept unique, which may hold equal labels.
+    void allowEqualLabels();
     qint64 addBook(const QString &label, bool locked = false, bool active = false);
     qint64 addPhoto(qint64 bookId, const QVariantMap &fields = {});
 

@@ -1,6 +1,6 @@
 #include "library/BookExport.h"
 
-#include "install/BksReader.h"
+#include "install/BksLayout.h"
 #include "store/Schema.h"
 #include "store/Store.h"
 #include "store/Windows1252.h"
@@ -20,38 +20,10 @@ using namespace install;
 
 namespace {
 
-struct Field
-{
-    const char *name;
-    bool text;
-    bool nullWhenEmpty = false; // the import stores an empty text as null
-};
-
-// The header record and a photo record, field by field, as the import reads them. A photo
-// record's first field, before these, is the book's label.
-const Field kHeaderFields[] = {{"BookLabel", true},       {"BookDescription", true}, {"BookDate", true, true},
-                               {"BookNotes", true, true}, {"Breakinches1", false},   {"Breakinches2", false},
-                               {"Breakinches3", false},   {"BreakInches4", false},   {"BreakInches5", false},
-                               {"BreakInches6", false}};
-const Field kPhotoFields[] = {{"GroupLabel", true},         {"PhotoLabel", true},
-                              {"TonsPerAcreBreak1", false}, {"TonsPerAcreBreak2", false},
-                              {"TonsPerAcreBreak3", false}, {"TonsPerAcreBreak4", false},
-                              {"TonsPerAcreBreak5", false}, {"TonsPerAcreBreak6", false},
-                              {"TonsPerAcreBreak7", false}, {"AverageFuelbedDepth", false},
-                              {"AverageDuffDepth", false},  {"PhotoPic", true, true},
-                              {"DataPic", true, true},      {"VegType", true, true},
-                              {"Activity", true, true},     {"Oto3FL", false},
-                              {"TotalFL", false},           {"DangerRatingFM", true, true},
-                              {"FireBehaveFM", true, true}, {"HerbTonsPerAcre", false},
-                              {"WoodyTonsPerAcre", false},  {"TreesPerAcre", false},
-                              {"CanopyClosure", false}};
-// Fields of the store the install format has no place for.
-const char *const kNotCarried = "builtby, FireBehaveFM2, Active, Locked";
-
-template <size_t n> QString fieldList(const Field (&fields)[n])
+template <size_t n> QString fieldList(const BksField (&fields)[n])
 {
     QStringList names;
-    for (const Field &f : fields)
+    for (const BksField &f : fields)
         names << QLatin1String(f.name);
     return names.join(QStringLiteral(", "));
 }
@@ -163,8 +135,6 @@ private:
 
 namespace {
 
-constexpr int kHeaderCount = int(std::size(kHeaderFields));
-constexpr int kPhotoCount = int(std::size(kPhotoFields));
 
 // The book's header fields, or none with outcome.message set.
 std::optional<QVariantList> readHeader(const QSqlDatabase &db, qint64 bookId, const QString &path,
@@ -172,7 +142,7 @@ std::optional<QVariantList> readHeader(const QSqlDatabase &db, qint64 bookId, co
 {
     QSqlQuery header(db);
     header.setForwardOnly(true);
-    header.prepare(QStringLiteral("SELECT %1 FROM Books WHERE ID = ?").arg(fieldList(kHeaderFields)));
+    header.prepare(QStringLiteral("SELECT %1 FROM Books WHERE ID = ?").arg(fieldList(kBksHeader)));
     header.addBindValue(bookId);
     if (!header.exec() || !header.next()) {
         outcome.message =
@@ -182,7 +152,7 @@ std::optional<QVariantList> readHeader(const QSqlDatabase &db, qint64 bookId, co
         return std::nullopt;
     }
     QVariantList values;
-    for (int i = 0; i < kHeaderCount; ++i)
+    for (int i = 0; i < kBksHeaderCount; ++i)
         values << header.value(i);
     return values;
 }
@@ -196,9 +166,9 @@ struct TextCheck
     qint64 nullTexts = 0;
     QString problem; // the first value that cannot be written, named for the user
 
-    bool check(const QVariant &value, const QString &where, const Field &field)
+    bool check(const QVariant &value, const QString &where, const BksField &field)
     {
-        if (!field.text) {
+        if (field.kind == FieldKind::Number) {
             emptyNumbers += value.isNull() ? 1 : 0;
             return true;
         }
@@ -227,7 +197,7 @@ bool readPhotos(QSqlQuery &photos, const QString &path, ExportOutcome &outcome)
 void addNotes(ExportOutcome &outcome, bool windows1252, const QVariantList &header, const TextCheck &texts)
 {
     outcome.notes << (windows1252 ? QStringLiteral("Encoding: Windows-1252.") : QStringLiteral("Encoding: UTF-8."));
-    outcome.notes << QStringLiteral("Not carried by an install file: %1.").arg(QLatin1String(kNotCarried));
+    outcome.notes << QStringLiteral("Not carried by an install file: %1.").arg(QLatin1String(kBksNotCarried));
     const QString date = header.at(2).toString().trimmed();
     if (!date.isEmpty() && !(date.size() == 4 && date.toInt() > 0))
         outcome.notes << QStringLiteral("BookDate \"%1\" is read back as its year only.").arg(date);
@@ -255,8 +225,8 @@ bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, 
         encoded = encoded && bytes.has_value();
         return bytes.value_or(QByteArray());
     };
-    const auto field = [&](const Field &f, const QVariant &value) {
-        if (f.text)
+    const auto field = [&](const BksField &f, const QVariant &value) {
+        if (f.kind == FieldKind::Text)
             return '"' + encode(value.toString()) + '"';
         return value.isNull() ? QByteArray() : numberText(value.toDouble());
     };
@@ -266,16 +236,16 @@ bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, 
         return false;
     }
     QByteArray line;
-    for (int i = 0; i < kHeaderCount; ++i)
-        line += (i ? "," : "") + field(kHeaderFields[i], header.at(i));
+    for (int i = 0; i < kBksHeaderCount; ++i)
+        line += (i ? "," : "") + field(kBksHeader[i], header.at(i));
     out.write(line + "\r\n");
     if (!readPhotos(photos, path, outcome))
         return false;
     const QByteArray first = '"' + encode(header.at(0).toString()) + '"';
     while (photos.next()) {
         line = first;
-        for (int i = 0; i < kPhotoCount; ++i)
-            line += ',' + field(kPhotoFields[i], photos.value(i));
+        for (int i = 0; i < kBksPhotoCount; ++i)
+            line += ',' + field(kBksPhoto[i], photos.value(i));
         out.write(line + "\r\n");
         ++outcome.photos;
     }
@@ -316,23 +286,23 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
     // First pass: every text can be written, and in which encoding.
     TextCheck texts;
     const QString bookWhere = QStringLiteral("book \"%1\"").arg(label);
-    for (int i = 0; i < kHeaderCount; ++i) {
-        if (!texts.check(headerValues->at(i), bookWhere, kHeaderFields[i])) {
+    for (int i = 0; i < kBksHeaderCount; ++i) {
+        if (!texts.check(headerValues->at(i), bookWhere, kBksHeader[i])) {
             outcome.message = fault(path, texts.problem);
             return outcome;
         }
     }
     QSqlQuery photos(db);
     photos.setForwardOnly(true);
-    photos.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList(kPhotoFields)));
+    photos.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList(kBksPhoto)));
     photos.addBindValue(bookId);
     if (!readPhotos(photos, path, outcome))
         return outcome;
     qint64 checked = 0;
     while (photos.next()) {
         const QString where = QStringLiteral("%1, photo \"%2\"").arg(bookWhere, photos.value(1).toString());
-        for (int i = 0; i < kPhotoCount; ++i) {
-            if (!texts.check(photos.value(i), where, kPhotoFields[i])) {
+        for (int i = 0; i < kBksPhotoCount; ++i) {
+            if (!texts.check(photos.value(i), where, kBksPhoto[i])) {
                 outcome.message = fault(path, texts.problem);
                 return outcome;
             }

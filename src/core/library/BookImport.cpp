@@ -1,6 +1,6 @@
 #include "library/BookImport.h"
 
-#include "install/BksReader.h"
+#include "install/BksLayout.h"
 #include "store/BookList.h"
 #include "store/NameRules.h"
 #include "store/PgCopy.h"
@@ -23,77 +23,43 @@ using namespace install;
 
 namespace {
 
-enum class Rule { Ignored, Always, WhenNotEmpty };
-
-struct Column
+// The store columns of a record, in the order of the fields that fill them.
+template <size_t n> QStringList columnsOf(const BksField (&fields)[n])
 {
-    const char *name;
-    FieldKind kind;
-    Rule rule;
-};
+    QStringList names;
+    for (const BksField &f : fields)
+        names << QLatin1String(f.name);
+    return names;
+}
 
-constexpr FieldKind T = FieldKind::Text;
-constexpr FieldKind N = FieldKind::Number;
-
-// The header record in file order.
-const Column kHeader[] = {
-    {"BookLabel", T, Rule::Always},       {"BookDescription", T, Rule::Always}, {"BookDate", T, Rule::WhenNotEmpty},
-    {"BookNotes", T, Rule::WhenNotEmpty}, {"Breakinches1", N, Rule::Always},    {"Breakinches2", N, Rule::Always},
-    {"Breakinches3", N, Rule::Always},    {"BreakInches4", N, Rule::Always},    {"BreakInches5", N, Rule::Always},
-    {"BreakInches6", N, Rule::Always},
-};
-
-// A photo record in file order; each one also gets BookID and BookLabel.
-const Column kPhoto[] = {
-    {nullptr, T, Rule::Ignored},
-    {"GroupLabel", T, Rule::Always},
-    {"PhotoLabel", T, Rule::Always},
-    {"TonsPerAcreBreak1", N, Rule::Always},
-    {"TonsPerAcreBreak2", N, Rule::Always},
-    {"TonsPerAcreBreak3", N, Rule::Always},
-    {"TonsPerAcreBreak4", N, Rule::Always},
-    {"TonsPerAcreBreak5", N, Rule::Always},
-    {"TonsPerAcreBreak6", N, Rule::Always},
-    {"TonsPerAcreBreak7", N, Rule::Always},
-    {"AverageFuelbedDepth", N, Rule::Always},
-    {"AverageDuffDepth", N, Rule::Always},
-    {"PhotoPic", T, Rule::WhenNotEmpty},
-    {"DataPic", T, Rule::WhenNotEmpty},
-    {"VegType", T, Rule::WhenNotEmpty},
-    {"Activity", T, Rule::WhenNotEmpty},
-    {"Oto3FL", N, Rule::Always},
-    {"TotalFL", N, Rule::Always},
-    {"DangerRatingFM", T, Rule::WhenNotEmpty},
-    {"FireBehaveFM", T, Rule::WhenNotEmpty},
-    {"HerbTonsPerAcre", N, Rule::Always},
-    {"WoodyTonsPerAcre", N, Rule::Always},
-    {"TreesPerAcre", N, Rule::Always},
-    {"CanopyClosure", N, Rule::Always},
-};
-
-template <size_t n> std::vector<FieldKind> kindsOf(const Column (&columns)[n])
+// The field kinds the reader checks: a photo record starts with the book's label.
+std::vector<FieldKind> headerKinds()
 {
     std::vector<FieldKind> kinds;
-    for (const Column &c : columns)
-        kinds.push_back(c.kind);
+    for (const BksField &f : kBksHeader)
+        kinds.push_back(f.kind);
     return kinds;
 }
 
-// The columns of a table the import writes, in the order of the record fields that fill them.
-template <size_t n> QStringList columnsOf(const Column (&columns)[n])
+std::vector<FieldKind> photoKinds()
 {
-    QStringList names;
-    for (const Column &c : columns)
-        if (c.rule != Rule::Ignored)
-            names << QLatin1String(c.name);
-    return names;
+    std::vector<FieldKind> kinds{FieldKind::Text};
+    for (const BksField &f : kBksPhoto)
+        kinds.push_back(f.kind);
+    return kinds;
+}
+
+// The layout of photo record field `i` (1 and up; field 0 is the book's label).
+const BksField &photoField(int i)
+{
+    return kBksPhoto[i - 1];
 }
 
 // A photo row: the book's key and label, then the record's fields.
 const QStringList &photoColumns()
 {
     static const QStringList columns =
-        QStringList{QStringLiteral("BookID"), QStringLiteral("BookLabel")} + columnsOf(kPhoto);
+        QStringList{QStringLiteral("BookID"), QStringLiteral("BookLabel")} + columnsOf(kBksPhoto);
     return columns;
 }
 
@@ -107,9 +73,9 @@ QString insertSql(const QString &table, const QStringList &columns)
 }
 
 // Whether a record field is stored as null: an empty text the column keeps only when given.
-bool storedAsNull(const BksReader &reader, int field, const Column &column)
+bool storedAsNull(const BksReader &reader, int field, const BksField &layout)
 {
-    return column.kind == FieldKind::Text && column.rule == Rule::WhenNotEmpty && reader.text(field).empty();
+    return layout.kind == FieldKind::Text && layout.nullWhenEmpty && reader.text(field).empty();
 }
 
 // Where a file's photo rows go, inside the file's transaction: the one place where the two
@@ -148,10 +114,10 @@ public:
     {
         sqlite3_bind_int64(m_stmt, 1, m_bookId);
         sqlite3_bind_text(m_stmt, 2, m_label.constData(), int(m_label.size()), SQLITE_STATIC);
-        for (int i = 1, param = 3; i < int(std::size(kPhoto)); ++i, ++param) {
-            if (kPhoto[i].kind == FieldKind::Number) {
+        for (int i = 1, param = 3; i <= kBksPhotoCount; ++i, ++param) {
+            if (photoField(i).kind == FieldKind::Number) {
                 sqlite3_bind_double(m_stmt, param, reader.number(i));
-            } else if (storedAsNull(reader, i, kPhoto[i])) {
+            } else if (storedAsNull(reader, i, photoField(i))) {
                 sqlite3_bind_null(m_stmt, param);
             } else {
                 const std::string_view text = reader.text(i);
@@ -196,11 +162,11 @@ public:
     store::Result<> add(const BksReader &reader) override
     {
         m_line.resize(m_prefix);
-        for (int i = 1; i < int(std::size(kPhoto)); ++i) {
+        for (int i = 1; i <= kBksPhotoCount; ++i) {
             m_line += '\t';
-            if (kPhoto[i].kind == FieldKind::Number) {
+            if (photoField(i).kind == FieldKind::Number) {
                 store::PgCopy::appendNumber(m_line, reader.number(i));
-            } else if (storedAsNull(reader, i, kPhoto[i])) {
+            } else if (storedAsNull(reader, i, photoField(i))) {
                 store::PgCopy::appendNull(m_line);
             } else {
                 const std::string_view text = reader.text(i);
@@ -249,17 +215,17 @@ store::Result<qint64> addBook(const QSqlDatabase &db, const BksReader &reader, c
     const QString failed = QStringLiteral("The book could not be added");
     QSqlQuery q(db);
     // On the server the statement is prepared there, which waits for the table like the insert.
-    if (!q.prepare(insertSql(QStringLiteral("Books"), columnsOf(kHeader)) + QStringLiteral(" RETURNING ID")))
+    if (!q.prepare(insertSql(QStringLiteral("Books"), columnsOf(kBksHeader)) + QStringLiteral(" RETURNING ID")))
         return store::queryFailure(failed, q.lastError());
-    for (int i = 0; i < int(std::size(kHeader)); ++i) {
+    for (int i = 0; i < kBksHeaderCount; ++i) {
         if (i == 0) {
             q.addBindValue(label);
         } else if (i == 2) {
             const QString date = bookDateFromHeader(reader.qtext(i));
             q.addBindValue(date.isEmpty() ? QVariant() : QVariant(date));
-        } else if (kHeader[i].kind == FieldKind::Number) {
+        } else if (kBksHeader[i].kind == FieldKind::Number) {
             q.addBindValue(reader.number(i));
-        } else if (storedAsNull(reader, i, kHeader[i])) {
+        } else if (storedAsNull(reader, i, kBksHeader[i])) {
             q.addBindValue(QVariant());
         } else {
             // An empty text stays an empty text: a null QString would be bound as NULL.
@@ -342,9 +308,9 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     const qint64 size = file.size();
 
     BksReader reader(file);
-    static const std::vector<FieldKind> headerKinds = kindsOf(kHeader);
-    static const std::vector<FieldKind> photoKinds = kindsOf(kPhoto);
-    if (!reader.readRecord(headerKinds)) {
+    static const std::vector<FieldKind> header = headerKinds();
+    static const std::vector<FieldKind> photo = photoKinds();
+    if (!reader.readRecord(header)) {
         if (reader.failed())
             return readFault(path, reader.fault());
         return failed(
@@ -384,7 +350,7 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     auto sink = photoSink(db, outcome.bookId, label.toUtf8());
     if (!sink)
         return storeFault(path, sink.error());
-    while (reader.readRecord(photoKinds)) {
+    while (reader.readRecord(photo)) {
         if (const auto added = (*sink)->add(reader); !added)
             return storeFault(path, added.error());
         if (++outcome.photos % kProgressEvery == 0 && progress && !progress->advance(reader.position(), size)) {

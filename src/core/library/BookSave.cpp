@@ -130,15 +130,17 @@ store::Result<SavedBook> saveBook(const QSqlDatabase &db, const BookChanges &cha
     if (auto written = store::writeBookHeader(db, *id, changes.header); !written)
         return written.failure();
     SavedBook saved;
-    const store::HeaderFields &h = changes.header;
-    saved.header = {*id,          h.label,        h.description,  h.date, h.builtBy,
-                    h.breakInches4, h.breakInches5, h.breakInches6};
     if (auto written = writePhotos(db, *id, changes.photos, saved); !written)
         return written.failure();
     if (auto relabelled = store::relabelPhotos(db, *id, label); !relabelled)
         return relabelled.failure();
     if (auto blanked = store::blankEmptyCodes(db, *id); !blanked)
         return blanked.failure();
+    // The header as stored, which the next save compares with the store's.
+    auto header = store::loadBookHeader(db, *id);
+    if (!header)
+        return header.failure();
+    saved.header = std::move(*header);
     if (auto committed = transaction.commit(); !committed)
         return committed.failure();
     return saved;
