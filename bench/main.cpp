@@ -17,14 +17,14 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
-#include "editor/BookEdits.h"
 #include "editor/BookEditor.h"
-#include "library/BookSave.h"
+#include "editor/BookEdits.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
 #include "editor/PreviewPanel.h"
 #include "library/BookExport.h"
 #include "library/BookImport.h"
+#include "library/BookSave.h"
 #include "store/BookList.h"
 #include "store/BookRecord.h"
 #include "store/ImageRoot.h"
@@ -141,10 +141,10 @@ private:
 // The import of one file into an open store, checked: a benchmark of a failed import is worthless.
 qint64 importChecked(store::Store &store, const QString &bks, int expectedPhotos)
 {
-    const library::ImportOutcome outcome = library::importBookFile(store.db(), bks);
-    if (outcome.result != library::ImportOutcome::Result::Imported || outcome.photos != expectedPhotos)
-        bench::die(QStringLiteral("import of %1 failed: %2").arg(bks, outcome.message));
-    return outcome.bookId;
+    const auto outcome = library::importBookFile(store.db(), bks);
+    if (!outcome.ok() || outcome->photos != expectedPhotos)
+        bench::die(QStringLiteral("import of %1 failed: %2").arg(bks, outcome.error()));
+    return outcome->bookId;
 }
 
 // Child process: imports one file into a fresh store and reports resting and peak memory.
@@ -160,11 +160,11 @@ int peakImport(const QString &storePath, const QString &bks)
         clear.write("5");
     clear.close();
     Stopwatch timer;
-    const library::ImportOutcome outcome = library::importBookFile(store.db(), bks);
+    const auto outcome = library::importBookFile(store.db(), bks);
     const double took = timer.seconds();
-    if (outcome.result != library::ImportOutcome::Result::Imported)
-        bench::die(outcome.message);
-    QTextStream(stdout) << resting << ' ' << bench::statusKilobytes("VmHWM") << ' ' << took << ' ' << outcome.photos
+    if (!outcome.ok())
+        bench::die(outcome.error());
+    QTextStream(stdout) << resting << ' ' << bench::statusKilobytes("VmHWM") << ' ' << took << ' ' << outcome->photos
                         << "\n";
     return 0;
 }
@@ -742,21 +742,20 @@ void addExports(Bench &b)
 {
     for (const char *kind : {"install file", "CSV"}) {
         const bool csv = QByteArray(kind) == "CSV";
-        Measurement &exported = add(b.table,
-                                    "export of " + b.editorBook + " to " +
-                                        (csv ? QStringLiteral("CSV") : QStringLiteral("an install file")),
-                                    "s", b.runs, [&b, csv] {
-                                        const QString path = QDir(b.work).filePath(csv ? "export.csv" : "export.bks");
-                                        Stopwatch timer;
-                                        const library::ExportOutcome out =
-                                            csv ? library::exportCsv(b.library->db(), bench::kEditorBook, path)
-                                                : library::exportBookFile(b.library->db(), bench::kEditorBook, path);
-                                        const double took = timer.seconds();
-                                        if (!out.ok || out.photos != b.scale.editorPhotos)
-                                            bench::die("the export failed: " + out.message);
-                                        QFile::remove(path);
-                                        return took;
-                                    });
+        Measurement &exported = add(
+            b.table,
+            "export of " + b.editorBook + " to " + (csv ? QStringLiteral("CSV") : QStringLiteral("an install file")),
+            "s", b.runs, [&b, csv] {
+                const QString path = QDir(b.work).filePath(csv ? "export.csv" : "export.bks");
+                Stopwatch timer;
+                const auto out = csv ? library::exportCsv(b.library->db(), bench::kEditorBook, path)
+                                     : library::exportBookFile(b.library->db(), bench::kEditorBook, path);
+                const double took = timer.seconds();
+                if (!out.ok() || out->photos != b.scale.editorPhotos)
+                    bench::die("the export failed: " + out.error());
+                QFile::remove(path);
+                return took;
+            });
         exported.maxValue = 0.2;
         exported.headline = csv ? "export CSV" : "export bks";
     }

@@ -118,20 +118,16 @@ int importFiles(const QString &location, const QStringList &files, Console &cons
         std::optional<TerminalProgress> progress;
         if (console.errIsTerminal && QFileInfo(file).size() > kProgressFromBytes)
             progress.emplace(console.err, QFileInfo(file).fileName());
-        const library::ImportOutcome outcome =
-            library::importBookFile(store.db(), file, progress ? &*progress : nullptr);
+        const auto imported = library::importBookFile(store.db(), file, progress ? &*progress : nullptr);
         progress.reset();
-        if (outcome.result == library::ImportOutcome::Result::Imported) {
+        if (imported) {
             console.out << QStringLiteral("Imported %1: book %2, %3 photos")
-                               .arg(native(file), outcome.label)
-                               .arg(outcome.photos)
+                               .arg(native(file), imported->label)
+                               .arg(imported->photos)
                         << Qt::endl;
         } else {
             ++notImported;
-            console.err << (outcome.message.isEmpty()
-                                ? QStringLiteral("The install file %1 was not imported.").arg(native(file))
-                                : outcome.message)
-                        << Qt::endl;
+            console.err << imported.error() << Qt::endl;
         }
     }
     // The imports leave the photo counts to this one recount, as the import window does.
@@ -154,13 +150,13 @@ int exportBooks(const QString &location, const QString &bookLabel, const QString
         bookId = *found;
     }
     const bool csv = QFileInfo(file).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0;
-    const library::ExportOutcome outcome =
+    const auto outcome =
         csv ? library::exportCsv(store.db(), bookId, file) : library::exportBookFile(store.db(), bookId, file);
-    if (!outcome.ok)
-        return fail(console, outcome.message);
-    for (const QString &note : outcome.notes)
+    if (!outcome.ok())
+        return fail(console, outcome.error());
+    for (const QString &note : outcome->notes)
         console.err << note << Qt::endl;
-    console.out << QStringLiteral("Exported %1 photos to %2").arg(outcome.photos).arg(native(file)) << Qt::endl;
+    console.out << QStringLiteral("Exported %1 photos to %2").arg(outcome->photos).arg(native(file)) << Qt::endl;
     return Success;
 }
 
@@ -259,7 +255,8 @@ int checkStore(const QString &location, Console &console)
 
 int copyStore(const QString &from, const QString &to, bool replace, Console &console)
 {
-    const auto copied = library::copyLibrary(from, to, replace ? library::CopyMode::Replace : library::CopyMode::IntoEmpty);
+    const auto copied =
+        library::copyLibrary(from, to, replace ? library::CopyMode::Replace : library::CopyMode::IntoEmpty);
     if (!copied)
         return fail(console, copied.error());
     console.out << QStringLiteral("Copied %1 books and %2 photos from %3 to %4")

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
+#include "editor/BookEdits.h"
 #include "editor/PhotoColumns.h"
 #include "editor/PhotoGrid.h"
-#include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "store/Photos.h"
 

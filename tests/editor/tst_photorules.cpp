@@ -1,8 +1,8 @@
 #include "EditorFixture.h"
 
+#include "common/Twips.h"
 #include "editor/PhotoDelegates.h"
 #include "store/Schema.h"
-#include "common/Twips.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -149,16 +149,16 @@ void ExportTest::roundTripGivesBackEveryCarriedField()
     ProgramDir from;
     const qint64 id = generatedBook(from, random, "RT-1", letters);
     const QString file = from.filePath("RT-1.bks");
-    const library::ExportOutcome out = library::exportBookFile(from.store().db(), id, file);
-    QVERIFY2(out.ok, qPrintable(out.message));
-    QCOMPARE(out.photos, 12);
-    QCOMPARE(out.notes.value(0), encoding);
-    QVERIFY(out.notes.join(' ').contains("builtby, FireBehaveFM2, Active, Locked"));
-    QVERIFY(out.notes.join(' ').contains("read back as its year"));
+    const auto out = library::exportBookFile(from.store().db(), id, file);
+    QVERIFY2(out.ok(), qPrintable(out.error()));
+    QCOMPARE(out->photos, 12);
+    QCOMPARE(out->notes.value(0), encoding);
+    QVERIFY(out->notes.join(' ').contains("builtby, FireBehaveFM2, Active, Locked"));
+    QVERIFY(out->notes.join(' ').contains("read back as its year"));
 
     ProgramDir to;
-    const library::ImportOutcome in = library::importBookFile(to.store().db(), file);
-    QVERIFY2(in.result == library::ImportOutcome::Result::Imported, qPrintable(in.message));
+    const auto in = library::importBookFile(to.store().db(), file);
+    QVERIFY2(in.ok(), qPrintable(in.error()));
     const QStringList back = carried(to, "RT-1");
     const QStringList sent = carried(from, "RT-1");
     QCOMPARE(back.size(), sent.size());
@@ -173,10 +173,10 @@ void ExportTest::samplesAreReproduced()
     for (const QString &name : QDir(PHOTOSERIES_DATA_DIR "/Books").entryList({"*.bks"})) {
         const QString sample = QStringLiteral(PHOTOSERIES_DATA_DIR "/Books/") + name;
         ProgramDir dir;
-        const library::ImportOutcome in = library::importBookFile(dir.store().db(), sample);
-        QVERIFY2(in.result == library::ImportOutcome::Result::Imported, qPrintable(in.message));
+        const auto in = library::importBookFile(dir.store().db(), sample);
+        QVERIFY2(in.ok(), qPrintable(in.error()));
         const QString copy = dir.filePath("copy.bks");
-        QVERIFY(library::exportBookFile(dir.store().db(), in.bookId, copy).ok);
+        QVERIFY(library::exportBookFile(dir.store().db(), in->bookId, copy).ok());
 
         QFile a(sample);
         QFile b(copy);
@@ -208,18 +208,18 @@ void ExportTest::textsTheFormatCannotHoldStopTheExport()
     dir.addPhoto(id, {{"BookLabel", "Q-1"}, {"PhotoLabel", "07"}, {"GroupLabel", "the \"big\" tree"}});
     const QString file = dir.filePath("Q-1.bks");
     QVERIFY(dir.writeFile("Q-1.bks", "an older export"));
-    const library::ExportOutcome out = library::exportBookFile(dir.store().db(), id, file);
-    QVERIFY(!out.ok);
-    QVERIFY2(out.message.contains("book \"Q-1\", photo \"07\", field GroupLabel"), qPrintable(out.message));
+    const auto out = library::exportBookFile(dir.store().db(), id, file);
+    QVERIFY(!out.ok());
+    QVERIFY2(out.error().contains("book \"Q-1\", photo \"07\", field GroupLabel"), qPrintable(out.error()));
     QFile kept(file);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("an older export"));
     QCOMPARE(QDir(dir.path()).entryList({"Q-1*"}), QStringList{"Q-1.bks"});
 
     // A folder that is not there: said, and nothing written.
-    const library::ExportOutcome nowhere = library::exportCsv(dir.store().db(), id, dir.filePath("no/such/x.csv"));
-    QVERIFY(!nowhere.ok);
-    QVERIFY(nowhere.message.contains("x.csv"));
+    const auto nowhere = library::exportCsv(dir.store().db(), id, dir.filePath("no/such/x.csv"));
+    QVERIFY(!nowhere.ok());
+    QVERIFY(nowhere.error().contains("x.csv"));
 }
 
 void ExportTest::csvReadsBackAsStored()
@@ -229,8 +229,8 @@ void ExportTest::csvReadsBackAsStored()
     generatedBook(dir, random, "C-1", "Łódź, \"quoted\"\nnext line");
     dir.addBook("Empty"); // no photos: no row
     const QString file = dir.filePath("all.csv");
-    const library::ExportOutcome out = library::exportCsv(dir.store().db(), 0, file);
-    QVERIFY2(out.ok, qPrintable(out.message));
+    const auto out = library::exportCsv(dir.store().db(), 0, file);
+    QVERIFY2(out.ok(), qPrintable(out.error()));
 
     // A minimal RFC 4180 reader, independent of the writer.
     QFile f(file);

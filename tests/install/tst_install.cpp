@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include "catalogue/CatalogueWindow.h"
-#include "library/BookImport.h"
 #include "install/ImportWindow.h"
+#include "library/BookImport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +20,6 @@
 
 #include <sqlite3.h>
 
-using library::ImportOutcome;
 using testing::ProgramDir;
 using testing::ScriptedMessages;
 
@@ -170,13 +169,13 @@ void InstallTest::importsBookAndPhotosWithTheirFields()
     int commitCount = 0;
     if (!dir.onServer())
         sqlite3_commit_hook(handleOf(dir.store().db()), commits, &commitCount);
-    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("a.bks"));
+    const auto outcome = library::importBookFile(dir.store().db(), dir.filePath("a.bks"));
     if (!dir.onServer()) {
         sqlite3_commit_hook(handleOf(dir.store().db()), nullptr, nullptr);
         QCOMPARE(commitCount, 1);
     }
-    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Imported));
-    QCOMPARE(outcome.photos, 2);
+    QCOMPARE(outcome.error(), QString());
+    QCOMPARE(outcome->photos, 2);
 
     // Never written by an import: builtby, Active, Locked and NumOfPhotos keep the store's
     // defaults (no recount).
@@ -185,7 +184,7 @@ void InstallTest::importsBookAndPhotosWithTheirFields()
                        "FROM Books"),
              QStringList{"'MC-1'|'Mixed conifer'|'1998'|'Notes here'|0.26|1.1|3.1|6|9|20|NULL|0|0|0"});
 
-    const QString id = QString::number(outcome.bookId);
+    const QString id = QString::number(outcome->bookId);
     QCOMPARE(rows(dir, "SELECT BookID, BookLabel, GroupLabel, PhotoLabel, TonsPerAcreBreak1, TonsPerAcreBreak2, "
                        "TonsPerAcreBreak3, TonsPerAcreBreak4, TonsPerAcreBreak5, TonsPerAcreBreak6, "
                        "TonsPerAcreBreak7, AverageFuelbedDepth, AverageDuffDepth, PhotoPic, DataPic, VegType, "
@@ -236,8 +235,8 @@ void InstallTest::valuesComeBackExactly()
     for (int i = 0; i < 4; ++i)
         photo += "," + numbers[(i + 2) % 6];
     QVERIFY(dir.writeFile("x.bks", header + "\r\n" + photo + "\r\n"));
-    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("x.bks"));
-    QVERIFY2(outcome.result == ImportOutcome::Result::Imported, qPrintable(outcome.message));
+    const auto outcome = library::importBookFile(dir.store().db(), dir.filePath("x.bks"));
+    QVERIFY2(outcome.ok(), qPrintable(outcome.error()));
 
     const QString date = library::bookDateFromHeader(text);
     QSqlQuery q(dir.store().db());
@@ -268,13 +267,13 @@ void InstallTest::headerOnlyFileImportsBookWithoutPhotos()
 {
     ProgramDir dir;
     QVERIFY(dir.writeFile("h.bks", header("Only", "") + "\r\n"));
-    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("h.bks"));
-    QVERIFY2(outcome.result == ImportOutcome::Result::Imported, qPrintable(outcome.message));
+    const auto outcome = library::importBookFile(dir.store().db(), dir.filePath("h.bks"));
+    QVERIFY2(outcome.ok(), qPrintable(outcome.error()));
     QCOMPARE(rows(dir, "SELECT BookDescription, BookDate, BookNotes FROM Books WHERE BookLabel = 'Only'"),
              QStringList{"'Description'|NULL|NULL"});
     QCOMPARE(dir.scalar("SELECT count(*) FROM Photos"), QVariant(0));
-    // An empty path does nothing.
-    QCOMPARE(library::importBookFile(dir.store().db(), QString()).message, QString());
+    // An empty path is no file.
+    QVERIFY(library::importBookFile(dir.store().db(), QString()).is(store::FailureKind::Io));
 }
 
 void InstallTest::shippedSampleBooksImport()
@@ -284,9 +283,9 @@ void InstallTest::shippedSampleBooksImport()
     const QStringList files = samples.entryList({"*.bks"}, QDir::Files);
     QVERIFY(!files.isEmpty());
     for (const QString &name : files) {
-        const ImportOutcome outcome = library::importBookFile(dir.store().db(), samples.filePath(name));
-        QVERIFY2(outcome.result == ImportOutcome::Result::Imported, qPrintable(outcome.message));
-        QVERIFY(outcome.photos > 0);
+        const auto outcome = library::importBookFile(dir.store().db(), samples.filePath(name));
+        QVERIFY2(outcome.ok(), qPrintable(outcome.error()));
+        QVERIFY(outcome->photos > 0);
     }
 }
 
@@ -333,12 +332,11 @@ void InstallTest::sameLabelIsRefused()
     ProgramDir dir;
     QVERIFY(dir.writeFile("a.bks", kHeader + kPhoto1));
     QVERIFY(dir.writeFile("b.bks", header(second) + photos(3)));
-    QCOMPARE(int(library::importBookFile(dir.store().db(), dir.filePath("a.bks")).result),
-             int(ImportOutcome::Result::Imported));
+    QCOMPARE(library::importBookFile(dir.store().db(), dir.filePath("a.bks")).error(), QString());
     const QString before = snapshot(dir);
-    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("b.bks"));
-    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Skipped));
-    QCOMPARE(outcome.message, "The Book " + QString(second).trimmed() + " is already imported");
+    const auto outcome = library::importBookFile(dir.store().db(), dir.filePath("b.bks"));
+    QVERIFY(outcome.is(store::FailureKind::Duplicate));
+    QCOMPARE(outcome.error(), "The Book " + QString(second).trimmed() + " is already imported");
     QCOMPARE(snapshot(dir), before);
 }
 
@@ -348,8 +346,7 @@ void InstallTest::bookLabelIsTrimmedAndPhotoFieldsKeptAsWritten()
     QVERIFY(dir.writeFile(
         "t.bks", header("  MC-2 ") + "\"X\",\" G \",\"a/b:c\",1,2,3,4,5,6,7,8,9,\"x/y.jpg\",\" d.jpg\",\"MC\",\"LOP\","
                                      "1,2,\"J\",\"SB02\",1,2,3,4\n"));
-    QCOMPARE(int(library::importBookFile(dir.store().db(), dir.filePath("t.bks")).result),
-             int(ImportOutcome::Result::Imported));
+    QCOMPARE(library::importBookFile(dir.store().db(), dir.filePath("t.bks")).error(), QString());
     QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"MC-2"});
     QCOMPARE(dir.column("SELECT BookLabel || '|' || GroupLabel || '|' || PhotoLabel || '|' || PhotoPic || '|' || "
                         "DataPic FROM Photos"),
@@ -379,7 +376,7 @@ void InstallTest::storeInUseIsReportedAsInUse()
     QVERIFY(dir.writeFile("a.bks", header("New") + photos(2)));
     store::Store s(dir.storeLocation(), 100);
     QCOMPARE(s.open().error(), QString());
-    ImportOutcome outcome;
+    store::Result<library::ImportedBook> outcome = store::fail(QString());
     {
         QSqlDatabase other =
             server ? testing::openPgUrl(dir.storeLocation(), "other") : QSqlDatabase::addDatabase("QSQLITE", "other");
@@ -396,12 +393,12 @@ void InstallTest::storeInUseIsReportedAsInUse()
         other.close();
     }
     QSqlDatabase::removeDatabase("other");
-    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
-    QVERIFY2(outcome.message.contains("in use by another program; nothing was changed"), qPrintable(outcome.message));
-    QVERIFY2(!outcome.message.contains("refused"), qPrintable(outcome.message));
+    QVERIFY(outcome.is(store::FailureKind::InUse));
+    QVERIFY2(outcome.error().contains("in use by another program; nothing was changed"), qPrintable(outcome.error()));
+    QVERIFY2(!outcome.error().contains("refused"), qPrintable(outcome.error()));
     QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"Kept"});
     // The connection is fit for the next file.
-    QCOMPARE(int(library::importBookFile(s.db(), dir.filePath("a.bks")).result), int(ImportOutcome::Result::Imported));
+    QCOMPARE(library::importBookFile(s.db(), dir.filePath("a.bks")).error(), QString());
 }
 
 void InstallTest::unusableLabelIsRefused_data()
@@ -428,10 +425,10 @@ void InstallTest::unusableLabelIsRefused()
     dir.addBook("Kept");
     QVERIFY(dir.writeFile("bad.bks", header(label) + photos(2)));
     const QString before = snapshot(dir);
-    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("bad.bks"));
-    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
-    QVERIFY2(outcome.message.contains(QDir::toNativeSeparators(dir.filePath("bad.bks"))), qPrintable(outcome.message));
-    QVERIFY2(outcome.message.contains(reason), qPrintable(outcome.message));
+    const auto outcome = library::importBookFile(dir.store().db(), dir.filePath("bad.bks"));
+    QVERIFY(!outcome.ok());
+    QVERIFY2(outcome.error().contains(QDir::toNativeSeparators(dir.filePath("bad.bks"))), qPrintable(outcome.error()));
+    QVERIFY2(outcome.error().contains(reason), qPrintable(outcome.error()));
     QCOMPARE(snapshot(dir), before);
 }
 
@@ -460,21 +457,21 @@ void InstallTest::brokenFileLeavesStoreAsItWas()
     dir.addPhoto(dir.addBook("Kept"));
     QVERIFY(dir.writeFile("broken.bks", bytes));
     const QString before = snapshot(dir);
-    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("broken.bks"));
-    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Failed));
-    QVERIFY2(outcome.message.contains(where), qPrintable(outcome.message));
-    QVERIFY(outcome.message.contains("broken.bks"));
+    const auto outcome = library::importBookFile(dir.store().db(), dir.filePath("broken.bks"));
+    QVERIFY(!outcome.ok());
+    QVERIFY2(outcome.error().contains(where), qPrintable(outcome.error()));
+    QVERIFY(outcome.error().contains("broken.bks"));
     QCOMPARE(snapshot(dir), before);
 
     // A missing file is reported the same way.
-    const ImportOutcome missing = library::importBookFile(dir.store().db(), dir.filePath("none.bks"));
-    QCOMPARE(int(missing.result), int(ImportOutcome::Result::Failed));
-    QVERIFY(missing.message.contains("none.bks"));
+    const auto missing = library::importBookFile(dir.store().db(), dir.filePath("none.bks"));
+    QVERIFY(!missing.ok());
+    QVERIFY(missing.error().contains("none.bks"));
 
     // The store takes the next file as usual.
     QVERIFY(dir.writeFile("good.bks", header("Good") + photos(3)));
-    const ImportOutcome next = library::importBookFile(dir.store().db(), dir.filePath("good.bks"));
-    QVERIFY2(next.result == ImportOutcome::Result::Imported, qPrintable(next.message));
+    const auto next = library::importBookFile(dir.store().db(), dir.filePath("good.bks"));
+    QVERIFY2(next.ok(), qPrintable(next.error()));
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 4);
 }
 
@@ -486,13 +483,12 @@ void InstallTest::cancelRollsBackTheFile()
     QVERIFY(dir.writeFile("big.bks", header("Big") + photos(10 * int(library::kProgressEvery))));
     const QString before = snapshot(dir);
     CancelAfter cancel(8);
-    const ImportOutcome outcome = library::importBookFile(dir.store().db(), dir.filePath("big.bks"), &cancel);
-    QCOMPARE(int(outcome.result), int(ImportOutcome::Result::Cancelled));
+    const auto outcome = library::importBookFile(dir.store().db(), dir.filePath("big.bks"), &cancel);
+    QVERIFY(outcome.is(store::FailureKind::Cancelled));
     QCOMPARE(cancel.calls, 8);
     QCOMPARE(snapshot(dir), before);
     // The same file imports whole afterwards.
-    QCOMPARE(int(library::importBookFile(dir.store().db(), dir.filePath("big.bks")).result),
-             int(ImportOutcome::Result::Imported));
+    QCOMPARE(library::importBookFile(dir.store().db(), dir.filePath("big.bks")).error(), QString());
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1 + 10 * int(library::kProgressEvery));
 }
 

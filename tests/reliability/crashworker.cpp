@@ -66,9 +66,9 @@ int main(int argc, char *argv[])
         }
         if (!writeInstallFile(installFile, QStringLiteral("Imp-%1").arg(round)))
             fail(QStringLiteral("cannot write the install file"));
-        const library::ImportOutcome outcome = library::importBookFile(db, installFile);
-        if (outcome.result != library::ImportOutcome::Result::Imported)
-            fail(outcome.message);
+        const auto outcome = library::importBookFile(db, installFile);
+        if (!outcome.ok())
+            fail(outcome.error());
 
         // Save the book "Saved-…" with a new label and every photo's name changed to match.
         const qint64 saved = bookId(db, QStringLiteral("Save"));

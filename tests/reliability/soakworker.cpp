@@ -58,8 +58,6 @@ template <typename T> QString outcome(const store::Result<T> &result)
     return QStringLiteral("error ") + QString(result.error()).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
-
-
 bool writeInstallFile(const QString &path, const QString &label)
 {
     return testing::writeWorkerInstallFile(path, label, "Soak test book", kImportPhotos);
@@ -137,9 +135,9 @@ int main(int argc, char *argv[])
         if (pick < 3) {
             if (!writeInstallFile(installFile, label))
                 return 2;
-            const library::ImportOutcome result = library::importBookFile(db, installFile);
-            const bool done = result.result == library::ImportOutcome::Result::Imported;
-            log(QStringLiteral("import %1 %2").arg(label, outcome(done ? QString() : result.message)));
+            const auto result = library::importBookFile(db, installFile);
+            const bool done = result.ok();
+            log(QStringLiteral("import %1 %2").arg(label, outcome(result)));
             if (done)
                 imported << label;
         } else if (pick < 7) {

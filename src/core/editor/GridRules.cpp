@@ -2,8 +2,8 @@
 
 #include "editor/PhotoColumns.h"
 
-#include "store/NameRules.h"
 #include "common/Twips.h"
+#include "store/NameRules.h"
 
 #include <QAbstractItemModel>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/ImageRoot.h"
 #include "common/Message.h"
+#include "store/ImageRoot.h"
 
 #include <QString>
 

@@ -17,26 +17,25 @@ struct BksField
 
 // The header record, in file order.
 inline constexpr BksField kBksHeader[] = {
-    {"BookLabel", FieldKind::Text},          {"BookDescription", FieldKind::Text},
-    {"BookDate", FieldKind::Text, true},     {"BookNotes", FieldKind::Text, true},
-    {"Breakinches1", FieldKind::Number},     {"Breakinches2", FieldKind::Number},
-    {"Breakinches3", FieldKind::Number},     {"BreakInches4", FieldKind::Number},
-    {"BreakInches5", FieldKind::Number},     {"BreakInches6", FieldKind::Number},
+    {"BookLabel", FieldKind::Text},       {"BookDescription", FieldKind::Text}, {"BookDate", FieldKind::Text, true},
+    {"BookNotes", FieldKind::Text, true}, {"Breakinches1", FieldKind::Number},  {"Breakinches2", FieldKind::Number},
+    {"Breakinches3", FieldKind::Number},  {"BreakInches4", FieldKind::Number},  {"BreakInches5", FieldKind::Number},
+    {"BreakInches6", FieldKind::Number},
 };
 
 // A photo record after its first field, which repeats the book's label, in file order.
 inline constexpr BksField kBksPhoto[] = {
-    {"GroupLabel", FieldKind::Text},           {"PhotoLabel", FieldKind::Text},
-    {"TonsPerAcreBreak1", FieldKind::Number},  {"TonsPerAcreBreak2", FieldKind::Number},
-    {"TonsPerAcreBreak3", FieldKind::Number},  {"TonsPerAcreBreak4", FieldKind::Number},
-    {"TonsPerAcreBreak5", FieldKind::Number},  {"TonsPerAcreBreak6", FieldKind::Number},
-    {"TonsPerAcreBreak7", FieldKind::Number},  {"AverageFuelbedDepth", FieldKind::Number},
-    {"AverageDuffDepth", FieldKind::Number},   {"PhotoPic", FieldKind::Text, true},
-    {"DataPic", FieldKind::Text, true},        {"VegType", FieldKind::Text, true},
-    {"Activity", FieldKind::Text, true},       {"Oto3FL", FieldKind::Number},
-    {"TotalFL", FieldKind::Number},            {"DangerRatingFM", FieldKind::Text, true},
-    {"FireBehaveFM", FieldKind::Text, true},   {"HerbTonsPerAcre", FieldKind::Number},
-    {"WoodyTonsPerAcre", FieldKind::Number},   {"TreesPerAcre", FieldKind::Number},
+    {"GroupLabel", FieldKind::Text},          {"PhotoLabel", FieldKind::Text},
+    {"TonsPerAcreBreak1", FieldKind::Number}, {"TonsPerAcreBreak2", FieldKind::Number},
+    {"TonsPerAcreBreak3", FieldKind::Number}, {"TonsPerAcreBreak4", FieldKind::Number},
+    {"TonsPerAcreBreak5", FieldKind::Number}, {"TonsPerAcreBreak6", FieldKind::Number},
+    {"TonsPerAcreBreak7", FieldKind::Number}, {"AverageFuelbedDepth", FieldKind::Number},
+    {"AverageDuffDepth", FieldKind::Number},  {"PhotoPic", FieldKind::Text, true},
+    {"DataPic", FieldKind::Text, true},       {"VegType", FieldKind::Text, true},
+    {"Activity", FieldKind::Text, true},      {"Oto3FL", FieldKind::Number},
+    {"TotalFL", FieldKind::Number},           {"DangerRatingFM", FieldKind::Text, true},
+    {"FireBehaveFM", FieldKind::Text, true},  {"HerbTonsPerAcre", FieldKind::Number},
+    {"WoodyTonsPerAcre", FieldKind::Number},  {"TreesPerAcre", FieldKind::Number},
     {"CanopyClosure", FieldKind::Number},
 };
 

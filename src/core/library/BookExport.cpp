@@ -20,6 +20,23 @@ using namespace install;
 
 namespace {
 
+// How far an export came: the public functions hand it on as a Result.
+struct ExportOutcome
+{
+    bool ok = false;
+    QString message;
+    store::FailureKind kind = store::FailureKind::Failed;
+    QStringList notes;
+    qint64 photos = 0;
+};
+
+store::Result<ExportedBook> result(const ExportOutcome &outcome)
+{
+    if (!outcome.ok)
+        return store::fail(outcome.message, outcome.kind);
+    return ExportedBook{outcome.notes, outcome.photos};
+}
+
 template <size_t n> QString fieldList(const BksField (&fields)[n])
 {
     QStringList names;
@@ -135,7 +152,6 @@ private:
 
 namespace {
 
-
 // The book's header fields, or none with outcome.message set.
 std::optional<QVariantList> readHeader(const QSqlDatabase &db, qint64 bookId, const QString &path,
                                        ExportOutcome &outcome)
@@ -149,6 +165,8 @@ std::optional<QVariantList> readHeader(const QSqlDatabase &db, qint64 bookId, co
             header.lastError().isValid()
                 ? fault(path, store::describeError(QStringLiteral("the book could not be read"), header.lastError()))
                 : fault(path, QStringLiteral("the book is not in the database."));
+        if (!header.lastError().isValid())
+            outcome.kind = store::FailureKind::NotFound;
         return std::nullopt;
     }
     QVariantList values;
@@ -233,6 +251,7 @@ bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, 
     Output out(path);
     if (const QString error = out.open(); !error.isEmpty()) {
         outcome.message = fault(path, error);
+        outcome.kind = store::FailureKind::Io;
         return false;
     }
     QByteArray line;
@@ -257,10 +276,12 @@ bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, 
     if (!encoded || outcome.photos != expectedPhotos) {
         outcome.message = fault(path, QStringLiteral("the book changed while it was read. Nothing was written; "
                                                      "try again."));
+        outcome.kind = store::FailureKind::ChangedElsewhere;
         return false;
     }
     if (const QString error = out.commit(); !error.isEmpty()) {
         outcome.message = fault(path, error);
+        outcome.kind = store::FailureKind::Io;
         return false;
     }
     return true;
@@ -268,14 +289,16 @@ bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, 
 
 } // namespace
 
-ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path)
+namespace {
+
+ExportOutcome exportBook(const QSqlDatabase &db, qint64 bookId, const QString &path)
 {
     ExportOutcome outcome;
     // Both passes see the book as it was at one moment; the transaction only reads.
     store::Transaction snapshot(db);
     if (!snapshot.begun() || !store::beginSnapshot(db)) {
-        outcome.message = fault(path, snapshot.begun() ? QStringLiteral("the book could not be read.")
-                                                       : snapshot.begun().error());
+        outcome.message =
+            fault(path, snapshot.begun() ? QStringLiteral("the book could not be read.") : snapshot.begun().error());
         return outcome;
     }
     const std::optional<QVariantList> headerValues = readHeader(db, bookId, path, outcome);
@@ -289,6 +312,7 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
     for (int i = 0; i < kBksHeaderCount; ++i) {
         if (!texts.check(headerValues->at(i), bookWhere, kBksHeader[i])) {
             outcome.message = fault(path, texts.problem);
+            outcome.kind = store::FailureKind::Invalid;
             return outcome;
         }
     }
@@ -304,6 +328,8 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
         for (int i = 0; i < kBksPhotoCount; ++i) {
             if (!texts.check(photos.value(i), where, kBksPhoto[i])) {
                 outcome.message = fault(path, texts.problem);
+                outcome.kind = store::FailureKind::Invalid;
+                outcome.kind = store::FailureKind::Invalid;
                 return outcome;
             }
         }
@@ -321,8 +347,6 @@ ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QStrin
     addNotes(outcome, windows1252, *headerValues, texts);
     return outcome;
 }
-
-namespace {
 
 QByteArray csvField(const QString &text)
 {
@@ -349,9 +373,7 @@ QByteArray csvValue(const QVariant &value)
     }
 }
 
-} // namespace
-
-ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &path)
+ExportOutcome exportRows(const QSqlDatabase &db, qint64 bookId, const QString &path)
 {
     ExportOutcome outcome;
     const QStringList &fields = store::photoFields();
@@ -375,6 +397,7 @@ ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &pa
     Output out(path);
     if (const QString error = out.open(); !error.isEmpty()) {
         outcome.message = fault(path, error);
+        outcome.kind = store::FailureKind::Io;
         return outcome;
     }
     QByteArray line = "BookID,BookLabel,BookDescription";
@@ -399,11 +422,24 @@ ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &pa
     }
     if (const QString error = out.commit(); !error.isEmpty()) {
         outcome.message = fault(path, error);
+        outcome.kind = store::FailureKind::Io;
         return outcome;
     }
     outcome.ok = true;
     outcome.notes << QStringLiteral("Encoding: UTF-8.");
     return outcome;
+}
+
+} // namespace
+
+store::Result<ExportedBook> exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path)
+{
+    return result(exportBook(db, bookId, path));
+}
+
+store::Result<ExportedBook> exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &path)
+{
+    return result(exportRows(db, bookId, path));
 }
 
 } // namespace library

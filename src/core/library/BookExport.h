@@ -1,18 +1,19 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
 namespace library {
 
-// What an export did. On failure `message` says what failed and no file was written (an existing
-// file at the path is left as it was); on success `notes` say what the reader of the file should
-// know (its encoding, what the format does not carry).
-struct ExportOutcome
+// What an export wrote: how many photos, and what the reader of the file should know (its
+// encoding, what the format does not carry). A failed export wrote no file (one already at the
+// path is left as it was); its kind says why: NotFound (no such book), Invalid (a text the format
+// cannot hold), ChangedElsewhere, Io (the file could not be written), or the store's own.
+struct ExportedBook
 {
-    bool ok = false;
-    QString message;
     QStringList notes;
     qint64 photos = 0;
 };
@@ -25,11 +26,11 @@ struct ExportOutcome
 // and field. Streams the photos: memory does not grow with the book. Both passes over the photos
 // read one snapshot, so that a book another program changes meanwhile is written as it was at one
 // moment. Never writes to the store.
-ExportOutcome exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path);
+store::Result<ExportedBook> exportBookFile(const QSqlDatabase &db, qint64 bookId, const QString &path);
 
 // Writes the photos of one book (bookId > 0) or of every book (bookId 0) as CSV (RFC 4180,
 // UTF-8): BookID, BookLabel, BookDescription, then every Photos field in table order. A null is
 // an empty field; a book without photos gives no row. Streams; never writes to the store.
-ExportOutcome exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &path);
+store::Result<ExportedBook> exportCsv(const QSqlDatabase &db, qint64 bookId, const QString &path);
 
 } // namespace library

@@ -134,7 +134,7 @@ private:
     store::Failure fault() const
     {
         return store::queryFailure(QStringLiteral("A photo row could not be added"),
-                                                QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db));
+                                   QString::fromUtf8(sqlite3_errmsg(m_db)), sqlite3_errcode(m_db));
     }
 
     sqlite3 *m_db;
@@ -243,28 +243,23 @@ QString named(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-ImportOutcome failed(const QString &message)
-{
-    ImportOutcome outcome;
-    outcome.result = ImportOutcome::Result::Failed;
-    outcome.message = message;
-    return outcome;
-}
-
-ImportOutcome readFault(const QString &path, const BksFault &fault)
+store::Failure readFault(const QString &path, const BksFault &fault)
 {
     const QString where = fault.field > 0 ? QStringLiteral("Line %1, field %2").arg(fault.line).arg(fault.field)
                                           : QStringLiteral("Line %1").arg(fault.line);
-    return failed(QStringLiteral("The install file %1 was not imported.\n%2: %3.\nNothing of this file was written.")
-                      .arg(named(path), where, fault.what));
+    return store::fail(
+        QStringLiteral("The install file %1 was not imported.\n%2: %3.\nNothing of this file was written.")
+            .arg(named(path), where, fault.what),
+        store::FailureKind::Invalid);
 }
 
 // error is the store's description of what failed, so that a store in use by another program
 // is reported in the same words as by every other write.
-ImportOutcome storeFault(const QString &path, const QString &error)
+store::Failure storeFault(const QString &path, const store::Failure &error)
 {
-    return failed(QStringLiteral("The install file %1 was not imported.\n%2.\nNothing of this file was written.")
-                      .arg(named(path), error));
+    return store::fail(QStringLiteral("The install file %1 was not imported.\n%2.\nNothing of this file was written.")
+                           .arg(named(path), error.text),
+                       error.kind);
 }
 
 } // namespace
@@ -297,14 +292,13 @@ QString labelFault(const QString &label)
     return {};
 }
 
-ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, ImportProgress *progress)
+store::Result<ImportedBook> importBookFile(const QSqlDatabase &db, const QString &path, ImportProgress *progress)
 {
-    if (path.isEmpty())
-        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failed(
-            QStringLiteral("The install file %1 could not be opened: %2.").arg(named(path), file.errorString()));
+        return store::fail(
+            QStringLiteral("The install file %1 could not be opened: %2.").arg(named(path), file.errorString()),
+            store::FailureKind::Io);
     const qint64 size = file.size();
 
     BksReader reader(file);
@@ -313,60 +307,59 @@ ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, Import
     if (!reader.readRecord(header)) {
         if (reader.failed())
             return readFault(path, reader.fault());
-        return failed(
-            QStringLiteral("The install file %1 was not imported: it holds no book header.").arg(named(path)));
+        return store::fail(
+            QStringLiteral("The install file %1 was not imported: it holds no book header.").arg(named(path)),
+            store::FailureKind::Invalid);
     }
     // The label names the book's folder and is compared with other books' labels: blanks around
     // it are dropped, as the editor drops them on save. Photo fields are kept as the file has them.
     const QString label = reader.qtext(0).trimmed();
     if (const QString fault = labelFault(label); !fault.isEmpty())
-        return failed(QStringLiteral("The install file %1 was not imported: %2.").arg(named(path), fault));
+        return store::fail(QStringLiteral("The install file %1 was not imported: %2.").arg(named(path), fault),
+                           store::FailureKind::Invalid);
 
     store::Transaction transaction(db);
     if (!transaction.begun())
-        return storeFault(path, transaction.begun().error());
+        return storeFault(path, transaction.begun().failure());
 
     // The label is locked first, so that another program importing the same label at this moment
     // is seen here once it commits, or sees this book.
     if (auto locked = store::lockLabel(db, label); !locked)
-        return storeFault(path, locked.error());
+        return storeFault(path, locked.failure());
     const auto present = store::booksWithLabel(db, label, 0);
     if (!present)
-        return storeFault(path, present.error());
-    if (!present->isEmpty()) {
-        ImportOutcome outcome;
-        outcome.message = QStringLiteral("The Book ") + label + QStringLiteral(" is already imported");
-        return outcome;
-    }
+        return storeFault(path, present.failure());
+    if (!present->isEmpty())
+        return store::fail(QStringLiteral("The Book ") + label + QStringLiteral(" is already imported"),
+                           store::FailureKind::Duplicate);
 
-    ImportOutcome outcome;
+    ImportedBook outcome;
     const auto bookId = addBook(db, reader, label);
     if (!bookId)
-        return storeFault(path, bookId.error());
+        return storeFault(path, bookId.failure());
     outcome.bookId = *bookId;
     outcome.label = label;
 
     // Declared after the transaction, so that a sink left unfinished ends before the rollback.
     auto sink = photoSink(db, outcome.bookId, label.toUtf8());
     if (!sink)
-        return storeFault(path, sink.error());
+        return storeFault(path, sink.failure());
     while (reader.readRecord(photo)) {
         if (const auto added = (*sink)->add(reader); !added)
-            return storeFault(path, added.error());
-        if (++outcome.photos % kProgressEvery == 0 && progress && !progress->advance(reader.position(), size)) {
-            outcome.result = ImportOutcome::Result::Cancelled;
-            return outcome;
-        }
+            return storeFault(path, added.failure());
+        if (++outcome.photos % kProgressEvery == 0 && progress && !progress->advance(reader.position(), size))
+            return store::fail(
+                QStringLiteral("The import of %1 was cancelled; nothing of it was written.").arg(named(path)),
+                store::FailureKind::Cancelled);
     }
     if (reader.failed())
         return readFault(path, reader.fault());
     if (const auto finished = (*sink)->finish(); !finished)
-        return storeFault(path, finished.error());
+        return storeFault(path, finished.failure());
     if (const auto committed = transaction.commit(); !committed)
-        return storeFault(path, committed.error());
+        return storeFault(path, committed.failure());
     if (progress)
         progress->advance(size, size);
-    outcome.result = ImportOutcome::Result::Imported;
     return outcome;
 }
 

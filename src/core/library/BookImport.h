@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -13,12 +15,9 @@ public:
     virtual bool advance(qint64 bytesRead, qint64 bytesTotal) = 0;
 };
 
-struct ImportOutcome
+// A book an install file added.
+struct ImportedBook
 {
-    enum class Result { Imported, Skipped, Failed, Cancelled };
-    Result result = Result::Skipped;
-    // What the user is told when the file was skipped or failed; empty otherwise.
-    QString message;
     qint64 bookId = 0;
     QString label; // the book's label as stored
     qint64 photos = 0;
@@ -31,9 +30,11 @@ constexpr qint64 kProgressEvery = 2048;
 // whole or leaves the store as it was. The header's book label is taken without the blanks
 // around it; a label already present (letter case ignored) or one that cannot name a book folder
 // is refused. Photo labels and image names are stored as the file has them. The photo counts
-// are not recounted here.
-// An empty path does nothing.
-ImportOutcome importBookFile(const QSqlDatabase &db, const QString &path, ImportProgress *progress = nullptr);
+// are not recounted here. Each failure's text is what the user is told; its kind says why:
+// Duplicate (a book of that label is there: the file is skipped), Invalid (the file's contents or
+// its label), Io (the file could not be read), Cancelled (by the progress), or the store's own.
+store::Result<ImportedBook> importBookFile(const QSqlDatabase &db, const QString &path,
+                                           ImportProgress *progress = nullptr);
 
 // BookDate from the header's date text: unset (a null text) when blank; the year of a full
 // date (month/day/year or year-month-day); else the first four characters of the trimmed text.

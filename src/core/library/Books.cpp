@@ -58,28 +58,28 @@ store::Result<> checkOrphans(const QSqlDatabase &db, CheckReport &report)
                                   "GROUP BY BookID ORDER BY BookID"),
                    QStringLiteral("The photo rows could not be read"), [&](const QSqlQuery &q) {
                        report.orphans += q.value(1).toLongLong();
-                       report.orphanBooks << QStringLiteral("%1 (%2)")
-                                                 .arg(q.value(0).isNull() ? QStringLiteral("none")
-                                                                          : q.value(0).toString())
-                                                 .arg(q.value(1).toLongLong());
+                       report.orphanBooks
+                           << QStringLiteral("%1 (%2)")
+                                  .arg(q.value(0).isNull() ? QStringLiteral("none") : q.value(0).toString())
+                                  .arg(q.value(1).toLongLong());
                    });
 }
 
 store::Result<> checkCounts(const QSqlDatabase &db, CheckReport &report)
 {
-    return eachRow(
-        db,
-        QStringLiteral("SELECT BookLabel, ID, NumOfPhotos, Actual FROM ("
-                       "SELECT BookLabel, ID, NumOfPhotos, "
-                       "(SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID) AS Actual FROM Books) "
-                       "AS Counted WHERE NumOfPhotos IS DISTINCT FROM Actual ORDER BY %1, ID")
-            .arg(labelOrder(db)),
-        QStringLiteral("The photo counts could not be read"), [&](const QSqlQuery &q) {
-            report.staleCounts << QStringLiteral("%1 (ID %2): %3 recorded, %4 photos")
-                                      .arg(q.value(0).toString(), q.value(1).toString(),
-                                           q.value(2).isNull() ? QStringLiteral("none") : q.value(2).toString(),
-                                           q.value(3).toString());
-        });
+    return eachRow(db,
+                   QStringLiteral("SELECT BookLabel, ID, NumOfPhotos, Actual FROM ("
+                                  "SELECT BookLabel, ID, NumOfPhotos, "
+                                  "(SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID) AS Actual FROM Books) "
+                                  "AS Counted WHERE NumOfPhotos IS DISTINCT FROM Actual ORDER BY %1, ID")
+                       .arg(labelOrder(db)),
+                   QStringLiteral("The photo counts could not be read"), [&](const QSqlQuery &q) {
+                       report.staleCounts
+                           << QStringLiteral("%1 (ID %2): %3 recorded, %4 photos")
+                                  .arg(q.value(0).toString(), q.value(1).toString(),
+                                       q.value(2).isNull() ? QStringLiteral("none") : q.value(2).toString(),
+                                       q.value(3).toString());
+                   });
 }
 
 store::Result<> checkLabels(const QSqlDatabase &db, CheckReport &report)

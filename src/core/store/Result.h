@@ -18,6 +18,7 @@ enum class FailureKind {
     Invalid,          // the input breaks a rule: a label, a file's contents
     Io,               // a file or folder could not be read or written
     Damaged,          // the store is not one of this program's, or not whole
+    Cancelled,        // the user stopped it; nothing was written
 };
 
 // A failed store call: the text names what failed and why, ready for a message box.

@@ -76,7 +76,6 @@ QString describeError(const QString &what, const QString &reason, int sqliteResu
     return said.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, said);
 }
 
-
 Failure queryFailure(const QString &what, const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
@@ -90,9 +89,9 @@ Failure queryFailure(const QString &what, const QSqlError &error)
 
 Failure queryFailure(const QString &what, const QString &reason, int sqliteResultCode)
 {
-    const FailureKind kind = sqliteBusy(sqliteResultCode)          ? FailureKind::InUse
-                             : sqliteResultCode == 2067 ? FailureKind::Duplicate
-                                                        : FailureKind::Failed;
+    const FailureKind kind = sqliteBusy(sqliteResultCode) ? FailureKind::InUse
+                             : sqliteResultCode == 2067   ? FailureKind::Duplicate
+                                                          : FailureKind::Failed;
     return fail(describeError(what, reason, sqliteResultCode), kind);
 }
 
@@ -140,8 +139,9 @@ Result<> Store::checkExistingFile(Access access) const
         return !fi.isWritable() || !(fi.permissions() & QFileDevice::WriteOwner);
     };
     if (writing && readOnly(folder))
-        return fileFault(m_path, QStringLiteral("cannot be written: its folder %1 is read-only.")
-                                     .arg(QDir::toNativeSeparators(folder.absoluteFilePath())),
+        return fileFault(m_path,
+                         QStringLiteral("cannot be written: its folder %1 is read-only.")
+                             .arg(QDir::toNativeSeparators(folder.absoluteFilePath())),
                          FailureKind::Io);
     QFile file(m_path);
     if (!writing && !file.exists())
@@ -157,7 +157,8 @@ Result<> Store::checkExistingFile(Access access) const
     const QByteArray header = file.read(100);
     static const QByteArray kMagic("SQLite format 3\0", 16);
     if (!header.startsWith(kMagic))
-        return fileFault(m_path, QStringLiteral("is not a photo-series database (it is a file of another format)."), FailureKind::Damaged);
+        return fileFault(m_path, QStringLiteral("is not a photo-series database (it is a file of another format)."),
+                         FailureKind::Damaged);
     if (header.size() < 100)
         return fileFault(m_path, QStringLiteral("is damaged: it ends inside its header."), FailureKind::Damaged);
 
@@ -277,9 +278,8 @@ Failure Store::serverLoginFault(const QSqlError &error) const
                                   .arg(user)),
                         FailureKind::NeedsPassword);
     if (says("password authentication failed"))
-        return withKind(
-            fault(QStringLiteral("refused the login of %1: the password is wrong (%2)").arg(user, said)),
-            FailureKind::NeedsPassword);
+        return withKind(fault(QStringLiteral("refused the login of %1: the password is wrong (%2)").arg(user, said)),
+                        FailureKind::NeedsPassword);
     if (says("authentication failed") || says("no pg_hba.conf entry") || says("role \"") || says("permission denied"))
         return fault(QStringLiteral("refused the login of %1 (%2)").arg(user, said));
     if (says("database \"") && says("does not exist"))

@@ -164,16 +164,16 @@ void CatalogueWindow::onExport()
     if (path.isEmpty())
         return;
     const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
-    const library::ExportOutcome outcome =
+    const auto outcome =
         csv ? library::exportCsv(m_store->db(), book.id, path) : library::exportBookFile(m_store->db(), book.id, path);
-    if (!outcome.ok) {
-        report(outcome.message);
+    if (!outcome.ok()) {
+        report(outcome.error());
         return;
     }
     QStringList lines{QStringLiteral("The book %1 was exported to %2 (%3 photos).")
                           .arg(book.label, QDir::toNativeSeparators(path))
-                          .arg(outcome.photos)};
-    lines << outcome.notes;
+                          .arg(outcome->photos)};
+    lines << outcome->notes;
     m_context.messages->tell({lines.join(QLatin1Char('\n')), ui::Icon::Information});
 }
 

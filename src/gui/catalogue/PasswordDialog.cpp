@@ -1,8 +1,8 @@
 #include "catalogue/PasswordDialog.h"
 
+#include "common/Message.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
-#include "common/Message.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

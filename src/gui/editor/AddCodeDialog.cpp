@@ -1,11 +1,11 @@
 #include "editor/AddCodeDialog.h"
 
+#include "common/Twips.h"
 #include "editor/CodeFile.h"
 #include "editor/PickLists.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
-#include "common/Twips.h"
 #include "ui/WindowKit.h"
 
 #include <QDir>

@@ -1,5 +1,6 @@
 #include "editor/BookEditor.h"
 
+#include "common/Twips.h"
 #include "editor/BookEdits.h"
 #include "editor/HeaderRules.h"
 #include "editor/ImageFolder.h"
@@ -11,7 +12,6 @@
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
-#include "common/Twips.h"
 #include "ui/WindowKit.h"
 #include "ui/WindowLayout.h"
 
@@ -127,8 +127,8 @@ void BookEditor::buildCommandButtons()
         ui::makeButton(this, "cmdDelete", QStringLiteral("Delete Photo"), QStringLiteral("Delete the Selected Photo"));
     cmdSave =
         ui::makeButton(this, "cmdSave", QStringLiteral("Save and Close"), QStringLiteral("Save Changes and Exit"));
-    cmdSaveNow = ui::makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes"),
-                                ui::Hover::Plain);
+    cmdSaveNow =
+        ui::makeButton(this, "cmdSaveNow", QStringLiteral("Save"), QStringLiteral("Save Changes"), ui::Hover::Plain);
     cmdCancel = ui::makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QStringLiteral("Discard Changes and Exit"));
 }
 

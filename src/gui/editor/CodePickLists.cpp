@@ -1,10 +1,10 @@
 #include "editor/CodePickLists.h"
 
+#include "common/Twips.h"
 #include "editor/AddCodeDialog.h"
 #include "editor/CodeFile.h"
 #include "editor/GridRules.h"
 #include "ui/Messages.h"
-#include "common/Twips.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "editor/PhotoGrid.h"
 
+#include "common/Twips.h"
 #include "editor/GridRules.h"
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoTableModel.h"
 #include "ui/FittedFont.h"
-#include "common/Twips.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,12 +1,12 @@
 #include "install/ImportWindow.h"
 
+#include "common/Twips.h"
 #include "library/BookImport.h"
 #include "store/ImageRoot.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
 #include "ui/FolderTree.h"
 #include "ui/Messages.h"
-#include "common/Twips.h"
 #include "ui/WindowKit.h"
 
 #include <QComboBox>
@@ -199,12 +199,13 @@ bool ImportWindow::importOne(const QString &path)
     std::optional<DialogProgress> progress;
     if (QFileInfo(path).size() > kProgressFromBytes)
         progress.emplace(this, path);
-    const library::ImportOutcome outcome = library::importBookFile(m_db, path, progress ? &*progress : nullptr);
+    const auto imported = library::importBookFile(m_db, path, progress ? &*progress : nullptr);
     progress.reset();
-    if (!outcome.message.isEmpty())
-        m_messages.tell({outcome.message,
-                         outcome.result == library::ImportOutcome::Result::Failed ? ui::Icon::Exclamation : ui::Icon::None});
-    return outcome.result != library::ImportOutcome::Result::Cancelled;
+    // A book already there is skipped with a plain note; a cancel stops the files after it too.
+    if (!imported && !imported.is(store::FailureKind::Cancelled))
+        m_messages.tell(
+            {imported.error(), imported.is(store::FailureKind::Duplicate) ? ui::Icon::None : ui::Icon::Exclamation});
+    return !imported.is(store::FailureKind::Cancelled);
 }
 
 } // namespace install
