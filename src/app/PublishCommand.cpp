@@ -1,0 +1,59 @@
+#include "app/PublishCommand.h"
+
+#include "install/BookExport.h"
+#include "publish/BookPdf.h"
+#include "store/ImageRoot.h"
+#include "store/Settings.h"
+#include "store/Store.h"
+
+#include <QDir>
+#include <QTextStream>
+
+namespace cli {
+
+int publishBook(const PublishRequest &request, Console &console)
+{
+    store::Store store(request.location);
+    if (const auto opened = store.openReadOnly(); !opened) {
+        console.err << opened.error() << Qt::endl;
+        if (store.needsPassword())
+            console.err << "The command line does not ask for a password." << Qt::endl;
+        return Failure;
+    }
+    QString error;
+    const qint64 bookId = install::bookByLabel(store.db(), request.bookLabel, error);
+    if (bookId == 0) {
+        console.err << error << Qt::endl;
+        return Failure;
+    }
+    const auto book = publish::loadBookContent(store, bookId);
+    if (!book) {
+        console.err << book.error() << Qt::endl;
+        return Failure;
+    }
+    store.close();
+
+    publish::PublishOptions options;
+    options.pageSize = request.pageSize;
+    options.images = request.images;
+    options.programDir = request.programDir;
+    const QString rootText = request.imageRoot.isEmpty()
+                                 ? store::Settings().photoDir(store::defaultImageRoot(store::noCdRomDrive))
+                                 : QDir::current().absoluteFilePath(request.imageRoot);
+    options.imageFolder = publish::bookImageFolder(request.programDir, rootText, book->header.label.toString());
+    const publish::PublishOutcome outcome = publish::publishBook(*book, options, request.file);
+    for (const QString &note : outcome.notes)
+        console.err << note << Qt::endl;
+    if (!outcome.ok) {
+        console.err << outcome.message << Qt::endl;
+        return Failure;
+    }
+    console.out << QStringLiteral("Published %1 photos to %2 (%3 pages)")
+                       .arg(outcome.photos)
+                       .arg(QDir::toNativeSeparators(request.file))
+                       .arg(outcome.pages)
+                << Qt::endl;
+    return Success;
+}
+
+} // namespace cli
