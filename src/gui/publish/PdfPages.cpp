@@ -98,28 +98,75 @@ int PageDrawer::totalPages() const
     return 1 + int(m_book.photos.size()) + tablePages() + chartPages();
 }
 
-QFont PageDrawer::font(double pointSize, bool bold) const
+PageDrawer::Face &PageDrawer::face(double pointSize, bool bold)
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(pointSize);
-    f.setBold(bold);
-    return f;
+    const int key = int(pointSize * 10) * 2 + (bold ? 1 : 0);
+    auto found = m_faces.find(key);
+    if (found == m_faces.end()) {
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setStyleHint(QFont::SansSerif);
+        f.setPointSizeF(pointSize);
+        f.setBold(bold);
+        found = m_faces.emplace(key, Face{f, QFontMetricsF(f, m_painter.device()), {}}).first;
+    }
+    return found->second;
+}
+
+double PageDrawer::advance(double pointSize, bool bold, const QString &text)
+{
+    return face(pointSize, bold).metrics.horizontalAdvance(text);
+}
+
+const PageDrawer::Fitted &PageDrawer::fitted(Face &face, const QString &line, double width)
+{
+    // The same labels, units and values come back on every page: each is measured once.
+    const QString key = QString::number(qRound(width)) + QLatin1Char('\x1f') + line;
+    auto found = face.fitted.find(key);
+    if (found == face.fitted.end()) {
+        if (face.fitted.size() > 20000)
+            face.fitted.clear();
+        const double full = face.metrics.horizontalAdvance(line);
+        if (full <= width) {
+            found = face.fitted.insert(key, Fitted{line, full});
+        } else {
+            // A text too long for its place is cut short with an ellipsis rather than drawn over
+            // the next.
+            const QString shown = face.metrics.elidedText(line, Qt::ElideRight, width);
+            found = face.fitted.insert(key, Fitted{shown, face.metrics.horizontalAdvance(shown)});
+        }
+    }
+    return *found;
 }
 
 void PageDrawer::text(const QRectF &rect, int flags, const QString &text, double pointSize, bool bold)
 {
-    m_painter.setFont(font(pointSize, bold));
+    Face &shape = face(pointSize, bold);
+    if (m_painter.font() != shape.font)
+        m_painter.setFont(shape.font);
     if (flags & Qt::TextWordWrap) {
         m_painter.drawText(rect, flags, text);
         return;
     }
-    // A text too long for its place is cut short with an ellipsis rather than drawn over the next.
-    const QFontMetricsF metrics(m_painter.font(), m_painter.device());
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString &line : lines)
-        line = metrics.elidedText(line, Qt::ElideRight, rect.width());
-    m_painter.drawText(rect, flags, lines.join(QLatin1Char('\n')));
+    // Drawn line by line at a point: far cheaper than laying the text out in its rectangle, which
+    // counts when a book has thousands of pages.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const double lineHeight = shape.metrics.lineSpacing();
+    const double height = lineHeight * double(lines.size()) - shape.metrics.leading();
+    double y = rect.top();
+    if (flags & Qt::AlignBottom)
+        y = rect.bottom() - height;
+    else if (flags & Qt::AlignVCenter)
+        y = rect.top() + (rect.height() - height) / 2;
+    for (const QString &line : lines) {
+        const Fitted &shown = fitted(shape, line, rect.width());
+        double x = rect.left();
+        if (flags & Qt::AlignRight)
+            x = rect.right() - shown.width;
+        else if (flags & Qt::AlignHCenter)
+            x = rect.left() + (rect.width() - shown.width) / 2;
+        m_painter.drawText(QPointF(x, y + shape.metrics.ascent()), shown.text);
+        y += lineHeight;
+    }
 }
 
 void PageDrawer::frame()
@@ -163,9 +210,7 @@ double PageDrawer::photoHeading(const QRectF &page, const store::PhotoValues &ph
 {
     const QString label = photoValue(photo, QStringLiteral("PhotoLabel")).toString();
     const QString name = photoValue(photo, QStringLiteral("GroupLabel")).toString();
-    m_painter.setFont(font(14, true));
-    const double labelWidth =
-        std::min(page.width() * 0.5, QFontMetricsF(m_painter.font(), m_painter.device()).horizontalAdvance(label));
+    const double labelWidth = std::min(page.width() * 0.5, advance(14, true, label));
     text(QRectF(page.left(), page.top(), labelWidth + points(2), points(24)), Qt::AlignLeft | Qt::AlignVCenter, label,
          14, true);
     text(QRectF(page.left() + labelWidth + points(12), page.top(), page.width() - labelWidth - points(12), points(24)),
@@ -283,7 +328,7 @@ double PageDrawer::chartLegend(const QRectF &area)
     double y = area.top() + points(28);
     for (int i = 0; i < m_classes.size(); ++i) {
         const QString label = QStringLiteral("%1: %2").arg(m_classes[i].number).arg(m_classes[i].range);
-        const double width = points(14) + QFontMetricsF(font(7.5), m_painter.device()).horizontalAdvance(label);
+        const double width = points(14) + advance(7.5, false, label);
         if (x + width > area.right()) {
             x = area.left();
             y += points(13);

@@ -4,9 +4,13 @@
 
 #include <QDate>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
+
+#include <map>
 
 class QPainter;
 
@@ -45,7 +49,21 @@ public:
 private:
     void frame();
     double points(double pt) const { return pt * m_dpi / 72.0; }
-    QFont font(double pointSize, bool bold = false) const;
+    // A font at one size and weight, its metrics, and the texts already fitted to a width.
+    struct Fitted
+    {
+        QString text;
+        double width = 0;
+    };
+    struct Face
+    {
+        QFont font;
+        QFontMetricsF metrics;
+        QHash<QString, Fitted> fitted;
+    };
+    Face &face(double pointSize, bool bold);
+    double advance(double pointSize, bool bold, const QString &text);
+    const Fitted &fitted(Face &face, const QString &line, double width);
     void text(const QRectF &rect, int flags, const QString &text, double pointSize, bool bold = false);
     double photoHeading(const QRectF &body, const store::PhotoValues &photo);
     void image(const QRectF &box, const PageImage &image);
@@ -67,6 +85,7 @@ private:
     QRectF m_tableBox;
     double m_chartMax = 0;
     int m_page = 0;
+    std::map<int, Face> m_faces;
 };
 
 } // namespace publish
