@@ -107,6 +107,9 @@ PageDrawer::Face &PageDrawer::face(double pointSize, bool bold)
         f.setStyleHint(QFont::SansSerif);
         f.setPointSizeF(pointSize);
         f.setBold(bold);
+        // Any letter spacing turns ligatures off: "fl" stays two letters that a search for "flat"
+        // finds, not one glyph the PDF's text gives back as U+FB02. A 64th of a dot is not seen.
+        f.setLetterSpacing(QFont::AbsoluteSpacing, 1.0 / 64);
         found = m_faces.emplace(key, Face{f, QFontMetricsF(f, m_painter.device()), {}}).first;
     }
     return found->second;
@@ -249,22 +252,33 @@ void PageDrawer::image(const QRectF &box, const PageImage &picture)
     m_painter.setPen(Qt::black);
 }
 
+double PageDrawer::fittingSize(const QString &text, double width, bool bold)
+{
+    // A long code description or class range is set smaller before it is cut short.
+    for (const double size : {9.0, 8.0, 7.0}) {
+        if (fitted(face(size, bold), text, width).text == text)
+            return size;
+    }
+    return 7.0;
+}
+
 void PageDrawer::valueTable(const QRectF &box, const QVector<ValueRow> &rows)
 {
     if (rows.isEmpty())
         return;
     const double rowHeight = std::min(points(17), box.height() / double(rows.size()));
-    const double nameWidth = box.width() * 0.5;
-    const double valueWidth = box.width() * 0.22;
+    const double nameWidth = box.width() * 0.46;
+    const double valueWidth = box.width() * 0.2;
     const double gap = points(6);
     double y = box.top();
     for (const ValueRow &row : rows) {
         const QRectF line(box.left(), y, box.width(), rowHeight);
-        text(QRectF(line.left(), y, nameWidth - gap, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, row.name, 9);
+        const QRectF name(line.left(), y, nameWidth - gap, rowHeight);
+        text(name, Qt::AlignLeft | Qt::AlignVCenter, row.name, fittingSize(row.name, name.width(), false));
         const double valueLeft = line.left() + nameWidth;
         if (row.unit.isEmpty()) {
-            text(QRectF(valueLeft, y, line.width() - nameWidth, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, row.value,
-                 9, true);
+            const QRectF value(valueLeft, y, line.width() - nameWidth, rowHeight);
+            text(value, Qt::AlignLeft | Qt::AlignVCenter, row.value, fittingSize(row.value, value.width(), true), true);
         } else {
             text(QRectF(valueLeft, y, valueWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter, row.value, 9, true);
             text(QRectF(valueLeft + valueWidth + gap, y, line.width() - nameWidth - valueWidth - gap, rowHeight),

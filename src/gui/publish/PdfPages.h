@@ -67,6 +67,7 @@ private:
     void text(const QRectF &rect, int flags, const QString &text, double pointSize, bool bold = false);
     double photoHeading(const QRectF &body, const store::PhotoValues &photo);
     void image(const QRectF &box, const PageImage &image);
+    double fittingSize(const QString &text, double width, bool bold);
     void valueTable(const QRectF &box, const QVector<ValueRow> &rows);
     double chartLegend(const QRectF &body);
     void chartAxis(const QRectF &bars, double scaleMax, double tickStep);
