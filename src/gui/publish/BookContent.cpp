@@ -99,7 +99,7 @@ CodeDescriptions readCodeDescriptions(const QString &programDir)
 
 QString describedCode(const QHash<QString, QString> &descriptions, const QVariant &code)
 {
-    const QString text = code.toString().trimmed();
+    QString text = code.toString().trimmed();
     const QString description = descriptions.value(text.toUpper());
     if (text.isEmpty() || description.isEmpty())
         return text;

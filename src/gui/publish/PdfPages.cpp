@@ -49,16 +49,18 @@ PageDrawer::PageDrawer(QPainter &painter, const QSizeF &area, int dpi, const Boo
     const QRectF page = body();
     const double top = page.top() + points(30);
     if (m_images) {
-        // At most 6 x 4 inches for the photograph and 3 x 2.25 for the data plate: large enough
-        // to match a site by, small enough that a book of a hundred photos stays a file that
-        // can be mailed.
-        const double photoWidth = std::min(page.width(), points(6 * 72));
+        // At most 5 x 3.75 inches for the photograph and 2.5 x 1.9 for the data plate: large
+        // enough to match a site by, small enough that a book of a hundred photos stays under
+        // 60 MB. (At 300 dpi a 6000 x 4000 photograph prints at a quarter and its data plate at
+        // an eighth of its size, which JPEG decodes fastest.)
+        const double photoWidth = std::min(page.width(), points(5 * 72));
         m_photoBox = QRectF(page.left() + (page.width() - photoWidth) / 2, top, photoWidth,
-                            std::min((page.bottom() - top) * 0.52, points(4 * 72)));
+                            std::min((page.bottom() - top) * 0.5, points(3.75 * 72)));
         const double below = m_photoBox.bottom() + points(14);
-        const double plateWidth = std::min(page.width() * 0.42, points(3 * 72));
-        m_plateBox = QRectF(page.left(), below, plateWidth, std::min(page.bottom() - below, points(2.25 * 72)));
-        m_tableBox = QRectF(page.left() + page.width() * 0.45, below, page.width() * 0.55, page.bottom() - below);
+        const double plateWidth = std::min(page.width() * 0.4, points(2.5 * 72));
+        m_plateBox = QRectF(page.left(), below, plateWidth, std::min(page.bottom() - below, points(1.9 * 72)));
+        m_tableBox = QRectF(page.left() + plateWidth + points(18), below, page.width() - plateWidth - points(18),
+                            page.bottom() - below);
     } else {
         m_tableBox = QRectF(page.left(), top, page.width() * 0.8, page.bottom() - top);
     }
@@ -313,9 +315,11 @@ void PageDrawer::tablePage(int page)
         left << area.width() - codeWidth * 2 - numberWidth * (numbers - i);
     left << area.width() - codeWidth * 2 << area.width() - codeWidth << area.width();
     double y = area.top() + points(28);
+    // Label and name to the left, numbers and codes to the right.
+    const auto across = [](int column) { return column < 2 ? int(Qt::AlignLeft) : int(Qt::AlignRight); };
     for (int i = 0; i < heads.size(); ++i)
-        text(QRectF(left[i], y, left[i + 1] - left[i] - points(3), points(22)),
-             (i < 2 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignBottom, heads[i], 6.5, true);
+        text(QRectF(left[i], y, left[i + 1] - left[i] - points(3), points(22)), across(i) | Qt::AlignBottom, heads[i],
+             6.5, true);
     y += points(24);
     const int rows = rowsPerTablePage();
     const int last = std::min(int(m_book.photos.size()), (page + 1) * rows);
@@ -330,8 +334,8 @@ void PageDrawer::tablePage(int page)
         cells << photoValue(photo, QStringLiteral("VegType")).toString().trimmed()
               << photoValue(photo, QStringLiteral("Activity")).toString().trimmed();
         for (int i = 0; i < cells.size(); ++i)
-            text(QRectF(left[i], y, left[i + 1] - left[i] - points(3), points(11)),
-                 (i < 2 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[i], 7.5);
+            text(QRectF(left[i], y, left[i + 1] - left[i] - points(3), points(11)), across(i) | Qt::AlignVCenter,
+                 cells[i], 7.5);
         y += points(11);
     }
 }
