@@ -133,6 +133,7 @@ ChildRun runChild(const QString &program, const QStringList &arguments)
     for (const QString &argument : arguments)
         texts.push_back(argument.toLocal8Bit());
     std::vector<char *> argv;
+    argv.reserve(texts.size() + 1);
     for (QByteArray &text : texts)
         argv.push_back(text.data());
     argv.push_back(nullptr);

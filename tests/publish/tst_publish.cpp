@@ -295,7 +295,7 @@ void PublishTest::catalogueCommand()
         catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive,
                               [&](QWidget *, const QString &suggested, const QStringList &filters) {
                                   offered = QStringList{suggested} + filters;
-                                  return pdf;
+                                  return QString(pdf);
                               },
                               nullptr, dir.storeLocation()});
     QVERIFY(window.load());
