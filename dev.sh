@@ -25,6 +25,8 @@ PACKAGES+=(libqt6sql6-psql libpq-dev)
 X11_PACKAGES=(xvfb xauth xdotool openbox x11-utils fonts-dejavu-core)
 # The tests' own PostgreSQL server (tests/support/pg-server.sh), started by CTest's pgserver fixture.
 PG_TEST_PACKAGES=(postgresql-15)
+# The published book's tests read the PDF back with pdfinfo, pdftotext and pdfimages.
+PUBLISH_TEST_PACKAGES=(poppler-utils)
 
 # The install tests validate the desktop entry and the metadata with these.
 PACKAGES+=(desktop-file-utils appstream)
@@ -72,7 +74,7 @@ run)
     exec "$BUILD_DIR/bin/photoseries" "$@"
     ;;
 test)
-    ensure_packages "${PACKAGES[@]}" "${X11_PACKAGES[@]}" "${PG_TEST_PACKAGES[@]}"
+    ensure_packages "${PACKAGES[@]}" "${X11_PACKAGES[@]}" "${PG_TEST_PACKAGES[@]}" "${PUBLISH_TEST_PACKAGES[@]}"
     build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPHOTOSERIES_WERROR="${PHOTOSERIES_WERROR:-OFF}"
     run_tests "$BUILD_DIR"
     ;;
@@ -82,7 +84,7 @@ x11)
     run_tests "$BUILD_DIR" -L x11
     ;;
 sanitize)
-    ensure_packages "${PACKAGES[@]}" "${PG_TEST_PACKAGES[@]}"
+    ensure_packages "${PACKAGES[@]}" "${PG_TEST_PACKAGES[@]}" "${PUBLISH_TEST_PACKAGES[@]}"
     build "$BUILD_DIR-asan" -DCMAKE_BUILD_TYPE=Debug -DPHOTOSERIES_SANITIZE=ON
     # Any report fails the run: UBSan does not recover, ASan stops at the first error.
     # The real-display suite runs in the ordinary build only: it checks what X shows, not memory.

@@ -13,6 +13,7 @@
 
 #include "BenchData.h"
 #include "ProgramBench.h"
+#include "PublishBench.h"
 #include "ServerData.h"
 
 #include "catalogue/BookListModel.h"
@@ -36,6 +37,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -779,6 +781,69 @@ void addProgramPeak(Bench &b)
     peakProgram.headline = "program peak";
 }
 
+// Publishing as a script runs it, each in a process of its own: the book of 100 photos with
+// 24-megapixel images (its time, peak memory and file size), and the 10,000-photo book as data only.
+void addPublish(Bench &b)
+{
+    const bool smoke = b.scale.editorPhotos < bench::Scale{}.editorPhotos;
+    const QString program = QDir(b.programDir).filePath("photoseries");
+    const auto data = std::make_shared<bench::PublishData>();
+    const auto prepared = [&b, data, smoke] {
+        if (data->label.isEmpty())
+            *data = bench::preparePublishData(QDir(b.files.folder).filePath("publish"), b.programDir, smoke ? 5 : 100,
+                                              smoke ? QSize(600, 400) : QSize(6000, 4000));
+        return *data;
+    };
+    const QString pdf = QDir(b.work).filePath("published.pdf");
+    const auto publish = [program, pdf, prepared] {
+        const bench::PublishData book = prepared();
+        const bench::ChildRun run = bench::runChild(
+            program, {"publish", "--library", book.library, "--images", book.imageRoot, book.label, pdf});
+        if (run.status != 0)
+            bench::die("photoseries publish failed");
+        return run;
+    };
+    Measurement &timed = add(b.table, "publish 100 photos, 6000 x 4000 photo and data plate each (photoseries publish)",
+                             "s", b.runs, [publish] {
+                                 Stopwatch timer;
+                                 publish();
+                                 return timer.seconds();
+                             });
+    timed.maxValue = 10;
+    timed.headline = "publish";
+    Measurement &peak =
+        add(b.table, "publish 100 photos: peak memory", "MB", 1, [publish] { return publish().peakMB; });
+    peak.maxValue = 300;
+    peak.headline = "publish peak";
+    Measurement &size = add(b.table, "publish 100 photos: size of the PDF", "MB", 1, [publish, pdf] {
+        publish();
+        return double(QFileInfo(pdf).size()) / (1024.0 * 1024.0);
+    });
+    size.maxValue = 60;
+    size.headline = "PDF";
+
+    Measurement &dataOnly =
+        add(b.table, "publish " + b.editorBook + " as data only (photoseries publish --no-images)", "s", b.runs,
+            [&b, program] {
+                QSqlQuery q(b.library->db());
+                q.prepare("SELECT BookLabel FROM Books WHERE ID = ?");
+                q.addBindValue(bench::kEditorBook);
+                if (!q.exec() || !q.next())
+                    bench::die("the editor's book has no label");
+                const QString pdf = QDir(b.work).filePath("data-only.pdf");
+                Stopwatch timer;
+                const bench::ChildRun run = bench::runChild(
+                    program, {"publish", "--library", b.files.fullStore, "--no-images", q.value(0).toString(), pdf});
+                const double took = timer.seconds();
+                if (run.status != 0)
+                    bench::die("photoseries publish --no-images failed");
+                QFile::remove(pdf);
+                return took;
+            });
+    dataOnly.maxValue = 5;
+    dataOnly.headline = "publish data only";
+}
+
 // Only the measurements whose name holds the text, and their baselines.
 void keepOnly(std::vector<Measurement> &table, const QString &text)
 {
@@ -911,6 +976,7 @@ int main(int argc, char *argv[])
     addPreview(b);
     addExports(b);
     addProgramPeak(b);
+    addPublish(b);
     if (parser.isSet(pgOption))
         addServerRows(b.table, parser.value(pgOption), b.files, scale, runs,
                       withThousands(scale.mediumPhotos) + " photos");

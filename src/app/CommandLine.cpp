@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
 #include "app/Commands.h"
+#include "app/PublishCommand.h"
+#include "publish/BookPdf.h"
 #include "store/ProgramDir.h"
 #include "store/Store.h"
 #include "store/StoreLocation.h"
@@ -78,7 +80,8 @@ qsizetype commandIndex(const QStringList &arguments)
             return i + 1 < arguments.size() ? i + 1 : -1;
         // Options that take the next argument as their value.
         if (argument == QLatin1String("--library") || argument == QLatin1String("--store") ||
-            argument == QLatin1String("--from") || argument == QLatin1String("--to")) {
+            argument == QLatin1String("--from") || argument == QLatin1String("--to") ||
+            argument == QLatin1String("--page") || argument == QLatin1String("--images")) {
             ++i;
             continue;
         }
@@ -103,6 +106,7 @@ const char *const kCommands =
     "  export --all FILE.csv    Export every book as CSV.\n"
     "  list [--csv]             List the books.\n"
     "  check                    Check the store; changes nothing.\n"
+    "  publish LABEL FILE.pdf   Write one book as a print-ready PDF (--page letter|a4, --no-images).\n"
     "  copy --from A --to B     Copy every book and photo of store A into the empty store B\n"
     "                           (--replace: a new Photo3.mdb in place of B's).\n"
     "\n"
@@ -236,7 +240,28 @@ struct CommandOptions
                        "beside it and renamed into place once complete. Not for a server.")};
     const QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Writes CSV (RFC 4180) instead of columns.")};
     const QCommandLineOption all{QStringLiteral("all"), QStringLiteral("Exports every book (to a .csv file).")};
+    const QCommandLineOption page{QStringLiteral("page"), QStringLiteral("The paper: letter (the default) or a4."),
+                                  QStringLiteral("SIZE"), QStringLiteral("letter")};
+    const QCommandLineOption noImages{QStringLiteral("no-images"),
+                                      QStringLiteral("A data-only book: no photographs, no data plates.")};
+    const QCommandLineOption images{
+        QStringLiteral("images"),
+        QStringLiteral("The image root whose folder named after the book holds its images (default: the image "
+                       "location the catalogue shows)."),
+        QStringLiteral("DIR")};
 };
+
+void describePublish(QCommandLineParser &command, const QString &word, const CommandOptions &options)
+{
+    command.setApplicationDescription(QStringLiteral(
+        "Writes the book whose identifier is LABEL (letter case ignored) as a print-ready PDF: a title page, a "
+        "page per photo with its photograph, data plate and values, and a summary table and chart. An image that "
+        "is missing or cannot be read gets a placeholder and a line on standard error."));
+    command.addOptions({options.page, options.noImages, options.images});
+    command.addPositionalArgument(word, QStringLiteral("The command word."), word);
+    command.addPositionalArgument(QStringLiteral("LABEL"), QStringLiteral("The book's identifier."));
+    command.addPositionalArgument(QStringLiteral("FILE.pdf"), QStringLiteral("The PDF to write."));
+}
 
 // Without a command word: --help, --version, or what is missing.
 int runWithoutCommand(const QStringList &arguments, Console &console)
@@ -296,6 +321,8 @@ bool describeCommand(QCommandLineParser &command, const QString &word, const Com
             QStringLiteral("Checks the store: its integrity, photo rows without a book, and stale photo counts. "
                            "Reports what is wrong and changes nothing; the exit status is 1 when anything is."));
         command.addPositionalArgument(word, QStringLiteral("The command word."), word);
+    } else if (word == QLatin1String("publish")) {
+        describePublish(command, word, options);
     } else if (word == QLatin1String("copy")) {
         command.setApplicationDescription(QStringLiteral(
             "Copies every book and photo of SOURCE into TARGET, keeping every ID, whole or not at all. Each is a "
@@ -346,6 +373,25 @@ int runExport(const QString &location, const QCommandLineParser &command, const 
     return exportBooks(location, everyBook ? QString() : words.first(), file, console);
 }
 
+int runPublish(const QString &location, const QCommandLineParser &command, const CommandOptions &options,
+               Console &console)
+{
+    const QStringList words = command.positionalArguments();
+    if (words.size() != 2)
+        return usageError(console, QStringLiteral("publish needs a book's identifier and a PDF file."));
+    PublishRequest request;
+    if (!publish::pageSizeFromName(command.value(options.page), request.pageSize))
+        return usageError(console,
+                          QStringLiteral("--page is letter or a4, not \"%1\".").arg(command.value(options.page)));
+    request.location = location;
+    request.programDir = libraryDir(command.value(kLibrary));
+    request.bookLabel = words.first();
+    request.file = words.last();
+    request.imageRoot = command.value(options.images);
+    request.images = !command.isSet(options.noImages);
+    return publishBook(request, console);
+}
+
 // A command word that works on one store: the store from --store, --library or the setting.
 int runOnStore(const QString &word, const QCommandLineParser &command, const CommandOptions &options, Console &console)
 {
@@ -366,6 +412,8 @@ int runOnStore(const QString &word, const QCommandLineParser &command, const Com
     }
     if (word == QLatin1String("export"))
         return runExport(location, command, options, console);
+    if (word == QLatin1String("publish"))
+        return runPublish(location, command, options, console);
     if (!words.isEmpty())
         return usageError(console, QStringLiteral("%1 takes no file or label (\"%2\").").arg(word, words.first()));
     if (word == QLatin1String("list"))
@@ -374,6 +422,13 @@ int runOnStore(const QString &word, const QCommandLineParser &command, const Com
 }
 
 } // namespace
+
+bool drawsPages(const QStringList &arguments)
+{
+    const QStringList kept = withoutQtOptions(arguments);
+    const qsizetype at = commandIndex(kept);
+    return at >= 0 && kept.at(at) == QLatin1String("publish");
+}
 
 int run(const QStringList &givenArguments, Console &console)
 {

@@ -41,6 +41,10 @@ QString libraryDir(const QString &given);
 // when given, else the Store setting (store::configuredStoreLocation) of the program directory.
 QString storeLocation(const QString &storeUrl, const QString &library);
 
+// Whether the command the arguments give draws pages (publish), which needs a QGuiApplication
+// for its fonts rather than a QCoreApplication.
+bool drawsPages(const QStringList &arguments);
+
 // Runs the command the arguments give and returns its exit status. Needs a QCoreApplication.
 int run(const QStringList &arguments, Console &console);
 

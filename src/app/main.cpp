@@ -11,6 +11,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 int main(int argc, char *argv[])
@@ -24,11 +25,17 @@ int main(int argc, char *argv[])
 
     // A command word runs without a display and without windows.
     if (invocation.headless) {
-        QCoreApplication app(argc, argv);
+        // Publishing draws text, which needs the fonts of a QGuiApplication; without a display
+        // it draws on the offscreen platform.
+        if (cli::drawsPages(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        const std::unique_ptr<QCoreApplication> app = cli::drawsPages(arguments)
+                                                          ? std::make_unique<QGuiApplication>(argc, argv)
+                                                          : std::make_unique<QCoreApplication>(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
         cli::Console console{out, err, isatty(fileno(stderr)) != 0};
-        return cli::run(app.arguments(), console);
+        return cli::run(QCoreApplication::arguments(), console);
     }
 
     QApplication app(argc, argv);

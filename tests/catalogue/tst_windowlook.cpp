@@ -71,8 +71,8 @@ void WindowLookTest::catalogueAndPicker()
     QVERIFY(window.load());
     QVERIFY(framed(&window, "txtPath"));
     QVERIFY(!flatControlOf(window.findChild<QTableView *>("grdBooks")));
-    QVERIFY(hoverButtonsLight(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdMarkAll",
-                                        "cmdUnMarkAll", "cmdBrowse", "cmdClose"}));
+    QVERIFY(hoverButtonsLight(&window, {"cmdAdd", "cmdEdit", "cmdRemove", "cmdImport", "cmdExport", "cmdPublish",
+                                        "cmdMarkAll", "cmdUnMarkAll", "cmdBrowse", "cmdClose"}));
 
     catalogue::FolderPicker picker(dir.path(), "");
     QVERIFY(flatControlOf(picker.findChild<QComboBox *>("drvPhoto"))->isCombo());

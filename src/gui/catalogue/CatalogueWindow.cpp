@@ -97,6 +97,8 @@ void CatalogueWindow::buildCommandButtons()
     cmdImport = ui::makeButton(this, "cmdImport", QStringLiteral("Import"), editTip);
     cmdExport = ui::makeButton(this, "cmdExport", QStringLiteral("Export..."),
                                QStringLiteral("Export the Selected Book to an Install File or CSV"));
+    cmdPublish = ui::makeButton(this, "cmdPublish", QStringLiteral("Publish..."),
+                                QStringLiteral("Publish the Selected Book as a Print-Ready PDF"));
     cmdMarkAll = ui::makeButton(this, "cmdMarkAll", QStringLiteral("Activate All"), editTip);
     cmdUnMarkAll = ui::makeButton(this, "cmdUnMarkAll", QStringLiteral("Deactivate All"), editTip);
     cmdClose = ui::makeButton(this, "cmdClose", QStringLiteral("Exit"), editTip);
@@ -147,7 +149,7 @@ void CatalogueWindow::layOutWindow(QLayout *filterRow)
     gridColumn->addWidget(grdBooks, 1);
 
     auto *buttons = new QVBoxLayout;
-    for (QWidget *b : {cmdAdd, cmdEdit, cmdRemove, cmdImport, cmdExport, cmdMarkAll, cmdUnMarkAll})
+    for (QWidget *b : {cmdAdd, cmdEdit, cmdRemove, cmdImport, cmdExport, cmdPublish, cmdMarkAll, cmdUnMarkAll})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(cmdClose);
@@ -183,6 +185,7 @@ void CatalogueWindow::connectCommands()
     connect(cmdUnMarkAll, &QPushButton::clicked, this, [this] { onMarkAll(false); });
     connect(cmdImport, &QPushButton::clicked, this, &CatalogueWindow::onImport);
     connect(cmdExport, &QPushButton::clicked, this, &CatalogueWindow::onExport);
+    connect(cmdPublish, &QPushButton::clicked, this, &CatalogueWindow::onPublish);
 }
 
 bool CatalogueWindow::load()

@@ -83,6 +83,8 @@ private:
     // Writes the selected book to an install file or CSV (CatalogueWindowCommands.cpp).
     void onExport();
     QString suggestedExportPath(const QString &label) const;
+    // Writes the selected book as a print-ready PDF (CatalogueWindowPublish.cpp).
+    void onPublish();
     void report(const QString &error);
 
     // The commands on whole books.
@@ -122,6 +124,7 @@ private:
     ui::CoolButton *cmdRemove = nullptr;
     ui::CoolButton *cmdImport = nullptr;
     ui::CoolButton *cmdExport = nullptr;
+    ui::CoolButton *cmdPublish = nullptr;
     ui::CoolButton *cmdMarkAll = nullptr;
     ui::CoolButton *cmdUnMarkAll = nullptr;
     ui::CoolButton *cmdClose = nullptr;

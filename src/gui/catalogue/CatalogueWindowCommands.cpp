@@ -133,8 +133,10 @@ void CatalogueWindow::selectBook(qint64 bookId)
 QString askSaveFileName(QWidget *parent, const QString &suggested, const QStringList &filters)
 {
     QString chosenFilter;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export a Book"), suggested,
-                                                filters.join(QStringLiteral(";;")), &chosenFilter);
+    const QString joined = filters.join(QStringLiteral(";;"));
+    const QString title =
+        joined.contains(QLatin1String("*.pdf")) ? QStringLiteral("Publish a Book") : QStringLiteral("Export a Book");
+    QString path = QFileDialog::getSaveFileName(parent, title, suggested, joined, &chosenFilter);
     // "Install file (*.bks)" gives ".bks".
     const qsizetype star = chosenFilter.indexOf(QLatin1String("*."));
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && star >= 0)

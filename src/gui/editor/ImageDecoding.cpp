@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
+#include <cmath>
+
 namespace editor {
 
 DecodedImage decodePreview(const QString &path, const QSize &bound)
@@ -23,10 +26,17 @@ DecodedImage decodePreview(const QString &path, const QSize &bound)
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)
             size.transpose();
         if (size.width() > bound.width() || size.height() > bound.height()) {
-            QSize scaled = size.scaled(bound, Qt::KeepAspectRatio);
+            // A JPEG decodes fastest straight to an eighth of its size (2/8 of a 6000 x 4000
+            // image in a quarter of the time a read scaled to an arbitrary size takes): read at
+            // the smallest such size that still covers the bound, and scale the rest below.
+            const QSize scaled = size.scaled(bound, Qt::KeepAspectRatio);
+            const double fraction =
+                std::max(double(scaled.width()) / size.width(), double(scaled.height()) / size.height());
+            const int eighths = std::clamp(int(std::ceil(8 * fraction)), 1, 8);
+            QSize read((size.width() * eighths + 7) / 8, (size.height() * eighths + 7) / 8);
             if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-                scaled.transpose();
-            reader.setScaledSize(scaled.expandedTo(QSize(1, 1)));
+                read.transpose();
+            reader.setScaledSize(read.expandedTo(QSize(1, 1)));
         }
     }
     QImage image = reader.read();
