@@ -279,10 +279,12 @@ void DisplayTest::addCodeDialogAndItsRefusalPaint()
     }
     QTRY_VERIFY_WITH_TIMEOUT(done, 3 * kWait);
     QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), kWait);
-    // The window manager hands the keyboard back to the list a moment after the dialog closes;
-    // a user presses Escape once the list has it again.
-    QVERIFY2(QTest::qWaitFor([&] { return list->hasFocus() && QApplication::activeWindow(); }, kWait),
-             "the pick list did not get the keyboard back after the dialog closed");
+    // A window manager hands the keyboard back to the list a moment after the dialog closes; a
+    // user presses Escape once the list has it again. Without one nothing is activated again,
+    // and the key reaches the window under the pointer.
+    if (!qEnvironmentVariableIsEmpty("X11_SUITE_WM"))
+        QVERIFY2(QTest::qWaitFor([&] { return list->hasFocus() && QApplication::activeWindow(); }, kWait),
+                 "the pick list did not get the keyboard back after the dialog closed");
     pressKeys({QStringLiteral("Escape")});
     QTRY_VERIFY_WITH_TIMEOUT(!list->isVisible(), kWait);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
