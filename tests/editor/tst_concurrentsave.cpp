@@ -86,6 +86,10 @@ void ConcurrentSaveTest::secondSaveOfTheSameBookIsToldAndWritesNothing()
     QVERIFY(loaded);
     SecondSave second;
     QThread *thread = nullptr;
+    bool saving = false;
+    bool waiting = false;
+    bool unfinished = false;
+    QString committed;
     {
         store::Transaction first(db);
         QVERIFY(first.begun());
@@ -97,16 +101,21 @@ void ConcurrentSaveTest::secondSaveOfTheSameBookIsToldAndWritesNothing()
 
         // The second user read the book before the first save ends, and saves: it waits.
         thread = startSave(dir.storeLocation(), book, "second", second);
-        QTRY_VERIFY_WITH_TIMEOUT(second.saving, 30000);
         // The first save holds the book (on a server, its row: the second session is seen
-        // waiting for that lock), so the second cannot finish before the first commits.
-        if (dir.onServer())
-            QTRY_VERIFY_WITH_TIMEOUT(sessionsWaitingForALock(db) > 0, 30000);
-        QVERIFY(!second.finished);
-        QCOMPARE(first.commit().error(), QString());
+        // waiting for that lock), so the second cannot finish before the first commits. The
+        // checks come after the thread has ended, which a failed one must not skip.
+        saving = QTest::qWaitFor([&] { return second.saving.load(); }, 30000);
+        waiting =
+            saving && (!dir.onServer() || QTest::qWaitFor([&] { return sessionsWaitingForALock(db) > 0; }, 30000));
+        unfinished = !second.finished;
+        committed = first.commit().error();
     }
-    QVERIFY(thread->wait(30000));
+    QVERIFY(thread->wait(kPatientMs + 30000));
     delete thread;
+    QVERIFY2(saving, "the second save did not start");
+    QVERIFY2(waiting, "the second save's session was not seen waiting for the lock");
+    QVERIFY2(unfinished, "the second save finished while the first held the book");
+    QCOMPARE(committed, QString());
     // It read the book before the first save: it is told, and nothing of it is written.
     QCOMPARE(second.error, store::changedElsewhereMessage());
     QCOMPARE(dir.scalar(QString("SELECT BookDescription FROM Books WHERE ID = %1").arg(book)).toString(),
