@@ -1,6 +1,7 @@
 // Measures the program's own code paths at library scale and prints one table.
 //
 //   photoseries-bench [--data DIR] [--runs N] [--smoke] [--only TEXT] [--pg URL]
+//                     [--save-baseline FILE] [--baseline FILE]
 //
 // The data (a store of 10,000 books and 1,000,000 photos, one of them a book of 10,000 photos
 // for the editor, install files of 5,000, 100,000 and 1,000,000 photos, and the 100,000 rows as
@@ -10,6 +11,9 @@
 // --pg URL adds the rows of a team library on the PostgreSQL server at URL (any database there,
 // postgresql://user@host:port/postgres; the password from PGPASSWORD or ~/.pgpass): the library
 // is copied once into its database photoseries_bench and kept for later runs.
+// --save-baseline FILE writes the medians of the run; --baseline FILE prints each row's ratio to
+// the median recorded there and marks a row more than 20 % slower (or larger) as REGRESSED, which
+// fails the run as a missed target does.
 
 #include "BenchData.h"
 #include "ProgramBench.h"
@@ -38,6 +42,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -594,7 +599,7 @@ void addStartUp(Bench &b)
                     QStringLiteral("the catalogue shows %1 books and %2 photos").arg(list.rowCount()).arg(photos));
             return took;
         });
-    startUp.maxValue = 1.0;
+    startUp.maxValue = 0.1;
     startUp.headline = "start-up";
 }
 
@@ -635,7 +640,7 @@ void addRecount(Bench &b)
         return took;
     });
     recount.baseline = countName;
-    recount.maxValue = 0.2;
+    recount.maxRatio = 0.7;
     recount.headline = "recount";
 }
 
@@ -654,7 +659,7 @@ void addEditorOpen(Bench &b)
         program.closeEditor("cmdCancel");
         return took;
     });
-    openEditor.maxValue = 0.5;
+    openEditor.maxValue = 0.05;
     openEditor.headline = "editor";
 }
 
@@ -676,7 +681,7 @@ void addSaveAndClose(Bench &b)
         restoreChangedCell(b.library->db(), key, changed, original, "Save and Close");
         return took;
     });
-    saveClose.maxValue = 0.5;
+    saveClose.maxValue = 0.1;
     saveClose.headline = "save";
 }
 
@@ -758,7 +763,7 @@ void addExports(Bench &b)
                 QFile::remove(path);
                 return took;
             });
-        exported.maxValue = 0.2;
+        exported.maxValue = 0.1;
         exported.headline = csv ? "export CSV" : "export bks";
     }
 }
@@ -777,7 +782,7 @@ void addProgramPeak(Bench &b)
             bench::die("the program's memory run failed: " + QString::fromLocal8Bit(child.readAllStandardError()));
         return values[0].toDouble() / 1024.0;
     });
-    peakProgram.maxValue = 200;
+    peakProgram.maxValue = 55;
     peakProgram.headline = "program peak";
 }
 
@@ -870,8 +875,99 @@ void takeSamples(std::vector<Measurement> &table)
             }
 }
 
-// Prints the table and its headline; false when a target was missed.
-bool printTable(QTextStream &out, const std::vector<Measurement> &table)
+// A row more than this much slower (or larger) than its recorded baseline has regressed.
+constexpr double kRegressedAbove = 1.2;
+
+// The medians of an earlier run, by measurement name: one row a line, "median<TAB>unit<TAB>name".
+using Baseline = QHash<QString, double>;
+
+bool saveBaseline(const QString &path, const std::vector<Measurement> &table)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return false;
+    QTextStream out(&file);
+    out << "# photoseries-bench medians: median, unit, operation (tab-separated)\n";
+    for (const Measurement &m : table) {
+        if (!std::isnan(m.median()))
+            out << QString::number(m.median(), 'g', 6) << '\t' << m.unit << '\t' << m.name << '\n';
+    }
+    out.flush();
+    return file.error() == QFileDevice::NoError;
+}
+
+// The baseline in `path`, or the reason it cannot be read.
+QString readBaseline(const QString &path, Baseline &baseline)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QStringLiteral("The baseline %1 cannot be read: %2").arg(path, file.errorString());
+    int lineNumber = 0;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        ++lineNumber;
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        bool ok = false;
+        const double median = fields.value(0).toDouble(&ok);
+        if (fields.size() != 3 || !ok)
+            return QStringLiteral("The baseline %1 has a bad line %2: %3").arg(path).arg(lineNumber).arg(line);
+        baseline.insert(fields.at(2), median);
+    }
+    return {};
+}
+
+// The target column of a row: "<= 0.1 s met", or empty when the row has none.
+QString targetText(const Measurement &m, double ratio, bool &met)
+{
+    QString target;
+    met = true;
+    if (m.maxValue > 0) {
+        target = QStringLiteral("<= %1 %2").arg(m.maxValue).arg(m.unit);
+        met = m.median() <= m.maxValue;
+    } else if (m.maxRatio > 0) {
+        target = QStringLiteral("<= %1 x").arg(m.maxRatio);
+        met = !std::isnan(ratio) ? ratio <= m.maxRatio : true;
+    }
+    if (!target.isEmpty())
+        target += met ? QStringLiteral(" met") : QStringLiteral(" MISSED");
+    return target;
+}
+
+// The baseline column of a row: its ratio to the recorded median, and whether it regressed.
+QString baselineText(const Measurement &m, const Baseline *baseline, bool &regressed)
+{
+    regressed = false;
+    if (!baseline)
+        return {};
+    const auto recorded = baseline->constFind(m.name);
+    if (recorded == baseline->cend() || !(recorded.value() > 0) || std::isnan(m.median()))
+        return QStringLiteral("  (no baseline)");
+    const double ratio = m.median() / recorded.value();
+    regressed = ratio > kRegressedAbove;
+    return QStringLiteral("  %1 x baseline%2")
+        .arg(ratio, 0, 'f', 2)
+        .arg(regressed ? QStringLiteral(" REGRESSED") : QString());
+}
+
+QString tableLine(const Measurement &m, int nameWidth, double ratio, const QString &target)
+{
+    const auto [lo, hi] = std::minmax_element(m.samples.begin(), m.samples.end());
+    const double cpu = Measurement::medianOf(m.cpu);
+    const QString line = m.name.leftJustified(nameWidth) + QString::number(m.samples.size()).rightJustified(6) +
+                         (number(*lo, m.unit) + ' ' + m.unit).rightJustified(10) +
+                         (number(m.median(), m.unit) + ' ' + m.unit).rightJustified(10) +
+                         (number(*hi, m.unit) + ' ' + m.unit).rightJustified(10) +
+                         (std::isnan(cpu) ? QString() : number(cpu, m.unit) + ' ' + m.unit).rightJustified(8) +
+                         (std::isnan(ratio) ? QString() : QString::number(ratio, 'f', 2) + " x").rightJustified(8) +
+                         "  " + target;
+    return line.trimmed();
+}
+
+// Prints the table and its headline; false when a target was missed or, against a baseline, a
+// row regressed.
+bool printTable(QTextStream &out, const std::vector<Measurement> &table, const Baseline *baseline)
 {
     const auto find = [&](const QString &name) -> const Measurement * {
         for (const Measurement &m : table)
@@ -884,35 +980,22 @@ bool printTable(QTextStream &out, const std::vector<Measurement> &table)
         nameWidth = qMax(nameWidth, int(m.name.size()));
     out << "\n"
         << QString("operation").leftJustified(nameWidth)
-        << "  runs       min    median       max     cpu   ratio  target\n";
+        << "  runs       min    median       max     cpu   ratio  target" << (baseline ? "  against the baseline" : "")
+        << "\n";
     bool allMet = true;
+    int regressions = 0;
     QStringList headline;
     for (const Measurement &m : table) {
-        const auto [lo, hi] = std::minmax_element(m.samples.begin(), m.samples.end());
         const double median = m.median();
-        const double cpu = Measurement::medianOf(m.cpu);
         const Measurement *base = m.baseline.isEmpty() ? nullptr : find(m.baseline);
         const double ratio = base ? median / base->median() : NAN;
-        QString target;
         bool met = true;
-        if (m.maxValue > 0) {
-            target = QStringLiteral("<= %1 %2").arg(m.maxValue).arg(m.unit);
-            met = median <= m.maxValue;
-        } else if (m.maxRatio > 0) {
-            target = QStringLiteral("<= %1 x").arg(m.maxRatio);
-            met = !std::isnan(ratio) ? ratio <= m.maxRatio : true;
-        }
-        if (!target.isEmpty())
-            target += met ? QStringLiteral(" met") : QStringLiteral(" MISSED");
+        const QString target = targetText(m, ratio, met);
+        bool regressed = false;
+        const QString against = baselineText(m, baseline, regressed);
         allMet = allMet && met;
-        const QString line = m.name.leftJustified(nameWidth) + QString::number(m.samples.size()).rightJustified(6) +
-                             (number(*lo, m.unit) + ' ' + m.unit).rightJustified(10) +
-                             (number(median, m.unit) + ' ' + m.unit).rightJustified(10) +
-                             (number(*hi, m.unit) + ' ' + m.unit).rightJustified(10) +
-                             (std::isnan(cpu) ? QString() : number(cpu, m.unit) + ' ' + m.unit).rightJustified(8) +
-                             (std::isnan(ratio) ? QString() : QString::number(ratio, 'f', 2) + " x").rightJustified(8) +
-                             "  " + target;
-        out << line.trimmed() << "\n";
+        regressions += regressed ? 1 : 0;
+        out << tableLine(m, nameWidth, ratio, target) << against << "\n";
         if (!m.headline.isEmpty())
             headline << QStringLiteral("%1 %2 %3%4")
                             .arg(m.headline, number(median, m.unit), m.unit,
@@ -920,8 +1003,13 @@ bool printTable(QTextStream &out, const std::vector<Measurement> &table)
                                      ? QString()
                                      : QStringLiteral(" (%1 x %2)").arg(ratio, 0, 'f', 2).arg(base->headline));
     }
-    out << "\nheadline: " << headline.join("; ") << "; " << (allMet ? "every target met" : "TARGET MISSED") << "\n";
-    return allMet;
+    out << "\nheadline: " << headline.join("; ") << "; " << (allMet ? "every target met" : "TARGET MISSED");
+    if (baseline)
+        out << "; "
+            << (regressions == 0 ? QStringLiteral("none REGRESSED against the baseline")
+                                 : QStringLiteral("%1 REGRESSED against the baseline").arg(regressions));
+    out << "\n";
+    return allMet && regressions == 0;
 }
 
 } // namespace
@@ -945,8 +1033,17 @@ int main(int argc, char *argv[])
                                         "text");
     const QCommandLineOption pgOption("pg", "Also measure a team library on the PostgreSQL server at this address.",
                                       "url");
-    parser.addOptions({dataOption, runsOption, smokeOption, onlyOption, pgOption});
+    const QCommandLineOption saveBaselineOption(
+        "save-baseline", "Write the medians of this run to the file, as a baseline for later runs.", "file");
+    const QCommandLineOption baselineOption(
+        "baseline", "Compare each row with the medians in the file; a row more than 20 % slower is REGRESSED.", "file");
+    parser.addOptions({dataOption, runsOption, smokeOption, onlyOption, pgOption, saveBaselineOption, baselineOption});
     parser.process(app);
+    Baseline baseline;
+    if (parser.isSet(baselineOption)) {
+        if (const QString error = readBaseline(parser.value(baselineOption), baseline); !error.isEmpty())
+            bench::die(error);
+    }
 
     const bool smoke = parser.isSet(smokeOption);
     bench::Scale scale;
@@ -984,5 +1081,11 @@ int main(int argc, char *argv[])
         keepOnly(b.table, parser.value(onlyOption));
     takeSamples(b.table);
     b.session.reset();
-    return printTable(out, b.table) || smoke ? 0 : 1;
+    const bool good = printTable(out, b.table, parser.isSet(baselineOption) ? &baseline : nullptr);
+    if (parser.isSet(saveBaselineOption)) {
+        if (!saveBaseline(parser.value(saveBaselineOption), b.table))
+            bench::die("The baseline " + parser.value(saveBaselineOption) + " could not be written");
+        out << "Medians written to " << QDir::toNativeSeparators(parser.value(saveBaselineOption)) << "\n";
+    }
+    return good || smoke ? 0 : 1;
 }

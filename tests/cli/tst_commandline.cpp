@@ -269,6 +269,15 @@ void CommandLineTest::checkReportsWithoutChanging()
     QCOMPARE(sound.status, 0);
     QVERIFY2(!sound.out.isEmpty() && sound.err.isEmpty(), qPrintable(sound.err));
 
+    // A stale count alone is a finding too.
+    QVERIFY(QSqlQuery(dir.store().db()).exec("UPDATE Books SET NumOfPhotos = 5"));
+    dir.closeStore();
+    const Run staleOnly = photoseries({"check", "--library", dir.path()});
+    QCOMPARE(staleOnly.status, 1);
+    QVERIFY2(staleOnly.out.contains(QLatin1String("Photo rows without a book: none")), qPrintable(staleOnly.out));
+    QVERIFY2(staleOnly.out.contains(QLatin1String("Fine (ID")), qPrintable(staleOnly.out));
+    QVERIFY(QSqlQuery(dir.store().db()).exec("UPDATE Books SET NumOfPhotos = 1"));
+
     const qint64 stale = dir.addBook(QVariantMap{{"BookLabel", "Stale"}, {"NumOfPhotos", 7}});
     dir.addPhoto(stale + 100);
     dir.closeStore();
@@ -514,7 +523,15 @@ void CommandLineTest::replaceKeepsTheOldFileUntilTheCopyIsWhole()
     ProgramDir writer;
     ProgramDir unfinished;
     QVERIFY(copyMidChange(writer, unfinished));
-    for (ProgramDir *dir : {&target, &unfinished}) {
+    // A copy that was stopped left its unfinished file, with a journal, under the temporary name.
+    ProgramDir stopped;
+    ProgramDir otherWriter;
+    ProgramDir halfCopied;
+    QCOMPARE(photoseries({"import", "--library", stopped.path(), sample("SB-Demo.bks")}).status, 0);
+    QVERIFY(copyMidChange(otherWriter, halfCopied));
+    for (const QString &suffix : {QString(), QStringLiteral("-journal")})
+        QVERIFY(QFile::copy(halfCopied.filePath("Photo3.mdb" + suffix), stopped.filePath("Photo3.mdb.new" + suffix)));
+    for (ProgramDir *dir : {&target, &unfinished, &stopped}) {
         const Run replaced = photoseries({"copy", "--from", source.path(), "--to", dir->path(), "--replace"});
         QVERIFY2(replaced.status == 0, qPrintable(replaced.err));
         QCOMPARE(rowsOf(dir->storePath()), rowsOf(source.storePath()));

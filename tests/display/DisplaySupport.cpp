@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
@@ -76,6 +77,27 @@ void pressKeys(const QStringList &keys)
 void typeText(const QString &text)
 {
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+}
+
+KeyReleases::KeyReleases(int key)
+    : m_key(key)
+{
+    qApp->installEventFilter(this);
+}
+
+KeyReleases::~KeyReleases()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool KeyReleases::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyRelease) {
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        if (key->key() == m_key && !key->isAutoRepeat() && !m_seen.contains(key->timestamp()))
+            m_seen.append(key->timestamp());
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QImage screenImage(const QRect &global)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -18,6 +19,27 @@ void clickAt(QWidget *widget, const QPoint &local);
 void click(QWidget *widget);
 void pressKeys(const QStringList &keys);
 void typeText(const QString &text);
+
+// Counts the releases of one key that reach the application (each keystroke once, however far
+// its events propagate). Events are handled in order, so once the release of the last key
+// pressed has arrived, every key pressed before it has been handled.
+class KeyReleases final : public QObject
+{
+public:
+    explicit KeyReleases(int key);
+    ~KeyReleases() override;
+    KeyReleases(const KeyReleases &) = delete;
+    KeyReleases &operator=(const KeyReleases &) = delete;
+
+    int count() const { return int(m_seen.size()); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    int m_key;
+    QList<qulonglong> m_seen; // the keystrokes' time stamps
+};
 
 // What the screen shows over a rectangle of global coordinates.
 QImage screenImage(const QRect &global);

@@ -93,6 +93,8 @@ private slots:
     void pathCharactersNeverReachTheIdentifier();
     void rowsGoneSinceOpeningFailTheWholeSave_data();
     void rowsGoneSinceOpeningFailTheWholeSave();
+    void changesElsewhereToWhatThisEditorLeftAloneFailTheSave_data();
+    void changesElsewhereToWhatThisEditorLeftAloneFailTheSave();
     void reloadAfterAConflictShowsTheStoredBook();
 };
 
@@ -572,6 +574,37 @@ void BookSaveTest::rowsGoneSinceOpeningFailTheWholeSave()
     QCOMPARE(dump(dir), before);
     QCOMPARE(e.box("txtName")->text(), QString("Renamed"));
     QVERIFY(e.photos().hasPendingChanges());
+}
+
+void BookSaveTest::changesElsewhereToWhatThisEditorLeftAloneFailTheSave_data()
+{
+    QTest::addColumn<QString>("elsewhere");
+    QTest::newRow("last size-class break") << "UPDATE Books SET BreakInches6 = 9";
+    QTest::newRow("untouched photo deleted") << "DELETE FROM Photos WHERE PhotoLabel = '3'";
+    QTest::newRow("unset text set to empty") << "UPDATE Photos SET GroupLabel = '' WHERE PhotoLabel = '3'";
+    QTest::newRow("empty text unset") << "UPDATE Photos SET VegType = NULL WHERE PhotoLabel = '1'";
+    QTest::newRow("unset number set to 0") << "UPDATE Photos SET Oto3FL = 0 WHERE PhotoLabel = '3'";
+}
+
+// The editor changed the description and one photo; another program changed something else.
+void BookSaveTest::changesElsewhereToWhatThisEditorLeftAloneFailTheSave()
+{
+    QFETCH(QString, elsewhere);
+    ProgramDir dir;
+    const qint64 book = addBookWithPhotos(dir, "B");
+    dir.addPhoto(book, {{"BookLabel", "B"}, {"PhotoLabel", "3"}});
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    e.box("txtName")->setText("Renamed");
+    e.photos().setValue(1, "GroupLabel", "Flat");
+    QSqlQuery q(dir.store().db());
+    QVERIFY(q.exec(elsewhere));
+    QCOMPARE(q.numRowsAffected(), 1);
+    const QString before = dump(dir);
+    e.messages.answerNext(false);
+    e.click("cmdSave");
+    QCOMPARE(e.messages.texts(), QStringList{reloadQuestion});
+    QCOMPARE(dump(dir), before);
 }
 
 void BookSaveTest::reloadAfterAConflictShowsTheStoredBook()

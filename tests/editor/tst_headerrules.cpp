@@ -80,6 +80,12 @@ void HeaderRulesTest::identifierFilter()
         QVERIFY2(store::isRefusedNameCharacter(c), qPrintable(QString(c)));
     for (QChar c : QString("aZ09 '.-_\u00e9"))
         QVERIFY2(!store::isRefusedNameCharacter(c), qPrintable(QString(c)));
+    // Both ends of the control characters, and the characters next to them.
+    for (char16_t c : {u'\u0000', u'\u0001', u'\u001f', u'\u007f'})
+        QVERIFY2(store::isRefusedNameCharacter(QChar(c)), qPrintable(QString::number(int(c), 16)));
+    for (char16_t c : {u'\u0020', u'\u007e'})
+        QVERIFY2(!store::isRefusedNameCharacter(QChar(c)), qPrintable(QString::number(int(c), 16)));
+    QVERIFY(store::holdsRefusedNameCharacter(QStringLiteral("Book\u001f1")));
 }
 
 void HeaderRulesTest::readsBookDates_data()

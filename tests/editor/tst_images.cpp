@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
@@ -77,6 +78,7 @@ private slots:
     void previewsAreScaledAndDamagedFilesExplained();
     void copiesNeverReplaceAndMatchTheirFormat();
     void editorMarksMissingFilesAndPreviewsTheCurrentRow();
+    void replacedImageIsPreviewedAnew();
     void dropCopiesIntoTheBookFolder();
 };
 
@@ -149,6 +151,30 @@ void ImagesTest::editorMarksMissingFilesAndPreviewsTheCurrentRow()
     QTRY_COMPARE(b.label("lblImages")->text(), QString());
     QVERIFY(photo->pixmap().isNull());
     QVERIFY(!p4.data(editor::PhotoTableModel::MissingImageRole).isValid());
+}
+
+// The previews are cached; a file replaced under the same name is shown as it is now.
+void ImagesTest::replacedImageIsPreviewedAnew()
+{
+    ImageBook b;
+    QVERIFY(b.opened);
+    b.editor->click("cmdPreview");
+    QLabel *photo = b.label("picPhoto");
+    b.editor->grid()->setCurrentRow(0);
+    QTRY_VERIFY(!photo->pixmap().isNull());
+    QVERIFY(photo->pixmap().width() > photo->pixmap().height()); // P1.jpg is wide
+    b.editor->grid()->setCurrentRow(3);
+    QTRY_VERIFY(photo->text().startsWith("Missing:"));
+
+    const QString p1 = b.folder + "/P1.jpg";
+    QVERIFY(QFile::remove(p1));
+    QVERIFY(writeImage(p1, "JPEG", {300, 900}));
+    QFile replaced(p1);
+    QVERIFY(replaced.open(QIODevice::ReadWrite));
+    QVERIFY(replaced.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
+    replaced.close();
+    b.editor->grid()->setCurrentRow(0);
+    QTRY_VERIFY(!photo->pixmap().isNull() && photo->pixmap().height() > photo->pixmap().width());
 }
 
 void ImagesTest::dropCopiesIntoTheBookFolder()

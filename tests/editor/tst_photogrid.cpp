@@ -9,6 +9,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -66,6 +67,7 @@ private slots:
     void numberCellRefusesText();
     void keysMoveAndWrap();
     void changesReachStoreOnlyWhenSaved();
+    void settingACellToItsOwnValueChangesNothing();
     void failedWriteKeepsEveryChangePending();
     void removingRowsKeepsTheCurrentRowInStep();
     void largeBookEveryRowReachableAndOneChangeOneWrite();
@@ -316,6 +318,30 @@ void PhotoGridTest::keysMoveAndWrap()
     QTRY_COMPARE(g.grid.currentIndex(), g.cell(1, "TonsPerAcreBreak1"));
     QCOMPARE(g.model.value(1, "GroupLabel").toString(), QString("Ridge"));
     QCOMPARE(g.model.currentRow(), 1);
+}
+
+void PhotoGridTest::settingACellToItsOwnValueChangesNothing()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("B");
+    dir.addPhoto(book, {{"PhotoLabel", "1"}, {"HerbTonsPerAcre", 1.5}, {"GroupLabel", "Flat"}});
+    PhotoTableModel model;
+    QCOMPARE(editor::loadInto(dir.store().db(), book, model).error(), QString());
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QVERIFY(model.setValue(0, "HerbTonsPerAcre", 1.5));
+    QVERIFY(model.setValue(0, "GroupLabel", "Flat"));
+    QVERIFY(model.value(0, "Oto3FL").isNull());
+    QVERIFY(model.setValue(0, "Oto3FL", QVariant())); // unset, and set to nothing
+    // Every column of the grid, set to what it holds, nulls included.
+    for (int column = 0; column < model.columnCount(); ++column)
+        QVERIFY(model.setData(model.index(0, column), model.value(0, model.column(column).field), Qt::EditRole));
+    QVERIFY(!model.hasPendingChanges());
+    QVERIFY(!model.isEdited());
+    QCOMPARE(changed.count(), 0);
+    // A real change is one.
+    QVERIFY(model.setValue(0, "GroupLabel", "Ridge"));
+    QVERIFY(model.hasPendingChanges());
+    QCOMPARE(changed.count(), 1);
 }
 
 void PhotoGridTest::changesReachStoreOnlyWhenSaved()

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -24,8 +25,9 @@ struct Pending
     std::string data;
 };
 
-// What the disk holds of one file: its content at the last sync, and what came after.
-struct Disk
+// What the disk holds of one file's content, whatever name it has: its content at the last
+// sync, and what came after.
+struct Inode
 {
     std::string synced;
     std::vector<Pending> pending;
@@ -33,7 +35,11 @@ struct Disk
 
 struct State
 {
-    std::map<std::string, Disk> files;
+    std::vector<Inode> inodes;
+    // The directory as the running system shows it, and as the disk holds it (its state at the
+    // last directory sync): path -> inode.
+    std::map<std::string, std::size_t> names;
+    std::map<std::string, std::size_t> durable;
     std::int64_t operations = 0;
     std::int64_t cutAt = 0;
     bool cut = false;
@@ -50,26 +56,34 @@ struct File
 {
     sqlite3_file base;
     const char *path; // null for files SQLite does not name (temporary files): not tracked
+    std::size_t inode;
+    // The wrapped file system syncs the directory of a journal it created at the journal's
+    // first sync (SQLite asks it to, so that the new journal is found after a cut).
+    bool syncDirectoryAtSync;
     sqlite3_file *real;
 };
 
-sqlite3_vfs *realVfs()
-{
-    return sqlite3_vfs_find(nullptr);
-}
+sqlite3_vfs *g_underlying = nullptr;
 
 // Counts a changing operation; true when it must fail because the power is (now) off.
-bool powerFails(const File *file)
+bool powerFails()
 {
     State &s = state();
     if (s.cut)
         return true;
-    if (!file || !file->path)
-        return false;
     ++s.operations;
     if (s.operations == s.cutAt)
         s.cut = true;
     return s.cut;
+}
+
+bool powerFails(const File *file)
+{
+    if (state().cut)
+        return true;
+    if (!file || !file->path)
+        return false;
+    return powerFails();
 }
 
 std::string readWholeFile(const char *path)
@@ -78,6 +92,48 @@ std::string readWholeFile(const char *path)
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+std::string parentOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// A directory sync: the entries of that directory on the disk become what the system shows.
+void syncDirectory(const std::string &directory)
+{
+    State &s = state();
+    for (auto it = s.durable.begin(); it != s.durable.end();) {
+        if (parentOf(it->first) == directory && !s.names.count(it->first))
+            it = s.durable.erase(it);
+        else
+            ++it;
+    }
+    for (const auto &[path, inode] : s.names) {
+        if (parentOf(path) == directory)
+            s.durable[path] = inode;
+    }
+}
+
+// The inode a tracked path names now, registering a file that was there before the run (it is
+// on the disk as it is now, and so is its directory entry). -1 when there is no such file.
+std::int64_t inodeOf(const char *path)
+{
+    State &s = state();
+    if (const auto it = s.names.find(path); it != s.names.end())
+        return std::int64_t(it->second);
+    int exists = 0;
+    if (g_underlying->xAccess(g_underlying, path, SQLITE_ACCESS_EXISTS, &exists) != SQLITE_OK || !exists)
+        return -1;
+    s.inodes.push_back({readWholeFile(path), {}});
+    s.names[path] = s.durable[path] = s.inodes.size() - 1;
+    return std::int64_t(s.inodes.size() - 1);
+}
+
+Inode &inodeOf(const File *file)
+{
+    return state().inodes[file->inode];
 }
 
 void applyWrite(std::string &image, std::int64_t offset, const std::string &data)
@@ -140,7 +196,7 @@ int fileWrite(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 off
         return SQLITE_IOERR_WRITE;
     const int rc = file->real->pMethods->xWrite(file->real, buffer, amount, offset);
     if (rc == SQLITE_OK && file->path)
-        state().files[file->path].pending.push_back(
+        inodeOf(file).pending.push_back(
             {false, offset, std::string(static_cast<const char *>(buffer), std::size_t(amount))});
     return rc;
 }
@@ -152,7 +208,7 @@ int fileTruncate(sqlite3_file *f, sqlite3_int64 size)
         return SQLITE_IOERR_TRUNCATE;
     const int rc = file->real->pMethods->xTruncate(file->real, size);
     if (rc == SQLITE_OK && file->path)
-        state().files[file->path].pending.push_back({true, size, {}});
+        inodeOf(file).pending.push_back({true, size, {}});
     return rc;
 }
 
@@ -162,11 +218,18 @@ int fileSync(sqlite3_file *f, int flags)
     if (powerFails(file))
         return SQLITE_IOERR_FSYNC;
     const int rc = file->real->pMethods->xSync(file->real, flags);
-    if (rc == SQLITE_OK && file->path) {
-        Disk &disk = state().files[file->path];
-        for (const Pending &p : disk.pending)
-            apply(disk.synced, p);
-        disk.pending.clear();
+    if (rc != SQLITE_OK || !file->path)
+        return rc;
+    Inode &inode = inodeOf(file);
+    for (const Pending &p : inode.pending)
+        apply(inode.synced, p);
+    inode.pending.clear();
+    if (file->syncDirectoryAtSync) {
+        // The directory sync is an operation of its own: a cut may fall between the two.
+        if (powerFails())
+            return SQLITE_IOERR_DIR_FSYNC;
+        syncDirectory(parentOf(file->path));
+        file->syncDirectoryAtSync = false;
     }
     return rc;
 }
@@ -243,19 +306,33 @@ int vfsOpen(sqlite3_vfs *vfs, const char *name, sqlite3_file *f, int flags, int 
     auto *file = reinterpret_cast<File *>(f);
     file->base.pMethods = nullptr;
     file->path = nullptr;
+    file->inode = 0;
+    file->syncDirectoryAtSync = false;
     file->real = reinterpret_cast<sqlite3_file *>(reinterpret_cast<char *>(f) + sizeof(File));
+    const bool tracked = name && (flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_MAIN_JOURNAL));
+    std::int64_t inode = tracked ? inodeOf(name) : -1;
+    const bool creates = tracked && inode < 0;
+    if (creates && powerFails())
+        return SQLITE_IOERR;
     auto *real = static_cast<sqlite3_vfs *>(vfs->pAppData);
     const int rc = real->xOpen(real, name, file->real, flags, outFlags);
     if (rc != SQLITE_OK)
         return rc;
-    if (name && (flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_MAIN_JOURNAL))) {
+    if (tracked) {
+        State &s = state();
+        if (creates) {
+            // A new file: its directory entry reaches the disk with the next directory sync.
+            s.inodes.emplace_back();
+            inode = std::int64_t(s.inodes.size() - 1);
+            s.names[name] = std::size_t(inode);
+        }
         const std::size_t length = std::strlen(name);
         char *copy = new char[length + 1];
         std::memcpy(copy, name, length + 1);
         file->path = copy;
-        // A file seen for the first time is on the disk as it is now.
-        if (!state().files.count(name))
-            state().files[name].synced = readWholeFile(name);
+        file->inode = std::size_t(inode);
+        // As the wrapped unix file system does for a journal opened to be created.
+        file->syncDirectoryAtSync = (flags & SQLITE_OPEN_MAIN_JOURNAL) && (flags & SQLITE_OPEN_CREATE);
     }
     file->base.pMethods = &kMethods;
     return SQLITE_OK;
@@ -266,17 +343,21 @@ int vfsDelete(sqlite3_vfs *vfs, const char *name, int syncDir)
     State &s = state();
     if (s.cut)
         return SQLITE_IOERR_DELETE;
-    if (s.files.count(name)) {
-        ++s.operations;
-        if (s.operations == s.cutAt) {
-            s.cut = true;
-            return SQLITE_IOERR_DELETE;
-        }
-    }
+    const bool tracked = inodeOf(name) >= 0;
+    if (tracked && powerFails())
+        return SQLITE_IOERR_DELETE;
     auto *real = static_cast<sqlite3_vfs *>(vfs->pAppData);
-    const int rc = real->xDelete(real, name, syncDir);
-    if (rc == SQLITE_OK)
-        s.files.erase(name);
+    // The unix file system syncs the directory after the deletion when asked to; that is done
+    // here, as an operation of its own, so the real one is not asked.
+    const int rc = real->xDelete(real, name, tracked ? 0 : syncDir);
+    if (rc != SQLITE_OK || !tracked)
+        return rc;
+    s.names.erase(name);
+    if (syncDir) {
+        if (powerFails())
+            return SQLITE_IOERR_DIR_FSYNC;
+        syncDirectory(parentOf(name));
+    }
     return rc;
 }
 
@@ -340,15 +421,15 @@ int vfsGetLastError(sqlite3_vfs *v, int size, char *out)
 bool registerVfs()
 {
     static const bool registered = [] {
-        sqlite3_vfs *underlying = realVfs();
-        if (!underlying)
+        g_underlying = sqlite3_vfs_find(nullptr);
+        if (!g_underlying)
             return false;
         static sqlite3_vfs vfs{};
         vfs.iVersion = 1;
-        vfs.szOsFile = int(sizeof(File)) + underlying->szOsFile;
-        vfs.mxPathname = underlying->mxPathname;
+        vfs.szOsFile = int(sizeof(File)) + g_underlying->szOsFile;
+        vfs.mxPathname = g_underlying->mxPathname;
         vfs.zName = kVfsName;
-        vfs.pAppData = underlying;
+        vfs.pAppData = g_underlying;
         vfs.xOpen = vfsOpen;
         vfs.xDelete = vfsDelete;
         vfs.xAccess = vfsAccess;
@@ -366,10 +447,19 @@ bool registerVfs()
     return registered;
 }
 
+void makeDefault(bool on)
+{
+    if (!registerVfs())
+        return;
+    sqlite3_vfs_register(on ? sqlite3_vfs_find(kVfsName) : g_underlying, 1);
+}
+
 void arm(std::int64_t cutAt, std::uint32_t seed)
 {
     State &s = state();
-    s.files.clear();
+    s.inodes.clear();
+    s.names.clear();
+    s.durable.clear();
     s.operations = 0;
     s.cutAt = cutAt;
     s.cut = false;
@@ -397,9 +487,11 @@ void writeSurvivingFiles()
     if (!s.cut)
         return;
     std::mt19937 random(s.seed);
-    for (const auto &[path, disk] : s.files) {
-        std::string image = disk.synced;
-        for (const Pending &p : disk.pending) {
+    std::vector<std::string> images;
+    images.reserve(s.inodes.size());
+    for (const Inode &inode : s.inodes) {
+        std::string image = inode.synced;
+        for (const Pending &p : inode.pending) {
             const unsigned choice = random() % 10;
             if (choice < 5)
                 continue; // never reached the disk
@@ -408,10 +500,19 @@ void writeSurvivingFiles()
             else
                 applyTorn(image, p, random);
         }
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(image.data(), std::streamsize(image.size()));
+        images.push_back(std::move(image));
     }
-    s.files.clear();
+    for (const auto &[path, inode] : s.names) {
+        if (!s.durable.count(path))
+            std::remove(path.c_str()); // created, but its directory entry never reached the disk
+    }
+    for (const auto &[path, inode] : s.durable) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(images[inode].data(), std::streamsize(images[inode].size()));
+    }
+    s.inodes.clear();
+    s.names.clear();
+    s.durable.clear();
 }
 
 } // namespace powercut

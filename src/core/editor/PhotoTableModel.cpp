@@ -153,7 +153,8 @@ bool PhotoTableModel::setField(int row, int field, const QVariant &value)
         return false;
     Row &r = m_rows[row];
     const QVariant &old = r.values.at(field);
-    if (old.isNull() == normalised.isNull() && old == normalised)
+    // A null read from the store carries its column's type; the value written has none.
+    if (old.isNull() ? normalised.isNull() : !normalised.isNull() && old == normalised)
         return true;
     if (r.state == RowState::Stored)
         m_base.insert(r.values.at(kKey).toLongLong(), r.values);

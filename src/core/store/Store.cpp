@@ -154,6 +154,11 @@ Result<> Store::checkExistingFile(Access access) const
         return fileFault(m_path, QStringLiteral("is read-only: the program needs to write to it."), FailureKind::Io);
     if (!file.open(QIODevice::ReadOnly))
         return fileFault(m_path, QStringLiteral("cannot be read: %1").arg(file.errorString()), FailureKind::Io);
+    // A change that a stopped program or a power cut left unfinished: its journal holds the
+    // pages as they were, the header included, and opening the store puts them back. Until then
+    // the header may be half written, so it is judged after that (checkTables).
+    if (QFileInfo(m_path + QStringLiteral("-journal")).size() > 0)
+        return done();
     const QByteArray header = file.read(100);
     static const QByteArray kMagic("SQLite format 3\0", 16);
     if (!header.startsWith(kMagic))
@@ -330,10 +335,12 @@ Result<> Store::checkTables(Access access)
     if (writing)
         addUniqueLabelIndex(db);
     // Every commit reaches the disk before the program goes on, so a crash of the program
-    // or of the machine never loses a save or an import that was reported as done. (A server
-    // commits to its disk by itself.)
+    // or of the machine never loses a save or an import that was reported as done. The commit
+    // point of the rollback journal is the journal's deletion: EXTRA also syncs the folder after
+    // it, without which a power cut can bring the journal back and the next opening rolls the
+    // reported commit back. (A server commits to its disk by itself.)
     QSqlQuery q(db);
-    if (!server && writing && !q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
+    if (!server && writing && !q.exec(QStringLiteral("PRAGMA synchronous = EXTRA")))
         return fault(describeError(QStringLiteral("cannot be set to write every change to the disk"), q.lastError()));
     return done();
 }
