@@ -2,8 +2,8 @@
 
 #include "editor/PhotoColumns.h"
 
-#include "store/NameRules.h"
 #include "common/Twips.h"
+#include "store/NameRules.h"
 
 #include <QAbstractItemModel>
 
@@ -24,7 +24,7 @@ bool acceptsCharacter(InputClass inputClass, QChar c)
         return true;
     switch (inputClass) {
     case InputClass::FreeText:
-        return true;
+        return c != QLatin1Char('"');
     case InputClass::FileName:
         return !store::isRefusedNameCharacter(c);
     case InputClass::SignedNumber:
@@ -34,6 +34,27 @@ bool acceptsCharacter(InputClass inputClass, QChar c)
         return isDigitOrPoint(c);
     }
     return false;
+}
+
+QString acceptedInputHint(InputClass inputClass)
+{
+    switch (inputClass) {
+    case InputClass::FreeText:
+        return quoteRefusedHint();
+    case InputClass::FileName:
+        return QStringLiteral("A file name cannot hold \\ / : * ? | < > , or \"");
+    case InputClass::SignedNumber:
+        return QStringLiteral("Numbers only: digits, one decimal point and a leading minus sign");
+    case InputClass::UnsignedNumber:
+    case InputClass::Code:
+        break;
+    }
+    return QStringLiteral("Numbers only: digits and one decimal point");
+}
+
+QString quoteRefusedHint()
+{
+    return QStringLiteral("A text cannot hold a double quote (\")");
 }
 
 bool readsAsNumber(const QString &text)

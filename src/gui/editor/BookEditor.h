@@ -126,11 +126,15 @@ private:
     // Ends the editor without the close box's question; a removal of a new book's row has
     // been done or was not wanted.
     void closeWithoutAsking();
+    // True (and the close remembered) while a box or dialog over this window is open.
+    bool postponeWhileBoxOpen();
 
     EditorContext m_context;
     bool m_newBook = false;
     bool m_unloaded = false;
     bool m_closeWithoutAsking = false;
+    enum class PostponedClose { None, Asking, WithoutAsking };
+    PostponedClose m_postponedClose = PostponedClose::None;
     QStringList m_loadedHeader; // the header boxes as the book was opened
     store::BookHeader m_book;
     PhotoTableModel *m_photos = nullptr;

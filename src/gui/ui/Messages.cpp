@@ -67,8 +67,13 @@ QWidget *BoxMessages::owner() const
 
 int BoxMessages::run(const Message &message, int buttons)
 {
-    QMessageBox box(boxIcon(message.icon), message.title, message.text, QMessageBox::StandardButtons(buttons), owner());
-    return box.exec();
+    // On the heap and guarded: a window deleted while its box waits takes the box with it, and a
+    // box on the stack would then be freed twice.
+    const QPointer<QMessageBox> box = new QMessageBox(boxIcon(message.icon), message.title, message.text,
+                                                      QMessageBox::StandardButtons(buttons), owner());
+    const int answer = box->exec();
+    delete box.data();
+    return answer;
 }
 
 void BoxMessages::tell(const Message &message)

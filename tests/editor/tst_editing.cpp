@@ -1,0 +1,105 @@
+// The editor's everyday editing: closing while one of its boxes is open, Cancel's question,
+// where the focus goes after a new row.
+#include "EditorFixture.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolTip>
+
+using testing::Editor;
+using testing::ProgramDir;
+
+class EditingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void closedWhileItsBoxIsOpenClosesAfterTheBox();
+    void headerBoxesRefuseWhatAnInstallFileCannotCarry();
+};
+
+// Guards against the editor being deleted inside the event loop of its own message box (the
+// program aborted with "free(): invalid size" when a close reached the window meanwhile).
+void EditingTest::closedWhileItsBoxIsOpenClosesAfterTheBox()
+{
+    ProgramDir dir;
+    QVERIFY(dir.copyCodeFiles());
+    const qint64 book = dir.addBook("B");
+    dir.addPhoto(book, {{"PhotoLabel", "1"}, {"HerbTonsPerAcre", 2.5}});
+    ui::BoxMessages boxes;
+    editor::EditorContext context;
+    context.store = &dir.store();
+    context.messages = &boxes;
+    context.programDir = dir.path();
+    context.imageRootText = [] { return QStringLiteral("PhotoImages/"); };
+    QPointer<editor::BookEditor> window = new editor::BookEditor(std::move(context));
+    // As the catalogue does: the window goes once it has closed.
+    connect(window, &editor::BookEditor::unloaded, window, &QObject::deleteLater);
+    window->setBookId(book);
+    QVERIFY(window->load());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    editor::PhotoGrid *grid = window->grid();
+    const QModelIndex cell = window->photos().index(0, window->photos().columnOf("HerbTonsPerAcre"));
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto *line = grid->findChild<QLineEdit *>();
+    QVERIFY(line);
+    line->setText("1.2.3");
+
+    // While the refusal's box is up, the editor's Cancel is clicked from code, then the box is answered.
+    QString boxText;
+    bool openAfterCancel = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        boxText = box->text();
+        window->findChild<QPushButton *>("cmdCancel")->click();
+        openAfterCancel = window && window->isVisible();
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start();
+    QVERIFY(!grid->commitPendingEdit());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 10000);
+    QCOMPARE(boxText, QString("Value entered is not numeric"));
+    QVERIFY(openAfterCancel);
+    QCOMPARE(dir.scalar("SELECT HerbTonsPerAcre FROM Photos").toDouble(), 2.5);
+}
+
+// A double quote never enters a text that goes into an install file, and a refused key is
+// signalled where it was typed.
+void EditingTest::headerBoxesRefuseWhatAnInstallFileCannotCarry()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("B");
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    e.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(e.window.get()));
+    const QList<QPair<const char *, QString>> boxes{
+        {"txtName", "A text cannot hold a double quote (\")"},
+        {"txtBuiltBy", "A text cannot hold a double quote (\")"},
+        {"txtDate", "A text cannot hold a double quote (\")"},
+        {"txtBookID", "An identifier cannot hold \\ / : * ? | < > , or \""}};
+    for (const auto &[name, hint] : boxes) {
+        QLineEdit *box = e.box(name);
+        box->clear();
+        QTest::keyClicks(box, "a\"b");
+        QCOMPARE(box->text(), QString("ab"));
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), hint);
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+    }
+}
+
+QTEST_MAIN(EditingTest)
+#include "tst_editing.moc"
