@@ -28,7 +28,11 @@ struct Catalogue
     explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName,
                        ui::LayoutSettings *layout = nullptr)
         : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive,
-                                       std::move(saveFileName), layout, dir.storeLocation()})
+                                       std::move(saveFileName), layout, dir.storeLocation(), catalogue::askPassword,
+                                       [this](QWidget *, const QString &suggested) {
+                                           folderOffered = suggested;
+                                           return folderAnswer;
+                                       }})
     {
         QVERIFY2(window.load(), "catalogue did not load");
     }
@@ -67,6 +71,9 @@ struct Catalogue
     }
 
     ScriptedMessages messages;
+    // The export folder's query: what it was offered and what it answers.
+    QString folderOffered;
+    QString folderAnswer;
     catalogue::CatalogueWindow window;
 };
 
@@ -89,6 +96,8 @@ private slots:
     void createIsModalAndRecountsAfter();
     void exportWritesTheSelectedBook();
     void filterShowsMatchingBooksAndCommandsActOnThem();
+    void severalSelectedBooksAreDeletedAndExportedTogether();
+    void doubleClickAndReturnOpenTheBook();
     void headingClickSortsAndTheOrderSurvivesARequery();
     void windowsRememberTheirLayout();
 };
@@ -204,13 +213,18 @@ void CommandsTest::editAndDeleteActOnTheRowShownSelected()
     c.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&c.window));
 
-    // A second click on B takes its highlight away: B is current but no longer selected.
+    // A click selects its row alone, and a second click on it keeps it selected (a click on a
+    // selected row once cleared it, and Edit then said "Please select a book first").
     c.clickCell(0, catalogue::BookListModel::BookLabel);
     c.clickCell(1, catalogue::BookListModel::BookLabel);
     c.clickCell(1, catalogue::BookListModel::BookLabel);
+    QVERIFY(c.currentAndSelected(1));
+    QCOMPARE(c.grid()->selectionModel()->selectedRows().size(), 1);
+    c.messages.answerNext(false);
     c.click("cmdRemove");
-    QCOMPARE(c.messages.texts(), QStringList{"Please select a book first"});
+    QCOMPARE(c.messages.texts(), QStringList{"Do you want to remove the book? \nB"});
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 3);
+    c.messages.clear();
 
     // A click on a row's check box ticks it and makes that row the one Edit opens.
     c.clickCell(2, catalogue::BookListModel::Active);
@@ -374,12 +388,72 @@ void CommandsTest::filterShowsMatchingBooksAndCommandsActOnThem()
     c.click("cmdEdit");
     QCOMPARE(c.messages.last().message.text, QString("Please select a book first"));
 
-    // Activate All reaches the hidden books too; Escape shows every book again.
+    // With a filter, Activate All and Deactivate All act on the books shown and say how many
+    // they changed; Escape shows every book again.
     c.click("cmdMarkAll");
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books WHERE Active <> 0").toInt(), 4);
+    QCOMPARE(dir.column("SELECT BookLabel FROM Books WHERE Active <> 0"), QVariantList{"MC-1"});
+    QCOMPARE(count->text(), QString("1 of 4 books, 1 activated"));
+    c.click("cmdUnMarkAll");
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books WHERE Active <> 0").toInt(), 0);
+    QCOMPARE(count->text(), QString("1 of 4 books, 1 deactivated"));
     QTest::keyClick(filter, Qt::Key_Escape);
     QCOMPARE(filter->text(), QString());
     QCOMPARE(c.labels(), (QStringList{"ab-4", "MC-1", "PP-2", "SB-3"}));
+}
+
+void CommandsTest::severalSelectedBooksAreDeletedAndExportedTogether()
+{
+    ProgramDir dir;
+    for (const char *label : {"A", "B", "C", "D"})
+        dir.addPhoto(dir.addBook(label), {{"BookLabel", label}, {"PhotoLabel", "1"}});
+    QVERIFY(QDir(dir.path()).mkpath("out"));
+    QVERIFY(dir.writeFile("out/D.bks", "the user's own"));
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    QTest::mouseClick(c.grid()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      c.grid()->visualRect(c.grid()->model()->index(3, catalogue::BookListModel::BookLabel)).center());
+    QCOMPARE(c.grid()->selectionModel()->selectedRows().size(), 2);
+
+    // Export writes each book to its own file in the chosen folder, never over a file there.
+    c.folderAnswer = dir.filePath("out");
+    c.click("cmdExport");
+    QCOMPARE(c.folderOffered, dir.path());
+    QVERIFY(QFile::exists(dir.filePath("out/B.bks")));
+    QFile kept(dir.filePath("out/D.bks"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("the user's own"));
+    QVERIFY(c.messages.last().message.text.startsWith("1 of 2 books were exported to"));
+    QVERIFY(c.messages.last().message.text.contains("D: "));
+
+    // Delete asks once, naming how many, and removes both books with their photos.
+    c.messages.answerNext(true);
+    c.click("cmdRemove");
+    QCOMPARE(c.messages.last().message.text, QString("Do you want to remove these 2 books? \nB\nD"));
+    QCOMPARE(c.labels(), (QStringList{"A", "C"}));
+    QCOMPARE(dir.column("SELECT BookLabel FROM Photos ORDER BY BookLabel"), (QVariantList{"A", "C"}));
+}
+
+void CommandsTest::doubleClickAndReturnOpenTheBook()
+{
+    ProgramDir dir;
+    dir.addBook("Locked", true);
+    const qint64 open = dir.addBook("Open");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    const QRect lockedCell = c.grid()->visualRect(c.grid()->model()->index(0, catalogue::BookListModel::BookLabel));
+    QTest::mouseClick(c.grid()->viewport(), Qt::LeftButton, {}, lockedCell.center());
+    QTest::mouseDClick(c.grid()->viewport(), Qt::LeftButton, {}, lockedCell.center());
+    QCOMPARE(c.messages.texts(), QStringList{"Sorry, you cannot edit this book as it is owned by OrvanePlus"});
+    QVERIFY(!c.window.editorWindow());
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    QTest::keyClick(c.grid(), Qt::Key_Return);
+    QVERIFY(c.window.editorWindow());
+    QCOMPARE(c.window.editorWindow()->bookId(), open);
+    c.window.editorWindow()->close();
+    QTRY_VERIFY(!c.window.editorWindow());
 }
 
 void CommandsTest::headingClickSortsAndTheOrderSurvivesARequery()

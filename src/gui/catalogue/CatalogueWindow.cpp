@@ -6,6 +6,7 @@
 #include "catalogue/FolderPicker.h"
 #include "catalogue/PasswordDialog.h"
 #include "catalogue/PathKeyFilter.h"
+#include "common/Twips.h"
 #include "editor/BookEditor.h"
 #include "install/ImportWindow.h"
 #include "store/ImageRoot.h"
@@ -16,7 +17,6 @@
 #include "ui/FittedFont.h"
 #include "ui/FlatStyling.h"
 #include "ui/Messages.h"
-#include "common/Twips.h"
 #include "ui/WindowKit.h"
 #include "ui/WindowLayout.h"
 #include "version.h"
@@ -281,7 +281,14 @@ void CatalogueWindow::setUpGrid()
     });
     grdBooks->setTabKeyNavigation(true);
     grdBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdBooks->setSelectionMode(QAbstractItemView::MultiSelection);
+    // A click selects its row alone and never clears it; Ctrl and Shift add rows.
+    grdBooks->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A double click (not on the check box) or Return opens the book, as Edit does.
+    connect(grdBooks, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.column() != BookListModel::Active)
+            onEdit();
+    });
+    connect(static_cast<BookGrid *>(grdBooks), &BookGrid::openRequested, this, &CatalogueWindow::onEdit);
     grdBooks->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdBooks->setWordWrap(false);
 
