@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QToolTip>
 
@@ -19,6 +20,7 @@ class EditingTest : public QObject
 private slots:
     void closedWhileItsBoxIsOpenClosesAfterTheBox();
     void headerBoxesRefuseWhatAnInstallFileCannotCarry();
+    void cancelAsksBeforeItThrowsWorkAway();
 };
 
 // Guards against the editor being deleted inside the event loop of its own message box (the
@@ -99,6 +101,51 @@ void EditingTest::headerBoxesRefuseWhatAnInstallFileCannotCarry()
         QToolTip::hideText();
         QTRY_VERIFY(!QToolTip::isVisible());
     }
+}
+
+void EditingTest::cancelAsksBeforeItThrowsWorkAway()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("B");
+    dir.addPhoto(book, {{"PhotoLabel", "1"}, {"HerbTonsPerAcre", 2.5}});
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    e.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(e.window.get()));
+    QSignalSpy unloaded(e.window.get(), &editor::BookEditor::unloaded);
+
+    // Typed into a cell, not yet committed: No returns to the editor with the text intact.
+    const QModelIndex cell = e.cell(0, "HerbTonsPerAcre");
+    e.grid()->setCurrentIndex(cell);
+    e.grid()->edit(cell);
+    auto *line = e.grid()->findChild<QLineEdit *>();
+    QVERIFY(line);
+    line->selectAll();
+    QTest::keyClicks(line, "8.88");
+    e.messages.answerNext(false);
+    e.click("cmdCancel");
+    QCOMPARE(e.messages.count(), 1);
+    QCOMPARE(e.messages.last().message.text, QString("The changes to this book have not been saved.\n"
+                                                     "Do you want to discard them and close the editor?"));
+    QVERIFY(e.messages.last().question);
+    QCOMPARE(unloaded.count(), 0);
+    QCOMPARE(line->text(), QString("8.88"));
+
+    // A header change, answered Yes: the editor closes and the store keeps what it had.
+    QVERIFY(e.grid()->commitPendingEdit());
+    e.box("txtName")->setText("Changed");
+    e.click("cmdCancel");
+    QCOMPARE(e.messages.count(), 2);
+    QCOMPARE(unloaded.count(), 1);
+    QCOMPARE(dir.scalar("SELECT HerbTonsPerAcre FROM Photos").toDouble(), 2.5);
+
+    // Nothing changed: Cancel closes at once.
+    Editor again(dir);
+    QVERIFY(again.open(book));
+    QSignalSpy closed(again.window.get(), &editor::BookEditor::unloaded);
+    again.click("cmdCancel");
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(again.messages.count(), 0);
 }
 
 QTEST_MAIN(EditingTest)

@@ -76,6 +76,13 @@ void refuseCharacters(QLineEdit *box, bool (*refused)(QChar), const QString &hin
     });
 }
 
+ui::Message discardQuestion()
+{
+    return {QStringLiteral("The changes to this book have not been saved.\n"
+                           "Do you want to discard them and close the editor?"),
+            ui::Icon::Question};
+}
+
 // A stored header value as the box shows it: null as empty text, numbers in short form.
 QString headerText(const QVariant &value)
 {
@@ -609,6 +616,12 @@ void BookEditor::onSaveNow()
 
 void BookEditor::onCancel()
 {
+    // Work since the book was opened or last saved goes only when the user says so; without
+    // any, the editor closes at once.
+    const bool typed = grdPhotos->hasTypedEdit() ||
+                       (m_newBook ? (m_photos->isEdited() || headerTexts() != m_loadedHeader) : hasPendingChanges());
+    if (typed && !m_context.messages->ask(discardQuestion()))
+        return;
     if (m_newBook && !discardNewBook(true))
         return;
     closeWithoutAsking();
@@ -683,9 +696,7 @@ void BookEditor::closeEvent(QCloseEvent *event)
             return;
         }
         const bool typed = m_newBook ? (m_photos->isEdited() || headerTexts() != m_loadedHeader) : hasPendingChanges();
-        if (typed && !m_context.messages->ask({QStringLiteral("The changes to this book have not been saved.\n"
-                                                              "Do you want to discard them and close the editor?"),
-                                               ui::Icon::Question})) {
+        if (typed && !m_context.messages->ask(discardQuestion())) {
             event->ignore();
             return;
         }

@@ -1,15 +1,18 @@
 #include "editor/PhotoGrid.h"
 
+#include "common/Twips.h"
 #include "editor/GridRules.h"
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoTableModel.h"
 #include "ui/FittedFont.h"
-#include "common/Twips.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+
+#include <algorithm>
 
 namespace editor {
 
@@ -94,6 +97,16 @@ void PhotoGrid::fitFontToColumns()
 PhotoCellDelegate *PhotoGrid::delegateFor(InputClass input) const
 {
     return m_delegates.at(int(input));
+}
+
+bool PhotoGrid::hasTypedEdit() const
+{
+    if (!isEditing())
+        return false;
+    // The cell delegate marks its editor once the user edits its text.
+    const auto editors = viewport()->findChildren<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
+    return std::any_of(editors.begin(), editors.end(),
+                       [](const QLineEdit *line) { return line->property("typed").toBool(); });
 }
 
 void PhotoGrid::setMessages(ui::Messages *messages)

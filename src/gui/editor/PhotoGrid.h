@@ -33,6 +33,8 @@ public:
 
     // Whether a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+    // Whether the user has typed into the cell editor that is open.
+    bool hasTypedEdit() const;
     // Commits the cell being edited, if any, into the model and closes its editor. False when
     // the commit was refused: the cell stays in editing and the user is told why once control
     // is back in the event loop.
