@@ -21,6 +21,7 @@ private slots:
     void closedWhileItsBoxIsOpenClosesAfterTheBox();
     void headerBoxesRefuseWhatAnInstallFileCannotCarry();
     void cancelAsksBeforeItThrowsWorkAway();
+    void focusFollowsTheWork();
 };
 
 // Guards against the editor being deleted inside the event loop of its own message box (the
@@ -146,6 +147,39 @@ void EditingTest::cancelAsksBeforeItThrowsWorkAway()
     again.click("cmdCancel");
     QCOMPARE(closed.count(), 1);
     QCOMPARE(again.messages.count(), 0);
+}
+
+void EditingTest::focusFollowsTheWork()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("B");
+    for (int i = 1; i <= 40; ++i)
+        dir.addPhoto(book, {{"PhotoLabel", QString::number(i)}});
+    Editor e(dir);
+    QVERIFY(e.open(book));
+    e.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(e.window.get()));
+    const int label = e.column("PhotoLabel");
+
+    // After Add Photo and Duplicate Photo the new row is in view and the grid has the focus on
+    // its first editable cell: a typed space no longer presses the button again.
+    for (const char *button : {"cmdAdd", "cmdDup"}) {
+        const int rows = e.photos().rowCount();
+        e.click(button);
+        QCOMPARE(e.photos().rowCount(), rows + 1);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(e.grid()));
+        QCOMPARE(e.grid()->currentIndex(), e.cell(rows, "PhotoLabel"));
+        QVERIFY(e.grid()->viewport()->rect().contains(e.grid()->visualRect(e.grid()->currentIndex())));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(e.photos().rowCount(), rows + 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    }
+
+    // Tab on a row's last column moves to the next row's first column.
+    e.grid()->setCurrentIndex(e.cell(0, "DataPic"));
+    QTest::keyClick(e.grid(), Qt::Key_Tab);
+    QCOMPARE(e.grid()->currentIndex().row(), 1);
+    QCOMPARE(e.grid()->currentIndex().column(), label);
 }
 
 QTEST_MAIN(EditingTest)

@@ -198,14 +198,15 @@ void BookEditor::layOutWindow(QSplitter *imageArea)
 // Tab order, select-all on entry, and the identifier's and bounds' live checks.
 void BookEditor::setUpHeaderBoxes()
 {
+    // In the order on screen: the date's row comes before the builder's.
     setTabOrder(txtBookID, txtName);
-    setTabOrder(txtName, txtBuiltBy);
-    setTabOrder(txtBuiltBy, txtDate);
-    setTabOrder(txtDate, txtSC4);
+    setTabOrder(txtName, txtDate);
+    setTabOrder(txtDate, txtBuiltBy);
+    setTabOrder(txtBuiltBy, txtSC4);
     setTabOrder(txtSC4, txtSC5);
     setTabOrder(txtSC5, txtSC6);
 
-    for (QLineEdit *box : {txtBookID, txtName, txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
+    for (QLineEdit *box : {txtBookID, txtName, txtDate, txtBuiltBy, txtSC4, txtSC5, txtSC6})
         box->installEventFilter(this);
     // The identifier names the book's image folder: characters a folder name cannot hold are
     // refused however they arrive (typed, pasted, middle-clicked or dropped). The texts that go

@@ -54,7 +54,9 @@ void BookEditor::onAdd()
     // In a new book the row reaches the store at once; in an existing one it waits for Save.
     if (const auto committed = m_photos->commitRow(row); !committed)
         tell(committed.error());
-    grdPhotos->setCurrentRow(row);
+    // The grid takes the work on: with the focus left on the button, a typed space pressed
+    // it again.
+    grdPhotos->focusRow(row);
 }
 
 void BookEditor::onDuplicate()
@@ -75,7 +77,7 @@ void BookEditor::onDuplicate()
     for (int f = 1; f < fields.size(); ++f)
         values.insert(fields.at(f), m_photos->value(source, fields.at(f)));
     values.insert(QStringLiteral("PhotoLabel"), QStringLiteral(""));
-    grdPhotos->setCurrentRow(m_photos->appendRow(values));
+    grdPhotos->focusRow(m_photos->appendRow(values));
 }
 
 void BookEditor::onDelete()

@@ -99,6 +99,23 @@ PhotoCellDelegate *PhotoGrid::delegateFor(InputClass input) const
     return m_delegates.at(int(input));
 }
 
+void PhotoGrid::focusRow(int row)
+{
+    if (!m_model || row < 0 || row >= m_model->rowCount())
+        return;
+    QModelIndex cell = m_model->index(row, firstVisibleColumn());
+    for (int c = cell.column(); c < m_model->columnCount(); ++c) {
+        const QModelIndex candidate = m_model->index(row, c);
+        if (!isColumnHidden(c) && (candidate.flags() & Qt::ItemIsEditable)) {
+            cell = candidate;
+            break;
+        }
+    }
+    setCurrentIndex(cell);
+    scrollTo(cell);
+    setFocus(Qt::OtherFocusReason);
+}
+
 bool PhotoGrid::hasTypedEdit() const
 {
     if (!isEditing())

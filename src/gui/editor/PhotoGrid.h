@@ -41,6 +41,8 @@ public:
     bool commitPendingEdit();
     // Makes a row current (keeping the current column when it is visible).
     void setCurrentRow(int row);
+    // Makes the row's first editable cell current, scrolls it into view and takes the focus.
+    void focusRow(int row);
 
 signals:
     // The button of a code cell was clicked.
