@@ -312,14 +312,15 @@ void GridRulesTest::carriedOverName()
 
 void GridRulesTest::pickListPlacement_data()
 {
-    // A window of 600 by 400 pixels, a row 20 high, a list of 200 by 150; 500 twips are 33 px.
+    // A window of 600 by 400 pixels, a row 20 high, a list of 200 by 150. The list touches its
+    // cell (it once opened about 33 pixels below it).
     QTest::addColumn<QRect>("cell");
     QTest::addColumn<QPoint>("placed");
-    QTest::newRow("fits below: the specified place") << QRect(100, 50, 50, 20) << QPoint(100, 103);
+    QTest::newRow("fits below: the specified place") << QRect(100, 50, 50, 20) << QPoint(100, 70);
     QTest::newRow("would reach below the window: above the row") << QRect(100, 300, 50, 20) << QPoint(100, 150);
-    QTest::newRow("right edge: moved left") << QRect(500, 50, 50, 20) << QPoint(400, 103);
+    QTest::newRow("right edge: moved left") << QRect(500, 50, 50, 20) << QPoint(400, 70);
     QTest::newRow("bottom right corner: above and left") << QRect(550, 370, 50, 20) << QPoint(400, 220);
-    QTest::newRow("column partly scrolled out: left edge of the window") << QRect(-30, 50, 50, 20) << QPoint(0, 103);
+    QTest::newRow("column partly scrolled out: left edge of the window") << QRect(-30, 50, 50, 20) << QPoint(0, 70);
 }
 
 void GridRulesTest::pickListPlacement()

@@ -2,7 +2,6 @@
 
 #include "editor/PhotoColumns.h"
 
-#include "common/Twips.h"
 #include "store/NameRules.h"
 
 #include <QAbstractItemModel>
@@ -123,7 +122,7 @@ bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString 
 
 QPoint pickListPosition(int columnLeft, int rowBottom)
 {
-    return {columnLeft, rowBottom + ui::twips(500)};
+    return {columnLeft, rowBottom};
 }
 
 QSize pickListSize(const QSize &designed, int widestEntry, int entryHeight, int frameWidth, int scrollBarWidth)

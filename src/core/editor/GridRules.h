@@ -56,7 +56,7 @@ CommitCheck checkCommit(InputClass inputClass, int position, const QString &text
 bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString &label, int excludedRow);
 
 // Top-left corner of a pick list popped up over a code cell: its left edge at the column, its
-// top 500 twips below the bottom of the current row (both in window coordinates).
+// top touching the bottom of the current row (both in window coordinates).
 QPoint pickListPosition(int columnLeft, int rowBottom);
 
 // The fewest entries a pick list shows at a time.

@@ -28,6 +28,12 @@ void BookEditor::setUpPhotoRules()
     m_pickLists->fill();
 
     connect(grdPhotos, &PhotoGrid::cellButtonClicked, this, &BookEditor::onCellButton);
+    // Typing on a closed code cell opens its list at the first code starting with the text.
+    connect(grdPhotos, &PhotoGrid::codeTyped, this, [this](int row, int column, const QString &text) {
+        onCellButton(row, column);
+        if (const PickListInfo *info = pickListForField(m_photos->column(column).field))
+            m_pickLists->typeAhead(info->list, text);
+    });
     // Direct: the names must be in the row before Save, Add, Duplicate or Delete act on it, even
     // when the click that commits the label also presses the button.
     connect(grdPhotos, &PhotoGrid::cellCommitted, this, &BookEditor::onCellCommitted);

@@ -1,10 +1,10 @@
 #include "editor/CodePickLists.h"
 
+#include "common/Twips.h"
 #include "editor/AddCodeDialog.h"
 #include "editor/CodeFile.h"
 #include "editor/GridRules.h"
 #include "ui/Messages.h"
-#include "common/Twips.h"
 
 #include <QApplication>
 #include <QDir>
@@ -85,6 +85,22 @@ void CodePickLists::popUp(PickList which, const QPoint &topLeft)
     shown->setFocus(Qt::OtherFocusReason);
 }
 
+void CodePickLists::typeAhead(PickList which, const QString &typed)
+{
+    m_typed = typed;
+    m_typedAt.start();
+    QListWidget *shown = list(which);
+    // Entries start with their code; the blank entry and "New Code..." are never typed to.
+    for (int row = 0; row < shown->count(); ++row) {
+        QListWidgetItem *item = shown->item(row);
+        if (item->text() != newCodeEntry() && item->text().startsWith(typed, Qt::CaseInsensitive)) {
+            shown->setCurrentItem(item);
+            shown->scrollToItem(item);
+            return;
+        }
+    }
+}
+
 void CodePickLists::choose(PickList which, QListWidgetItem *item)
 {
     if (!item)
@@ -94,8 +110,10 @@ void CodePickLists::choose(PickList which, QListWidgetItem *item)
     if (!m_photo.any())
         return;
     if (info.tag && item->text() == newCodeEntry()) {
+        // The list closes as the dialog opens (it would float over the dialog) and stays closed.
+        hideList(list(which));
         AddCodeDialog dialog(QLatin1String(info.tag), m_programDir, m_messages, m_window);
-        // Cancelling leaves the photo's code as it was; the list stays up.
+        // Cancelling leaves the photo's code as it was.
         if (dialog.exec() == QDialog::Accepted)
             m_photo.setField(QLatin1String(info.field), dialog.code());
         return;
@@ -130,6 +148,13 @@ bool CodePickLists::eventFilter(QObject *watched, QEvent *event)
         }
         if (key == Qt::Key_Escape) {
             hideList(shown);
+            return true;
+        }
+        // Type-ahead goes on from the characters typed on the cell.
+        const QString text = static_cast<QKeyEvent *>(event)->text();
+        if (text.size() == 1 && text.at(0).isPrint() && !text.at(0).isSpace()) {
+            const bool goesOn = m_typedAt.isValid() && m_typedAt.elapsed() < QApplication::keyboardInputInterval();
+            typeAhead(PickList(m_lists.indexOf(shown)), goesOn ? m_typed + text : text);
             return true;
         }
     }

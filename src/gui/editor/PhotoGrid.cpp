@@ -5,6 +5,7 @@
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoTableModel.h"
 #include "ui/FittedFont.h"
+#include "ui/InputFeedback.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -244,11 +245,22 @@ void PhotoGrid::keyPressEvent(QKeyEvent *event)
         return;
     }
     // A typed character opens an editable cell's editor, where the column's keystroke filter
-    // sees it; a character the filter refuses, or one typed on a locked cell, changes nothing.
+    // sees it; on a code cell it opens the pick list at the first code starting with it. A
+    // character the filter refuses changes nothing but is signalled at the cell.
     if (typesCharacter(event) && state() != EditingState && currentIndex().isValid() && m_model) {
         const QModelIndex current = currentIndex();
-        if (!(current.flags() & Qt::ItemIsEditable) ||
-            !acceptsCharacter(m_model->column(current.column()).input, event->text().at(0))) {
+        const InputClass input = m_model->column(current.column()).input;
+        if (input == InputClass::Code) {
+            emit codeTyped(current.row(), current.column(), event->text());
+            event->accept();
+            return;
+        }
+        if (!(current.flags() & Qt::ItemIsEditable)) {
+            event->accept();
+            return;
+        }
+        if (!acceptsCharacter(input, event->text().at(0))) {
+            ui::signalRefusedInput(viewport(), acceptedInputHint(input), visualRect(current));
             event->accept();
             return;
         }

@@ -47,6 +47,8 @@ public:
 signals:
     // The button of a code cell was clicked.
     void cellButtonClicked(int row, int column);
+    // A character was typed on a code cell whose pick list is closed.
+    void codeTyped(int row, int column, const QString &text);
     // A cell's value was stored from its editor (edited: the user changed the text). The model
     // holds the value already, so follow-up work may change other cells of the row at once.
     void cellCommitted(int row, int column, bool edited);

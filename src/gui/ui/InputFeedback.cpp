@@ -6,11 +6,12 @@
 
 namespace ui {
 
-void signalRefusedInput(QWidget *box, const QString &hint)
+void signalRefusedInput(QWidget *box, const QString &hint, const QRect &area)
 {
     QApplication::beep();
     // Under the box, where it hides neither the text nor the cursor.
-    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), hint, box);
+    const QRect under = area.isValid() ? area : box->rect();
+    QToolTip::showText(box->mapToGlobal(under.bottomLeft() + QPoint(0, 1)), hint, box);
 }
 
 } // namespace ui
