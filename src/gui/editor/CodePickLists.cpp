@@ -40,12 +40,15 @@ CodePickLists::CodePickLists(QWidget *window, QString programDir, ui::Messages &
 
 void CodePickLists::fill()
 {
+    // Every code file's fault in one message: a library without its code files would otherwise
+    // show one box per file.
+    QStringList faults;
     for (const PickListInfo &info : pickLists()) {
         QStringList entries;
         if (info.codeFile) {
             const CodeFileContents read = readCodeFile(QDir(m_programDir).filePath(QLatin1String(info.codeFile)));
             if (!read.error.isEmpty())
-                m_messages.tell({read.error, ui::Icon::Exclamation});
+                faults << read.error;
             entries = codeListEntries(read.records);
         } else if (info.list == PickList::FM) {
             entries = fireBehaviour2005Entries();
@@ -56,6 +59,8 @@ void CodePickLists::fill()
         }
         fillList(list(info.list), entries);
     }
+    if (!faults.isEmpty())
+        m_messages.tell({faults.join(QLatin1Char('\n')), ui::Icon::Exclamation});
 }
 
 void CodePickLists::fitSize(PickList which)
