@@ -98,6 +98,7 @@ private slots:
     void filterShowsMatchingBooksAndCommandsActOnThem();
     void severalSelectedBooksAreDeletedAndExportedTogether();
     void doubleClickAndReturnOpenTheBook();
+    void editorOpensInsideTheScreenOverTheCatalogue();
     void headingClickSortsAndTheOrderSurvivesARequery();
     void windowsRememberTheirLayout();
 };
@@ -161,7 +162,8 @@ void CommandsTest::deleteAnsweredNoKeepsRowsButRequeries()
     QVERIFY(c.messages.last().question);
     QCOMPARE(c.messages.last().message.text, QString("Do you want to remove the book? \nKeep"));
     QCOMPARE(c.messages.last().message.icon, ui::Icon::Exclamation);
-    QCOMPARE(c.messages.last().message.title, QString());
+    // Titled like every box of the program (it was once titled with the executable's name).
+    QCOMPARE(c.messages.last().message.title, QString("Photo Series Books"));
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
     QCOMPARE(c.labels(), (QStringList{"Arrived meanwhile", "Keep"}));
 }
@@ -456,6 +458,30 @@ void CommandsTest::doubleClickAndReturnOpenTheBook()
     QTRY_VERIFY(!c.window.editorWindow());
 }
 
+void CommandsTest::editorOpensInsideTheScreenOverTheCatalogue()
+{
+    ProgramDir dir;
+    dir.addBook("A");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    // At start-up the book list has the keys.
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(c.grid()));
+    const QRect available = c.window.screen()->availableGeometry();
+    c.window.move(available.right() - c.window.width() / 2, available.bottom() - c.window.height() / 2);
+    QVERIFY(c.select("A"));
+    c.click("cmdEdit");
+    editor::BookEditor *e = c.window.editorWindow();
+    QVERIFY(e);
+    QVERIFY(QTest::qWaitForWindowExposed(e));
+    // Inside the screen as far as its least size allows, never off its bottom or right.
+    QVERIFY2(available.contains(e->frameGeometry().topLeft()) &&
+                 (e->frameGeometry().bottom() <= available.bottom() || e->y() <= available.top() + 40),
+             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(e->x()).arg(e->y()).arg(e->width()).arg(e->height())));
+    e->close();
+    QTRY_VERIFY(!c.window.editorWindow());
+}
+
 void CommandsTest::headingClickSortsAndTheOrderSurvivesARequery()
 {
     ProgramDir dir;
@@ -489,6 +515,7 @@ void CommandsTest::windowsRememberTheirLayout()
     ui::LayoutSettings layout(dir.filePath("layout.ini"));
     const auto editorGrid = [](editor::BookEditor *e) { return e->findChild<QTableView *>("grdPhotos"); };
     const int group = 1; // GroupLabel in the photo grid
+    QSize editorSize;
     {
         Catalogue c(dir, catalogue::askSaveFileName, &layout);
         c.window.show();
@@ -499,7 +526,9 @@ void CommandsTest::windowsRememberTheirLayout()
         editor::BookEditor *e = c.window.editorWindow();
         QVERIFY(e);
         QCOMPARE(e->photos().column(group).field, QString("GroupLabel"));
-        e->resize(1000, 600);
+        // Within the offscreen screen: a larger one is made to fit the screen when it opens.
+        editorSize = QSize(e->minimumWidth(), 500);
+        e->resize(editorSize);
         editorGrid(e)->setColumnWidth(group, 77);
         QTest::mouseClick(e->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
         c.click("cmdClose");
@@ -512,7 +541,7 @@ void CommandsTest::windowsRememberTheirLayout()
     c.click("cmdEdit");
     editor::BookEditor *e = c.window.editorWindow();
     QVERIFY(e);
-    QCOMPARE(e->size(), QSize(1000, 600));
+    QCOMPARE(e->size(), editorSize);
     QCOMPARE(editorGrid(e)->columnWidth(group), 77);
 }
 

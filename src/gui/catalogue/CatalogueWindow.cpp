@@ -229,6 +229,8 @@ bool CatalogueWindow::load()
     setUpGrid();
     setUpFilterAndOrder();
     ui::restoreLayout(m_context.layout, this, grdBooks, columnFields());
+    // The book list, not Exit, takes the keys at start-up.
+    grdBooks->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

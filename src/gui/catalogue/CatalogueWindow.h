@@ -100,6 +100,8 @@ private:
     void exportBooks(const QVector<store::BookRow> &books);
     editor::BookEditor *openEditor(bool newBook, qint64 bookId);
     void onEditorUnloaded(qint64 bookId);
+    // Sizes and moves a window to lie inside the screen's available area, centred over this one.
+    void placeOverCatalogue(QWidget *window) const;
     // The book of the grid's current row, or 0 when there is none.
     qint64 currentBookId() const;
     // Makes the book's row the current row and the only selected one; no book, no change.

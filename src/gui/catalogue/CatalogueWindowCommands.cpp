@@ -15,6 +15,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableView>
 
 #include <algorithm>
@@ -104,6 +105,7 @@ editor::BookEditor *CatalogueWindow::openEditor(bool newBook, qint64 bookId)
         requeryBooks();
         return nullptr;
     }
+    placeOverCatalogue(window);
     m_editor = window;
     connect(window, &editor::BookEditor::unloaded, this, [this, window] {
         const qint64 id = window->bookId();
@@ -111,6 +113,24 @@ editor::BookEditor *CatalogueWindow::openEditor(bool newBook, qint64 bookId)
         onEditorUnloaded(id);
     });
     return window;
+}
+
+void CatalogueWindow::placeOverCatalogue(QWidget *window) const
+{
+    // Inside the screen's available area (its buttons were once off the bottom of the screen),
+    // centred over the catalogue as far as that allows. Before the window is shown its frame is
+    // unknown: room is kept for a usual one.
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize frame(16, 40);
+    window->resize(window->size().boundedTo(available.size() - frame));
+    QRect placed(QPoint(), window->size() + frame);
+    placed.moveCenter(frameGeometry().center());
+    placed.moveLeft(qBound(available.left(), placed.left(), available.right() + 1 - placed.width()));
+    placed.moveTop(qBound(available.top(), placed.top(), available.bottom() + 1 - placed.height()));
+    window->move(placed.topLeft());
 }
 
 void CatalogueWindow::onEditorUnloaded(qint64 bookId)
@@ -255,7 +275,7 @@ void CatalogueWindow::onRemove()
                                        labels.join(QLatin1Char('\n'));
     // The photos go with their books through their link to them, all in one transaction.
     bool removed = false;
-    if (m_context.messages->ask({question, ui::Icon::Exclamation, QString()})) {
+    if (m_context.messages->ask({question, ui::Icon::Exclamation})) {
         const auto outcome = store::removeBooks(m_store->db(), ids);
         removed = outcome.ok();
         if (!removed)
