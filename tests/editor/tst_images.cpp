@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 using testing::Editor;
 using testing::ProgramDir;
 
@@ -116,6 +118,12 @@ void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
     QCOMPARE(editor::imageFormatMismatch(b.folder + "/P1.jpg", "P4.jpg"), QString());
     QCOMPARE(editor::copyImageInto(b.folder + "/P1.jpg", b.folder, "P4.jpg"), QString());
     QVERIFY(QFile::exists(b.folder + "/P4.jpg"));
+    // The copy gets the mode the umask gives a new file, not the temporary file's owner-only one.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    struct stat copied = {};
+    QCOMPARE(::stat(QFile::encodeName(b.folder + "/P4.jpg").constData(), &copied), 0);
+    QCOMPARE(copied.st_mode & 0777, 0666 & ~mask);
     QVERIFY(editor::copyImageInto(png, b.folder, "p1.JPG").contains("already exists"));
     QVERIFY(!editor::copyImageInto(png, b.folder, "../x.png").isEmpty());
     // No temporary file is left behind.
