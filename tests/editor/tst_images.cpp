@@ -142,6 +142,15 @@ void ImagesTest::editorMarksMissingFilesAndPreviewsTheCurrentRow()
                  .data(editor::PhotoTableModel::MissingImageRole)
                  .isValid()); // found in another case
 
+    // Files added, renamed or removed while the editor is open are noticed without reopening it.
+    QVERIFY(writeImage(b.folder + "/D1.jpg", "JPEG"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.label("lblImages")->text(), QString("4 of 8 image files missing"), 5000);
+    QVERIFY(QFile::rename(b.folder + "/D1.jpg", b.folder + "/D2.jpg"));
+    QTRY_VERIFY_WITH_TIMEOUT(!b.editor->cell(1, "DataPic").data(editor::PhotoTableModel::MissingImageRole).isValid(),
+                             5000);
+    QVERIFY(QFile::remove(b.folder + "/D2.jpg"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.label("lblImages")->text(), QString("5 of 8 image files missing"), 5000);
+
     b.editor->click("cmdPreview");
     QLabel *photo = b.label("picPhoto");
     QTRY_VERIFY(!photo->pixmap().isNull());

@@ -8,6 +8,7 @@
 class QCalendarWidget;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -179,6 +180,7 @@ private:
     ui::CoolButton *cmdAddImage = nullptr;
     QLabel *lblImages = nullptr;
     QFutureWatcher<std::shared_ptr<const BookImageFolder>> *m_folderListing = nullptr;
+    QFileSystemWatcher *m_folderWatcher = nullptr;
 
     QListWidget *lstVegType = nullptr;
     QListWidget *lstActType = nullptr;
