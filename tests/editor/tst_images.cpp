@@ -107,6 +107,19 @@ void ImagesTest::previewsAreScaledAndDamagedFilesExplained()
     const editor::DecodedImage damaged = editor::decodePreview(b.folder + "/P3.jpg", {200, 200});
     QVERIFY(damaged.image.isNull());
     QVERIFY(!damaged.error.isEmpty());
+
+    // A file that can be shown but is cut short, or is another format than its name says,
+    // carries a warning; a whole one none.
+    QCOMPARE(wide.image.text(editor::kImageWarningKey), QString());
+    QFile whole(b.folder + "/P1.jpg");
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    QVERIFY(b.dir.writeFile("PhotoImages/BK/cut.jpg", whole.readAll().chopped(200)));
+    QVERIFY(editor::imageFileWarning(b.folder + "/cut.jpg").contains("cut short"));
+    QVERIFY(writeImage(b.folder + "/png.jpg", "PNG"));
+    const editor::DecodedImage png = editor::decodePreview(b.folder + "/png.jpg", {200, 200});
+    QVERIFY(!png.image.isNull());
+    QVERIFY2(png.image.text(editor::kImageWarningKey).contains("PNG"),
+             qPrintable(png.image.text(editor::kImageWarningKey)));
 }
 
 void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
