@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -99,6 +100,7 @@ private slots:
     void severalSelectedBooksAreDeletedAndExportedTogether();
     void doubleClickAndReturnOpenTheBook();
     void editorOpensInsideTheScreenOverTheCatalogue();
+    void headingsKeepRoomForTheSortArrow();
     void headingClickSortsAndTheOrderSurvivesARequery();
     void windowsRememberTheirLayout();
 };
@@ -480,6 +482,22 @@ void CommandsTest::editorOpensInsideTheScreenOverTheCatalogue()
              qPrintable(QStringLiteral("%1,%2 %3x%4").arg(e->x()).arg(e->y()).arg(e->width()).arg(e->height())));
     e->close();
     QTRY_VERIFY(!c.window.editorWindow());
+}
+
+void CommandsTest::headingsKeepRoomForTheSortArrow()
+{
+    ProgramDir dir;
+    Catalogue c(dir);
+    QHeaderView *header = c.grid()->horizontalHeader();
+    const int arrow = header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const QFontMetrics metrics(header->font());
+    // The columns wide enough for a heading and an arrow (the narrow check-box column is not).
+    for (int column = catalogue::BookListModel::BookLabel; column < header->count(); ++column) {
+        for (const QString &line : c.grid()->model()->headerData(column, Qt::Horizontal).toString().split('\n'))
+            QVERIFY2(metrics.horizontalAdvance(line) + arrow + margins <= header->sectionSize(column),
+                     qPrintable(line));
+    }
 }
 
 void CommandsTest::headingClickSortsAndTheOrderSurvivesARequery()

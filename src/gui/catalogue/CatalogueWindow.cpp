@@ -306,7 +306,10 @@ void CatalogueWindow::setUpGrid()
     // "Number of"), and two lines high.
     QFont headingFont = header->font();
     headingFont.setPointSizeF(qMin(headingFont.pointSizeF(), 8.0));
-    const int headingMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    // Any column may be the sorted one: its heading keeps room for the sort arrow beside it
+    // ("umber o" once showed of "Number of").
+    const int headingMargins = 3 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+                               header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
     for (int c = 0; c < BookListModel::ColumnCount; ++c) {
         const QStringList lines =
             m_books->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(QLatin1Char('\n'));
