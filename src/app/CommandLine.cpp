@@ -171,6 +171,13 @@ bool copyEnd(Console &console, const QString &given, QString &location)
     return true;
 }
 
+// A library folder that a command fills gets the shipped code files, which its editor reads.
+void seedLibrary(const QString &location)
+{
+    if (!store::isServerLocation(location))
+        store::seedCodeFiles(QFileInfo(location).absolutePath());
+}
+
 } // namespace
 
 Invocation classify(const QStringList &arguments)
@@ -352,6 +359,7 @@ int runCopy(const QCommandLineParser &command, const CommandOptions &options, Co
     QString source, target;
     if (!copyEnd(console, command.value(options.from), source) || !copyEnd(console, command.value(options.to), target))
         return Failure;
+    seedLibrary(target);
     return copyStore(source, target, command.isSet(options.replace), console);
 }
 
@@ -408,6 +416,7 @@ int runOnStore(const QString &word, const QCommandLineParser &command, const Com
     if (word == QLatin1String("import")) {
         if (words.isEmpty())
             return usageError(console, QStringLiteral("import needs at least one install file."));
+        seedLibrary(location);
         return importFiles(location, words, console);
     }
     if (word == QLatin1String("export"))

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -28,7 +29,11 @@ struct Catalogue
     explicit Catalogue(ProgramDir &dir, catalogue::SaveFileQuery saveFileName = catalogue::askSaveFileName,
                        ui::LayoutSettings *layout = nullptr)
         : window(catalogue::AppContext{dir.path(), &messages, &dir.settings(), store::noCdRomDrive,
-                                       std::move(saveFileName), layout, dir.storeLocation()})
+                                       std::move(saveFileName), layout, dir.storeLocation(), catalogue::askPassword,
+                                       [this](QWidget *, const QString &suggested) {
+                                           folderOffered = suggested;
+                                           return folderAnswer;
+                                       }})
     {
         QVERIFY2(window.load(), "catalogue did not load");
     }
@@ -67,6 +72,9 @@ struct Catalogue
     }
 
     ScriptedMessages messages;
+    // The export folder's query: what it was offered and what it answers.
+    QString folderOffered;
+    QString folderAnswer;
     catalogue::CatalogueWindow window;
 };
 
@@ -89,6 +97,10 @@ private slots:
     void createIsModalAndRecountsAfter();
     void exportWritesTheSelectedBook();
     void filterShowsMatchingBooksAndCommandsActOnThem();
+    void severalSelectedBooksAreDeletedAndExportedTogether();
+    void doubleClickAndReturnOpenTheBook();
+    void editorOpensInsideTheScreenOverTheCatalogue();
+    void headingsKeepRoomForTheSortArrow();
     void headingClickSortsAndTheOrderSurvivesARequery();
     void windowsRememberTheirLayout();
 };
@@ -152,7 +164,8 @@ void CommandsTest::deleteAnsweredNoKeepsRowsButRequeries()
     QVERIFY(c.messages.last().question);
     QCOMPARE(c.messages.last().message.text, QString("Do you want to remove the book? \nKeep"));
     QCOMPARE(c.messages.last().message.icon, ui::Icon::Exclamation);
-    QCOMPARE(c.messages.last().message.title, QString());
+    // Titled like every box of the program (it was once titled with the executable's name).
+    QCOMPARE(c.messages.last().message.title, QString("Photo Series Books"));
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 1);
     QCOMPARE(c.labels(), (QStringList{"Arrived meanwhile", "Keep"}));
 }
@@ -205,13 +218,18 @@ void CommandsTest::editAndDeleteActOnTheRowShownSelected()
     c.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&c.window));
 
-    // A second click on B takes its highlight away: B is current but no longer selected.
+    // A click selects its row alone, and a second click on it keeps it selected (a click on a
+    // selected row once cleared it, and Edit then said "Please select a book first").
     c.clickCell(0, catalogue::BookListModel::BookLabel);
     c.clickCell(1, catalogue::BookListModel::BookLabel);
     c.clickCell(1, catalogue::BookListModel::BookLabel);
+    QVERIFY(c.currentAndSelected(1));
+    QCOMPARE(c.grid()->selectionModel()->selectedRows().size(), 1);
+    c.messages.answerNext(false);
     c.click("cmdRemove");
-    QCOMPARE(c.messages.texts(), QStringList{"Please select a book first"});
+    QCOMPARE(c.messages.texts(), QStringList{"Do you want to remove the book? \nB"});
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 3);
+    c.messages.clear();
 
     // A click on a row's check box ticks it and makes that row the one Edit opens.
     c.clickCell(2, catalogue::BookListModel::Active);
@@ -375,12 +393,112 @@ void CommandsTest::filterShowsMatchingBooksAndCommandsActOnThem()
     c.click("cmdEdit");
     QCOMPARE(c.messages.last().message.text, QString("Please select a book first"));
 
-    // Activate All reaches the hidden books too; Escape shows every book again.
+    // With a filter, Activate All and Deactivate All act on the books shown and say how many
+    // they changed; Escape shows every book again.
     c.click("cmdMarkAll");
-    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books WHERE Active <> 0").toInt(), 4);
+    QCOMPARE(dir.column("SELECT BookLabel FROM Books WHERE Active <> 0"), QVariantList{"MC-1"});
+    QCOMPARE(count->text(), QString("1 of 4 books, 1 activated"));
+    c.click("cmdUnMarkAll");
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books WHERE Active <> 0").toInt(), 0);
+    QCOMPARE(count->text(), QString("1 of 4 books, 1 deactivated"));
     QTest::keyClick(filter, Qt::Key_Escape);
     QCOMPARE(filter->text(), QString());
     QCOMPARE(c.labels(), (QStringList{"ab-4", "MC-1", "PP-2", "SB-3"}));
+}
+
+void CommandsTest::severalSelectedBooksAreDeletedAndExportedTogether()
+{
+    ProgramDir dir;
+    for (const char *label : {"A", "B", "C", "D"})
+        dir.addPhoto(dir.addBook(label), {{"BookLabel", label}, {"PhotoLabel", "1"}});
+    QVERIFY(QDir(dir.path()).mkpath("out"));
+    QVERIFY(dir.writeFile("out/D.bks", "the user's own"));
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    QTest::mouseClick(c.grid()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      c.grid()->visualRect(c.grid()->model()->index(3, catalogue::BookListModel::BookLabel)).center());
+    QCOMPARE(c.grid()->selectionModel()->selectedRows().size(), 2);
+
+    // Export writes each book to its own file in the chosen folder, never over a file there.
+    c.folderAnswer = dir.filePath("out");
+    c.click("cmdExport");
+    QCOMPARE(c.folderOffered, dir.path());
+    QVERIFY(QFile::exists(dir.filePath("out/B.bks")));
+    QFile kept(dir.filePath("out/D.bks"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("the user's own"));
+    QVERIFY(c.messages.last().message.text.startsWith("1 of 2 books were exported to"));
+    QVERIFY(c.messages.last().message.text.contains("D: "));
+
+    // Delete asks once, naming how many, and removes both books with their photos.
+    c.messages.answerNext(true);
+    c.click("cmdRemove");
+    QCOMPARE(c.messages.last().message.text, QString("Do you want to remove these 2 books? \nB\nD"));
+    QCOMPARE(c.labels(), (QStringList{"A", "C"}));
+    QCOMPARE(dir.column("SELECT BookLabel FROM Photos ORDER BY BookLabel"), (QVariantList{"A", "C"}));
+}
+
+void CommandsTest::doubleClickAndReturnOpenTheBook()
+{
+    ProgramDir dir;
+    dir.addBook("Locked", true);
+    const qint64 open = dir.addBook("Open");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    const QRect lockedCell = c.grid()->visualRect(c.grid()->model()->index(0, catalogue::BookListModel::BookLabel));
+    QTest::mouseClick(c.grid()->viewport(), Qt::LeftButton, {}, lockedCell.center());
+    QTest::mouseDClick(c.grid()->viewport(), Qt::LeftButton, {}, lockedCell.center());
+    QCOMPARE(c.messages.texts(), QStringList{"Sorry, you cannot edit this book as it is owned by OrvanePlus"});
+    QVERIFY(!c.window.editorWindow());
+    c.clickCell(1, catalogue::BookListModel::BookLabel);
+    QTest::keyClick(c.grid(), Qt::Key_Return);
+    QVERIFY(c.window.editorWindow());
+    QCOMPARE(c.window.editorWindow()->bookId(), open);
+    c.window.editorWindow()->close();
+    QTRY_VERIFY(!c.window.editorWindow());
+}
+
+void CommandsTest::editorOpensInsideTheScreenOverTheCatalogue()
+{
+    ProgramDir dir;
+    dir.addBook("A");
+    Catalogue c(dir);
+    c.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+    // At start-up the book list has the keys.
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(c.grid()));
+    const QRect available = c.window.screen()->availableGeometry();
+    c.window.move(available.right() - c.window.width() / 2, available.bottom() - c.window.height() / 2);
+    QVERIFY(c.select("A"));
+    c.click("cmdEdit");
+    editor::BookEditor *e = c.window.editorWindow();
+    QVERIFY(e);
+    QVERIFY(QTest::qWaitForWindowExposed(e));
+    // Inside the screen as far as its least size allows, never off its bottom or right.
+    QVERIFY2(available.contains(e->frameGeometry().topLeft()) &&
+                 (e->frameGeometry().bottom() <= available.bottom() || e->y() <= available.top() + 40),
+             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(e->x()).arg(e->y()).arg(e->width()).arg(e->height())));
+    e->close();
+    QTRY_VERIFY(!c.window.editorWindow());
+}
+
+void CommandsTest::headingsKeepRoomForTheSortArrow()
+{
+    ProgramDir dir;
+    Catalogue c(dir);
+    QHeaderView *header = c.grid()->horizontalHeader();
+    const int arrow = header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const QFontMetrics metrics(header->font());
+    // The columns wide enough for a heading and an arrow (the narrow check-box column is not).
+    for (int column = catalogue::BookListModel::BookLabel; column < header->count(); ++column) {
+        for (const QString &line : c.grid()->model()->headerData(column, Qt::Horizontal).toString().split('\n'))
+            QVERIFY2(metrics.horizontalAdvance(line) + arrow + margins <= header->sectionSize(column),
+                     qPrintable(line));
+    }
 }
 
 void CommandsTest::headingClickSortsAndTheOrderSurvivesARequery()
@@ -416,6 +534,7 @@ void CommandsTest::windowsRememberTheirLayout()
     ui::LayoutSettings layout(dir.filePath("layout.ini"));
     const auto editorGrid = [](editor::BookEditor *e) { return e->findChild<QTableView *>("grdPhotos"); };
     const int group = 1; // GroupLabel in the photo grid
+    QSize editorSize;
     {
         Catalogue c(dir, catalogue::askSaveFileName, &layout);
         c.window.show();
@@ -426,7 +545,9 @@ void CommandsTest::windowsRememberTheirLayout()
         editor::BookEditor *e = c.window.editorWindow();
         QVERIFY(e);
         QCOMPARE(e->photos().column(group).field, QString("GroupLabel"));
-        e->resize(1000, 600);
+        // Within the offscreen screen: a larger one is made to fit the screen when it opens.
+        editorSize = QSize(e->minimumWidth(), 500);
+        e->resize(editorSize);
         editorGrid(e)->setColumnWidth(group, 77);
         QTest::mouseClick(e->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
         c.click("cmdClose");
@@ -439,7 +560,7 @@ void CommandsTest::windowsRememberTheirLayout()
     c.click("cmdEdit");
     editor::BookEditor *e = c.window.editorWindow();
     QVERIFY(e);
-    QCOMPARE(e->size(), QSize(1000, 600));
+    QCOMPARE(e->size(), editorSize);
     QCOMPARE(editorGrid(e)->columnWidth(group), 77);
 }
 

@@ -220,6 +220,9 @@ void CommandLineTest::importThenList()
     const Run imported = photoseries({"import", "--library", dir.path(), sample("MC-Demo.bks"), sample("PP-Demo.bks")});
     QCOMPARE(imported.status, 0);
     QCOMPARE(imported.out.count(QLatin1String("Imported")), 2);
+    // The library gets the shipped code files, which its editor reads.
+    for (const char *name : {"Vegcodes.txt", "Actcodes.txt"})
+        QVERIFY2(QFile::exists(dir.filePath(name)), name);
     // The recount after the imports leaves every count right.
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books WHERE NumOfPhotos = "
                         "(SELECT COUNT(*) FROM Photos WHERE BookID = Books.ID)")
@@ -517,7 +520,9 @@ void CommandLineTest::replaceKeepsTheOldFileUntilTheCopyIsWhole()
         QCOMPARE(failed.status, 1);
         QVERIFY2(failed.err.contains(from), qPrintable(failed.err));
         QCOMPARE(digest(target.storePath()), before);
-        QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList{"Photo3.mdb"});
+        // The store and the code files the import gave the library, nothing left behind.
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files),
+                 (QStringList{"Actcodes.txt", "Photo3.mdb", "Vegcodes.txt"}));
     }
 
     ProgramDir writer;
@@ -536,7 +541,7 @@ void CommandLineTest::replaceKeepsTheOldFileUntilTheCopyIsWhole()
         QVERIFY2(replaced.status == 0, qPrintable(replaced.err));
         QCOMPARE(rowsOf(dir->storePath()), rowsOf(source.storePath()));
         QCOMPARE(photoseries({"check", "--library", dir->path()}).status, 0);
-        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{"Photo3.mdb"});
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), (QStringList{"Actcodes.txt", "Photo3.mdb", "Vegcodes.txt"}));
     }
 }
 

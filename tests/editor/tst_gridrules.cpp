@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QStandardItemModel>
 #include <QTest>
+#include <QToolTip>
 
 using editor::InputClass;
 
@@ -62,8 +63,8 @@ void GridRulesTest::keystrokesPerClass_data()
     QTest::addColumn<QString>("refused");
     QTest::newRow("file name") << InputClass::FileName << "aZ09 '.-_()\b"
                                << "\\/:*?|<>,\"";
-    QTest::newRow("free text") << InputClass::FreeText << "aZ09 '.-_\\/:*?|<>,\"\b"
-                               << "";
+    QTest::newRow("free text") << InputClass::FreeText << "aZ09 '.-_\\/:*?|<>,\b"
+                               << "\"";
     QTest::newRow("unsigned") << InputClass::UnsignedNumber << "0123456789.\b"
                               << "-+ ,aeE";
     QTest::newRow("signed") << InputClass::SignedNumber << "0123456789.-\b"
@@ -111,15 +112,41 @@ void GridRulesTest::typingIntoAnEditor()
     QCOMPARE(edit.text(), shown.chopped(1));
 }
 
+// A refused key or paste leaves the text as it was, with a tooltip saying what the column takes
+// ("0,5" once became 5.00 without a sign).
 void GridRulesTest::pastedTextIsFiltered()
 {
     QLineEdit edit;
-    editor::KeystrokeFilter::install(&edit, InputClass::FileName);
-    QGuiApplication::clipboard()->setText("ab/c:d\ne");
-    if (QGuiApplication::clipboard()->text() != "ab/c:d\ne")
+    editor::KeystrokeFilter::install(&edit, InputClass::UnsignedNumber);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    QTest::keyClicks(&edit, "0,");
+    QCOMPARE(edit.text(), QString("0"));
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QString("Numbers only: digits and one decimal point"));
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    edit.clear();
+    QGuiApplication::clipboard()->setText("0,5\n");
+    if (QGuiApplication::clipboard()->text() != "0,5\n")
         QSKIP("no clipboard on this platform");
     QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(edit.text(), QString("abcde"));
+    QCOMPARE(edit.text(), QString());
+    QTRY_VERIFY(QToolTip::isVisible());
+    QGuiApplication::clipboard()->setText("12.5\n");
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit.text(), QString("12.5"));
+
+    // A photo name takes no double quote, typed or pasted.
+    QLineEdit name;
+    editor::KeystrokeFilter::install(&name, InputClass::FreeText);
+    QTest::keyClicks(&name, "a\"b");
+    QCOMPARE(name.text(), QString("ab"));
+    QGuiApplication::clipboard()->setText("say \"x\"");
+    QTest::keyClick(&name, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(name.text(), QString("ab"));
+    QCOMPARE(QToolTip::text(), QString("A text cannot hold a double quote (\")"));
 }
 
 void GridRulesTest::readsAsNumber_data()
@@ -285,14 +312,15 @@ void GridRulesTest::carriedOverName()
 
 void GridRulesTest::pickListPlacement_data()
 {
-    // A window of 600 by 400 pixels, a row 20 high, a list of 200 by 150; 500 twips are 33 px.
+    // A window of 600 by 400 pixels, a row 20 high, a list of 200 by 150. The list touches its
+    // cell (it once opened about 33 pixels below it).
     QTest::addColumn<QRect>("cell");
     QTest::addColumn<QPoint>("placed");
-    QTest::newRow("fits below: the specified place") << QRect(100, 50, 50, 20) << QPoint(100, 103);
+    QTest::newRow("fits below: the specified place") << QRect(100, 50, 50, 20) << QPoint(100, 70);
     QTest::newRow("would reach below the window: above the row") << QRect(100, 300, 50, 20) << QPoint(100, 150);
-    QTest::newRow("right edge: moved left") << QRect(500, 50, 50, 20) << QPoint(400, 103);
+    QTest::newRow("right edge: moved left") << QRect(500, 50, 50, 20) << QPoint(400, 70);
     QTest::newRow("bottom right corner: above and left") << QRect(550, 370, 50, 20) << QPoint(400, 220);
-    QTest::newRow("column partly scrolled out: left edge of the window") << QRect(-30, 50, 50, 20) << QPoint(0, 103);
+    QTest::newRow("column partly scrolled out: left edge of the window") << QRect(-30, 50, 50, 20) << QPoint(0, 70);
 }
 
 void GridRulesTest::pickListPlacement()

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 using testing::Editor;
 using testing::ProgramDir;
 
@@ -107,6 +109,19 @@ void ImagesTest::previewsAreScaledAndDamagedFilesExplained()
     const editor::DecodedImage damaged = editor::decodePreview(b.folder + "/P3.jpg", {200, 200});
     QVERIFY(damaged.image.isNull());
     QVERIFY(!damaged.error.isEmpty());
+
+    // A file that can be shown but is cut short, or is another format than its name says,
+    // carries a warning; a whole one none.
+    QCOMPARE(wide.image.text(editor::kImageWarningKey), QString());
+    QFile whole(b.folder + "/P1.jpg");
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    QVERIFY(b.dir.writeFile("PhotoImages/BK/cut.jpg", whole.readAll().chopped(200)));
+    QVERIFY(editor::imageFileWarning(b.folder + "/cut.jpg").contains("cut short"));
+    QVERIFY(writeImage(b.folder + "/png.jpg", "PNG"));
+    const editor::DecodedImage png = editor::decodePreview(b.folder + "/png.jpg", {200, 200});
+    QVERIFY(!png.image.isNull());
+    QVERIFY2(png.image.text(editor::kImageWarningKey).contains("PNG"),
+             qPrintable(png.image.text(editor::kImageWarningKey)));
 }
 
 void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
@@ -118,6 +133,12 @@ void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
     QCOMPARE(editor::imageFormatMismatch(b.folder + "/P1.jpg", "P4.jpg"), QString());
     QCOMPARE(editor::copyImageInto(b.folder + "/P1.jpg", b.folder, "P4.jpg"), QString());
     QVERIFY(QFile::exists(b.folder + "/P4.jpg"));
+    // The copy gets the mode the umask gives a new file, not the temporary file's owner-only one.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    struct stat copied = {};
+    QCOMPARE(::stat(QFile::encodeName(b.folder + "/P4.jpg").constData(), &copied), 0);
+    QCOMPARE(copied.st_mode & 0777, 0666 & ~mask);
     QVERIFY(editor::copyImageInto(png, b.folder, "p1.JPG").contains("already exists"));
     QVERIFY(!editor::copyImageInto(png, b.folder, "../x.png").isEmpty());
     // No temporary file is left behind.
@@ -135,6 +156,15 @@ void ImagesTest::editorMarksMissingFilesAndPreviewsTheCurrentRow()
     QVERIFY(!b.editor->cell(1, "PhotoPic")
                  .data(editor::PhotoTableModel::MissingImageRole)
                  .isValid()); // found in another case
+
+    // Files added, renamed or removed while the editor is open are noticed without reopening it.
+    QVERIFY(writeImage(b.folder + "/D1.jpg", "JPEG"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.label("lblImages")->text(), QString("4 of 8 image files missing"), 5000);
+    QVERIFY(QFile::rename(b.folder + "/D1.jpg", b.folder + "/D2.jpg"));
+    QTRY_VERIFY_WITH_TIMEOUT(!b.editor->cell(1, "DataPic").data(editor::PhotoTableModel::MissingImageRole).isValid(),
+                             5000);
+    QVERIFY(QFile::remove(b.folder + "/D2.jpg"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.label("lblImages")->text(), QString("5 of 8 image files missing"), 5000);
 
     b.editor->click("cmdPreview");
     QLabel *photo = b.label("picPhoto");

@@ -165,7 +165,8 @@ void PhotoRulesTest::cellButtonPopsListBelowRow()
         grid->viewport()->mapTo(b.editor->window.get(), QPoint(0, grid->rowViewportPosition(2) + grid->rowHeight(2)));
     // At the column's left edge, unless that would take it past the window's right edge.
     QCOMPARE(shown->x(), qMin(columnLeft.x(), b.editor->window->width() - shown->width()));
-    QCOMPARE(shown->y() - rowBottom.y(), ui::twips(500));
+    // Touching the row (it once opened 500 twips below it).
+    QCOMPARE(shown->y() - rowBottom.y(), 0);
     QCOMPARE(grid->currentIndex(), b.editor->cell(2, name.constData()));
 }
 
@@ -274,9 +275,10 @@ void PhotoRulesTest::keystrokesPerColumn_data()
     QTest::newRow("data pic") << "DataPic"
                               << "x|y<z>.jpg"
                               << "xyz.jpg";
-    QTest::newRow("name: everything") << "GroupLabel"
-                                      << "a/b?\"c\""
-                                      << "a/b?\"c\"";
+    // Everything but the double quote, which an install file cannot carry inside a text.
+    QTest::newRow("name: everything but a quote") << "GroupLabel"
+                                                  << "a/b?\"c\""
+                                                  << "a/b?c";
 }
 
 void PhotoRulesTest::keystrokesPerColumn()

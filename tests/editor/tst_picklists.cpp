@@ -105,6 +105,7 @@ private slots:
     void newCodeAddedIsStoredAsTyped();
     void choiceWithoutPhotoDoesNothing();
     void focusElsewhereHidesWithoutStoring();
+    void missingCodeFilesAreToldOnce();
 };
 
 void PickListsTest::fillsInOrderAndReportsFaults()
@@ -180,7 +181,8 @@ void PickListsTest::newCodeCancelledLeavesField()
     answerAddCode(QString());
     QVERIFY(w.pick(PickList::VegType, "New Code..."));
     QCOMPARE(w.photo.value("VegType").toString(), QString("OLD"));
-    QVERIFY(w.lists->list(PickList::VegType)->isVisible());
+    // The list closed when the dialog opened and stays closed after it.
+    QVERIFY(w.lists->list(PickList::VegType)->isHidden());
     QCOMPARE(entries(w.lists->list(PickList::VegType)).size(), 3);
 }
 
@@ -230,6 +232,16 @@ void PickListsTest::focusElsewhereHidesWithoutStoring()
     w.other->setFocus(Qt::MouseFocusReason);
     QVERIFY(list->isHidden());
     QVERIFY(!w.photo.contains("FireBehaveFM"));
+}
+
+void PickListsTest::missingCodeFilesAreToldOnce()
+{
+    ProgramDir dir;
+    Window w(dir);
+    QCOMPARE(w.messages.count(), 1);
+    QVERIFY(w.messages.last().message.text.contains("Vegcodes.txt"));
+    QVERIFY(w.messages.last().message.text.contains("Actcodes.txt"));
+    QCOMPARE(entries(w.lists->list(PickList::VegType)), (QStringList{" ", "New Code..."}));
 }
 
 QTEST_MAIN(PickListsTest)

@@ -144,6 +144,7 @@ private slots:
     void recountSetsEveryBooksCount();
     void removeBookTakesItsPhotosByKey();
     void activeWritesTouchTheRightRows();
+    void severalBooksAreRemovedOrActivatedWhole();
     void yesNoReadsAnyNonZeroAsTrue();
     void defaultImageRootFollowsFirstCdRom_data();
     void defaultImageRootFollowsFirstCdRom();
@@ -486,6 +487,35 @@ void StoreTest::activeWritesTouchTheRightRows()
     QCOMPARE(store::writeAllActive(dir.store().db(), false).error(), QString());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{0, 0}));
     Q_UNUSED(b);
+}
+
+void StoreTest::severalBooksAreRemovedOrActivatedWhole()
+{
+    ProgramDir dir;
+    const qint64 a = dir.addBook("A");
+    const qint64 b = dir.addBook("B", false, true);
+    const qint64 c = dir.addBook("C");
+    for (qint64 book : {a, b, c})
+        dir.addPhoto(book);
+    // Only the books whose value changes are counted.
+    const auto changed = store::writeActive(dir.store().db(), {a, b}, true);
+    QCOMPARE(changed.error(), QString());
+    QCOMPARE(*changed, 1);
+    QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, -1, 0}));
+
+    QCOMPARE(store::removeBooks(dir.store().db(), {a, c}).error(), QString());
+    QCOMPARE(dir.column("SELECT ID FROM Books"), QVariantList{b});
+    QCOMPARE(dir.column("SELECT BookID FROM Photos"), QVariantList{b});
+    if (dir.onServer())
+        return;
+    // A removal refused part way leaves every book as it was.
+    const qint64 d = dir.addBook("D");
+    QSqlQuery q(dir.store().db());
+    QVERIFY(q.exec("CREATE TRIGGER keep BEFORE DELETE ON Books WHEN OLD.BookLabel = 'D' "
+                   "BEGIN SELECT RAISE(ABORT, 'kept'); END"));
+    QVERIFY(store::removeBooks(dir.store().db(), {b, d}).error().contains("kept"));
+    QCOMPARE(dir.column("SELECT ID FROM Books ORDER BY ID"), (QVariantList{b, d}));
+    QCOMPARE(dir.column("SELECT BookID FROM Photos"), QVariantList{b});
 }
 
 void StoreTest::yesNoReadsAnyNonZeroAsTrue()

@@ -1,4 +1,10 @@
 #include "ui/FolderTree.h"
+#include "ui/Messages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +20,7 @@ class WindowKitTest : public QObject
 
 private slots:
     void folderTreeListsFolderNamesOnly();
+    void messageBoxShowsItsWholeTitle();
 };
 
 // The tree is for choosing a folder: files, the parent entries and the size, type and date
@@ -42,4 +49,25 @@ void WindowKitTest::folderTreeListsFolderNamesOnly()
 }
 
 QTEST_MAIN(WindowKitTest)
+// A box with a short text was once narrower than its title ("Photo S…s Books").
+void WindowKitTest::messageBoxShowsItsWholeTitle()
+{
+    ui::BoxMessages messages;
+    int width = 0;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll.stop();
+        width = box->width();
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start();
+    messages.tell({QStringLiteral("OK")});
+    const int title = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(ui::programTitle());
+    QVERIFY2(width >= title + 100, qPrintable(QString::number(width)));
+}
+
 #include "tst_windowkit.moc"

@@ -2,7 +2,6 @@
 
 #include "editor/PhotoColumns.h"
 
-#include "common/Twips.h"
 #include "store/NameRules.h"
 
 #include <QAbstractItemModel>
@@ -24,7 +23,7 @@ bool acceptsCharacter(InputClass inputClass, QChar c)
         return true;
     switch (inputClass) {
     case InputClass::FreeText:
-        return true;
+        return c != QLatin1Char('"');
     case InputClass::FileName:
         return !store::isRefusedNameCharacter(c);
     case InputClass::SignedNumber:
@@ -34,6 +33,27 @@ bool acceptsCharacter(InputClass inputClass, QChar c)
         return isDigitOrPoint(c);
     }
     return false;
+}
+
+QString acceptedInputHint(InputClass inputClass)
+{
+    switch (inputClass) {
+    case InputClass::FreeText:
+        return quoteRefusedHint();
+    case InputClass::FileName:
+        return QStringLiteral("A file name cannot hold \\ / : * ? | < > , or \"");
+    case InputClass::SignedNumber:
+        return QStringLiteral("Numbers only: digits, one decimal point and a leading minus sign");
+    case InputClass::UnsignedNumber:
+    case InputClass::Code:
+        break;
+    }
+    return QStringLiteral("Numbers only: digits and one decimal point");
+}
+
+QString quoteRefusedHint()
+{
+    return QStringLiteral("A text cannot hold a double quote (\")");
 }
 
 bool readsAsNumber(const QString &text)
@@ -102,7 +122,7 @@ bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString 
 
 QPoint pickListPosition(int columnLeft, int rowBottom)
 {
-    return {columnLeft, rowBottom + ui::twips(500)};
+    return {columnLeft, rowBottom};
 }
 
 QSize pickListSize(const QSize &designed, int widestEntry, int entryHeight, int frameWidth, int scrollBarWidth)

@@ -18,8 +18,15 @@ namespace editor {
 enum class InputClass { FileName, FreeText, UnsignedNumber, SignedNumber, Code };
 
 // Whether a character typed into a cell of this class is let through. Backspace ('\b') is
-// accepted in every class.
+// accepted in every class. No class takes a double quote: an install file cannot carry one
+// inside a text.
 bool acceptsCharacter(InputClass inputClass, QChar c);
+
+// What a cell of this class takes, shown when a typed or pasted character is refused.
+QString acceptedInputHint(InputClass inputClass);
+
+// What a header text that goes into an install file takes (the book's name, its builder, its date).
+QString quoteRefusedHint();
 
 // An optional minus sign followed by digits with at most one decimal point and at least one
 // digit: "-0.5", "3.", ".5". No blanks, no exponent, no thousands separator.
@@ -49,7 +56,7 @@ CommitCheck checkCommit(InputClass inputClass, int position, const QString &text
 bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString &label, int excludedRow);
 
 // Top-left corner of a pick list popped up over a code cell: its left edge at the column, its
-// top 500 twips below the bottom of the current row (both in window coordinates).
+// top touching the bottom of the current row (both in window coordinates).
 QPoint pickListPosition(int columnLeft, int rowBottom);
 
 // The fewest entries a pick list shows at a time.

@@ -8,9 +8,34 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace editor {
+
+namespace {
+
+// The mode a new file gets from the user's umask (read without changing it, so that no other
+// thread ever sees a umask of 0).
+mode_t newFileMode()
+{
+    mode_t mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint read = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    mask = mode_t(read);
+                break;
+            }
+        }
+    }
+    return 0666 & ~mask;
+}
+
+} // namespace
 
 BookImageFolder::BookImageFolder(const QString &folder)
     : m_folder(folder)
@@ -71,6 +96,10 @@ QString copyImageInto(const QString &source, const QString &folder, const QStrin
     }
     if (!out.flush())
         return QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString());
+    // Readable as the folder's other files are: the temporary file was made for its owner alone.
+    if (::fchmod(out.handle(), newFileMode()) != 0)
+        return QStringLiteral("%1 could not be written: %2")
+            .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno)));
     // A hard link, unlike a rename, never replaces a file that appeared meanwhile.
     if (::link(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
         return QStringLiteral("%1 could not be written: %2")

@@ -55,17 +55,48 @@ Result<> writeAllActive(const QSqlDatabase &db, bool active)
     return done();
 }
 
+Result<int> writeActive(const QSqlDatabase &db, const QVector<qint64> &bookIds, bool active)
+{
+    Transaction transaction(db);
+    if (!transaction.begun())
+        return fail(transaction.begun().error());
+    QSqlQuery q(db);
+    // Only a book whose value differs counts as changed.
+    q.prepare(QStringLiteral("UPDATE Books SET Active = ? WHERE ID = ? AND (Active IS NULL OR Active <> ?)"));
+    int changed = 0;
+    for (const qint64 id : bookIds) {
+        q.addBindValue(toYesNo(active));
+        q.addBindValue(id);
+        q.addBindValue(toYesNo(active));
+        if (!q.exec())
+            return fail(describeError(QStringLiteral("The books could not be updated"), q.lastError()));
+        changed += qMax(0, q.numRowsAffected());
+    }
+    if (const auto committed = transaction.commit(); !committed)
+        return fail(committed.error());
+    return changed;
+}
+
 Result<> removeBook(const QSqlDatabase &db, qint64 bookId)
+{
+    return removeBooks(db, {bookId});
+}
+
+Result<> removeBooks(const QSqlDatabase &db, const QVector<qint64> &bookIds)
 {
     Transaction transaction(db);
     if (!transaction.begun())
         return transaction.begun();
-    QSqlQuery q(db);
-    for (const char *sql : {"DELETE FROM Photos WHERE BookID = ?", "DELETE FROM Books WHERE ID = ?"}) {
-        q.prepare(QString::fromLatin1(sql));
-        q.addBindValue(bookId);
-        if (!q.exec())
-            return queryFailure(QStringLiteral("The book could not be deleted"), q.lastError());
+    QSqlQuery photos(db);
+    QSqlQuery books(db);
+    photos.prepare(QStringLiteral("DELETE FROM Photos WHERE BookID = ?"));
+    books.prepare(QStringLiteral("DELETE FROM Books WHERE ID = ?"));
+    for (const qint64 id : bookIds) {
+        for (QSqlQuery *q : {&photos, &books}) {
+            q->addBindValue(id);
+            if (!q->exec())
+                return queryFailure(QStringLiteral("The book could not be deleted"), q->lastError());
+        }
     }
     return transaction.commit();
 }

@@ -28,8 +28,14 @@ Result<> writeActive(const QSqlDatabase &db, qint64 bookId, bool active);
 // Sets Active of every book, locked ones included, in one statement.
 Result<> writeAllActive(const QSqlDatabase &db, bool active);
 
+// Sets Active of the given books in one transaction. The number of books whose Active changed.
+Result<int> writeActive(const QSqlDatabase &db, const QVector<qint64> &bookIds, bool active);
+
 // Removes a book row and its photo rows (found by BookID) in one transaction.
 Result<> removeBook(const QSqlDatabase &db, qint64 bookId);
+
+// Removes the book rows and their photo rows in one transaction: all of them or none.
+Result<> removeBooks(const QSqlDatabase &db, const QVector<qint64> &bookIds);
 
 // IDs of the books whose label equals the given one, compared without regard to case.
 // except, when not 0, is left out (a book compared with itself).

@@ -49,6 +49,23 @@ void seedProgramDir(const QString &dir, const QString &sharedData)
     }
 }
 
+QString shippedDataDir()
+{
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    const QString sharedData = QDir::cleanPath(executableDir + QStringLiteral("/../share/photoseries"));
+    return QFileInfo(sharedData).isDir() ? sharedData : executableDir;
+}
+
+void seedCodeFiles(const QString &dir)
+{
+    const QDir shipped(shippedDataDir());
+    const QDir target(dir);
+    for (const QString &name : {QStringLiteral("Vegcodes.txt"), QStringLiteral("Actcodes.txt")}) {
+        if (!target.exists(name) && shipped.exists(name))
+            copyWritable(shipped.filePath(name), target.filePath(name));
+    }
+}
+
 QString defaultProgramDir()
 {
     const QString executableDir = QCoreApplication::applicationDirPath();

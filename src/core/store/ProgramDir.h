@@ -22,4 +22,12 @@ QString chooseProgramDir(const QString &executableDir, const QString &sharedData
 // samples), creating the folders; a file the user already has is never overwritten.
 void seedProgramDir(const QString &dir, const QString &sharedData);
 
+// Where this program's shipped files are: ../share/photoseries beside the executable of an
+// installed copy, else the executable's own folder (a build or a portable copy).
+QString shippedDataDir();
+
+// Gives a library folder the shipped code files (Vegcodes.txt, Actcodes.txt) it lacks, as a
+// first start gives the program directory; a file the folder already has is never replaced.
+void seedCodeFiles(const QString &dir);
+
 } // namespace store

@@ -25,6 +25,11 @@ namespace catalogue {
 using SaveFileQuery = std::function<QString(QWidget *parent, const QString &suggested, const QStringList &filters)>;
 QString askSaveFileName(QWidget *parent, const QString &suggested, const QStringList &filters);
 
+// Asks for a folder, starting from a suggested one: the chosen folder, or an empty text when the
+// user cancelled.
+using FolderQuery = std::function<QString(QWidget *parent, const QString &suggested)>;
+QString askFolder(QWidget *parent, const QString &suggested);
+
 // Asks for the password of a team library; the prompt names the user and the server. The typed
 // password, or nothing when the user cancelled. The password is never stored.
 using PasswordQuery = std::function<std::optional<QString>(QWidget *parent, const QString &prompt)>;
@@ -45,6 +50,8 @@ struct AppContext
     QString storeLocation = {};
     // Asked at start-up when the server wants a password that ~/.pgpass and PGPASSWORD lack.
     PasswordQuery password = askPassword;
+    // Where an export of several books writes their files.
+    FolderQuery exportFolder = askFolder;
 };
 
 } // namespace catalogue

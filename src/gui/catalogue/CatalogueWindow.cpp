@@ -232,6 +232,8 @@ bool CatalogueWindow::load()
     setUpGrid();
     setUpFilterAndOrder();
     ui::restoreLayout(m_context.layout, this, grdBooks, columnFields());
+    // The book list, not Exit, takes the keys at start-up.
+    grdBooks->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
@@ -284,7 +286,14 @@ void CatalogueWindow::setUpGrid()
     });
     grdBooks->setTabKeyNavigation(true);
     grdBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdBooks->setSelectionMode(QAbstractItemView::MultiSelection);
+    // A click selects its row alone and never clears it; Ctrl and Shift add rows.
+    grdBooks->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A double click (not on the check box) or Return opens the book, as Edit does.
+    connect(grdBooks, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.column() != BookListModel::Active)
+            onEdit();
+    });
+    connect(static_cast<BookGrid *>(grdBooks), &BookGrid::openRequested, this, &CatalogueWindow::onEdit);
     grdBooks->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdBooks->setWordWrap(false);
 
@@ -300,7 +309,10 @@ void CatalogueWindow::setUpGrid()
     // "Number of"), and two lines high.
     QFont headingFont = header->font();
     headingFont.setPointSizeF(qMin(headingFont.pointSizeF(), 8.0));
-    const int headingMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    // Any column may be the sorted one: its heading keeps room for the sort arrow beside it
+    // ("umber o" once showed of "Number of").
+    const int headingMargins = 3 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+                               header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
     for (int c = 0; c < BookListModel::ColumnCount; ++c) {
         const QStringList lines =
             m_books->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(QLatin1Char('\n'));

@@ -3,6 +3,7 @@
 #include "catalogue/AppContext.h"
 
 #include <QPointer>
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -15,7 +16,8 @@ class QTableView;
 
 namespace store {
 class Store;
-}
+struct BookRow;
+} // namespace store
 namespace ui {
 class CoolButton;
 }
@@ -94,8 +96,14 @@ private:
     void onMarkAll(bool active);
     // The row of the selected book, or -1 after "Please select a book first".
     int selectedBookRow();
+    // Every selected book in the order shown, or none after "Please select a book first".
+    QVector<store::BookRow> selectedBooks();
+    // Writes each book to its own install file in a folder the user picks.
+    void exportBooks(const QVector<store::BookRow> &books);
     editor::BookEditor *openEditor(bool newBook, qint64 bookId);
     void onEditorUnloaded(qint64 bookId);
+    // Sizes and moves a window to lie inside the screen's available area, centred over this one.
+    void placeOverCatalogue(QWidget *window) const;
     // The book of the grid's current row, or 0 when there is none.
     qint64 currentBookId() const;
     // Makes the book's row the current row and the only selected one; no book, no change.

@@ -13,8 +13,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace catalogue {
 
@@ -33,6 +37,18 @@ int CatalogueWindow::selectedBookRow()
         return -1;
     }
     return current.row();
+}
+
+QVector<store::BookRow> CatalogueWindow::selectedBooks()
+{
+    QModelIndexList rows = grdBooks->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    QVector<store::BookRow> books;
+    for (const QModelIndex &index : rows)
+        books << m_books->book(index.row());
+    if (books.isEmpty())
+        m_context.messages->tell({QStringLiteral("Please select a book first")});
+    return books;
 }
 
 void CatalogueWindow::onEdit()
@@ -89,6 +105,7 @@ editor::BookEditor *CatalogueWindow::openEditor(bool newBook, qint64 bookId)
         requeryBooks();
         return nullptr;
     }
+    placeOverCatalogue(window);
     m_editor = window;
     // A save that leaves the editor open shows its values in the list at once.
     connect(window, &editor::BookEditor::bookSaved, this, [this] {
@@ -102,6 +119,24 @@ editor::BookEditor *CatalogueWindow::openEditor(bool newBook, qint64 bookId)
         onEditorUnloaded(id);
     });
     return window;
+}
+
+void CatalogueWindow::placeOverCatalogue(QWidget *window) const
+{
+    // Inside the screen's available area (its buttons were once off the bottom of the screen),
+    // centred over the catalogue as far as that allows. Before the window is shown its frame is
+    // unknown: room is kept for a usual one.
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize frame(16, 40);
+    window->resize(window->size().boundedTo(available.size() - frame));
+    QRect placed(QPoint(), window->size() + frame);
+    placed.moveCenter(frameGeometry().center());
+    placed.moveLeft(qBound(available.left(), placed.left(), available.right() + 1 - placed.width()));
+    placed.moveTop(qBound(available.top(), placed.top(), available.bottom() + 1 - placed.height()));
+    window->move(placed.topLeft());
 }
 
 void CatalogueWindow::onEditorUnloaded(qint64 bookId)
@@ -130,6 +165,11 @@ void CatalogueWindow::selectBook(qint64 bookId)
     }
 }
 
+QString askFolder(QWidget *parent, const QString &suggested)
+{
+    return QFileDialog::getExistingDirectory(parent, QStringLiteral("Export the Books to a Folder"), suggested);
+}
+
 QString askSaveFileName(QWidget *parent, const QString &suggested, const QStringList &filters)
 {
     QString chosenFilter;
@@ -156,11 +196,15 @@ QString CatalogueWindow::suggestedExportPath(const QString &label) const
 void CatalogueWindow::onExport()
 {
     cmdExport->setRestColours();
-    const int row = selectedBookRow();
-    if (row < 0)
+    const QVector<store::BookRow> books = selectedBooks();
+    if (books.size() > 1) {
+        exportBooks(books);
+        return;
+    }
+    if (books.isEmpty())
         return;
     // A locked book may be exported: an export changes nothing.
-    const store::BookRow book = m_books->book(row);
+    const store::BookRow &book = books.first();
     const QString path = m_context.saveFileName(
         this, suggestedExportPath(book.label), {QStringLiteral("Install file (*.bks)"), QStringLiteral("CSV (*.csv)")});
     if (path.isEmpty())
@@ -179,24 +223,68 @@ void CatalogueWindow::onExport()
     m_context.messages->tell({lines.join(QLatin1Char('\n')), ui::Icon::Information});
 }
 
+void CatalogueWindow::exportBooks(const QVector<store::BookRow> &books)
+{
+    const QString folder = m_context.exportFolder(this, QFileInfo(suggestedExportPath(QString())).path());
+    if (folder.isEmpty())
+        return;
+    // A file already there is never replaced: two books may share a label, and the folder may
+    // hold the user's own files.
+    int exported = 0;
+    QStringList problems;
+    for (const store::BookRow &book : books) {
+        const QString path = QDir(folder).filePath(book.label + QStringLiteral(".bks"));
+        if (QFileInfo::exists(path)) {
+            problems << QStringLiteral("%1: %2 exists already and was left as it is.")
+                            .arg(book.label, QDir::toNativeSeparators(path));
+            continue;
+        }
+        const auto outcome = library::exportBookFile(m_store->db(), book.id, path);
+        if (outcome)
+            ++exported;
+        else
+            problems << QStringLiteral("%1: %2").arg(book.label, outcome.error());
+    }
+    QStringList lines{QStringLiteral("%1 of %2 books were exported to %3.")
+                          .arg(exported)
+                          .arg(books.size())
+                          .arg(QDir::toNativeSeparators(folder))};
+    lines << problems;
+    m_context.messages->tell(
+        {lines.join(QLatin1Char('\n')), problems.isEmpty() ? ui::Icon::Information : ui::Icon::Exclamation});
+}
+
 void CatalogueWindow::onRemove()
 {
     cmdRemove->setRestColours();
-    const int row = selectedBookRow();
-    if (row < 0)
+    const QVector<store::BookRow> books = selectedBooks();
+    if (books.isEmpty())
         return;
-    const store::BookRow book = m_books->book(row);
-    if (book.locked) {
-        m_context.messages->tell(
-            {QStringLiteral("Sorry, you cannot delete this book as it is owned by OrvanePlus"), ui::Icon::Exclamation});
-        return;
+    QVector<qint64> ids;
+    QStringList labels;
+    for (const store::BookRow &book : books) {
+        if (book.locked) {
+            m_context.messages->tell({QStringLiteral("Sorry, you cannot delete this book as it is owned by OrvanePlus"),
+                                      ui::Icon::Exclamation});
+            return;
+        }
+        ids << book.id;
+        labels << book.label;
     }
-    // The photos go with their book through their link to it, in one transaction.
-    const bool remove = m_context.messages->ask(
-        {QStringLiteral("Do you want to remove the book? \n") + book.label, ui::Icon::Exclamation, QString()});
+    // Several books are named up to a screenful, then counted.
+    constexpr int kNamed = 12;
+    if (labels.size() > kNamed) {
+        const qsizetype more = labels.size() - kNamed;
+        labels = labels.mid(0, kNamed) << QStringLiteral("and %1 more").arg(more);
+    }
+    const QString question = books.size() == 1
+                                 ? QStringLiteral("Do you want to remove the book? \n") + books.first().label
+                                 : QStringLiteral("Do you want to remove these %1 books? \n").arg(books.size()) +
+                                       labels.join(QLatin1Char('\n'));
+    // The photos go with their books through their link to them, all in one transaction.
     bool removed = false;
-    if (remove) {
-        const auto outcome = store::removeBook(m_store->db(), book.id);
+    if (m_context.messages->ask({question, ui::Icon::Exclamation})) {
+        const auto outcome = store::removeBooks(m_store->db(), ids);
         removed = outcome.ok();
         if (!removed)
             report(outcome.error());
@@ -204,16 +292,31 @@ void CatalogueWindow::onRemove()
     requeryBooks();
     // A book that is still there stays the one the user had chosen.
     if (!removed)
-        selectBook(book.id);
+        selectBook(books.first().id);
 }
 
 void CatalogueWindow::onMarkAll(bool active)
 {
-    if (const auto written = store::writeAllActive(m_store->db(), active); !written)
+    // With a filter in effect the command acts on the books shown, and says how many it changed.
+    const bool filtered = m_books->rowCount() < m_books->totalCount();
+    QString changedText;
+    if (filtered) {
+        QVector<qint64> shown;
+        for (int row = 0; row < m_books->rowCount(); ++row)
+            shown << m_books->book(row).id;
+        if (const auto changed = store::writeActive(m_store->db(), shown, active); changed)
+            changedText =
+                (active ? QStringLiteral(", %1 activated") : QStringLiteral(", %1 deactivated")).arg(*changed);
+        else
+            report(changed.error());
+    } else if (const auto written = store::writeAllActive(m_store->db(), active); !written) {
         report(written.error());
+    }
     requeryBooks();
     if (m_books->rowCount() > 0)
         selectBook(m_books->book(0).id);
+    if (!changedText.isEmpty())
+        lblFilterCount->setText(lblFilterCount->text() + changedText);
 }
 
 } // namespace catalogue

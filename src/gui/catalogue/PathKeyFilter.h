@@ -4,11 +4,13 @@
 
 namespace catalogue {
 
-// Characters a typed image root path may not contain: they cannot be part of a folder name.
+// Characters a typed image root path may not contain: they cannot be part of a folder name. The
+// path separator "/" is taken.
 bool isRefusedPathCharacter(QChar c);
 
-// Discards typed characters that isRefusedPathCharacter refuses. Only key presses are filtered:
-// pasted text and text set by the program pass unchanged.
+// Refuses typed characters that isRefusedPathCharacter refuses, with a beep and a tooltip that
+// names them. Only key presses are filtered: pasted text and text set by the program pass
+// unchanged.
 class PathKeyFilter final : public QObject
 {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "common/Twips.h"
 #include "editor/BookEdits.h"
+#include "editor/GridRules.h"
 #include "editor/HeaderRules.h"
 #include "editor/ImageFolder.h"
 #include "editor/PhotoGrid.h"
@@ -11,10 +12,12 @@
 #include "store/Store.h"
 #include "ui/CoolButton.h"
 #include "ui/FlatStyling.h"
+#include "ui/InputFeedback.h"
 #include "ui/Messages.h"
 #include "ui/WindowKit.h"
 #include "ui/WindowLayout.h"
 
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -55,6 +58,29 @@ QCheckBox *makeCheck(QWidget *parent, const char *name, const QString &caption, 
     check->setObjectName(QLatin1String(name));
     check->setToolTip(tip);
     return check;
+}
+
+// Takes the refused characters out of the box's text as soon as the user's edit brings them
+// (so a typed one never shows), with a beep and a tooltip saying what the box takes.
+void refuseCharacters(QLineEdit *box, bool (*refused)(QChar), const QString &hint)
+{
+    QObject::connect(box, &QLineEdit::textEdited, box, [box, refused, hint](const QString &text) {
+        QString kept = text;
+        kept.removeIf(refused);
+        if (kept == text)
+            return;
+        const int cursor = box->cursorPosition() - int(text.size() - kept.size());
+        box->setText(kept);
+        box->setCursorPosition(qMax(0, cursor));
+        ui::signalRefusedInput(box, hint);
+    });
+}
+
+ui::Message discardQuestion()
+{
+    return {QStringLiteral("The changes to this book have not been saved.\n"
+                           "Do you want to discard them and close the editor?"),
+            ui::Icon::Question};
 }
 
 // A stored header value as the box shows it: null as empty text, numbers in short form.
@@ -172,26 +198,24 @@ void BookEditor::layOutWindow(QSplitter *imageArea)
 // Tab order, select-all on entry, and the identifier's and bounds' live checks.
 void BookEditor::setUpHeaderBoxes()
 {
+    // In the order on screen: the date's row comes before the builder's.
     setTabOrder(txtBookID, txtName);
-    setTabOrder(txtName, txtBuiltBy);
-    setTabOrder(txtBuiltBy, txtDate);
-    setTabOrder(txtDate, txtSC4);
+    setTabOrder(txtName, txtDate);
+    setTabOrder(txtDate, txtBuiltBy);
+    setTabOrder(txtBuiltBy, txtSC4);
     setTabOrder(txtSC4, txtSC5);
     setTabOrder(txtSC5, txtSC6);
 
-    for (QLineEdit *box : {txtBookID, txtName, txtBuiltBy, txtDate, txtSC4, txtSC5, txtSC6})
+    for (QLineEdit *box : {txtBookID, txtName, txtDate, txtBuiltBy, txtSC4, txtSC5, txtSC6})
         box->installEventFilter(this);
     // The identifier names the book's image folder: characters a folder name cannot hold are
-    // dropped however they arrive (typed, pasted, middle-clicked or dropped).
-    connect(txtBookID, &QLineEdit::textEdited, this, [this](const QString &text) {
-        QString kept = text;
-        kept.removeIf(store::isRefusedNameCharacter);
-        if (kept == text)
-            return;
-        const int cursor = txtBookID->cursorPosition() - int(text.size() - kept.size());
-        txtBookID->setText(kept);
-        txtBookID->setCursorPosition(qMax(0, cursor));
-    });
+    // refused however they arrive (typed, pasted, middle-clicked or dropped). The texts that go
+    // into an install file refuse the double quote, which that file cannot carry.
+    refuseCharacters(txtBookID, store::isRefusedNameCharacter,
+                     QStringLiteral("An identifier cannot hold \\ / : * ? | < > , or \""));
+    for (QLineEdit *box : {txtName, txtBuiltBy, txtDate})
+        refuseCharacters(
+            box, [](QChar c) { return c == QLatin1Char('"'); }, quoteRefusedHint());
     connect(txtSC4, &QLineEdit::textChanged, this, [this] { onBoundChanged(4); });
     connect(txtSC5, &QLineEdit::textChanged, this, [this] { onBoundChanged(5); });
     connect(txtSC6, &QLineEdit::textChanged, this, [this] { onBoundChanged(6); });
@@ -578,7 +602,11 @@ void BookEditor::onSaveNow()
 
 void BookEditor::onCancel()
 {
-    close();
+    // Work since the book was opened or last saved goes only when the user says so; without
+    // any, the editor closes at once.
+    if ((grdPhotos->hasTypedEdit() || hasPendingChanges()) && !m_context.messages->ask(discardQuestion()))
+        return;
+    closeWithoutAsking();
 }
 
 void BookEditor::closeWithoutAsking()
@@ -588,10 +616,40 @@ void BookEditor::closeWithoutAsking()
     m_closeWithoutAsking = false;
 }
 
+bool BookEditor::postponeWhileBoxOpen()
+{
+    // A message box or dialog runs its own event loop, and the code that opened it waits for it
+    // inside this window. Closed now, the window would be deleted under that box (and under the
+    // code waiting for it): the close is carried out once the box has gone.
+    QWidget *box = QApplication::activeModalWidget();
+    if (!box || box == this)
+        return false;
+    if (m_postponedClose == PostponedClose::None) {
+        connect(
+            box, &QObject::destroyed, this,
+            [this] {
+                const bool asking = m_postponedClose == PostponedClose::Asking;
+                m_postponedClose = PostponedClose::None;
+                if (asking)
+                    close();
+                else
+                    closeWithoutAsking();
+            },
+            Qt::QueuedConnection);
+    }
+    if (m_postponedClose != PostponedClose::WithoutAsking)
+        m_postponedClose = m_closeWithoutAsking ? PostponedClose::WithoutAsking : PostponedClose::Asking;
+    return true;
+}
+
 void BookEditor::closeEvent(QCloseEvent *event)
 {
     if (m_unloaded) {
         event->accept();
+        return;
+    }
+    if (postponeWhileBoxOpen()) {
+        event->ignore();
         return;
     }
     if (!m_closeWithoutAsking && m_photos) {
@@ -600,10 +658,7 @@ void BookEditor::closeEvent(QCloseEvent *event)
             event->ignore();
             return;
         }
-        if (hasPendingChanges() &&
-            !m_context.messages->ask({QStringLiteral("The changes to this book have not been saved.\n"
-                                                     "Do you want to discard them and close the editor?"),
-                                      ui::Icon::Question})) {
+        if (hasPendingChanges() && !m_context.messages->ask(discardQuestion())) {
             event->ignore();
             return;
         }

@@ -8,6 +8,7 @@
 class QCalendarWidget;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -128,11 +129,15 @@ private:
     // Ends the editor without the close box's question; a removal of a new book's row has
     // been done or was not wanted.
     void closeWithoutAsking();
+    // True (and the close remembered) while a box or dialog over this window is open.
+    bool postponeWhileBoxOpen();
 
     EditorContext m_context;
     bool m_newBook = false;
     bool m_unloaded = false;
     bool m_closeWithoutAsking = false;
+    enum class PostponedClose { None, Asking, WithoutAsking };
+    PostponedClose m_postponedClose = PostponedClose::None;
     QStringList m_loadedHeader; // the header boxes as the book was opened
     store::BookHeader m_book;
     PhotoTableModel *m_photos = nullptr;
@@ -177,6 +182,7 @@ private:
     ui::CoolButton *cmdAddImage = nullptr;
     QLabel *lblImages = nullptr;
     QFutureWatcher<std::shared_ptr<const BookImageFolder>> *m_folderListing = nullptr;
+    QFileSystemWatcher *m_folderWatcher = nullptr;
 
     QListWidget *lstVegType = nullptr;
     QListWidget *lstActType = nullptr;

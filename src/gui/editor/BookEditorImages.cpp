@@ -20,11 +20,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace editor {
@@ -96,6 +99,14 @@ void BookEditor::setUpImages()
         showImageCount();
         updatePreview();
     });
+    // Files added, removed or renamed in the book's folder while the editor is open show at
+    // once: a burst of changes (a copy of many files) is listed once it has settled.
+    m_folderWatcher = new QFileSystemWatcher(this);
+    auto *settle = new QTimer(this);
+    settle->setSingleShot(true);
+    settle->setInterval(300);
+    connect(m_folderWatcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+    connect(settle, &QTimer::timeout, this, &BookEditor::refreshImageFolder);
     refreshImageFolder();
 }
 
@@ -128,6 +139,13 @@ void BookEditor::refreshImageFolder()
     // Listing a folder of thousands of files is left to another thread: the editor opens at once.
     m_folderListing->waitForFinished();
     const QString folder = bookImageFolderPath();
+    // The folder itself, and the image root, where the folder may be made or renamed.
+    if (const QStringList watched = m_folderWatcher->directories(); !watched.isEmpty())
+        m_folderWatcher->removePaths(watched);
+    for (const QString &path : {folder, QFileInfo(folder).path()}) {
+        if (!folder.isEmpty() && QFileInfo(path).isDir())
+            m_folderWatcher->addPath(path);
+    }
     m_folderListing->setFuture(QtConcurrent::run(
         [folder]() -> std::shared_ptr<const BookImageFolder> { return std::make_shared<BookImageFolder>(folder); }));
 }

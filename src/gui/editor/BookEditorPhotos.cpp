@@ -28,6 +28,12 @@ void BookEditor::setUpPhotoRules()
     m_pickLists->fill();
 
     connect(grdPhotos, &PhotoGrid::cellButtonClicked, this, &BookEditor::onCellButton);
+    // Typing on a closed code cell opens its list at the first code starting with the text.
+    connect(grdPhotos, &PhotoGrid::codeTyped, this, [this](int row, int column, const QString &text) {
+        onCellButton(row, column);
+        if (const PickListInfo *info = pickListForField(m_photos->column(column).field))
+            m_pickLists->typeAhead(info->list, text);
+    });
     // Direct: the names must be in the row before Save, Add, Duplicate or Delete act on it, even
     // when the click that commits the label also presses the button.
     connect(grdPhotos, &PhotoGrid::cellCommitted, this, &BookEditor::onCellCommitted);
@@ -50,8 +56,9 @@ void BookEditor::onAdd()
         values.insert(QStringLiteral("GroupLabel"),
                       carriedOverName(current >= 0, m_photos->value(current, QStringLiteral("GroupLabel"))));
     }
-    // The row waits for a save, in a new book as in a stored one.
-    grdPhotos->setCurrentRow(m_photos->appendRow(values));
+    // The grid takes the work on: with the focus left on the button, a typed space pressed
+    // it again. The row waits for a save, in a new book as in a stored one.
+    grdPhotos->focusRow(m_photos->appendRow(values));
 }
 
 void BookEditor::onDuplicate()
@@ -72,7 +79,7 @@ void BookEditor::onDuplicate()
     for (int f = 1; f < fields.size(); ++f)
         values.insert(fields.at(f), m_photos->value(source, fields.at(f)));
     values.insert(QStringLiteral("PhotoLabel"), QStringLiteral(""));
-    grdPhotos->setCurrentRow(m_photos->appendRow(values));
+    grdPhotos->focusRow(m_photos->appendRow(values));
 }
 
 void BookEditor::onDelete()

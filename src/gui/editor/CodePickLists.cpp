@@ -40,12 +40,15 @@ CodePickLists::CodePickLists(QWidget *window, QString programDir, ui::Messages &
 
 void CodePickLists::fill()
 {
+    // Every code file's fault in one message: a library without its code files would otherwise
+    // show one box per file.
+    QStringList faults;
     for (const PickListInfo &info : pickLists()) {
         QStringList entries;
         if (info.codeFile) {
             const CodeFileContents read = readCodeFile(QDir(m_programDir).filePath(QLatin1String(info.codeFile)));
             if (!read.error.isEmpty())
-                m_messages.tell({read.error, ui::Icon::Exclamation});
+                faults << read.error;
             entries = codeListEntries(read.records);
         } else if (info.list == PickList::FM) {
             entries = fireBehaviour2005Entries();
@@ -56,6 +59,8 @@ void CodePickLists::fill()
         }
         fillList(list(info.list), entries);
     }
+    if (!faults.isEmpty())
+        m_messages.tell({faults.join(QLatin1Char('\n')), ui::Icon::Exclamation});
 }
 
 void CodePickLists::fitSize(PickList which)
@@ -85,6 +90,22 @@ void CodePickLists::popUp(PickList which, const QPoint &topLeft)
     shown->setFocus(Qt::OtherFocusReason);
 }
 
+void CodePickLists::typeAhead(PickList which, const QString &typed)
+{
+    m_typed = typed;
+    m_typedAt.start();
+    QListWidget *shown = list(which);
+    // Entries start with their code; the blank entry and "New Code..." are never typed to.
+    for (int row = 0; row < shown->count(); ++row) {
+        QListWidgetItem *item = shown->item(row);
+        if (item->text() != newCodeEntry() && item->text().startsWith(typed, Qt::CaseInsensitive)) {
+            shown->setCurrentItem(item);
+            shown->scrollToItem(item);
+            return;
+        }
+    }
+}
+
 void CodePickLists::choose(PickList which, QListWidgetItem *item)
 {
     if (!item)
@@ -94,8 +115,10 @@ void CodePickLists::choose(PickList which, QListWidgetItem *item)
     if (!m_photo.any())
         return;
     if (info.tag && item->text() == newCodeEntry()) {
+        // The list closes as the dialog opens (it would float over the dialog) and stays closed.
+        hideList(list(which));
         AddCodeDialog dialog(QLatin1String(info.tag), m_programDir, m_messages, m_window);
-        // Cancelling leaves the photo's code as it was; the list stays up.
+        // Cancelling leaves the photo's code as it was.
         if (dialog.exec() == QDialog::Accepted)
             m_photo.setField(QLatin1String(info.field), dialog.code());
         return;
@@ -130,6 +153,13 @@ bool CodePickLists::eventFilter(QObject *watched, QEvent *event)
         }
         if (key == Qt::Key_Escape) {
             hideList(shown);
+            return true;
+        }
+        // Type-ahead goes on from the characters typed on the cell.
+        const QString text = static_cast<QKeyEvent *>(event)->text();
+        if (text.size() == 1 && text.at(0).isPrint() && !text.at(0).isSpace()) {
+            const bool goesOn = m_typedAt.isValid() && m_typedAt.elapsed() < QApplication::keyboardInputInterval();
+            typeAhead(PickList(m_lists.indexOf(shown)), goesOn ? m_typed + text : text);
             return true;
         }
     }

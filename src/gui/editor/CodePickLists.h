@@ -2,6 +2,7 @@
 
 #include "editor/PickLists.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -46,6 +47,9 @@ public:
     // Shows a list over a cell (a rectangle of the window), where placePickList puts it.
     void popUpOver(PickList which, const QRect &cell);
 
+    // Makes the first entry whose code starts with the typed text (any letter case) current.
+    void typeAhead(PickList which, const QString &typed);
+
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -60,6 +64,8 @@ private:
     Photo m_photo;
     QVector<QListWidget *> m_lists; // by PickList
     QPointer<QWidget> m_focusBefore;
+    QString m_typed; // type-ahead so far
+    QElapsedTimer m_typedAt;
 };
 
 } // namespace editor

@@ -1,6 +1,7 @@
 #include "editor/ImageDecoding.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -8,6 +9,26 @@
 #include <cmath>
 
 namespace editor {
+
+QString imageFileWarning(const QString &path)
+{
+    const QByteArray format = QImageReader::imageFormat(path).toLower();
+    QString extension = QFileInfo(path).suffix().toLower();
+    if (extension == QLatin1String("jpg"))
+        extension = QStringLiteral("jpeg");
+    if (!format.isEmpty() && extension != QLatin1String(format))
+        return QStringLiteral("This file is a %1 image, but its name says %2.")
+            .arg(QString::fromLatin1(format).toUpper(), QFileInfo(path).suffix().toUpper());
+    // A whole JPEG ends with its end marker, a whole PNG with its IEND chunk.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 12 || !file.seek(file.size() - 12))
+        return {};
+    const QByteArray tail = file.read(12);
+    const bool whole = format == "jpeg"  ? tail.contains(QByteArray("\xff\xd9", 2))
+                       : format == "png" ? tail.mid(4, 4) == "IEND"
+                                         : true;
+    return whole ? QString() : QStringLiteral("This image file is cut short: part of the picture is missing.");
+}
 
 DecodedImage decodePreview(const QString &path, const QSize &bound)
 {
@@ -44,6 +65,7 @@ DecodedImage decodePreview(const QString &path, const QSize &bound)
         return {{}, QStringLiteral("The image could not be read: %1").arg(reader.errorString())};
     if (image.width() > bound.width() || image.height() > bound.height())
         image = image.scaled(bound, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    image.setText(QLatin1String(kImageWarningKey), imageFileWarning(path));
     return {image, {}};
 }
 

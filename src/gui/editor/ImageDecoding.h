@@ -16,6 +16,12 @@ struct DecodedImage
     QString error; // why there is no image
 };
 
+// What is wrong with an image file that can still be shown, or an empty text: its content is
+// another format than its extension says (the analysis program goes by the extension), or it
+// is cut short. decodePreview keeps it in the image's text under kImageWarningKey.
+QString imageFileWarning(const QString &path);
+inline constexpr char kImageWarningKey[] = "photoseries-warning";
+
 // Reads an image scaled to fit `bound` (keeping its aspect ratio, never enlarged), turned as its
 // EXIF orientation says. Decodes at the reduced size where the format allows (JPEG).
 DecodedImage decodePreview(const QString &path, const QSize &bound);

@@ -1,5 +1,7 @@
 #include "editor/KeystrokeFilter.h"
 
+#include "ui/InputFeedback.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -31,14 +33,19 @@ void KeystrokeFilter::install(QLineEdit *editor, InputClass inputClass)
     editor->installEventFilter(new KeystrokeFilter(inputClass, editor));
 }
 
-QString KeystrokeFilter::accepted(const QString &text) const
+void KeystrokeFilter::paste(QLineEdit *edit, const QString &text) const
 {
     QString out;
     for (const QChar c : text) {
-        if (!isControl(c) && acceptsCharacter(m_class, c))
-            out.append(c);
+        if (isControl(c))
+            continue;
+        if (!acceptsCharacter(m_class, c)) {
+            ui::signalRefusedInput(edit, acceptedInputHint(m_class));
+            return;
+        }
+        out.append(c);
     }
-    return out;
+    edit->insert(out);
 }
 
 bool KeystrokeFilter::eventFilter(QObject *watched, QEvent *event)
@@ -49,7 +56,7 @@ bool KeystrokeFilter::eventFilter(QObject *watched, QEvent *event)
         auto *edit = qobject_cast<QLineEdit *>(watched);
         if (!edit || edit->isReadOnly() || !QGuiApplication::clipboard()->supportsSelection())
             return false;
-        edit->insert(accepted(QGuiApplication::clipboard()->text(QClipboard::Selection)));
+        paste(edit, QGuiApplication::clipboard()->text(QClipboard::Selection));
         return true;
     }
     if (event->type() != QEvent::KeyPress)
@@ -57,12 +64,15 @@ bool KeystrokeFilter::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     if (key->matches(QKeySequence::Paste)) {
         if (auto *edit = qobject_cast<QLineEdit *>(watched); edit && !edit->isReadOnly())
-            edit->insert(accepted(QGuiApplication::clipboard()->text()));
+            paste(edit, QGuiApplication::clipboard()->text());
         return true;
     }
     for (const QChar c : key->text()) {
-        if (!isControl(c) && !acceptsCharacter(m_class, c))
+        if (!isControl(c) && !acceptsCharacter(m_class, c)) {
+            if (auto *edit = qobject_cast<QLineEdit *>(watched))
+                ui::signalRefusedInput(edit, acceptedInputHint(m_class));
             return true;
+        }
     }
     return false;
 }

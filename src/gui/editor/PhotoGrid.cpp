@@ -5,11 +5,15 @@
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoTableModel.h"
 #include "ui/FittedFont.h"
+#include "ui/InputFeedback.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+
+#include <algorithm>
 
 namespace editor {
 
@@ -94,6 +98,33 @@ void PhotoGrid::fitFontToColumns()
 PhotoCellDelegate *PhotoGrid::delegateFor(InputClass input) const
 {
     return m_delegates.at(int(input));
+}
+
+void PhotoGrid::focusRow(int row)
+{
+    if (!m_model || row < 0 || row >= m_model->rowCount())
+        return;
+    QModelIndex cell = m_model->index(row, firstVisibleColumn());
+    for (int c = cell.column(); c < m_model->columnCount(); ++c) {
+        const QModelIndex candidate = m_model->index(row, c);
+        if (!isColumnHidden(c) && (candidate.flags() & Qt::ItemIsEditable)) {
+            cell = candidate;
+            break;
+        }
+    }
+    setCurrentIndex(cell);
+    scrollTo(cell);
+    setFocus(Qt::OtherFocusReason);
+}
+
+bool PhotoGrid::hasTypedEdit() const
+{
+    if (!isEditing())
+        return false;
+    // The cell delegate marks its editor once the user edits its text.
+    const auto editors = viewport()->findChildren<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
+    return std::any_of(editors.begin(), editors.end(),
+                       [](const QLineEdit *line) { return line->property("typed").toBool(); });
 }
 
 void PhotoGrid::setMessages(ui::Messages *messages)
@@ -214,11 +245,22 @@ void PhotoGrid::keyPressEvent(QKeyEvent *event)
         return;
     }
     // A typed character opens an editable cell's editor, where the column's keystroke filter
-    // sees it; a character the filter refuses, or one typed on a locked cell, changes nothing.
+    // sees it; on a code cell it opens the pick list at the first code starting with it. A
+    // character the filter refuses changes nothing but is signalled at the cell.
     if (typesCharacter(event) && state() != EditingState && currentIndex().isValid() && m_model) {
         const QModelIndex current = currentIndex();
-        if (!(current.flags() & Qt::ItemIsEditable) ||
-            !acceptsCharacter(m_model->column(current.column()).input, event->text().at(0))) {
+        const InputClass input = m_model->column(current.column()).input;
+        if (input == InputClass::Code) {
+            emit codeTyped(current.row(), current.column(), event->text());
+            event->accept();
+            return;
+        }
+        if (!(current.flags() & Qt::ItemIsEditable)) {
+            event->accept();
+            return;
+        }
+        if (!acceptsCharacter(input, event->text().at(0))) {
+            ui::signalRefusedInput(viewport(), acceptedInputHint(input), visualRect(current));
             event->accept();
             return;
         }

@@ -33,16 +33,22 @@ public:
 
     // Whether a cell editor is open.
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+    // Whether the user has typed into the cell editor that is open.
+    bool hasTypedEdit() const;
     // Commits the cell being edited, if any, into the model and closes its editor. False when
     // the commit was refused: the cell stays in editing and the user is told why once control
     // is back in the event loop.
     bool commitPendingEdit();
     // Makes a row current (keeping the current column when it is visible).
     void setCurrentRow(int row);
+    // Makes the row's first editable cell current, scrolls it into view and takes the focus.
+    void focusRow(int row);
 
 signals:
     // The button of a code cell was clicked.
     void cellButtonClicked(int row, int column);
+    // A character was typed on a code cell whose pick list is closed.
+    void codeTyped(int row, int column, const QString &text);
     // A cell's value was stored from its editor (edited: the user changed the text). The model
     // holds the value already, so follow-up work may change other cells of the row at once.
     void cellCommitted(int row, int column, bool edited);

@@ -11,7 +11,8 @@ namespace editor {
 struct PreviewPanel::Slot
 {
     QLabel *picture = nullptr;
-    QString shownPath; // what the slot is to show now
+    QLabel *warning = nullptr; // under the picture, shown when the file has a fault
+    QString shownPath;         // what the slot is to show now
     QString runningPath;
     bool running = false;
     QFutureWatcher<DecodedImage> *watcher = nullptr;
@@ -42,6 +43,22 @@ QString cacheKey(const QString &path, const QSize &bound)
         .arg(info.lastModified().toMSecsSinceEpoch());
 }
 
+QLabel *warningLabel(QWidget *parent, const char *name)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setWordWrap(true);
+    label->setStyleSheet(QStringLiteral("color: #b00000;"));
+    label->hide();
+    return label;
+}
+
+void showWarning(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->setVisible(!text.isEmpty());
+}
+
 } // namespace
 
 PreviewPanel::PreviewPanel(QWidget *parent)
@@ -52,6 +69,8 @@ PreviewPanel::PreviewPanel(QWidget *parent)
     setObjectName(QStringLiteral("fraPreview"));
     m_photo->picture = pictureLabel(this, "picPhoto");
     m_data->picture = pictureLabel(this, "picDataPlate");
+    m_photo->warning = warningLabel(this, "lblPhotoWarning");
+    m_data->warning = warningLabel(this, "lblDataPlateWarning");
     m_folderNote = new QLabel(this);
     m_folderNote->setObjectName(QStringLiteral("lblPreviewFolder"));
     m_folderNote->setWordWrap(true);
@@ -59,8 +78,10 @@ PreviewPanel::PreviewPanel(QWidget *parent)
     layout->setContentsMargins(4, 0, 0, 0);
     layout->addWidget(new QLabel(QStringLiteral("Photo"), this));
     layout->addWidget(m_photo->picture, 3);
+    layout->addWidget(m_photo->warning);
     layout->addWidget(new QLabel(QStringLiteral("Data Plate"), this));
     layout->addWidget(m_data->picture, 2);
+    layout->addWidget(m_data->warning);
     layout->addWidget(m_folderNote);
     for (Slot *slot : {m_photo, m_data}) {
         slot->watcher = new QFutureWatcher<DecodedImage>(this);
@@ -100,6 +121,7 @@ void PreviewPanel::request(Slot &slot, const QString &path, const QString &note)
 {
     slot.shownPath = path;
     if (path.isEmpty()) {
+        showWarning(slot.warning, {});
         slot.picture->setPixmap({});
         slot.picture->setText(note);
         slot.picture->setToolTip({});
@@ -109,6 +131,7 @@ void PreviewPanel::request(Slot &slot, const QString &path, const QString &note)
     slot.picture->setToolTip(path);
     if (const QImage *cached = m_cache.object(cacheKey(path, slot.picture->size()))) {
         slot.picture->setPixmap(QPixmap::fromImage(*cached));
+        showWarning(slot.warning, cached->text(QLatin1String(kImageWarningKey)));
         emit shown();
         return;
     }
@@ -136,6 +159,7 @@ void PreviewPanel::finished(Slot &slot)
             start(slot);
         return;
     }
+    showWarning(slot.warning, result.image.text(QLatin1String(kImageWarningKey)));
     if (result.image.isNull()) {
         slot.picture->setPixmap({});
         slot.picture->setText(result.error);

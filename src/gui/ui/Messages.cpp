@@ -1,6 +1,7 @@
 #include "ui/Messages.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QWindow>
 
@@ -67,8 +68,21 @@ QWidget *BoxMessages::owner() const
 
 int BoxMessages::run(const Message &message, int buttons)
 {
-    QMessageBox box(boxIcon(message.icon), message.title, message.text, QMessageBox::StandardButtons(buttons), owner());
-    return box.exec();
+    // On the heap and guarded: a window deleted while its box waits takes the box with it, and a
+    // box on the stack would then be freed twice.
+    const QPointer<QMessageBox> box = new QMessageBox(boxIcon(message.icon), message.title, message.text,
+                                                      QMessageBox::StandardButtons(buttons), owner());
+    // Wide enough for its whole title ("Photo S…s Books" otherwise): the title bar also holds
+    // the window's icon and buttons.
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
+        const int titleWidth =
+            QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(message.title);
+        grid->addItem(new QSpacerItem(titleWidth + 160, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    }
+    const int answer = box->exec();
+    delete box.data();
+    return answer;
 }
 
 void BoxMessages::tell(const Message &message)
