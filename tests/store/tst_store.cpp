@@ -225,8 +225,8 @@ void StoreTest::newStoreHasExactlyTheFirstVersionsSchema()
     QCOMPARE(rowsOf(db, "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name"),
              QStringList({QStringLiteral("table|Books|Books|") + kBooksSql,
                           "index|BooksByLabel|Books|CREATE INDEX BooksByLabel ON Books(BookLabel)",
-                          "index|BooksLabelUnique|Books|CREATE UNIQUE INDEX BooksLabelUnique ON "
-                          "Books(BookLabel COLLATE NOCASE)",
+                          QStringLiteral("index|BooksLabelUnique|Books|CREATE UNIQUE INDEX BooksLabelUnique ON "
+                                         "Books(BookLabel COLLATE NOCASE)"),
                           QStringLiteral("table|Photos|Photos|") + kPhotosSql,
                           "index|PhotosByBook|Photos|CREATE INDEX PhotosByBook ON Photos(BookID)"}));
     QCOMPARE(rowsOf(db, "PRAGMA table_info(Books)"), kBooksColumns);
