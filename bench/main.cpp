@@ -29,8 +29,8 @@
 #include "editor/PreviewPanel.h"
 #include "library/BookExport.h"
 #include "library/BookImport.h"
+#include "library/BookList.h"
 #include "library/BookSave.h"
-#include "store/BookList.h"
 #include "store/BookRecord.h"
 #include "store/ImageRoot.h"
 #include "store/Store.h"
@@ -532,7 +532,7 @@ void addLibraryImport(Bench &b)
                                  Stopwatch timer;
                                  const qint64 id = importChecked(*library, b.files.smallBks, b.scale.smallPhotos);
                                  const double took = timer.seconds();
-                                 if (const auto removed = store::removeBook(library->db(), id); !removed)
+                                 if (const auto removed = library::removeBook(library->db(), id); !removed)
                                      bench::die(removed.error());
                                  return took;
                              });

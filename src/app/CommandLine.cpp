@@ -91,14 +91,6 @@ qsizetype commandIndex(const QStringList &arguments)
     return -1;
 }
 
-QString versionText()
-{
-    return QStringLiteral("%1.%2.%3")
-        .arg(PHOTOSERIES_VERSION_MAJOR)
-        .arg(PHOTOSERIES_VERSION_MINOR)
-        .arg(PHOTOSERIES_VERSION_PATCH);
-}
-
 const char *const kCommands =
     "Commands:\n"
     "  import FILE.bks...       Import install files, each as a new book.\n"
@@ -162,9 +154,8 @@ bool copyEnd(Console &console, const QString &given, QString &location)
         return true;
     }
     const QString dir = libraryDir(given);
-    if (!QFileInfo(dir).isDir()) {
-        console.err << QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(dir))
-                    << Qt::endl;
+    if (const auto folder = store::requireLibraryFolder(dir); !folder) {
+        console.err << folder.error() << Qt::endl;
         return false;
     }
     location = store::fileStoreLocation(dir);
@@ -210,6 +201,10 @@ Invocation classify(const QStringList &arguments)
     // none, without needing a display.
     if ((library && storeGiven) || (storeGiven && !store::isServerLocation(invocation.store)))
         invocation.headless = true;
+    invocation.arguments = withoutQtOptions(arguments);
+    invocation.commandAt = commandIndex(invocation.arguments);
+    invocation.drawsPages =
+        invocation.commandAt >= 0 && invocation.arguments.at(invocation.commandAt) == QLatin1String("publish");
     return invocation;
 }
 
@@ -284,7 +279,7 @@ int runWithoutCommand(const QStringList &arguments, Console &console)
     if (!parser.parse(arguments))
         return usageError(console, parser.errorText());
     if (parser.isSet(version)) {
-        console.out << QFileInfo(arguments.value(0)).fileName() << " " << versionText() << Qt::endl;
+        console.out << QFileInfo(arguments.value(0)).fileName() << " " << PHOTOSERIES_VERSION_TEXT << Qt::endl;
         return Success;
     }
     if (parser.isSet(QStringLiteral("help"))) {
@@ -406,11 +401,11 @@ int runOnStore(const QString &word, const QCommandLineParser &command, const Com
     if (const QString fault = storeOptionsFault(command); !fault.isEmpty())
         return usageError(console, fault);
     const QString location = storeLocation(command.value(kStore), command.value(kLibrary));
-    if (!store::isServerLocation(location) && !QFileInfo(QFileInfo(location).absolutePath()).isDir()) {
-        console.err << QStringLiteral("The library folder %1 does not exist.")
-                           .arg(QDir::toNativeSeparators(QFileInfo(location).absolutePath()))
-                    << Qt::endl;
-        return Failure;
+    if (!store::isServerLocation(location)) {
+        if (const auto folder = store::requireLibraryFolder(QFileInfo(location).absolutePath()); !folder) {
+            console.err << folder.error() << Qt::endl;
+            return Failure;
+        }
     }
     const QStringList words = command.positionalArguments();
     if (word == QLatin1String("import")) {
@@ -432,17 +427,10 @@ int runOnStore(const QString &word, const QCommandLineParser &command, const Com
 
 } // namespace
 
-bool drawsPages(const QStringList &arguments)
+int run(const Invocation &invocation, Console &console)
 {
-    const QStringList kept = withoutQtOptions(arguments);
-    const qsizetype at = commandIndex(kept);
-    return at >= 0 && kept.at(at) == QLatin1String("publish");
-}
-
-int run(const QStringList &givenArguments, Console &console)
-{
-    const QStringList arguments = withoutQtOptions(givenArguments);
-    const qsizetype at = commandIndex(arguments);
+    const QStringList &arguments = invocation.arguments;
+    const qsizetype at = invocation.commandAt;
     if (at < 0)
         return runWithoutCommand(arguments, console);
 

@@ -30,6 +30,13 @@ struct Invocation
     QString library;
     // The --store value as given; empty when none was given.
     QString store;
+    // The arguments without Qt's own options, the program name first, and where the command word
+    // stands among them (-1 for none).
+    QStringList arguments;
+    qsizetype commandAt = -1;
+    // The command draws pages (publish), which needs a QGuiApplication for its fonts rather than
+    // a QCoreApplication.
+    bool drawsPages = false;
 };
 Invocation classify(const QStringList &arguments);
 
@@ -41,11 +48,8 @@ QString libraryDir(const QString &given);
 // when given, else the Store setting (store::configuredStoreLocation) of the program directory.
 QString storeLocation(const QString &storeUrl, const QString &library);
 
-// Whether the command the arguments give draws pages (publish), which needs a QGuiApplication
-// for its fonts rather than a QCoreApplication.
-bool drawsPages(const QStringList &arguments);
-
-// Runs the command the arguments give and returns its exit status. Needs a QCoreApplication.
-int run(const QStringList &arguments, Console &console);
+// Runs the command of a headless invocation and returns its exit status. Needs a
+// QCoreApplication.
+int run(const Invocation &invocation, Console &console);
 
 } // namespace cli

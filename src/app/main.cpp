@@ -1,13 +1,12 @@
 #include "app/CommandLine.h"
 #include "catalogue/CatalogueWindow.h"
 #include "catalogue/Startup.h"
+#include "store/ProgramDir.h"
 #include "store/Settings.h"
 #include "ui/LayoutSettings.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -27,15 +26,15 @@ int main(int argc, char *argv[])
     if (invocation.headless) {
         // Publishing draws text, which needs the fonts of a QGuiApplication; without a display
         // it draws on the offscreen platform.
-        if (cli::drawsPages(arguments) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        if (invocation.drawsPages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        const std::unique_ptr<QCoreApplication> app = cli::drawsPages(arguments)
+        const std::unique_ptr<QCoreApplication> app = invocation.drawsPages
                                                           ? std::make_unique<QGuiApplication>(argc, argv)
                                                           : std::make_unique<QCoreApplication>(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
         cli::Console console{out, err, isatty(fileno(stderr)) != 0};
-        return cli::run(QCoreApplication::arguments(), console);
+        return cli::run(invocation, console);
     }
 
     QApplication app(argc, argv);
@@ -49,10 +48,8 @@ int main(int argc, char *argv[])
     context.settings = &settings;
     ui::LayoutSettings layout;
     context.layout = &layout;
-    if (!QFileInfo(context.programDir).isDir()) {
-        messages.tell(
-            {QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(context.programDir)),
-             ui::Icon::Critical});
+    if (const auto folder = store::requireLibraryFolder(context.programDir); !folder) {
+        messages.tell({folder.error(), ui::Icon::Critical});
         return 1;
     }
 

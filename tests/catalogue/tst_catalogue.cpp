@@ -2,8 +2,10 @@
 
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
+#include "library/BookList.h"
 #include "version.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -60,6 +62,7 @@ private slots:
     void imageRootDefaultIsWrittenAtOnce();
     void storedImageRootIsKept();
     void tickingActiveChangesOneRow();
+    void bookListModelKeepsTheModelContract();
     void exitAppendsSeparatorButCloseBoxDoesNot_data();
     void exitAppendsSeparatorButCloseBoxDoesNot();
     void damagedStoreIsReportedAndUntouched();
@@ -212,6 +215,31 @@ void CatalogueTest::tickingActiveChangesOneRow()
     g->setCurrentIndex(g->model()->index(2, 0));
     QTest::keyClick(g, Qt::Key_Space);
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY BookLabel"), (QVariantList{0, 0, -1}));
+}
+
+// Every change the list goes through (re-query, filter, sort, a tick, books added and removed
+// elsewhere) keeps the rules views rely on.
+void CatalogueTest::bookListModelKeepsTheModelContract()
+{
+    ProgramDir dir;
+    dir.addBook("Beta");
+    dir.addBook("alpha");
+    catalogue::BookListModel model(dir.store());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QVERIFY(model.requery());
+    QCOMPARE(model.rowCount(), 2);
+    model.setFilterText("ALP");
+    QCOMPARE(model.rowCount(), 1);
+    model.setFilterText({});
+    model.sort(catalogue::BookListModel::BookLabel, Qt::DescendingOrder);
+    QCOMPARE(model.index(0, catalogue::BookListModel::BookLabel).data().toString(), QString("Beta"));
+    QVERIFY(model.setData(model.index(0, catalogue::BookListModel::Active), Qt::Checked, Qt::CheckStateRole));
+    const qint64 gamma = dir.addBook("Gamma");
+    QVERIFY(model.requery());
+    QCOMPARE(model.rowCount(), 3);
+    QVERIFY(library::removeBook(dir.store().db(), gamma));
+    QVERIFY(model.requery());
+    QCOMPARE(model.rowCount(), 2);
 }
 
 void CatalogueTest::exitAppendsSeparatorButCloseBoxDoesNot_data()

@@ -111,7 +111,7 @@ void WindowLookTest::installFileWindow()
 {
     ProgramDir dir;
     ScriptedMessages messages;
-    install::ImportWindow window(dir.store().db(), dir.path(), messages, [] {});
+    install::ImportWindow window(dir.store().db(), dir.path(), messages);
     window.load();
     QVERIFY(flatControlOf(window.findChild<QComboBox *>("drvBook"))->isCombo());
     QVERIFY(hoverButtonsLight(&window, {"cmdOpen", "cmdCancel"}));

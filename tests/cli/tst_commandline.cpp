@@ -2,14 +2,23 @@
 
 #include "app/CommandLine.h"
 #include "store/Schema.h"
+#include "store/Store.h"
+#include "store/StoreLocation.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+#include <vector>
 
 using testing::ProgramDir;
 
@@ -39,6 +48,13 @@ Run photoseries(const QStringList &arguments,
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// The options that name the test's store: its library folder, or its database on the server.
+QStringList storeOptions(const ProgramDir &dir)
+{
+    return dir.onServer() ? QStringList{QStringLiteral("--store"), dir.storeLocation()}
+                          : QStringList{QStringLiteral("--library"), dir.path()};
 }
 
 QString sample(const QString &name)
@@ -133,6 +149,8 @@ private slots:
     void onlyImportCreatesTheStore();
     void readersWorkWhileAnotherProgramWrites();
     void readersRefuseAnUnfinishedChange();
+    void importsOfOneLabelAtOnceMakeOneBook();
+    void exportsWhileAnotherProgramChangesTheBook();
     void copyOnlyIntoAnEmptyStore();
     void copyThroughTheServerKeepsEveryValue();
     void replaceKeepsTheOldFileUntilTheCopyIsWhole();
@@ -142,7 +160,8 @@ private slots:
 // The PostgreSQL variant runs only the tests whose stores may be on the server.
 void CommandLineTest::init()
 {
-    static const QStringList onServer{"copyOnlyIntoAnEmptyStore", "copyThroughTheServerKeepsEveryValue",
+    static const QStringList onServer{"importsOfOneLabelAtOnceMakeOneBook", "exportsWhileAnotherProgramChangesTheBook",
+                                      "copyOnlyIntoAnEmptyStore", "copyThroughTheServerKeepsEveryValue",
                                       "serverCommandsNeverAskForAPassword"};
     if (testing::testingOnPostgres() && !onServer.contains(QLatin1String(QTest::currentTestFunction())))
         QSKIP("database files only: run by the plain variant");
@@ -418,6 +437,106 @@ void CommandLineTest::readersRefuseAnUnfinishedChange()
 }
 
 // A store that holds books is never a copy's target (without --replace): it stays as it was.
+// Several programs import files that carry one label at the same moment: one book results, and
+// every other import is refused as a duplicate, whatever order their transactions take.
+void CommandLineTest::importsOfOneLabelAtOnceMakeOneBook()
+{
+    ProgramDir dir;
+    dir.store(); // made before the imports start, so that none of them has to create it
+    dir.closeStore();
+    QFile sampleFile(sample("MC-Demo.bks"));
+    QVERIFY(sampleFile.open(QIODevice::ReadOnly));
+    const QByteArray bytes = sampleFile.readAll();
+    std::vector<std::unique_ptr<QProcess>> imports;
+    for (int i = 0; i < 4; ++i) {
+        const QString file = dir.filePath(QStringLiteral("copy%1.bks").arg(i));
+        QVERIFY(dir.writeFile(QFileInfo(file).fileName(), bytes));
+        auto process = std::make_unique<QProcess>();
+        process->start(QStringLiteral(PHOTOSERIES_EXE), QStringList{"import", file} + storeOptions(dir));
+        imports.push_back(std::move(process));
+    }
+    int imported = 0;
+    for (const auto &process : imports) {
+        QVERIFY(process->waitForFinished(60000));
+        const QString err = QString::fromUtf8(process->readAllStandardError());
+        if (process->exitCode() == 0)
+            ++imported;
+        else
+            QVERIFY2(err.contains(QLatin1String("The Book MC-Demo is already imported")), qPrintable(err));
+    }
+    QCOMPARE(imported, 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), 1);
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 5);
+}
+
+// The export reads the book in one snapshot while another program keeps rewriting every photo
+// in single transactions: an export that succeeds holds one state of the book throughout (and
+// reads back); one that fails leaves no file. A text outside Windows-1252 is one of the states.
+void CommandLineTest::exportsWhileAnotherProgramChangesTheBook()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook(QStringLiteral("Moving"));
+    {
+        store::Transaction adding(dir.store().db());
+        for (int i = 1; i <= 400; ++i)
+            dir.addPhoto(
+                book,
+                {{"BookLabel", "Moving"}, {"PhotoLabel", QString::number(i)}, {"VegType", "MC"}, {"Activity", "MC"}});
+        QVERIFY(adding.commit());
+    }
+    dir.closeStore();
+    const QStringList states{QStringLiteral("MC"), QStringLiteral("Q\"T"), QString::fromUtf8("\u03a91")};
+    std::atomic<bool> stop = false;
+    std::atomic<int> writes = 0;
+    QThread *writer = QThread::create([&, location = dir.storeLocation()] {
+        store::Store other(location);
+        if (!other.open())
+            return;
+        for (int k = 1; !stop; ++k) {
+            store::Transaction changing(other.db());
+            QSqlQuery q(other.db());
+            q.prepare(QStringLiteral("UPDATE Photos SET VegType = ?, Activity = ? WHERE BookID = ?"));
+            q.addBindValue(states.at(k % states.size()));
+            q.addBindValue(states.at(k % states.size()));
+            q.addBindValue(book);
+            if (changing.begun() && q.exec() && changing.commit())
+                ++writes;
+            QThread::yieldCurrentThread();
+        }
+    });
+    writer->start();
+    QVERIFY(QTest::qWaitFor([&] { return writes > 0; }, 30000));
+
+    QTemporaryDir readBack;
+    const int writesAtStart = writes;
+    int exported = 0;
+    for (int run = 0; run < 8; ++run) {
+        const QString file = dir.filePath(QStringLiteral("moving%1.bks").arg(run));
+        const Run exportRun = photoseries(QStringList{"export", "Moving", file} + storeOptions(dir));
+        QVERIFY2(exportRun.status == 0 || !QFile::exists(file), qPrintable(exportRun.err));
+        if (exportRun.status != 0)
+            continue;
+        ++exported;
+        const QString library = readBack.filePath(QString::number(run));
+        QVERIFY(QDir().mkpath(library));
+        const Run imported = photoseries({"import", "--library", library, file});
+        QVERIFY2(imported.status == 0, qPrintable(imported.err));
+        store::Store copy(store::fileStoreLocation(library));
+        QVERIFY(copy.openReadOnly());
+        QSqlQuery q(copy.db());
+        QVERIFY(q.exec("SELECT VegType, Activity, COUNT(*) FROM Photos GROUP BY VegType, Activity"));
+        QVERIFY(q.next());
+        QVERIFY2(states.contains(q.value(0).toString()) && q.value(0) == q.value(1), qPrintable(q.value(0).toString()));
+        QCOMPARE(q.value(2).toInt(), 400);
+        QVERIFY2(!q.next(), "the export mixed two states of the book");
+    }
+    QVERIFY2(writes > writesAtStart, "the book did not change while it was exported");
+    stop = true;
+    QVERIFY(writer->wait(60000));
+    delete writer;
+    QVERIFY2(exported > 0, "no export succeeded while the book changed");
+}
+
 void CommandLineTest::copyOnlyIntoAnEmptyStore()
 {
     ProgramDir source;
@@ -432,6 +551,22 @@ void CommandLineTest::copyOnlyIntoAnEmptyStore()
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(QLatin1String("already holds books")), qPrintable(run.err));
     QCOMPARE(rowsOf(target.storeLocation()), before);
+
+    // A source from before labels were unique, holding two books of one label, is refused by
+    // name before anything is written: the target could not hold both.
+    ProgramDir shared;
+    shared.allowEqualLabels();
+    shared.addBook(QStringLiteral("Pine"));
+    shared.addBook(QStringLiteral("PINE"));
+    shared.closeStore();
+    ProgramDir empty;
+    const Run refused = photoseries({"copy", "--from", shared.onServer() ? shared.storeLocation() : shared.path(),
+                                     "--to", empty.onServer() ? empty.storeLocation() : empty.path()});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains(QLatin1String("The books Pine (IDs ")) &&
+                 refused.err.contains(QLatin1String("share a label")),
+             qPrintable(refused.err));
+    QVERIFY(!rowsOf(empty.storeLocation()).join('\n').contains(QLatin1String("Books|")));
 }
 
 // Database file to server and back: every row of both tables comes back with its ID and every

@@ -179,7 +179,7 @@ void CodeListsTest::appendWritesOneQuotedUtf8Record()
     if (!before.isEmpty())
         QVERIFY(dir.writeFile("Vegcodes.txt", before));
     const QString path = dir.filePath("Vegcodes.txt");
-    QCOMPARE(editor::appendCodeRecord(path, QString::fromUtf8("ÉT"), QString::fromUtf8("Été, sec")), QString());
+    QVERIFY(editor::appendCodeRecord(path, QString::fromUtf8("ÉT"), QString::fromUtf8("Été, sec")));
     QCOMPARE(fileBytes(path), after);
     QCOMPARE(flatten(editor::readCodeFile(path).records).constLast(), QString::fromUtf8("ÉT|Été, sec"));
 }
@@ -188,11 +188,11 @@ void CodeListsTest::appendRefusesWhatTheFileCannotHold()
 {
     ProgramDir dir;
     const QString path = dir.filePath("Actcodes.txt");
-    QVERIFY(!editor::appendCodeRecord(path, "A\"B", "x").isEmpty());
-    QVERIFY(!editor::appendCodeRecord(path, "AB", "two\nlines").isEmpty());
+    QVERIFY(editor::appendCodeRecord(path, "A\"B", "x").is(store::FailureKind::Invalid));
+    QVERIFY(editor::appendCodeRecord(path, "AB", "two\nlines").is(store::FailureKind::Invalid));
     QVERIFY(!QFile::exists(path));
     QVERIFY(QDir(dir.path()).mkdir("Vegcodes.txt"));
-    QVERIFY(!editor::appendCodeRecord(dir.filePath("Vegcodes.txt"), "AB", "x").isEmpty());
+    QVERIFY(editor::appendCodeRecord(dir.filePath("Vegcodes.txt"), "AB", "x").is(store::FailureKind::Io));
 }
 
 void CodeListsTest::codeListLayoutAndStoredCode_data()

@@ -2,7 +2,10 @@
 
 #include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
+#include "library/BookList.h"
+#include "library/BookSave.h"
 #include "store/BookRecord.h"
+#include "store/Schema.h"
 
 #include <QSqlQuery>
 #include <QTest>
@@ -20,6 +23,7 @@ class ConcurrentSaveTest : public QObject
 private slots:
     void secondSaveOfTheSameBookIsToldAndWritesNothing();
     void savesOfDifferentBooksDoNotWaitForEachOther();
+    void newBooksOfOneLabelSavedAtOnceMakeOne();
 };
 
 namespace {
@@ -144,6 +148,55 @@ void ConcurrentSaveTest::savesOfDifferentBooksDoNotWaitForEachOther()
     delete thread;
     QVERIFY2(finishedMeanwhile, "the save of another book waited for the first save");
     QCOMPARE(second.error, QString());
+}
+
+// Two editors save a new book each under one label (letter case aside) while the first save is
+// still open: the second waits for the label, then is refused as a duplicate; the store holds the
+// first book alone, with its photos only.
+void ConcurrentSaveTest::newBooksOfOneLabelSavedAtOnceMakeOne()
+{
+    ProgramDir dir;
+    dir.store();
+    const QString location = dir.storeLocation();
+    const auto newBook = [](const QString &label, const QString &photo) {
+        library::BookChanges changes;
+        changes.header.label = label;
+        store::PhotoValues values(store::photoFields().size());
+        values[store::photoFieldIndex(QStringLiteral("PhotoLabel"))] = photo;
+        changes.photos.added = {values};
+        return changes;
+    };
+    store::Store first(location, kPatientMs);
+    QVERIFY(first.open());
+    std::atomic<bool> saving = false;
+    store::Result<library::SavedBook> second = store::fail(QStringLiteral("not run"));
+    QThread *thread = nullptr;
+    bool waiting = false;
+    {
+        // The first save, stopped half-way: its book written, its transaction open.
+        store::Transaction open(first.db());
+        QVERIFY(open.begun());
+        QVERIFY(library::lockLabel(first.db(), QStringLiteral("Same")));
+        QVERIFY(library::refuseTakenLabel(first.db(), QStringLiteral("Same"), 0));
+        QVERIFY(store::addBook(first.db(), QStringLiteral("Same")));
+        thread = QThread::create([&] {
+            store::Store other(location, kPatientMs);
+            if (!other.open())
+                return;
+            saving = true;
+            second = library::saveBook(other.db(), newBook(QStringLiteral("SAME"), QStringLiteral("theirs")));
+        });
+        thread->start();
+        waiting = QTest::qWaitFor([&] { return saving.load(); }, 30000) &&
+                  (!dir.onServer() || QTest::qWaitFor([&] { return sessionsWaitingForALock(first.db()) > 0; }, 30000));
+        QVERIFY(open.commit());
+    }
+    QVERIFY(thread->wait(kPatientMs + 30000));
+    delete thread;
+    QVERIFY2(waiting, "the second save was not seen waiting for the label");
+    QVERIFY2(second.is(store::FailureKind::Duplicate), qPrintable(second.error()));
+    QCOMPARE(dir.column("SELECT BookLabel FROM Books"), QVariantList{"Same"});
+    QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(ConcurrentSaveTest)

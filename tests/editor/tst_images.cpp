@@ -2,6 +2,7 @@
 
 #include "editor/ImageDecoding.h"
 #include "editor/ImageFiles.h"
+#include "editor/ImageFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -82,6 +83,7 @@ private slots:
     void editorMarksMissingFilesAndPreviewsTheCurrentRow();
     void replacedImageIsPreviewedAnew();
     void dropCopiesIntoTheBookFolder();
+    void renamingTheBookOffersToRenameItsFolder();
 };
 
 void ImagesTest::folderFindsNamesAsTheImageRootDoes()
@@ -131,7 +133,7 @@ void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
     QVERIFY(writeImage(png, "PNG"));
     QVERIFY(editor::imageFormatMismatch(png, "P4.jpg").contains("PNG image"));
     QCOMPARE(editor::imageFormatMismatch(b.folder + "/P1.jpg", "P4.jpg"), QString());
-    QCOMPARE(editor::copyImageInto(b.folder + "/P1.jpg", b.folder, "P4.jpg"), QString());
+    QVERIFY(editor::copyImageInto(b.folder + "/P1.jpg", b.folder, "P4.jpg"));
     QVERIFY(QFile::exists(b.folder + "/P4.jpg"));
     // The copy gets the mode the umask gives a new file, not the temporary file's owner-only one.
     const mode_t mask = ::umask(022);
@@ -139,8 +141,8 @@ void ImagesTest::copiesNeverReplaceAndMatchTheirFormat()
     struct stat copied = {};
     QCOMPARE(::stat(QFile::encodeName(b.folder + "/P4.jpg").constData(), &copied), 0);
     QCOMPARE(copied.st_mode & 0777, 0666 & ~mask);
-    QVERIFY(editor::copyImageInto(png, b.folder, "p1.JPG").contains("already exists"));
-    QVERIFY(!editor::copyImageInto(png, b.folder, "../x.png").isEmpty());
+    QVERIFY(editor::copyImageInto(png, b.folder, "p1.JPG").error().contains("already exists"));
+    QVERIFY(editor::copyImageInto(png, b.folder, "../x.png").is(store::FailureKind::Invalid));
     // No temporary file is left behind.
     QCOMPARE(QDir(b.folder).entryList(QDir::Files | QDir::Hidden).size(), 4);
 }
@@ -229,6 +231,42 @@ void ImagesTest::dropCopiesIntoTheBookFolder()
     QVERIFY(b.editor->messages.last().message.text.contains("PNG image"));
     QVERIFY(!QFile::exists(b.folder + "/P4.jpg"));
     QVERIFY(QFile::exists(source)); // the source stays as it was
+}
+
+// A save under a new identifier asks to take the image folder along: No leaves it, Yes renames
+// it; a folder already under the new name is never merged into or replaced, and is not asked about.
+void ImagesTest::renamingTheBookOffersToRenameItsFolder()
+{
+    ImageBook b;
+    QVERIFY(b.opened);
+    const QString root = b.dir.filePath("PhotoImages");
+    b.editor->box("txtBookID")->setText("BK2");
+    b.editor->messages.answerNext(false);
+    b.editor->click("cmdSaveNow");
+    QCOMPARE(b.editor->messages.texts(), QStringList{"Rename the image folder \"BK\" to \"BK2\"?"});
+    QVERIFY(QFileInfo(root + "/BK").isDir() && !QFileInfo::exists(root + "/BK2"));
+
+    b.editor->box("txtBookID")->setText("BK");
+    b.editor->click("cmdSaveNow"); // back under the folder's name: nothing to ask
+    b.editor->box("txtBookID")->setText("BK3");
+    b.editor->click("cmdSaveNow"); // Yes
+    QCOMPARE(b.editor->messages.count(), 2);
+    QVERIFY(!QFileInfo::exists(root + "/BK") && QFileInfo::exists(root + "/BK3/P1.jpg"));
+    QTRY_COMPARE(b.label("lblImages")->text(), QString("5 of 8 image files missing"));
+
+    QVERIFY(QDir().mkpath(root + "/BK4"));
+    b.editor->box("txtBookID")->setText("BK4");
+    b.editor->click("cmdSaveNow");
+    QCOMPARE(b.editor->messages.count(), 2);
+    QVERIFY(QFileInfo::exists(root + "/BK3/P1.jpg"));
+    QCOMPARE(b.dir.scalar("SELECT BookLabel FROM Books").toString(), QString("BK4"));
+
+    // Something made under the new name between the question and the answer stays as it is.
+    const editor::FolderRename rename = editor::folderToRename(root, "BK3", "BK5");
+    QVERIFY(!rename.from.isEmpty());
+    QVERIFY(QDir().mkpath(root + "/BK5"));
+    QVERIFY(editor::renameBookFolder(rename).is(store::FailureKind::Io));
+    QVERIFY(QFileInfo::exists(root + "/BK3/P1.jpg"));
 }
 
 QTEST_MAIN(ImagesTest)

@@ -229,7 +229,7 @@ void ExportTest::textsTheFormatCannotHoldStopTheExport()
     QVERIFY(dir.writeFile("Q-1.bks", "an older export"));
     const auto out = library::exportBookFile(dir.store().db(), id, file);
     QVERIFY(!out.ok());
-    QVERIFY2(out.error().contains("book \"Q-1\", photo \"07\", field GroupLabel"), qPrintable(out.error()));
+    QVERIFY2(out.error().contains("book \"Q-1\", photo \"07\": its Photo Name holds"), qPrintable(out.error()));
     QFile kept(file);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("an older export"));

@@ -6,7 +6,7 @@
 #include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/BookRecord.h"
 #include "store/Store.h"
 
@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
     for (qint64 round = QDateTime::currentMSecsSinceEpoch();; ++round) {
         // Delete what the last round imported, then import anew.
         if (const qint64 old = bookId(db, QStringLiteral("Imp-")); old != 0) {
-            if (const auto removed = store::removeBook(db, old); !removed)
+            if (const auto removed = library::removeBook(db, old); !removed)
                 fail(removed.error());
         }
         if (!writeInstallFile(installFile, QStringLiteral("Imp-%1").arg(round)))

@@ -11,7 +11,7 @@
 #include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/BookRecord.h"
 #include "store/Store.h"
 
@@ -146,7 +146,7 @@ int main(int argc, char *argv[])
             const QString victim = imported.at(int(random.bounded(imported.size())));
             QString error;
             const qint64 id = bookWithLabel(db, victim, error);
-            const QString result = id == 0 ? outcome(error) : outcome(store::removeBook(db, id));
+            const QString result = id == 0 ? outcome(error) : outcome(library::removeBook(db, id));
             log(QStringLiteral("delete %1 %2").arg(victim, result));
             if (result == QLatin1String("done"))
                 imported.removeOne(victim);

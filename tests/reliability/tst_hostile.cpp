@@ -4,7 +4,7 @@
 #include "editor/CodeFile.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/BookRecord.h"
 
 #include <QFile>
@@ -70,7 +70,7 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
         for (QChar &c : otherCase)
             if (c.unicode() < 128)
                 c = c.toUpper();
-        const auto ids = store::booksWithLabel(dir.store().db(), otherCase, 0);
+        const auto ids = library::booksWithLabel(dir.store().db(), otherCase, 0);
         QCOMPARE(ids.error(), QString());
         QCOMPARE(*ids, QVector<qint64>{outcome->bookId});
 
@@ -102,7 +102,7 @@ void HostileTextTest::importSaveFindAndDeleteKeepTextsIntact()
 
     // Deleting one book takes exactly its rows.
     const qint64 first = dir.scalar("SELECT MIN(ID) FROM Books").toLongLong();
-    QCOMPARE(store::removeBook(dir.store().db(), first).error(), QString());
+    QCOMPARE(library::removeBook(dir.store().db(), first).error(), QString());
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Books").toInt(), texts.size() - 1);
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), texts.size() - 1);
     QCOMPARE(dir.scalar("PRAGMA integrity_check").toString(), QString("ok"));
@@ -116,7 +116,7 @@ void HostileTextTest::codeFilesCarryTextsBackUnchanged()
     for (QString text : hostileTexts()) {
         text.remove(QLatin1Char('"')); // the file format cannot carry a double quote
         QVERIFY(editor::fitsQuotedField(text));
-        QVERIFY(editor::appendCodeRecord(path, text.left(5), text).isEmpty());
+        QVERIFY(editor::appendCodeRecord(path, text.left(5), text));
         written << text;
     }
     QVERIFY(!editor::fitsQuotedField(QStringLiteral("a \"quoted\" word")));

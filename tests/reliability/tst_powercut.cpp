@@ -4,7 +4,7 @@
 #include "editor/BookEdits.h"
 #include "editor/PhotoTableModel.h"
 #include "library/BookImport.h"
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/BookRecord.h"
 #include "store/Store.h"
 
@@ -134,12 +134,12 @@ bool importOneFile(const QSqlDatabase &db, qint64)
 
 bool deleteTheBook(const QSqlDatabase &db, qint64 saved)
 {
-    return store::removeBook(db, saved).ok();
+    return library::removeBook(db, saved).ok();
 }
 
 bool activateAll(const QSqlDatabase &db, qint64)
 {
-    return store::writeAllActive(db, true).ok();
+    return library::writeAllActive(db, true).ok();
 }
 
 int cutsFromEnvironment()

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/BookRecord.h"
 #include "store/ImageRoot.h"
 #include "store/ProgramDir.h"
@@ -253,17 +253,17 @@ void StoreTest::textAndNamesCompareWithoutCase()
              1);
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos WHERE PhotoLabel = 'P1'").toInt(), 1);
 
-    const auto rows = store::loadBookList(dir.store().db());
+    const auto rows = library::loadBookList(dir.store().db());
     QCOMPARE(rows.error(), QString());
     QStringList labels;
     for (const auto &r : *rows)
         labels << r.label;
     QCOMPARE(labels, (QStringList{"Alpha", "beta", "GAMMA"}));
 
-    QCOMPARE(*store::booksWithLabel(dir.store().db(), "gamma", 0), QVector<qint64>{gamma});
-    QCOMPARE(*store::booksWithLabel(dir.store().db(), "gamma", gamma), QVector<qint64>{});
+    QCOMPARE(*library::booksWithLabel(dir.store().db(), "gamma", 0), QVector<qint64>{gamma});
+    QCOMPARE(*library::booksWithLabel(dir.store().db(), "gamma", gamma), QVector<qint64>{});
     // Labels with quotes are bound values, not SQL text.
-    const auto quoted = store::booksWithLabel(dir.store().db(), "O'Brien \"x\"; DROP TABLE Books", 0);
+    const auto quoted = library::booksWithLabel(dir.store().db(), "O'Brien \"x\"; DROP TABLE Books", 0);
     QCOMPARE(quoted.error(), QString());
     QVERIFY(quoted->isEmpty());
 }
@@ -287,13 +287,13 @@ void StoreTest::labelsCompareWithoutCaseInAStoreMadeElsewhere()
     }
     QSqlDatabase::removeDatabase("elsewhere");
 
-    const auto rows = store::loadBookList(dir.store().db());
+    const auto rows = library::loadBookList(dir.store().db());
     QCOMPARE(rows.error(), QString());
     QStringList labels;
     for (const auto &r : *rows)
         labels << r.label;
     QCOMPARE(labels, (QStringList{"Alpha", "beta", "GAMMA"}));
-    QCOMPARE(store::booksWithLabel(dir.store().db(), "gamma", 0)->size(), 1);
+    QCOMPARE(library::booksWithLabel(dir.store().db(), "gamma", 0)->size(), 1);
 }
 
 void StoreTest::filesThatAreNotOurStoreAreLeftAlone_data()
@@ -409,8 +409,8 @@ void StoreTest::serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough()
         QCOMPARE(s.open().error(), QString());
         const auto added = store::addBook(s.db(), QStringLiteral("Crew"));
         QCOMPARE(added.error(), QString());
-        QCOMPARE(store::writeActive(s.db(), book, true).error(), QString());
-        QCOMPARE(store::removeBook(s.db(), *added).error(), QString());
+        QCOMPARE(library::writeActive(s.db(), book, true).error(), QString());
+        QCOMPARE(library::removeBook(s.db(), *added).error(), QString());
         QCOMPARE(s.recount().error(), QString());
         // It may not change the tables themselves.
         QVERIFY(!QSqlQuery(s.db()).exec("DROP TABLE Photos"));
@@ -469,7 +469,7 @@ void StoreTest::removeBookTakesItsPhotosByKey()
     dir.addPhoto(second, {{"BookLabel", "Untitled"}});
     dir.addPhoto(second, {{"BookLabel", "Untitled"}});
 
-    QCOMPARE(store::removeBook(dir.store().db(), first).error(), QString());
+    QCOMPARE(library::removeBook(dir.store().db(), first).error(), QString());
     QCOMPARE(dir.column("SELECT ID FROM Books"), QVariantList{second});
     QCOMPARE(dir.column("SELECT DISTINCT BookID FROM Photos"), QVariantList{second});
     QCOMPARE(dir.scalar("SELECT COUNT(*) FROM Photos").toInt(), 2);
@@ -480,11 +480,11 @@ void StoreTest::activeWritesTouchTheRightRows()
     ProgramDir dir;
     const qint64 a = dir.addBook("A");
     const qint64 b = dir.addBook("B", /*locked*/ true);
-    QCOMPARE(store::writeActive(dir.store().db(), a, true).error(), QString());
+    QCOMPARE(library::writeActive(dir.store().db(), a, true).error(), QString());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, 0}));
-    QCOMPARE(store::writeAllActive(dir.store().db(), true).error(), QString());
+    QCOMPARE(library::writeAllActive(dir.store().db(), true).error(), QString());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, -1}));
-    QCOMPARE(store::writeAllActive(dir.store().db(), false).error(), QString());
+    QCOMPARE(library::writeAllActive(dir.store().db(), false).error(), QString());
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{0, 0}));
     Q_UNUSED(b);
 }
@@ -498,12 +498,12 @@ void StoreTest::severalBooksAreRemovedOrActivatedWhole()
     for (qint64 book : {a, b, c})
         dir.addPhoto(book);
     // Only the books whose value changes are counted.
-    const auto changed = store::writeActive(dir.store().db(), {a, b}, true);
+    const auto changed = library::writeActive(dir.store().db(), {a, b}, true);
     QCOMPARE(changed.error(), QString());
     QCOMPARE(*changed, 1);
     QCOMPARE(dir.column("SELECT Active FROM Books ORDER BY ID"), (QVariantList{-1, -1, 0}));
 
-    QCOMPARE(store::removeBooks(dir.store().db(), {a, c}).error(), QString());
+    QCOMPARE(library::removeBooks(dir.store().db(), {a, c}).error(), QString());
     QCOMPARE(dir.column("SELECT ID FROM Books"), QVariantList{b});
     QCOMPARE(dir.column("SELECT BookID FROM Photos"), QVariantList{b});
     if (dir.onServer())
@@ -513,7 +513,7 @@ void StoreTest::severalBooksAreRemovedOrActivatedWhole()
     QSqlQuery q(dir.store().db());
     QVERIFY(q.exec("CREATE TRIGGER keep BEFORE DELETE ON Books WHEN OLD.BookLabel = 'D' "
                    "BEGIN SELECT RAISE(ABORT, 'kept'); END"));
-    QVERIFY(store::removeBooks(dir.store().db(), {b, d}).error().contains("kept"));
+    QVERIFY(library::removeBooks(dir.store().db(), {b, d}).error().contains("kept"));
     QCOMPARE(dir.column("SELECT ID FROM Books ORDER BY ID"), (QVariantList{b, d}));
     QCOMPARE(dir.column("SELECT BookID FROM Photos"), QVariantList{b});
 }

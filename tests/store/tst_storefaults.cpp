@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "store/BookList.h"
+#include "library/BookList.h"
 
 #include <QDir>
 #include <QFile>
@@ -108,7 +108,7 @@ void StoreFaultsTest::busyStoreFailsWholeWithAMessage()
         QSqlQuery hold(other);
         QVERIFY(hold.exec("BEGIN EXCLUSIVE"));
 
-        const QString error = store::removeBook(s.db(), book).error();
+        const QString error = library::removeBook(s.db(), book).error();
         QVERIFY2(error.contains("in use by another program"), qPrintable(error));
         QVERIFY(!s.recount().ok());
 
@@ -122,7 +122,7 @@ void StoreFaultsTest::busyStoreFailsWholeWithAMessage()
     QVERIFY(q.exec("SELECT (SELECT COUNT(*) FROM Books), (SELECT COUNT(*) FROM Photos)") && q.next());
     QCOMPARE(q.value(0).toInt(), 1);
     QCOMPARE(q.value(1).toInt(), 1);
-    QCOMPARE(store::removeBook(s.db(), book).error(), QString());
+    QCOMPARE(library::removeBook(s.db(), book).error(), QString());
 }
 
 void StoreFaultsTest::twoConnectionsShareTheStore()
@@ -135,12 +135,12 @@ void StoreFaultsTest::twoConnectionsShareTheStore()
     store::Store b(dir.storePath());
     QCOMPARE(a.open().error(), QString());
     QCOMPARE(b.open().error(), QString());
-    QCOMPARE(store::writeAllActive(a.db(), true).error(), QString());
-    const auto rows = store::loadBookList(b.db());
+    QCOMPARE(library::writeAllActive(a.db(), true).error(), QString());
+    const auto rows = library::loadBookList(b.db());
     QCOMPARE(rows->size(), 1);
     QVERIFY(rows->first().active);
-    QCOMPARE(store::writeAllActive(b.db(), false).error(), QString());
-    QVERIFY(!store::loadBookList(a.db())->first().active);
+    QCOMPARE(library::writeAllActive(b.db(), false).error(), QString());
+    QVERIFY(!library::loadBookList(a.db())->first().active);
 }
 
 QTEST_GUILESS_MAIN(StoreFaultsTest)

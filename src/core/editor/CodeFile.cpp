@@ -104,14 +104,18 @@ bool fitsQuotedField(const QString &text)
     return !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
 }
 
-QString appendCodeRecord(const QString &path, const QString &code, const QString &description)
+store::Result<> appendCodeRecord(const QString &path, const QString &code, const QString &description)
 {
     const QString where = QDir::toNativeSeparators(path);
     if (!fitsQuotedField(code) || !fitsQuotedField(description))
-        return QStringLiteral("A code record for %1 cannot hold a double quote or a line break.").arg(where);
+        return store::fail(
+            QStringLiteral("A code record for %1 cannot hold a double quote or a line break.").arg(where),
+            store::FailureKind::Invalid);
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
-        return QStringLiteral("The code file %1 could not be opened for writing: %2").arg(where, file.errorString());
+        return store::fail(
+            QStringLiteral("The code file %1 could not be opened for writing: %2").arg(where, file.errorString()),
+            store::FailureKind::Io);
     QByteArray record;
     if (file.size() > 0) {
         // Append mode writes at the end whatever the position; only the read needs the seek.
@@ -121,11 +125,13 @@ QString appendCodeRecord(const QString &path, const QString &code, const QString
     }
     record += '"' + code.toUtf8() + "\",\"" + description.toUtf8() + "\"\r\n";
     if (file.write(record) != record.size() || !file.flush())
-        return QStringLiteral("The code could not be written to %1: %2").arg(where, file.errorString());
+        return store::fail(QStringLiteral("The code could not be written to %1: %2").arg(where, file.errorString()),
+                           store::FailureKind::Io);
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return QStringLiteral("The code could not be written to %1: %2").arg(where, file.errorString());
-    return {};
+        return store::fail(QStringLiteral("The code could not be written to %1: %2").arg(where, file.errorString()),
+                           store::FailureKind::Io);
+    return store::done();
 }
 
 } // namespace editor

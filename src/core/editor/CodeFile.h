@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QString>
 #include <QVector>
 
@@ -29,8 +31,9 @@ CodeFileContents readCodeFile(const QString &path);
 
 // Appends one record with both fields in double quotes, as UTF-8, ending with CR LF. A file
 // whose last line lacks its line end gets one first, so the new record stays on its own line.
-// Returns an empty text on success, else what failed.
-QString appendCodeRecord(const QString &path, const QString &code, const QString &description);
+// Fails with what went wrong: Invalid for a text a record cannot hold, Io for a file that could not
+// be written.
+store::Result<> appendCodeRecord(const QString &path, const QString &code, const QString &description);
 
 // Whether a text can be written as one quoted field (no double quote, no line break).
 bool fitsQuotedField(const QString &text);

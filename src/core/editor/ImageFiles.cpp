@@ -71,40 +71,52 @@ QString BookImageFolder::pathFor(const QString &name) const
     return isPlainName(name) ? QDir::toNativeSeparators(QDir(m_folder).filePath(name)) : QString();
 }
 
-QString copyImageInto(const QString &source, const QString &folder, const QString &name)
+store::Result<> copyImageInto(const QString &source, const QString &folder, const QString &name)
 {
     if (!BookImageFolder::isPlainName(name))
-        return QStringLiteral("\"%1\" cannot name a file in the book's folder.").arg(name);
+        return store::fail(QStringLiteral("\"%1\" cannot name a file in the book's folder.").arg(name),
+                           store::FailureKind::Invalid);
     const QString target = QDir(folder).filePath(name);
     if (!BookImageFolder(folder).find(name).isEmpty())
-        return QStringLiteral("The file %1 already exists; it is never replaced.")
-            .arg(QDir::toNativeSeparators(target));
+        return store::fail(
+            QStringLiteral("The file %1 already exists; it is never replaced.").arg(QDir::toNativeSeparators(target)),
+            store::FailureKind::Duplicate);
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString());
+        return store::fail(
+            QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString()),
+            store::FailureKind::Io);
     QTemporaryFile out(QDir(folder).filePath(QStringLiteral(".copy-XXXXXX")));
     if (!out.open())
-        return QStringLiteral("No file can be written in %1: %2")
-            .arg(QDir::toNativeSeparators(folder), out.errorString());
+        return store::fail(
+            QStringLiteral("No file can be written in %1: %2").arg(QDir::toNativeSeparators(folder), out.errorString()),
+            store::FailureKind::Io);
     while (!in.atEnd()) {
         const QByteArray block = in.read(1 << 20);
         if (block.isEmpty() && in.error() != QFileDevice::NoError)
-            return QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString());
+            return store::fail(
+                QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(source), in.errorString()),
+                store::FailureKind::Io);
         if (out.write(block) != block.size())
-            return QStringLiteral("%1 could not be written: %2")
-                .arg(QDir::toNativeSeparators(target), out.errorString());
+            return store::fail(
+                QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString()),
+                store::FailureKind::Io);
     }
     if (!out.flush())
-        return QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString());
+        return store::fail(
+            QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(target), out.errorString()),
+            store::FailureKind::Io);
     // Readable as the folder's other files are: the temporary file was made for its owner alone.
     if (::fchmod(out.handle(), newFileMode()) != 0)
-        return QStringLiteral("%1 could not be written: %2")
-            .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno)));
+        return store::fail(QStringLiteral("%1 could not be written: %2")
+                               .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno))),
+                           store::FailureKind::Io);
     // A hard link, unlike a rename, never replaces a file that appeared meanwhile.
     if (::link(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return QStringLiteral("%1 could not be written: %2")
-            .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno)));
-    return {};
+        return store::fail(QStringLiteral("%1 could not be written: %2")
+                               .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(errno))),
+                           store::FailureKind::Io);
+    return store::done();
 }
 
 } // namespace editor

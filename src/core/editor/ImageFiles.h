@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -28,7 +30,8 @@ private:
 };
 
 // Copies `source` into `folder` as `name` through a temporary file and a rename, never over an
-// existing file. Empty text on success, else what failed.
-QString copyImageInto(const QString &source, const QString &folder, const QString &name);
+// existing file. Fails with what went wrong: Invalid for a name that cannot be a file's, Duplicate
+// for a file already there, Io for a copy that could not be made.
+store::Result<> copyImageInto(const QString &source, const QString &folder, const QString &name);
 
 } // namespace editor

@@ -1,5 +1,6 @@
 #include "editor/ImageFolder.h"
 
+#include "editor/ImageFiles.h"
 #include "store/NameRules.h"
 
 #include <QDir>
@@ -7,6 +8,10 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
 
@@ -92,13 +97,45 @@ BookFolderCheck checkBookFolder(const BookFolderRequest &request)
             folder};
 }
 
-QString createBookFolder(const QString &folder)
+store::Result<> createBookFolder(const QString &folder)
 {
     std::error_code error;
     std::filesystem::create_directory(QFile::encodeName(folder).toStdString(), error);
     if (error)
-        return QString::fromStdString(error.message());
-    return {};
+        return store::fail(QString::fromStdString(error.message()), store::FailureKind::Io);
+    return store::done();
+}
+
+FolderRename folderToRename(const QString &root, const QString &oldLabel, const QString &newLabel)
+{
+    if (oldLabel == newLabel || !BookImageFolder::isPlainName(oldLabel) || !BookImageFolder::isPlainName(newLabel) ||
+        !QFileInfo(root).isDir())
+        return {};
+    const QDir dir(root);
+    const QString from = dir.filePath(oldLabel);
+    const QString to = dir.filePath(newLabel);
+    // A name taken in any form (a file, a link, a folder) is never replaced.
+    if (!QFileInfo(from).isDir() || QFileInfo(from).isSymLink() || QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+        return {};
+    return {oldLabel, newLabel, from, to};
+}
+
+ui::Message renameQuestion(const FolderRename &rename)
+{
+    return {QStringLiteral("Rename the image folder \"%1\" to \"%2\"?").arg(rename.oldName, rename.newName),
+            ui::Icon::Question};
+}
+
+store::Result<> renameBookFolder(const FolderRename &rename)
+{
+    // RENAME_NOREPLACE: a folder made under the new name since the question stays as it is.
+    if (::renameat2(AT_FDCWD, QFile::encodeName(rename.from).constData(), AT_FDCWD,
+                    QFile::encodeName(rename.to).constData(), RENAME_NOREPLACE) != 0)
+        return store::fail(QStringLiteral("The image folder %1 could not be renamed to %2: %3. Nothing was moved.")
+                               .arg(QDir::toNativeSeparators(rename.from), QDir::toNativeSeparators(rename.to),
+                                    QString::fromLocal8Bit(std::strerror(errno))),
+                           store::FailureKind::Io);
+    return store::done();
 }
 
 BookFolderStep runBookFolderCommand(const BookFolderRequest &request, ui::Messages &messages)
@@ -107,9 +144,9 @@ BookFolderStep runBookFolderCommand(const BookFolderRequest &request, ui::Messag
     if (check.step != BookFolderStep::AskToCreate) {
         messages.tell(check.message);
     } else if (messages.ask(check.message)) {
-        if (const QString reason = createBookFolder(check.folder); !reason.isEmpty()) {
+        if (const auto created = createBookFolder(check.folder); !created) {
             messages.tell(folderMessage(QStringLiteral("The folder %1 could not be created: %2.")
-                                            .arg(QDir::toNativeSeparators(check.folder), reason),
+                                            .arg(QDir::toNativeSeparators(check.folder), created.error()),
                                         ui::Icon::Critical));
         }
     }

@@ -2,6 +2,7 @@
 
 #include "common/Message.h"
 #include "store/ImageRoot.h"
+#include "store/Result.h"
 
 #include <QString>
 
@@ -45,8 +46,29 @@ struct BookFolderCheck
 // reading it.
 BookFolderCheck checkBookFolder(const BookFolderRequest &request);
 
-// Creates the book folder inside its existing root: empty text on success, else the reason.
-QString createBookFolder(const QString &folder);
+// Creates the book folder inside its existing root; fails (Io) with the system's reason.
+store::Result<> createBookFolder(const QString &folder);
+
+// A book's image folder that a save renaming the book should rename with it.
+struct FolderRename
+{
+    QString oldName; // the folder's name, the old identifier
+    QString newName; // the new identifier
+    QString from;    // the folder's path, which exists
+    QString to;      // the path it moves to, where nothing is
+};
+
+// The folder to rename when a book's identifier changes from `oldLabel` to `newLabel` inside
+// the image root: only when the old folder exists and nothing has the new name, so that a rename
+// never merges two folders or replaces one. Empty `from` when there is nothing to ask.
+FolderRename folderToRename(const QString &root, const QString &oldLabel, const QString &newLabel);
+
+// The question asked before the rename.
+ui::Message renameQuestion(const FolderRename &rename);
+
+// Renames the folder; the system refuses when something appeared under the new name meanwhile,
+// and then nothing moves. Fails (Io) naming both folders and the reason.
+store::Result<> renameBookFolder(const FolderRename &rename);
 
 // The whole command: runs the checks, shows the refusal or report, or asks and creates the
 // folder on Yes, reporting a folder that could not be created. Returns the step reached.

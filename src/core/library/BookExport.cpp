@@ -193,9 +193,9 @@ struct TextCheck
         nullTexts += value.isNull() && !field.nullWhenEmpty ? 1 : 0;
         const QString text = value.toString();
         if (text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
-            problem = QStringLiteral("%1, field %2, holds a double quote or a line break, which an install file "
+            problem = QStringLiteral("%1: its %2 holds a double quote or a line break, which an install file "
                                      "cannot hold. Nothing was written.")
-                          .arg(where, QLatin1String(field.name));
+                          .arg(where, QLatin1String(field.shown ? field.shown : field.name));
             return false;
         }
         encoding.see(text);

@@ -1,7 +1,7 @@
 #include "library/BookImport.h"
 
 #include "install/BksLayout.h"
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/NameRules.h"
 #include "store/PgCopy.h"
 #include "store/Store.h"
@@ -324,9 +324,9 @@ store::Result<ImportedBook> importBookFile(const QSqlDatabase &db, const QString
 
     // The label is locked first, so that another program importing the same label at this moment
     // is seen here once it commits, or sees this book.
-    if (auto locked = store::lockLabel(db, label); !locked)
+    if (auto locked = library::lockLabel(db, label); !locked)
         return storeFault(path, locked.failure());
-    const auto present = store::booksWithLabel(db, label, 0);
+    const auto present = library::booksWithLabel(db, label, 0);
     if (!present)
         return storeFault(path, present.failure());
     if (!present->isEmpty())

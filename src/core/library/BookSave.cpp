@@ -1,6 +1,6 @@
 #include "library/BookSave.h"
 
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/Store.h"
 
 namespace library {
@@ -120,12 +120,12 @@ store::Result<SavedBook> saveBook(const QSqlDatabase &db, const BookChanges &cha
     const QString &label = changes.header.label;
     // The label is locked before anything is read, so that the check below sees every other
     // program's book of that label that committed before this one may go on.
-    if (auto locked = store::lockLabel(db, label); !locked)
+    if (auto locked = library::lockLabel(db, label); !locked)
         return locked.failure();
     const auto id = claimBook(db, changes);
     if (!id)
         return id.failure();
-    if (auto free = store::refuseTakenLabel(db, label, *id); !free)
+    if (auto free = library::refuseTakenLabel(db, label, *id); !free)
         return free.failure();
     if (auto written = store::writeBookHeader(db, *id, changes.header); !written)
         return written.failure();

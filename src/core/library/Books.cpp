@@ -82,6 +82,17 @@ store::Result<> checkCounts(const QSqlDatabase &db, CheckReport &report)
                    });
 }
 
+// A label as both kinds of store compare it: ASCII capitals made small, every other character
+// as it is.
+QString labelFolded(QString label)
+{
+    for (QChar &c : label) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return label;
+}
+
 store::Result<> checkLabels(const QSqlDatabase &db, CheckReport &report)
 {
     const QString key = store::dialect::labelKey(store::backendOf(db), QStringLiteral("BookLabel"));
@@ -98,7 +109,8 @@ store::Result<> checkLabels(const QSqlDatabase &db, CheckReport &report)
                                        "(SELECT %1 FROM Books GROUP BY %1 HAVING COUNT(*) > 1) ORDER BY %2, ID")
                             .arg(key, labelOrder(db)),
                         QStringLiteral("The book labels could not be read"), [&](const QSqlQuery &q) {
-                            const QString folded = q.value(0).toString();
+                            // The store hands the label back as written, not folded.
+                            const QString folded = labelFolded(q.value(0).toString());
                             if (folded != last || ids.isEmpty()) {
                                 flush();
                                 last = folded;
@@ -111,6 +123,14 @@ store::Result<> checkLabels(const QSqlDatabase &db, CheckReport &report)
 }
 
 } // namespace
+
+store::Result<QStringList> duplicateLabels(const QSqlDatabase &db)
+{
+    CheckReport report;
+    if (auto read = checkLabels(db, report); !read)
+        return read.failure();
+    return report.duplicateLabels;
+}
 
 store::Result<QVector<BookSummary>> listBookSummaries(const QSqlDatabase &db)
 {

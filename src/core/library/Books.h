@@ -46,4 +46,7 @@ struct CheckReport
 };
 store::Result<CheckReport> checkLibrary(const QSqlDatabase &db);
 
+// Labels that more than one book carries (letter case ignored), as "LABEL (IDs a, b)".
+store::Result<QStringList> duplicateLabels(const QSqlDatabase &db);
+
 } // namespace library

@@ -1,5 +1,7 @@
 #include "library/LibraryCopy.h"
 
+#include "library/Books.h"
+
 #include "store/Dialect.h"
 #include "store/PgCopy.h"
 #include "store/Schema.h"
@@ -229,6 +231,17 @@ Result<CopiedRows> copyRows(Store &source, Store &target)
         if (!q.exec(sql))
             return source.fault(describeError(QStringLiteral("could not be read"), q.lastError()));
     }
+    // Every store holds one book per label (letter case ignored) once its unique index is in
+    // place; a source made before that may hold two, which the copy would put into a store that
+    // cannot hold them.
+    const auto shared = duplicateLabels(source.db());
+    if (!shared)
+        return shared.failure();
+    if (!shared->isEmpty())
+        return fail(QStringLiteral("The books %1 share a label (letter case ignored), which the copy cannot hold. "
+                                   "Give each its own label first. Nothing was changed.")
+                        .arg(shared->join(QStringLiteral("; "))),
+                    FailureKind::Duplicate);
 
     Transaction writing(target.db());
     if (!writing.begun())

@@ -74,4 +74,12 @@ QString defaultProgramDir()
                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
+Result<> requireLibraryFolder(const QString &dir)
+{
+    if (QFileInfo(dir).isDir())
+        return done();
+    return fail(QStringLiteral("The library folder %1 does not exist.").arg(QDir::toNativeSeparators(dir)),
+                FailureKind::NotFound);
+}
+
 } // namespace store

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Result.h"
+
 #include <QString>
 
 namespace store {
@@ -29,5 +31,9 @@ QString shippedDataDir();
 // Gives a library folder the shipped code files (Vegcodes.txt, Actcodes.txt) it lacks, as a
 // first start gives the program directory; a file the folder already has is never replaced.
 void seedCodeFiles(const QString &dir);
+
+// The one check that a library folder given by the user exists, made before a store is opened in
+// it: FailureKind::NotFound, naming the folder, when it does not.
+Result<> requireLibraryFolder(const QString &dir);
 
 } // namespace store

@@ -22,8 +22,8 @@ public:
     ~Settings();
 
     QString photoDir(const QString &defaultValue) const;
-    // Writes the path through to the file at once. Returns an empty text, or why the settings
-    // file could not be written (the text names the file).
+    // Writes the path through to the file at once. Fails with why the settings file could not be
+    // written (the text names the file).
     Result<> setPhotoDir(const QString &path);
 
 private:

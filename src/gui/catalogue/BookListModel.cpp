@@ -14,7 +14,7 @@ BookListModel::BookListModel(store::Store &store, QObject *parent)
 
 store::Result<> BookListModel::requery()
 {
-    auto rows = store::loadBookList(m_store.db());
+    auto rows = library::loadBookList(m_store.db());
     if (!rows)
         return rows.failure();
     beginResetModel();
@@ -29,7 +29,7 @@ QVector<int> BookListModel::shownRows() const
     QVector<int> shown;
     shown.reserve(m_rows.size());
     for (int i = 0; i < m_rows.size(); ++i) {
-        const store::BookRow &b = m_rows.at(i);
+        const library::BookRow &b = m_rows.at(i);
         if (m_filter.isEmpty() || b.label.contains(m_filter, Qt::CaseInsensitive) ||
             b.description.contains(m_filter, Qt::CaseInsensitive))
             shown << i;
@@ -39,7 +39,7 @@ QVector<int> BookListModel::shownRows() const
     // Each book's key is made once, not at every comparison: the list may hold thousands of books.
     QVector<QVariant> keys(m_rows.size());
     for (int i : shown) {
-        const store::BookRow &b = m_rows.at(i);
+        const library::BookRow &b = m_rows.at(i);
         switch (m_sortColumn) {
         case Active:
             keys[i] = b.active;
@@ -115,7 +115,7 @@ QVariant BookListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_shown.size())
         return {};
-    const store::BookRow &b = book(index.row());
+    const library::BookRow &b = book(index.row());
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -181,6 +181,8 @@ QVariant BookListModel::headerData(int section, Qt::Orientation orientation, int
 
 Qt::ItemFlags BookListModel::flags(const QModelIndex &index) const
 {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (index.column() == Active)
         f |= Qt::ItemIsUserCheckable;
@@ -191,9 +193,9 @@ bool BookListModel::setData(const QModelIndex &index, const QVariant &value, int
 {
     if (!index.isValid() || index.column() != Active || role != Qt::CheckStateRole)
         return false;
-    store::BookRow &b = m_rows[m_shown.at(index.row())];
+    library::BookRow &b = m_rows[m_shown.at(index.row())];
     const bool active = value.toInt() == Qt::Checked;
-    if (const auto written = store::writeActive(m_store.db(), b.id, active); !written) {
+    if (const auto written = library::writeActive(m_store.db(), b.id, active); !written) {
         emit writeFailed(written.error());
         return false;
     }

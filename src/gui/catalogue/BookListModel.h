@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/BookList.h"
+#include "library/BookList.h"
 
 #include <QAbstractTableModel>
 
@@ -22,9 +22,9 @@ public:
 
     explicit BookListModel(store::Store &store, QObject *parent = nullptr);
 
-    // Re-reads every book from the store. Returns an empty text or what failed.
+    // Re-reads every book from the store.
     store::Result<> requery();
-    const store::BookRow &book(int row) const { return m_rows.at(m_shown.at(row)); }
+    const library::BookRow &book(int row) const { return m_rows.at(m_shown.at(row)); }
     int totalCount() const { return int(m_rows.size()); }
 
     // Shows only the books whose label or description holds the text, letter case ignored.
@@ -49,8 +49,8 @@ private:
     QVector<int> shownRows() const;
 
     store::Store &m_store;
-    QVector<store::BookRow> m_rows; // as read, ordered by label
-    QVector<int> m_shown;           // indexes into m_rows, in the order shown
+    QVector<library::BookRow> m_rows; // as read, ordered by label
+    QVector<int> m_shown;             // indexes into m_rows, in the order shown
     QString m_filter;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

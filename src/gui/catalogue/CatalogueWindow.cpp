@@ -40,14 +40,6 @@ namespace catalogue {
 
 namespace {
 
-QString versionText()
-{
-    return QStringLiteral("%1.%2.%3")
-        .arg(PHOTOSERIES_VERSION_MAJOR)
-        .arg(PHOTOSERIES_VERSION_MINOR)
-        .arg(PHOTOSERIES_VERSION_PATCH);
-}
-
 // Shows the label's tooltip, the whole text, shortened in the middle to the label's width once
 // the label has one.
 void fitStorePath(QLabel *label)
@@ -207,7 +199,7 @@ bool CatalogueWindow::load()
         return false;
     }
 
-    setWindowTitle(QStringLiteral("Manage Photo Series Books - ") + versionText());
+    setWindowTitle(QStringLiteral("Manage Photo Series Books - " PHOTOSERIES_VERSION_TEXT));
 
     m_imageRootValue = m_context.settings->photoDir(store::defaultImageRoot(m_context.isCdRom));
     if (txtPath->text() == m_imageRootValue)
@@ -363,11 +355,10 @@ void CatalogueWindow::onImport()
 {
     cmdImport->setRestColours();
     const qint64 current = currentBookId();
-    install::ImportWindow window(
-        m_store->db(), m_context.programDir, *m_context.messages, [this] { requeryBooks(); }, this);
+    install::ImportWindow window(m_store->db(), m_context.programDir, *m_context.messages, this);
     window.load();
     window.exec();
-    // The imports leave the photo counts to this one recount.
+    // The imports leave the photo counts to this one recount, which re-queries the list once.
     recount();
     selectBook(current);
 }

@@ -16,8 +16,10 @@ class QTableView;
 
 namespace store {
 class Store;
+}
+namespace library {
 struct BookRow;
-} // namespace store
+}
 namespace ui {
 class CoolButton;
 }
@@ -97,9 +99,9 @@ private:
     // The row of the selected book, or -1 after "Please select a book first".
     int selectedBookRow();
     // Every selected book in the order shown, or none after "Please select a book first".
-    QVector<store::BookRow> selectedBooks();
+    QVector<library::BookRow> selectedBooks();
     // Writes each book to its own install file in a folder the user picks.
-    void exportBooks(const QVector<store::BookRow> &books);
+    void exportBooks(const QVector<library::BookRow> &books);
     editor::BookEditor *openEditor(bool newBook, qint64 bookId);
     void onEditorUnloaded(qint64 bookId);
     // Sizes and moves a window to lie inside the screen's available area, centred over this one.

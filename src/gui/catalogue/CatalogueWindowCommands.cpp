@@ -3,7 +3,7 @@
 #include "catalogue/CatalogueWindow.h"
 #include "editor/BookEditor.h"
 #include "library/BookExport.h"
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
 #include "ui/Messages.h"
@@ -39,11 +39,11 @@ int CatalogueWindow::selectedBookRow()
     return current.row();
 }
 
-QVector<store::BookRow> CatalogueWindow::selectedBooks()
+QVector<library::BookRow> CatalogueWindow::selectedBooks()
 {
     QModelIndexList rows = grdBooks->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
-    QVector<store::BookRow> books;
+    QVector<library::BookRow> books;
     for (const QModelIndex &index : rows)
         books << m_books->book(index.row());
     if (books.isEmpty())
@@ -57,7 +57,7 @@ void CatalogueWindow::onEdit()
     const int row = selectedBookRow();
     if (row < 0)
         return;
-    const store::BookRow &book = m_books->book(row);
+    const library::BookRow &book = m_books->book(row);
     if (book.locked) {
         m_context.messages->tell(
             {QStringLiteral("Sorry, you cannot edit this book as it is owned by OrvanePlus"), ui::Icon::Exclamation});
@@ -196,7 +196,7 @@ QString CatalogueWindow::suggestedExportPath(const QString &label) const
 void CatalogueWindow::onExport()
 {
     cmdExport->setRestColours();
-    const QVector<store::BookRow> books = selectedBooks();
+    const QVector<library::BookRow> books = selectedBooks();
     if (books.size() > 1) {
         exportBooks(books);
         return;
@@ -204,7 +204,7 @@ void CatalogueWindow::onExport()
     if (books.isEmpty())
         return;
     // A locked book may be exported: an export changes nothing.
-    const store::BookRow &book = books.first();
+    const library::BookRow &book = books.first();
     const QString path = m_context.saveFileName(
         this, suggestedExportPath(book.label), {QStringLiteral("Install file (*.bks)"), QStringLiteral("CSV (*.csv)")});
     if (path.isEmpty())
@@ -223,7 +223,7 @@ void CatalogueWindow::onExport()
     m_context.messages->tell({lines.join(QLatin1Char('\n')), ui::Icon::Information});
 }
 
-void CatalogueWindow::exportBooks(const QVector<store::BookRow> &books)
+void CatalogueWindow::exportBooks(const QVector<library::BookRow> &books)
 {
     const QString folder = m_context.exportFolder(this, QFileInfo(suggestedExportPath(QString())).path());
     if (folder.isEmpty())
@@ -232,7 +232,7 @@ void CatalogueWindow::exportBooks(const QVector<store::BookRow> &books)
     // hold the user's own files.
     int exported = 0;
     QStringList problems;
-    for (const store::BookRow &book : books) {
+    for (const library::BookRow &book : books) {
         const QString path = QDir(folder).filePath(book.label + QStringLiteral(".bks"));
         if (QFileInfo::exists(path)) {
             problems << QStringLiteral("%1: %2 exists already and was left as it is.")
@@ -257,12 +257,12 @@ void CatalogueWindow::exportBooks(const QVector<store::BookRow> &books)
 void CatalogueWindow::onRemove()
 {
     cmdRemove->setRestColours();
-    const QVector<store::BookRow> books = selectedBooks();
+    const QVector<library::BookRow> books = selectedBooks();
     if (books.isEmpty())
         return;
     QVector<qint64> ids;
     QStringList labels;
-    for (const store::BookRow &book : books) {
+    for (const library::BookRow &book : books) {
         if (book.locked) {
             m_context.messages->tell({QStringLiteral("Sorry, you cannot delete this book as it is owned by OrvanePlus"),
                                       ui::Icon::Exclamation});
@@ -284,7 +284,7 @@ void CatalogueWindow::onRemove()
     // The photos go with their books through their link to them, all in one transaction.
     bool removed = false;
     if (m_context.messages->ask({question, ui::Icon::Exclamation})) {
-        const auto outcome = store::removeBooks(m_store->db(), ids);
+        const auto outcome = library::removeBooks(m_store->db(), ids);
         removed = outcome.ok();
         if (!removed)
             report(outcome.error());
@@ -304,12 +304,12 @@ void CatalogueWindow::onMarkAll(bool active)
         QVector<qint64> shown;
         for (int row = 0; row < m_books->rowCount(); ++row)
             shown << m_books->book(row).id;
-        if (const auto changed = store::writeActive(m_store->db(), shown, active); changed)
+        if (const auto changed = library::writeActive(m_store->db(), shown, active); changed)
             changedText =
                 (active ? QStringLiteral(", %1 activated") : QStringLiteral(", %1 deactivated")).arg(*changed);
         else
             report(changed.error());
-    } else if (const auto written = store::writeAllActive(m_store->db(), active); !written) {
+    } else if (const auto written = library::writeAllActive(m_store->db(), active); !written) {
         report(written.error());
     }
     requeryBooks();

@@ -1,8 +1,8 @@
 // The catalogue's Publish... command: the selected book as a print-ready PDF.
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
+#include "library/BookList.h"
 #include "publish/BookPdf.h"
-#include "store/BookList.h"
 #include "ui/CoolButton.h"
 #include "ui/Messages.h"
 
@@ -69,7 +69,7 @@ void CatalogueWindow::onPublish()
     const int row = selectedBookRow();
     if (row < 0)
         return;
-    const store::BookRow book = m_books->book(row);
+    const library::BookRow book = m_books->book(row);
     const QDir programDir(m_context.programDir);
     const QString path =
         m_context.saveFileName(this, programDir.filePath(book.label + QStringLiteral(".pdf")), {"PDF (*.pdf)"});

@@ -89,10 +89,10 @@ void AddCodeDialog::onOK()
     }
 
     // The file first: the list changes only when the code is kept for the next opening too.
-    const QString error =
+    const auto appended =
         appendCodeRecord(QDir(m_programDir).filePath(QLatin1String(info->codeFile)), code, description);
-    if (!error.isEmpty()) {
-        m_messages.tell({error, ui::Icon::Critical});
+    if (!appended) {
+        m_messages.tell({appended.error(), ui::Icon::Critical});
         return;
     }
     if (auto *list =

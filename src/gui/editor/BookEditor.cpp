@@ -7,7 +7,7 @@
 #include "editor/ImageFolder.h"
 #include "editor/PhotoGrid.h"
 #include "editor/PhotoTableModel.h"
-#include "store/BookList.h"
+#include "library/BookList.h"
 #include "store/NameRules.h"
 #include "store/Store.h"
 #include "ui/CoolButton.h"
@@ -513,7 +513,7 @@ bool BookEditor::validate()
     QString queryError;
     // The book's own row does not count: a book keeps its label, or changes only its case.
     const LabelTaken taken = [&](const QString &label) {
-        const auto ids = store::booksWithLabel(m_context.store->db(), label, m_book.id);
+        const auto ids = library::booksWithLabel(m_context.store->db(), label, m_book.id);
         if (!ids)
             queryError = ids.error();
         return ids && !ids->isEmpty();
@@ -553,8 +553,11 @@ bool BookEditor::save()
             tell(saved.error());
         return false;
     }
+    const QString oldLabel = m_newBook ? QString() : m_book.label.toString();
     m_book = *saved;
     m_newBook = false;
+    if (!oldLabel.isEmpty() && oldLabel != m_book.label.toString())
+        offerFolderRename(oldLabel);
     m_loadedHeader = headerTexts();
     if (const auto counted = m_context.store->recount(); !counted)
         tell(counted.error());

@@ -100,8 +100,13 @@ private:
     QSplitter *buildImageArea();
     void setUpImages();
     void saveImageLayout();
+    // The image root as the catalogue's path box gives it, resolved.
+    QString imageRootPath() const;
     // The folder the book's images are read from: the image root + the saved identifier.
     QString bookImageFolderPath() const;
+    // After a save that changed the identifier: offers to rename the old image folder to the new
+    // identifier when only the old one exists.
+    void offerFolderRename(const QString &oldLabel);
     void refreshImageFolder();
     void showImageCount();
     void togglePreview();

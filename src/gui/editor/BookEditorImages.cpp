@@ -118,14 +118,29 @@ void BookEditor::saveImageLayout()
     m_context.layout->setValue(objectName(), QStringLiteral("previewShown"), !fraPreview->isHidden());
 }
 
+QString BookEditor::imageRootPath() const
+{
+    return store::resolveImageRoot(m_context.programDir,
+                                   m_context.imageRootText ? m_context.imageRootText() : QString());
+}
+
 QString BookEditor::bookImageFolderPath() const
 {
-    const QString root =
-        store::resolveImageRoot(m_context.programDir, m_context.imageRootText ? m_context.imageRootText() : QString());
     const QString identifier = m_book.label.toString();
     if (!BookImageFolder::isPlainName(identifier))
         return {};
-    return store::resolveImageRoot(root, identifier);
+    return store::resolveImageRoot(imageRootPath(), identifier);
+}
+
+void BookEditor::offerFolderRename(const QString &oldLabel)
+{
+    const FolderRename rename = folderToRename(imageRootPath(), oldLabel, m_book.label.toString());
+    if (!rename.from.isEmpty() && m_context.messages->ask(renameQuestion(rename))) {
+        if (const auto renamed = renameBookFolder(rename); !renamed)
+            tell(renamed.error());
+    }
+    // The images are looked for under the new identifier from now on.
+    refreshImageFolder();
 }
 
 void BookEditor::refreshImageFolder()
@@ -241,12 +256,12 @@ void BookEditor::addImageFile(int row, const QString &field, const QString &sour
     if (check.step != BookFolderStep::AskToCreate && check.step != BookFolderStep::AlreadyExists)
         return m_context.messages->tell(check.message);
     if (check.step == BookFolderStep::AskToCreate) {
-        if (const QString reason = createBookFolder(check.folder); !reason.isEmpty())
+        if (const auto created = createBookFolder(check.folder); !created)
             return tell(QStringLiteral("The folder %1 could not be created: %2.")
-                            .arg(QDir::toNativeSeparators(check.folder), reason));
+                            .arg(QDir::toNativeSeparators(check.folder), created.error()));
     }
-    if (const QString error = copyImageInto(source, check.folder, name); !error.isEmpty())
-        return refuse(error);
+    if (const auto copied = copyImageInto(source, check.folder, name); !copied)
+        return refuse(copied.error());
     if (m_photos->value(row, field).toString().isEmpty())
         m_photos->setValue(row, field, name);
     m_folderListing->waitForFinished();

@@ -55,13 +55,11 @@ private:
 
 } // namespace
 
-ImportWindow::ImportWindow(const QSqlDatabase &db, QString programDir, ui::Messages &messages,
-                           std::function<void()> requeryBooks, QWidget *parent)
+ImportWindow::ImportWindow(const QSqlDatabase &db, QString programDir, ui::Messages &messages, QWidget *parent)
     : QDialog(parent)
     , m_db(db)
     , m_programDir(std::move(programDir))
     , m_messages(messages)
-    , m_requeryBooks(std::move(requeryBooks))
 {
     setObjectName(QStringLiteral("frmBooksFile"));
     buildWindow();
@@ -190,7 +188,6 @@ void ImportWindow::onImport()
         if (item->isSelected() && !importOne(dir.filePath(item->text())))
             break;
     }
-    m_requeryBooks();
     accept();
 }
 

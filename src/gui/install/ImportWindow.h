@@ -3,8 +3,6 @@
 #include <QDialog>
 #include <QSqlDatabase>
 
-#include <functional>
-
 class QComboBox;
 class QFileSystemModel;
 class QListWidget;
@@ -18,15 +16,14 @@ class Messages;
 namespace install {
 
 // The install-file window: a drive list, a folder view and the *.bks files of the chosen
-// folder. Import reads every selected file into the store as a new book; the book list is
-// re-queried afterwards through the given callback.
+// folder. Import reads every selected file into the store as a new book; the catalogue recounts
+// and re-queries its list once when the window has closed.
 class ImportWindow final : public QDialog
 {
     Q_OBJECT
 
 public:
-    ImportWindow(const QSqlDatabase &db, QString programDir, ui::Messages &messages, std::function<void()> requeryBooks,
-                 QWidget *parent = nullptr);
+    ImportWindow(const QSqlDatabase &db, QString programDir, ui::Messages &messages, QWidget *parent = nullptr);
 
     // Styles the window and opens it on the program directory's Books folder, which is
     // created when no folder of that name (in any letter case) is there.
@@ -53,7 +50,6 @@ private:
     QSqlDatabase m_db;
     QString m_programDir;
     ui::Messages &m_messages;
-    std::function<void()> m_requeryBooks;
     QString m_folder;
     QFileSystemModel *m_folders = nullptr;
     bool m_followFolder = true;

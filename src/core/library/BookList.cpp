@@ -1,4 +1,4 @@
-#include "store/BookList.h"
+#include "library/BookList.h"
 
 #include "store/Store.h"
 #include "store/YesNo.h"
@@ -6,7 +6,20 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace store {
+namespace library {
+
+using store::Backend;
+using store::backendOf;
+using store::describeError;
+using store::done;
+using store::fail;
+using store::FailureKind;
+using store::fromYesNo;
+using store::queryFailure;
+using store::Result;
+using store::toYesNo;
+using store::Transaction;
+namespace dialect = store::dialect;
 
 Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
 {
@@ -142,4 +155,4 @@ Result<> refuseTakenLabel(const QSqlDatabase &db, const QString &label, qint64 e
     return done();
 }
 
-} // namespace store
+} // namespace library
