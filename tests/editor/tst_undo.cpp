@@ -234,6 +234,12 @@ void UndoTest::headerTypingInOneBoxIsOneStep()
     QTest::keyClick(name, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(name->text(), QString("Old"));
     QVERIFY(!history.isBookChanged());
+    // Typing that ends where it began leaves no step.
+    QTest::keyClick(name, Qt::Key_End);
+    QTest::keyClicks(name, "x");
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QCOMPARE(history.stack().count(), 0);
+    QVERIFY(!history.isBookChanged());
 
     // A bound of 0 empties the bounds after it; one step takes them all back.
     QLineEdit *sc4 = e.box("txtSC4");
