@@ -92,7 +92,6 @@ private slots:
     void undoneAndRedoneStepsSaveTheBookOfThatPoint_data();
     void undoneAndRedoneStepsSaveTheBookOfThatPoint();
     void deleteAndAddUndoneLeaveNothingToSave();
-    void stepsAreNamed();
     void stepThatWouldBreakARuleIsRefused();
     void keepsAThousandSteps();
 };
@@ -174,32 +173,6 @@ void HistoryTest::deleteAndAddUndoneLeaveNothingToSave()
     const library::PhotoChanges changes = p.changes();
     QVERIFY(changes.added.isEmpty() && changes.changed.isEmpty() && changes.removed.isEmpty());
     QVERIFY(!b.history.isBookChanged());
-}
-
-void HistoryTest::stepsAreNamed()
-{
-    ProgramDir dir;
-    Book b(dir);
-    b.photos.setValue(2, "VegType", "DF");
-    QCOMPARE(b.history.stack().undoText(), QString("Veg. Type of photo 3"));
-    b.history.nameNextRowStep("Duplicate Photo %1");
-    b.photos.appendRow({});
-    QCOMPARE(b.history.stack().undoText(), QString("Duplicate Photo 4"));
-    b.photos.removePhoto(0);
-    QCOMPARE(b.history.stack().undoText(), QString("Delete Photo 1"));
-    b.photos.appendRow({});
-    QCOMPARE(b.history.stack().undoText(), QString("Add Photo 4"));
-    // A label and the image names it sets are one step, named after the label.
-    b.photos.setValue(0, "PhotoLabel", "7");
-    {
-        const EditHistory::Joining joining(b.history);
-        b.photos.setValue(0, "PhotoPic", "P7.jpg");
-        b.photos.setValue(0, "DataPic", "D7.jpg");
-    }
-    QCOMPARE(b.history.stack().undoText(), QString("Photo ID of photo 1"));
-    QVERIFY(!b.history.undo());
-    QCOMPARE(b.photos.value(0, "PhotoLabel").toString(), QString("2"));
-    QVERIFY(b.photos.value(0, "PhotoPic").isNull());
 }
 
 void HistoryTest::stepThatWouldBreakARuleIsRefused()
