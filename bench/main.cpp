@@ -35,6 +35,7 @@
 #include "store/ImageRoot.h"
 #include "store/Store.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -47,6 +48,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -685,6 +687,37 @@ void addSaveAndClose(Bench &b)
     saveClose.headline = "save";
 }
 
+// Undo of Delete Photo in the middle of the big book, as Ctrl+Z does it: from the key's action to
+// the grid painted with the photo back in its place.
+void addUndoDelete(Bench &b)
+{
+    Measurement &undo = add(b.table, "undo of Delete Photo on " + b.editorBook, "s", b.runs, [&b] {
+        bench::ProgramSession &program = b.catalogueSession();
+        editor::BookEditor &window = program.openEditor(bench::kEditorBook);
+        editor::PhotoTableModel &photos = window.photos();
+        const int row = b.scale.editorPhotos / 2;
+        const qint64 key = photos.rowKey(row);
+        window.grid()->setCurrentRow(row);
+        window.findChild<QPushButton *>("cmdDelete")->click();
+        auto *action = window.findChild<QAction *>("actUndo");
+        if (photos.rowCount() != b.scale.editorPhotos - 1 || !action || !action->isEnabled())
+            bench::die("Delete Photo left nothing to undo");
+        bench::waitPainted(window.grid()->viewport());
+        Stopwatch timer;
+        action->trigger();
+        bench::waitPainted(window.grid()->viewport());
+        const double took = timer.seconds();
+        if (photos.rowCount() != b.scale.editorPhotos || photos.rowKey(row) != key || photos.hasPendingChanges())
+            bench::die("the undone Delete Photo did not put the photo back");
+        // Nothing to save after the undo: Cancel closes without a question.
+        program.closeEditor("cmdCancel");
+        program.expectNoMessages("the undo of Delete Photo");
+        return took;
+    });
+    undo.maxValue = 0.05;
+    undo.headline = "undo delete";
+}
+
 void addEditorWithImages(Bench &b)
 {
     Measurement &openWithImages =
@@ -1069,6 +1102,7 @@ int main(int argc, char *argv[])
     addRecount(b);
     addEditorOpen(b);
     addSaveAndClose(b);
+    addUndoDelete(b);
     addEditorWithImages(b);
     addPreview(b);
     addExports(b);

@@ -8,6 +8,7 @@
 #include "catalogue/BookListModel.h"
 #include "catalogue/CatalogueWindow.h"
 #include "editor/BookEditor.h"
+#include "editor/EditHistory.h"
 #include "editor/PhotoColumns.h"
 #include "editor/PhotoDelegates.h"
 #include "editor/PhotoGrid.h"
@@ -21,12 +22,14 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyleHints>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QWindow>
 
@@ -86,6 +89,7 @@ private slots:
     void pickListsLieInsideTheEditor();
     void typedLettersOpenACodeCellsList();
     void refusedKeyIsSignalledAtTheCell();
+    void undoAndRedoFromTheKeysAndTheMenu();
 
 private:
     editor::BookEditor *openEditor();
@@ -709,6 +713,69 @@ void DisplayTest::refusedKeyIsSignalledAtTheCell()
     saveShot(openEditor(), QStringLiteral("window-editor-refused-key"));
     pressKeys({QStringLiteral("Escape")});
     QTRY_VERIFY_WITH_TIMEOUT(!grid()->isEditing(), kWait);
+}
+
+// Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z as the X server delivers them, and the grid's context menu
+// opened with a real right click. The book is left as it was for the tests after.
+void DisplayTest::undoAndRedoFromTheKeysAndTheMenu()
+{
+    editor::BookEditor *window = openEditor();
+    QVERIFY(window);
+    editor::PhotoTableModel *photos = photoModel();
+    const QString before = photos->value(2, "GroupLabel").toString();
+    clickCell(cell(2, "GroupLabel"));
+    typeText(QStringLiteral("Ridge"));
+    pressKeys({QStringLiteral("Return")});
+    QTRY_COMPARE_WITH_TIMEOUT(photos->value(2, "GroupLabel").toString(), QString("Ridge"), kWait);
+    pressKeys({QStringLiteral("ctrl+z")});
+    QTRY_COMPARE_WITH_TIMEOUT(photos->value(2, "GroupLabel").toString(), before, kWait);
+    pressKeys({QStringLiteral("ctrl+y")});
+    QTRY_COMPARE_WITH_TIMEOUT(photos->value(2, "GroupLabel").toString(), QString("Ridge"), kWait);
+    pressKeys({QStringLiteral("ctrl+z")});
+    QTRY_COMPARE_WITH_TIMEOUT(photos->value(2, "GroupLabel").toString(), before, kWait);
+    pressKeys({QStringLiteral("ctrl+shift+z")});
+    QTRY_COMPARE_WITH_TIMEOUT(photos->value(2, "GroupLabel").toString(), QString("Ridge"), kWait);
+
+    const int rows = photos->rowCount();
+    const QVariant deletedKey = photos->value(4, "ID");
+    clickCell(cell(4, "GroupLabel"));
+    click(window->findChild<QWidget *>(QStringLiteral("cmdDelete")));
+    QTRY_COMPARE_WITH_TIMEOUT(photos->rowCount(), rows - 1, kWait);
+    // The menu runs its own event loop: it is read, shot and answered from inside it.
+    QStringList entries;
+    QList<bool> enabled;
+    QTimer poll;
+    poll.setInterval(30);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu || !menu->isVisible())
+            return;
+        poll.stop();
+        for (QAction *action : menu->actions()) {
+            entries << action->text();
+            enabled << action->isEnabled();
+        }
+        menu->repaint();
+        QGuiApplication::sync();
+        saveShot(window, QStringLiteral("editor-undo-menu"));
+        clickAt(menu, menu->actionGeometry(menu->actions().constFirst()).center());
+    });
+    poll.start();
+    // On the row after the deleted one, in view.
+    grid()->scrollTo(cell(4, "GroupLabel"));
+    const QPoint at = grid()->viewport()->mapToGlobal(grid()->visualRect(cell(4, "GroupLabel")).center());
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x() + 1),
+             QString::number(at.y() + 1), QStringLiteral("mousemove"), QStringLiteral("--sync"),
+             QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"), QStringLiteral("3")});
+    QTRY_COMPARE_WITH_TIMEOUT(photos->rowCount(), rows, kWait);
+    QCOMPARE(entries, (QStringList{"Undo Delete Photo 5", "Redo"}));
+    QCOMPARE(enabled, (QList<bool>{true, false}));
+    QCOMPARE(photos->value(4, "ID"), deletedKey);
+
+    editor::EditHistory &history = window->history();
+    while (history.stack().canUndo())
+        QVERIFY(!history.undo());
+    QCOMPARE(photos->value(2, "GroupLabel").toString(), before);
 }
 
 QTEST_MAIN(DisplayTest)

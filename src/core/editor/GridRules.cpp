@@ -97,14 +97,22 @@ CommitCheck checkCommit(InputClass inputClass, int position, const QString &text
     // The label names the photo's image files: a pasted path character never gets that far.
     if (store::holdsRefusedNameCharacter(check.text)) {
         check.refused = true;
-        check.message = ui::Message{QStringLiteral("Photo ID cannot contain \\ / : * ? | < > , or a double quote"),
-                                    ui::Icon::Exclamation};
+        check.message = labelCharactersMessage();
     } else if ((oldValue.isNull() || oldValue.toString() != check.text) && labelInUse && labelInUse(check.text)) {
         check.refused = true;
-        check.message =
-            ui::Message{QStringLiteral("Photo Label must be unique within this book"), ui::Icon::Exclamation};
+        check.message = labelNotUniqueMessage();
     }
     return check;
+}
+
+ui::Message labelCharactersMessage()
+{
+    return {QStringLiteral("Photo ID cannot contain \\ / : * ? | < > , or a double quote"), ui::Icon::Exclamation};
+}
+
+ui::Message labelNotUniqueMessage()
+{
+    return {QStringLiteral("Photo Label must be unique within this book"), ui::Icon::Exclamation};
 }
 
 bool labelInOtherRow(const QAbstractItemModel &model, int column, const QString &label, int excludedRow)

@@ -50,6 +50,11 @@ using LabelInUse = std::function<bool(const QString &label)>;
 CommitCheck checkCommit(InputClass inputClass, int position, const QString &text, const QVariant &oldValue,
                         const LabelInUse &labelInUse);
 
+// What the user is told when a photo label holds a character a file name cannot, or is
+// already another photo's label.
+ui::Message labelCharactersMessage();
+ui::Message labelNotUniqueMessage();
+
 // Whether a row other than excludedRow holds `label` in `column`, ignoring letter case (labels
 // name image files, and some file systems ignore case). An empty label never clashes: new
 // photos wait for their label together.

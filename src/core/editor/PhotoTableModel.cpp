@@ -2,6 +2,8 @@
 
 #include "store/Schema.h"
 
+#include <utility>
+
 namespace editor {
 
 namespace {
@@ -35,6 +37,24 @@ bool normalise(int field, const QVariant &in, QVariant &out)
     }
     out = in.toDouble(&ok);
     return ok;
+}
+
+// Whether a field holds the same value: a null read from the store carries its column's type,
+// the value written has none.
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    return a.isNull() ? b.isNull() : !b.isNull() && a == b;
+}
+
+bool sameValues(const store::PhotoValues &a, const store::PhotoValues &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int f = 0; f < a.size(); ++f) {
+        if (!sameValue(a.at(f), b.at(f)))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -152,19 +172,24 @@ bool PhotoTableModel::setField(int row, int field, const QVariant &value)
     if (!normalise(field, value, normalised))
         return false;
     Row &r = m_rows[row];
-    const QVariant &old = r.values.at(field);
-    // A null read from the store carries its column's type; the value written has none.
-    if (old.isNull() ? normalised.isNull() : !normalised.isNull() && old == normalised)
+    if (sameValue(r.values.at(field), normalised))
         return true;
+    const qint64 key = r.values.at(kKey).toLongLong();
     if (r.state == RowState::Stored)
-        m_base.insert(r.values.at(kKey).toLongLong(), r.values);
-    r.values[field] = normalised;
+        m_base.insert(key, r.values);
+    const QVariant before = std::exchange(r.values[field], normalised);
     m_edited = true;
-    if (r.state == RowState::Stored)
+    if (r.state == RowState::Stored) {
         r.state = RowState::Changed;
+    } else if (r.state == RowState::Changed && sameValues(r.values, m_base.value(key))) {
+        // Changed back to what the store holds (an undone edit): nothing to write.
+        r.state = RowState::Stored;
+        m_base.remove(key);
+    }
     const int column = int(m_columnField.indexOf(field));
     if (column >= 0)
         emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole, Qt::EditRole});
+    emit valueEdited(row, store::photoFields().at(field), before, normalised);
     return true;
 }
 
@@ -182,13 +207,15 @@ int PhotoTableModel::appendRow(const QVariantMap &values)
     m_rows.push_back(std::move(r));
     endInsertRows();
     m_edited = true;
+    emit photoAppended(row);
     return row;
 }
 
-void PhotoTableModel::removePhoto(int row)
+RemovedPhoto PhotoTableModel::removePhoto(int row)
 {
     if (row < 0 || row >= m_rows.size())
-        return;
+        return {};
+    RemovedPhoto removed{row, m_rows.at(row).values};
     if (const qint64 key = rowKey(row); key != 0) {
         m_removedKeys << key;
         if (m_rows.at(row).state == RowState::Stored)
@@ -205,6 +232,37 @@ void PhotoTableModel::removePhoto(int row)
     m_restructuring = false;
     m_edited = true;
     emit currentRowLost();
+    emit photoRemoved(removed);
+    return removed;
+}
+
+void PhotoTableModel::restorePhoto(const RemovedPhoto &photo)
+{
+    Row r{photo.values, RowState::Added};
+    r.values.resize(store::photoFields().size());
+    if (const qint64 key = r.values.at(kKey).toLongLong(); key != 0) {
+        if (m_removedKeys.removeOne(key)) {
+            const auto base = m_base.constFind(key);
+            if (base != m_base.cend() && !sameValues(*base, r.values)) {
+                r.state = RowState::Changed;
+            } else {
+                r.state = RowState::Stored;
+                m_base.remove(key);
+            }
+        } else {
+            // A save has deleted it from the store since: it is written anew.
+            r.values[kKey] = QVariant();
+        }
+    }
+    const int row = qBound(0, photo.row, int(m_rows.size()));
+    m_restructuring = true;
+    beginInsertRows({}, row, row);
+    m_rows.insert(row, std::move(r));
+    endInsertRows();
+    m_restructuring = false;
+    if (m_currentRow >= row)
+        ++m_currentRow;
+    m_edited = true;
 }
 
 qint64 PhotoTableModel::rowKey(int row) const

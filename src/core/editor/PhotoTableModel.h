@@ -13,6 +13,13 @@
 
 namespace editor {
 
+// A photo taken out of the book, with what it takes to put it back in its place.
+struct RemovedPhoto
+{
+    int row = -1;
+    store::PhotoValues values; // every field, the key included
+};
+
 // The photos of the book being edited, held in memory behind grdPhotos. It never reads or
 // writes the store: additions, changes and deletions stay here until a save takes them as a
 // change set (changes()) and reports back what it wrote (acceptSaved()); dropping the model
@@ -51,8 +58,12 @@ public:
     bool setValue(int row, const QString &field, const QVariant &value);
     // Appends a pending row (fields by name; the others stay null) and returns its index.
     int appendRow(const QVariantMap &values);
-    // Removes a row; a stored one is deleted by the next save.
-    void removePhoto(int row);
+    // Removes a row; a stored one is deleted by the next save. Gives what restorePhoto needs.
+    RemovedPhoto removePhoto(int row);
+    // Puts a removed photo back in its place with every value. A stored photo whose deletion
+    // is still pending is stored again (changed or not, as its values say); one whose deletion
+    // a save has written comes back as a new photo.
+    void restorePhoto(const RemovedPhoto &photo);
     // The row whose key the store knows, or 0 for a row not yet written.
     qint64 rowKey(int row) const;
 
@@ -91,6 +102,11 @@ signals:
     void currentRowChanged(int row);
     // Rows were removed: the view tells which row is current now (setCurrentRow).
     void currentRowLost();
+    // The user's changes, for the editor's history: a field of a row changed (by setValue or
+    // setData), a row was appended, a row was removed. restorePhoto and setRows tell nothing.
+    void valueEdited(int row, const QString &field, const QVariant &before, const QVariant &after);
+    void photoAppended(int row);
+    void photoRemoved(const editor::RemovedPhoto &photo);
 
 private:
     enum class RowState { Stored, Changed, Added };

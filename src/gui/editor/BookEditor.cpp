@@ -2,6 +2,7 @@
 
 #include "common/Twips.h"
 #include "editor/BookEdits.h"
+#include "editor/EditHistory.h"
 #include "editor/GridRules.h"
 #include "editor/HeaderRules.h"
 #include "editor/ImageFolder.h"
@@ -342,6 +343,7 @@ bool BookEditor::load()
     m_loadedHeader = headerTexts();
     setUpPhotoRules();
     setUpImages();
+    setUpHistory();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 
@@ -415,7 +417,8 @@ QStringList BookEditor::headerTexts() const
 
 bool BookEditor::hasPendingChanges() const
 {
-    return m_photos->isEdited() || headerTexts() != m_loadedHeader;
+    // Every change of the book is a step of the history, and undone steps change it back.
+    return m_history && m_history->isBookChanged();
 }
 
 void BookEditor::tell(const QString &text)
@@ -429,6 +432,11 @@ bool BookEditor::eventFilter(QObject *watched, QEvent *event)
     if (box && event->type() == QEvent::FocusIn) {
         // After the focus event: a mouse click would otherwise place the cursor over the selection.
         QTimer::singleShot(0, box, &QLineEdit::selectAll);
+        ++m_headerSession;
+    }
+    if (box && takesHistoryKey(event)) {
+        event->ignore();
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -558,7 +566,7 @@ bool BookEditor::save()
     m_newBook = false;
     if (!oldLabel.isEmpty() && oldLabel != m_book.label.toString())
         offerFolderRename(oldLabel);
-    m_loadedHeader = headerTexts();
+    m_history->markSaved();
     if (const auto counted = m_context.store->recount(); !counted)
         tell(counted.error());
     emit bookSaved();
@@ -582,6 +590,8 @@ void BookEditor::offerReload()
 
 void BookEditor::reloadBook()
 {
+    // The book read anew starts a new history (the model's reset clears it).
+    m_recording = false;
     const auto header = loadInto(m_context.store->db(), m_book.id, *m_photos);
     if (!header) {
         // Deleted by the other program: there is nothing left to edit.
@@ -593,7 +603,7 @@ void BookEditor::reloadBook()
     fillHeaderFromStore();
     for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
         onBoundChanged(sizeClass);
-    m_loadedHeader = headerTexts();
+    startRecording();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 }

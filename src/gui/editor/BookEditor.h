@@ -3,8 +3,12 @@
 #include "editor/EditorContext.h"
 #include "store/BookRecord.h"
 
+#include <QVariantList>
 #include <QWidget>
 
+#include <optional>
+
+class QAction;
 class QCalendarWidget;
 class QCheckBox;
 class QComboBox;
@@ -20,12 +24,15 @@ template <typename T> class QFutureWatcher;
 
 namespace ui {
 class CoolButton;
-}
+struct Message;
+} // namespace ui
 
 namespace editor {
 
 class BookImageFolder;
 class CodePickLists;
+class EditHistory;
+struct StepPlace;
 class PreviewPanel;
 class PhotoGrid;
 class PhotoTableModel;
@@ -53,6 +60,7 @@ public:
     const EditorContext &context() const { return m_context; }
     PhotoTableModel &photos() { return *m_photos; }
     PhotoGrid *grid() const { return grdPhotos; }
+    EditHistory &history() { return *m_history; }
 
 signals:
     // The window has closed: the opener re-reads its book list and takes input again.
@@ -115,6 +123,22 @@ private:
     void onFileDropped(int row, int column, const QString &path);
     void addImageFile(int row, const QString &field, const QString &source);
 
+    // Undo and redo (BookEditorHistory.cpp).
+    void setUpHistory();
+    // From here on, header and aide changes are steps; what the boxes hold now is the start.
+    void startRecording();
+    QList<QLineEdit *> headerBoxes() const;
+    void onHistoryKey(bool undo);
+    void stepHistory(bool undo);
+    void showStep(const StepPlace &place);
+    static bool takesHistoryKey(QEvent *event);
+    void recordHeader();
+    void applyHeader(const QVariantList &texts);
+    std::optional<ui::Message> headerRefusal(const QVariantList &texts) const;
+    QVariantList aideState() const;
+    void recordAides();
+    void applyAides(const QVariantList &state);
+
     // Size classes: each bound box rewrites the labels, headings and columns after it.
     void onBoundChanged(int sizeClass);
     void setClassHeading(int sizeClass, const QString &heading);
@@ -143,7 +167,16 @@ private:
     bool m_closeWithoutAsking = false;
     enum class PostponedClose { None, Asking, WithoutAsking };
     PostponedClose m_postponedClose = PostponedClose::None;
-    QStringList m_loadedHeader; // the header boxes as the book was opened
+    // The header boxes as the last step (or the loading) left them.
+    QStringList m_loadedHeader;
+    QVariantList m_recordedAides;
+    bool m_recording = false;
+    int m_headerSession = 0; // a new one each time a header box takes the focus
+    EditHistory *m_history = nullptr;
+    QAction *actUndo = nullptr;
+    QAction *actRedo = nullptr;
+    QAction *mnuUndo = nullptr;
+    QAction *mnuRedo = nullptr;
     store::BookHeader m_book;
     PhotoTableModel *m_photos = nullptr;
     CodePickLists *m_pickLists = nullptr;

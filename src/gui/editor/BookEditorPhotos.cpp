@@ -4,6 +4,7 @@
 #include "editor/BookEditor.h"
 
 #include "editor/CodePickLists.h"
+#include "editor/EditHistory.h"
 #include "editor/GridRules.h"
 #include "editor/NewPhotoNames.h"
 #include "editor/PhotoGrid.h"
@@ -79,6 +80,7 @@ void BookEditor::onDuplicate()
     for (int f = 1; f < fields.size(); ++f)
         values.insert(fields.at(f), m_photos->value(source, fields.at(f)));
     values.insert(QStringLiteral("PhotoLabel"), QStringLiteral(""));
+    m_history->nameNextRowStep(QStringLiteral("Duplicate Photo %1"));
     grdPhotos->focusRow(m_photos->appendRow(values));
 }
 
@@ -133,6 +135,8 @@ void BookEditor::onCellCommitted(int row, int column, bool edited)
         return;
     const ImageNames names = imageNamesFor(m_photos->value(row, QStringLiteral("PhotoLabel")).toString(),
                                            fileTypeExtension(cboFileType->currentIndex()));
+    // One step with the label: an undo takes the names back with it.
+    const EditHistory::Joining joining(*m_history);
     m_photos->setValue(row, QStringLiteral("DataPic"), names.dataPic);
     m_photos->setValue(row, QStringLiteral("PhotoPic"), names.photoPic);
 }
