@@ -4,6 +4,7 @@
 #include "store/BookRecord.h"
 #include "store/ImageRoot.h"
 #include "store/ProgramDir.h"
+#include "store/RowReader.h"
 #include "store/Schema.h"
 #include "store/YesNo.h"
 
@@ -143,6 +144,7 @@ private slots:
     void serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough();
     void recountSetsEveryBooksCount();
     void changeCounterSeesEveryWriteToABook();
+    void rowReaderGivesTheDriversValues();
     void storeWithoutChangeCounterIsReadAndGetsOneWhenWritten();
     void removeBookTakesItsPhotosByKey();
     void activeWritesTouchTheRightRows();
@@ -510,6 +512,41 @@ void StoreTest::changeCounterSeesEveryWriteToABook()
     // Books and Photos keep exactly their columns: the counter lives in its own table.
     QCOMPARE(dir.store().db().record(dir.onServer() ? "books" : "Books").count(), int(store::bookFields().size()));
     QCOMPARE(dir.store().db().record(dir.onServer() ? "photos" : "Photos").count(), int(store::photoFields().size()));
+}
+
+// The reader that steps SQLite itself gives what QSqlQuery gives: types, nulls, empty texts,
+// non-ASCII texts; and a failed statement says what failed.
+void StoreTest::rowReaderGivesTheDriversValues()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("Bé");
+    dir.addPhoto(book, {{"PhotoLabel", ""}, {"GroupLabel", QVariant()}, {"TreesPerAcre", 1.5}, {"Oto3FL", 2}});
+    dir.addPhoto(book, {{"PhotoLabel", "Ünder"}, {"GroupLabel", "x"}});
+    const QString sql = "SELECT ID, BookID, PhotoLabel, GroupLabel, TreesPerAcre, Oto3FL FROM Photos "
+                        "WHERE BookID = ? ORDER BY ID";
+    QSqlQuery q(dir.store().db());
+    q.prepare(sql);
+    q.addBindValue(book);
+    QVERIFY(q.exec());
+    store::RowReader reader(dir.store().db(), "The photos could not be read");
+    QCOMPARE(reader.exec(sql, {book}).error(), QString());
+    int rows = 0;
+    while (reader.next()) {
+        QVERIFY(q.next());
+        for (int i = 0; i < reader.columns(); ++i) {
+            const QVariant &mine = reader.value(i);
+            const QVariant theirs = q.value(i);
+            QCOMPARE(mine.isNull(), theirs.isNull());
+            QCOMPARE(mine.typeId(), theirs.typeId());
+            QCOMPARE(mine, theirs);
+        }
+        ++rows;
+    }
+    QCOMPARE(reader.status().error(), QString());
+    QCOMPARE(rows, 2);
+    QVERIFY(!q.next());
+    const auto failed = reader.exec("SELECT Nothing FROM Photos");
+    QVERIFY2(failed.error().startsWith("The photos could not be read: "), qPrintable(failed.error()));
 }
 
 void StoreTest::storeWithoutChangeCounterIsReadAndGetsOneWhenWritten()

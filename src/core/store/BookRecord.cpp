@@ -114,14 +114,14 @@ Result<> relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &lab
 
 Result<> blankEmptyCodes(const QSqlDatabase &db, qint64 bookId)
 {
+    // One pass over the book's photos for both codes.
     QSqlQuery q(db);
-    for (const char *sql : {"UPDATE Photos SET VegType = ' ' WHERE BookID = ? AND VegType = ''",
-                            "UPDATE Photos SET Activity = ' ' WHERE BookID = ? AND Activity = ''"}) {
-        q.prepare(QString::fromLatin1(sql));
-        q.addBindValue(bookId);
-        if (!q.exec())
-            return queryFailure(QStringLiteral("The photos' codes could not be saved"), q.lastError());
-    }
+    q.prepare(QStringLiteral("UPDATE Photos SET VegType = CASE WHEN VegType = '' THEN ' ' ELSE VegType END, "
+                             "Activity = CASE WHEN Activity = '' THEN ' ' ELSE Activity END "
+                             "WHERE BookID = ? AND (VegType = '' OR Activity = '')"));
+    q.addBindValue(bookId);
+    if (!q.exec())
+        return queryFailure(QStringLiteral("The photos' codes could not be saved"), q.lastError());
     return done();
 }
 
