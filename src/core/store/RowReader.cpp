@@ -18,6 +18,24 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db)
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
+namespace {
+
+// Whether UTF-8 bytes spell the text; only ASCII is compared, anything else counts as different.
+bool sameAscii(const QString &text, const char *bytes, int size)
+{
+    if (text.size() != size)
+        return false;
+    const QChar *chars = text.constData();
+    for (int i = 0; i < size; ++i) {
+        const auto byte = uchar(bytes[i]);
+        if (byte >= 0x80 || chars[i].unicode() != byte)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 RowReader::RowReader(const QSqlDatabase &db, QString what)
     : m_db(db)
     , m_what(std::move(what))
@@ -72,6 +90,8 @@ Result<> RowReader::exec(const QString &sql, const QVariantList &bound)
             return sqliteFailure();
     }
     m_columns = sqlite3_column_count(m_stmt);
+    m_lastText.fill(QString(), m_columns);
+    m_holdsText.fill(false, m_columns);
     return done();
 }
 
@@ -81,6 +101,7 @@ bool RowReader::next()
         return nextSqlite();
     if (!m_query || !m_query->next())
         return false;
+    m_row.reserve(m_columns);
     m_row.resize(m_columns);
     for (int i = 0; i < m_row.size(); ++i)
         m_row[i] = m_query->value(i);
@@ -97,6 +118,8 @@ bool RowReader::nextSqlite()
         return false;
     }
     static const QVariant kNull{QMetaType::fromType<QString>()};
+    // Exactly the row's size: growing an empty vector rounds its block up to a power of two.
+    m_row.reserve(m_columns);
     m_row.resize(m_columns);
     for (int i = 0; i < m_row.size(); ++i) {
         switch (sqlite3_column_type(m_stmt, i)) {
@@ -109,8 +132,14 @@ bool RowReader::nextSqlite()
         case SQLITE_TEXT: {
             // SQLite wants the text asked for before its length.
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-            m_row[i] = QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i));
-            break;
+            const int size = sqlite3_column_bytes(m_stmt, i);
+            // The same text as the row above (a book's label, a run of one code) shares its string.
+            if (!m_holdsText.at(i) || !sameAscii(m_lastText.at(i), text, size)) {
+                m_lastText[i] = QString::fromUtf8(text, size);
+                m_holdsText[i] = true;
+            }
+            m_row[i] = m_lastText.at(i);
+            continue;
         }
         case SQLITE_BLOB: {
             const auto *bytes = static_cast<const char *>(sqlite3_column_blob(m_stmt, i));
@@ -121,6 +150,7 @@ bool RowReader::nextSqlite()
             m_row[i] = kNull;
             break;
         }
+        m_holdsText[i] = false;
     }
     return true;
 }

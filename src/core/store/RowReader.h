@@ -20,7 +20,8 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db);
 // Reads the rows of one SELECT, forward only, on the connection and in the transaction the
 // database is in. On a file it steps SQLite itself: Qt's driver has SQLite convert every text
 // to UTF-16 and then copies each value twice, which made reading a book of 10,000 photos
-// several times slower than the reading itself. Values come as the driver gives them: a whole number as qint64, others
+// several times slower than the reading itself. A text equal to the one above it in its column
+// shares its string. Values come as the driver gives them: a whole number as qint64, others
 // as double, texts as QString, and a null as a null QString. On a server it reads through QSqlQuery.
 class RowReader final
 {
@@ -53,6 +54,9 @@ private:
     std::unique_ptr<QSqlQuery> m_query;
     QVector<QVariant> m_row;
     int m_columns = 0;
+    // Per column: the text of the row above, when it held one.
+    QVector<QString> m_lastText;
+    QVector<bool> m_holdsText;
     bool m_failed = false;
 };
 
