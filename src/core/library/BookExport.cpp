@@ -1,6 +1,7 @@
 #include "library/BookExport.h"
 
 #include "install/BksLayout.h"
+#include "store/RowReader.h"
 #include "store/Schema.h"
 #include "store/Store.h"
 #include "store/Windows1252.h"
@@ -83,7 +84,8 @@ class EncodingChoice
 public:
     void see(const QString &text)
     {
-        if (!m_fits)
+        // Most texts are ASCII, which fits either way.
+        if (!m_fits || std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
             return;
         const std::optional<QByteArray> bytes = toWindows1252(text);
         if (!bytes) {
@@ -184,7 +186,8 @@ struct TextCheck
     qint64 nullTexts = 0;
     QString problem; // the first value that cannot be written, named for the user
 
-    bool check(const QVariant &value, const QString &where, const BksField &field)
+    // where: names the value for the user, asked only when it cannot be written.
+    template <typename Where> bool check(const QVariant &value, const Where &where, const BksField &field)
     {
         if (field.kind == FieldKind::Number) {
             emptyNumbers += value.isNull() ? 1 : 0;
@@ -195,7 +198,7 @@ struct TextCheck
         if (text.contains(QLatin1Char('"')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
             problem = QStringLiteral("%1: its %2 holds a double quote or a line break, which an install file "
                                      "cannot hold. Nothing was written.")
-                          .arg(where, QLatin1String(field.shown ? field.shown : field.name));
+                          .arg(where(), QLatin1String(field.shown ? field.shown : field.name));
             return false;
         }
         encoding.see(text);
@@ -203,12 +206,25 @@ struct TextCheck
     }
 };
 
-bool readPhotos(QSqlQuery &photos, const QString &path, ExportOutcome &outcome)
+// Runs the photos' statement (again, for the second pass).
+bool readPhotos(store::RowReader &photos, qint64 bookId, const QString &path, ExportOutcome &outcome)
 {
-    if (photos.exec())
+    const auto run = photos.exec(
+        QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList(kBksPhoto)), {bookId});
+    if (run)
         return true;
-    outcome.message =
-        fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+    outcome.message = fault(path, run.error());
+    outcome.kind = run.kind();
+    return false;
+}
+
+bool readToTheEnd(const store::RowReader &photos, const QString &path, ExportOutcome &outcome)
+{
+    const auto read = photos.status();
+    if (read)
+        return true;
+    outcome.message = fault(path, read.error());
+    outcome.kind = read.kind();
     return false;
 }
 
@@ -232,8 +248,8 @@ namespace {
 // The second pass: the file, from the photos the first pass checked. A text that no longer fits
 // the chosen encoding, or a read that stops early, fails the export rather than writing a file
 // that reads back differently.
-bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, qint64 expectedPhotos,
-               const QString &path, ExportOutcome &outcome)
+bool writeBook(store::RowReader &photos, qint64 bookId, const QVariantList &header, bool windows1252,
+               qint64 expectedPhotos, const QString &path, ExportOutcome &outcome)
 {
     bool encoded = true;
     const auto encode = [&](const QString &text) {
@@ -258,7 +274,7 @@ bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, 
     for (int i = 0; i < kBksHeaderCount; ++i)
         line += (i ? "," : "") + field(kBksHeader[i], header.at(i));
     out.write(line + "\r\n");
-    if (!readPhotos(photos, path, outcome))
+    if (!readPhotos(photos, bookId, path, outcome))
         return false;
     const QByteArray first = '"' + encode(header.at(0).toString()) + '"';
     while (photos.next()) {
@@ -268,11 +284,8 @@ bool writeBook(QSqlQuery &photos, const QVariantList &header, bool windows1252, 
         out.write(line + "\r\n");
         ++outcome.photos;
     }
-    if (photos.lastError().isValid()) {
-        outcome.message =
-            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+    if (!readToTheEnd(photos, path, outcome))
         return false;
-    }
     if (!encoded || outcome.photos != expectedPhotos) {
         outcome.message = fault(path, QStringLiteral("the book changed while it was read. Nothing was written; "
                                                      "try again."));
@@ -309,22 +322,22 @@ ExportOutcome exportBook(const QSqlDatabase &db, qint64 bookId, const QString &p
     // First pass: every text can be written, and in which encoding.
     TextCheck texts;
     const QString bookWhere = QStringLiteral("book \"%1\"").arg(label);
+    const auto headerWhere = [&]() -> const QString & { return bookWhere; };
     for (int i = 0; i < kBksHeaderCount; ++i) {
-        if (!texts.check(headerValues->at(i), bookWhere, kBksHeader[i])) {
+        if (!texts.check(headerValues->at(i), headerWhere, kBksHeader[i])) {
             outcome.message = fault(path, texts.problem);
             outcome.kind = store::FailureKind::Invalid;
             return outcome;
         }
     }
-    QSqlQuery photos(db);
-    photos.setForwardOnly(true);
-    photos.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList(kBksPhoto)));
-    photos.addBindValue(bookId);
-    if (!readPhotos(photos, path, outcome))
+    store::RowReader photos(db, QStringLiteral("the photos could not be read"));
+    if (!readPhotos(photos, bookId, path, outcome))
         return outcome;
     qint64 checked = 0;
     while (photos.next()) {
-        const QString where = QStringLiteral("%1, photo \"%2\"").arg(bookWhere, photos.value(1).toString());
+        const auto where = [&] {
+            return QStringLiteral("%1, photo \"%2\"").arg(bookWhere, photos.value(1).toString());
+        };
         for (int i = 0; i < kBksPhotoCount; ++i) {
             if (!texts.check(photos.value(i), where, kBksPhoto[i])) {
                 outcome.message = fault(path, texts.problem);
@@ -335,13 +348,10 @@ ExportOutcome exportBook(const QSqlDatabase &db, qint64 bookId, const QString &p
         }
         ++checked;
     }
-    if (photos.lastError().isValid()) {
-        outcome.message =
-            fault(path, store::describeError(QStringLiteral("the photos could not be read"), photos.lastError()));
+    if (!readToTheEnd(photos, path, outcome))
         return outcome;
-    }
     const bool windows1252 = texts.encoding.windows1252();
-    if (!writeBook(photos, *headerValues, windows1252, checked, path, outcome))
+    if (!writeBook(photos, bookId, *headerValues, windows1252, checked, path, outcome))
         return outcome;
     outcome.ok = true;
     addNotes(outcome, windows1252, *headerValues, texts);
@@ -380,18 +390,15 @@ ExportOutcome exportRows(const QSqlDatabase &db, qint64 bookId, const QString &p
     QStringList columns;
     for (const QString &f : fields)
         columns << QStringLiteral("Photos.") + f;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT Books.ID, Books.BookLabel, Books.BookDescription, %1 FROM Photos "
-                             "JOIN Books ON Books.ID = Photos.BookID %2 ORDER BY %3, Books.ID, Photos.ID")
-                  .arg(columns.join(QStringLiteral(", ")),
-                       bookId > 0 ? QStringLiteral("WHERE Books.ID = ?") : QString(),
-                       store::dialect::labelOrder(store::backendOf(db), QStringLiteral("Books.BookLabel"))));
-    if (bookId > 0)
-        q.addBindValue(bookId);
-    if (!q.exec()) {
-        outcome.message =
-            fault(path, store::describeError(QStringLiteral("the photos could not be read"), q.lastError()));
+    store::RowReader q(db, QStringLiteral("the photos could not be read"));
+    const auto run = q.exec(
+        QStringLiteral("SELECT Books.ID, Books.BookLabel, Books.BookDescription, %1 FROM Photos "
+                       "JOIN Books ON Books.ID = Photos.BookID %2 ORDER BY %3, Books.ID, Photos.ID")
+            .arg(columns.join(QStringLiteral(", ")), bookId > 0 ? QStringLiteral("WHERE Books.ID = ?") : QString(),
+                 store::dialect::labelOrder(store::backendOf(db), QStringLiteral("Books.BookLabel"))),
+        bookId > 0 ? QVariantList{bookId} : QVariantList{});
+    if (!run) {
+        outcome.message = fault(path, run.error());
         return outcome;
     }
     Output out(path);
@@ -415,11 +422,8 @@ ExportOutcome exportRows(const QSqlDatabase &db, qint64 bookId, const QString &p
         out.write(line + "\r\n");
         ++outcome.photos;
     }
-    if (q.lastError().isValid()) {
-        outcome.message =
-            fault(path, store::describeError(QStringLiteral("the photos could not be read"), q.lastError()));
+    if (!readToTheEnd(q, path, outcome))
         return outcome;
-    }
     if (const QString error = out.commit(); !error.isEmpty()) {
         outcome.message = fault(path, error);
         outcome.kind = store::FailureKind::Io;

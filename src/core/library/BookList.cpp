@@ -1,5 +1,6 @@
 #include "library/BookList.h"
 
+#include "store/RowReader.h"
 #include "store/Store.h"
 #include "store/YesNo.h"
 
@@ -17,20 +18,21 @@ using store::FailureKind;
 using store::fromYesNo;
 using store::queryFailure;
 using store::Result;
+using store::RowReader;
 using store::toYesNo;
 using store::Transaction;
 namespace dialect = store::dialect;
 
 Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
+    RowReader q(db, QStringLiteral("The book list could not be read"));
     // The collation is named here as well as in the schema: a store made by another tool may
     // declare its text columns without it.
-    if (!q.exec(QStringLiteral("SELECT ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos "
-                               "FROM Books ORDER BY %1, ID")
-                    .arg(dialect::labelOrder(backendOf(db), QStringLiteral("BookLabel")))))
-        return queryFailure(QStringLiteral("The book list could not be read"), q.lastError());
+    if (auto run = q.exec(QStringLiteral("SELECT ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos "
+                                         "FROM Books ORDER BY %1, ID")
+                              .arg(dialect::labelOrder(backendOf(db), QStringLiteral("BookLabel"))));
+        !run)
+        return run.failure();
     QVector<BookRow> rows;
     while (q.next()) {
         BookRow row;
@@ -42,8 +44,8 @@ Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
         row.numOfPhotos = q.value(5).toLongLong();
         rows.push_back(std::move(row));
     }
-    if (q.lastError().isValid())
-        return queryFailure(QStringLiteral("The book list could not be read"), q.lastError());
+    if (auto read = q.status(); !read)
+        return read.failure();
     return rows;
 }
 

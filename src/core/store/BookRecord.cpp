@@ -38,6 +38,22 @@ Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missi
     return header;
 }
 
+Result<QVariant> readBookVersion(const QSqlDatabase &db, qint64 id)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT Version FROM BookVersions WHERE BookID = ?"));
+    q.addBindValue(id);
+    if (!q.exec())
+        return queryFailure(QStringLiteral("The book's change counter could not be read"), q.lastError());
+    if (!q.next()) {
+        if (q.lastError().isValid())
+            return queryFailure(QStringLiteral("The book's change counter could not be read"), q.lastError());
+        return QVariant();
+    }
+    return QVariant(q.value(0).toLongLong());
+}
+
 Result<qint64> addBook(const QSqlDatabase &db, const QString &label)
 {
     QSqlQuery q(db);
@@ -98,14 +114,14 @@ Result<> relabelPhotos(const QSqlDatabase &db, qint64 bookId, const QString &lab
 
 Result<> blankEmptyCodes(const QSqlDatabase &db, qint64 bookId)
 {
+    // One pass over the book's photos for both codes.
     QSqlQuery q(db);
-    for (const char *sql : {"UPDATE Photos SET VegType = ' ' WHERE BookID = ? AND VegType = ''",
-                            "UPDATE Photos SET Activity = ' ' WHERE BookID = ? AND Activity = ''"}) {
-        q.prepare(QString::fromLatin1(sql));
-        q.addBindValue(bookId);
-        if (!q.exec())
-            return queryFailure(QStringLiteral("The photos' codes could not be saved"), q.lastError());
-    }
+    q.prepare(QStringLiteral("UPDATE Photos SET VegType = CASE WHEN VegType = '' THEN ' ' ELSE VegType END, "
+                             "Activity = CASE WHEN Activity = '' THEN ' ' ELSE Activity END "
+                             "WHERE BookID = ? AND (VegType = '' OR Activity = '')"));
+    q.addBindValue(bookId);
+    if (!q.exec())
+        return queryFailure(QStringLiteral("The photos' codes could not be saved"), q.lastError());
     return done();
 }
 

@@ -1,5 +1,6 @@
 #include "store/Photos.h"
 
+#include "store/RowReader.h"
 #include "store/Schema.h"
 #include "store/Store.h"
 
@@ -38,22 +39,16 @@ int photoFieldIndex(const QString &name)
 
 Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
 {
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()));
-    q.addBindValue(bookId);
-    if (!q.exec())
-        return queryFailure(QStringLiteral("The photos of the book could not be read"), q.lastError());
-    const int count = int(photoFields().size());
+    RowReader q(db, QStringLiteral("The photos of the book could not be read"));
+    if (auto run =
+            q.exec(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()), {bookId});
+        !run)
+        return run.failure();
     QVector<PhotoValues> rows;
-    while (q.next()) {
-        PhotoValues values(count);
-        for (int i = 0; i < count; ++i)
-            values[i] = q.value(i);
-        rows.push_back(std::move(values));
-    }
-    if (q.lastError().isValid())
-        return queryFailure(QStringLiteral("The photos of the book could not be read"), q.lastError());
+    while (q.next())
+        rows.push_back(q.takeRow());
+    if (auto read = q.status(); !read)
+        return read.failure();
     return rows;
 }
 

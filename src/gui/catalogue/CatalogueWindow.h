@@ -119,6 +119,9 @@ private:
     // A settings file that cannot be written is reported once per run, not at every keystroke.
     bool m_settingsFaultReported = false;
     QPointer<editor::BookEditor> m_editor;
+    // The list was read after the editor's save, in the event being handled: Save and Close
+    // then unloads the editor without reading it again.
+    bool m_listJustRead = false;
 
     QLabel *lblBooksCaption = nullptr;
     QLineEdit *txtFilter = nullptr;

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTableView>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -112,6 +113,8 @@ editor::BookEditor *CatalogueWindow::openEditor(bool newBook, qint64 bookId)
         const qint64 current = currentBookId();
         requeryBooks();
         selectBook(current);
+        m_listJustRead = true;
+        QTimer::singleShot(0, this, [this] { m_listJustRead = false; });
     });
     connect(window, &editor::BookEditor::unloaded, this, [this, window] {
         const qint64 id = window->bookId();
@@ -142,7 +145,9 @@ void CatalogueWindow::placeOverCatalogue(QWidget *window) const
 void CatalogueWindow::onEditorUnloaded(qint64 bookId)
 {
     m_editor = nullptr;
-    requeryBooks();
+    if (!m_listJustRead)
+        requeryBooks();
+    m_listJustRead = false;
     selectBook(bookId);
     setEnabled(true);
 }
