@@ -1,5 +1,7 @@
 #include "catalogue/BookListModel.h"
 
+#include "library/LibraryWatcher.h"
+#include "store/ChangeSignals.h"
 #include "store/Store.h"
 
 #include <QColor>
@@ -66,13 +68,15 @@ QVector<int> BookListModel::shownRows() const
     return shown;
 }
 
-void BookListModel::relayout()
+void BookListModel::relayout(const std::function<void()> &change)
 {
     emit layoutAboutToBeChanged();
     const QModelIndexList before = persistentIndexList();
     QVector<qint64> ids;
     for (const QModelIndex &index : before)
         ids << (index.row() < m_shown.size() ? book(index.row()).id : -1);
+    if (change)
+        change();
     m_shown = shownRows();
     QHash<qint64, int> rowOf;
     for (int row = 0; row < m_shown.size(); ++row)
@@ -84,6 +88,81 @@ void BookListModel::relayout()
     }
     changePersistentIndexList(before, after);
     emit layoutChanged();
+}
+
+namespace {
+
+bool sameRow(const store::BookRow &a, const store::BookRow &b)
+{
+    return a.id == b.id && a.active == b.active && a.locked == b.locked && a.label == b.label &&
+           a.description == b.description && a.numOfPhotos == b.numOfPhotos;
+}
+
+// More books than this in one change are read with the whole list: one statement is then
+// quicker than one per book.
+constexpr int kBooksReadOneByOne = 64;
+
+} // namespace
+
+store::Result<> BookListModel::refresh(const library::LibraryChange &change)
+{
+    if (change.isEmpty())
+        return store::done();
+    if (change.everything || change.books.size() > kBooksReadOneByOne) {
+        auto rows = store::loadBookList(m_store.db());
+        if (!rows)
+            return rows.failure();
+        takeRows(std::move(*rows));
+        emit refreshed();
+        return store::done();
+    }
+    auto read = store::loadBookRows(m_store.db(), change.books);
+    if (!read)
+        return read.failure();
+    QHash<qint64, int> indexOf;
+    indexOf.reserve(m_rows.size());
+    for (int i = 0; i < m_rows.size(); ++i)
+        indexOf.insert(m_rows.at(i).id, i);
+    QHash<qint64, store::BookRow> found;
+    for (store::BookRow &row : *read) {
+        const int at = indexOf.value(row.id, -1);
+        // A new book, or one whose label changed, takes its place in the store's order.
+        if (at < 0 || m_rows.at(at).label != row.label)
+            return refresh({true, {}});
+        found.insert(row.id, std::move(row));
+    }
+    QVector<store::BookRow> rows;
+    rows.reserve(m_rows.size());
+    for (const store::BookRow &row : std::as_const(m_rows)) {
+        if (!change.books.contains(row.id))
+            rows << row;
+        else if (found.contains(row.id))
+            rows << found.value(row.id);
+        // else: deleted by the other program.
+    }
+    takeRows(std::move(rows));
+    emit refreshed();
+    return store::done();
+}
+
+void BookListModel::takeRows(QVector<store::BookRow> rows)
+{
+    QVector<store::BookRow> before = std::exchange(m_rows, std::move(rows));
+    QVector<int> shown = shownRows();
+    bool sameShown = shown.size() == m_shown.size();
+    for (int row = 0; sameShown && row < shown.size(); ++row)
+        sameShown = m_rows.at(shown.at(row)).id == before.at(m_shown.at(row)).id;
+    if (!sameShown) {
+        // relayout() reads the persistent indexes' books from the rows as they were.
+        std::swap(m_rows, before);
+        relayout([&] { m_rows = std::move(before); });
+        return;
+    }
+    const QVector<int> old = std::exchange(m_shown, std::move(shown));
+    for (int row = 0; row < m_shown.size(); ++row) {
+        if (!sameRow(m_rows.at(m_shown.at(row)), before.at(old.at(row))))
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
 }
 
 void BookListModel::setFilterText(const QString &text)

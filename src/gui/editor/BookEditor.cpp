@@ -125,6 +125,7 @@ void BookEditor::buildWindow()
     QSplitter *imageArea = buildImageArea();
     lblStatus = makeLabel(this, QString(), "lblStatus");
     buildCommandButtons();
+    fraChanged = buildChangedLine();
     layOutWindow(imageArea);
     buildPickLists();
 
@@ -185,6 +186,7 @@ void BookEditor::layOutWindow(QSplitter *imageArea)
         buttons->addWidget(b);
 
     auto *outer = new QVBoxLayout(this);
+    outer->addWidget(fraChanged);
     outer->addLayout(header);
     outer->setSpacing(6);
     auto *gridColumn = new QVBoxLayout;
@@ -556,6 +558,8 @@ bool BookEditor::save()
     m_book = *saved;
     m_newBook = false;
     m_loadedHeader = headerTexts();
+    m_keptOver.reset();
+    fraChanged->hide();
     if (const auto counted = m_context.store->recount(); !counted)
         tell(counted.error());
     emit bookSaved();
@@ -591,6 +595,8 @@ void BookEditor::reloadBook()
     for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
         onBoundChanged(sizeClass);
     m_loadedHeader = headerTexts();
+    m_keptOver.reset();
+    fraChanged->hide();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "editor/EditorContext.h"
+#include "library/BookSave.h"
 #include "store/BookRecord.h"
 
 #include <QWidget>
 
 class QCalendarWidget;
 class QCheckBox;
+class QFrame;
 class QComboBox;
 class QFileSystemWatcher;
 class QGroupBox;
@@ -17,6 +19,7 @@ class QSplitter;
 template <typename T> class QFutureWatcher;
 
 #include <memory>
+#include <optional>
 
 namespace ui {
 class CoolButton;
@@ -54,6 +57,10 @@ public:
     PhotoTableModel &photos() { return *m_photos; }
     PhotoGrid *grid() const { return grdPhotos; }
 
+    // Another program may have changed or deleted this book: when it did, a line over the editor
+    // says so and offers to reload it; nothing else changes, so typing goes on undisturbed.
+    void checkStoredBook();
+
 signals:
     // The window has closed: the opener re-reads its book list and takes input again.
     void unloaded();
@@ -80,6 +87,10 @@ private:
     // After a save refused because another program changed the book: asks, then reloads it.
     void offerReload();
     void reloadBook();
+    // The line that says another program changed the book (BookEditorLive.cpp).
+    QFrame *buildChangedLine();
+    void onReloadChanged();
+    void onKeepEditing();
     QStringList headerTexts() const;
     // The grid's columns by field name, as their widths are remembered.
     QStringList columnFields() const;
@@ -175,6 +186,14 @@ private:
     ui::CoolButton *cmdSave = nullptr;
     ui::CoolButton *cmdSaveNow = nullptr;
     ui::CoolButton *cmdCancel = nullptr;
+
+    QFrame *fraChanged = nullptr;
+    QLabel *lblChanged = nullptr;
+    ui::CoolButton *cmdReload = nullptr;
+    ui::CoolButton *cmdKeepEditing = nullptr;
+    // The book as stored when the user chose to keep editing over another program's change: the
+    // line comes back only when the stored book differs from it again.
+    std::optional<library::LoadedBook> m_keptOver;
 
     PreviewPanel *fraPreview = nullptr;
     QSplitter *m_splitter = nullptr;
