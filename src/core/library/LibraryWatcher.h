@@ -70,6 +70,8 @@ private:
     // Collects a burst of notifications (a transaction that changed many books) into one report.
     QTimer m_burst;
     QFileSystemWatcher *m_fileWatcher = nullptr;
+    // A file written many times in a row (another program's import) is asked once.
+    QTimer m_fileWritten;
     qint64 m_dataVersion = -1;
     LibraryChange m_pending;
     bool m_lost = false;

@@ -86,10 +86,20 @@ Result<> installChangeNotifications(const QSqlDatabase &db)
 
 Result<qint64> dataVersion(const QSqlDatabase &db)
 {
+    // Asked without waiting: while another program holds the file for a long write, the answer
+    // can wait for the next tick, the user's typing cannot.
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+    if (!q.exec(QStringLiteral("PRAGMA busy_timeout")) || !q.next())
         return queryFailure(QStringLiteral("The store could not be read"), q.lastError());
-    return q.value(0).toLongLong();
+    const int patience = q.value(0).toInt();
+    if (!q.exec(QStringLiteral("PRAGMA busy_timeout = 0")))
+        return queryFailure(QStringLiteral("The store could not be read"), q.lastError());
+    const bool asked = q.exec(QStringLiteral("PRAGMA data_version")) && q.next();
+    const Result<qint64> version = asked ? Result<qint64>(q.value(0).toLongLong())
+                                         : queryFailure(QStringLiteral("The store could not be read"), q.lastError());
+    q.finish();
+    (void)q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(patience));
+    return version;
 }
 
 bool reachable(const QSqlDatabase &db)

@@ -22,7 +22,7 @@ QString bookChangeChannel();
 Result<> installChangeNotifications(const QSqlDatabase &db);
 
 // SQLite's count of commits by other connections to the file: a different value means another
-// program wrote.
+// program wrote. Fails at once with FailureKind::InUse while another program holds the file.
 Result<qint64> dataVersion(const QSqlDatabase &db);
 
 // Whether the connection still reaches its store: one trivial statement.
