@@ -142,6 +142,8 @@ private slots:
     void serverThatIsNotOursOrNotThereIsLeftAlone();
     void serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough();
     void recountSetsEveryBooksCount();
+    void changeCounterSeesEveryWriteToABook();
+    void storeWithoutChangeCounterIsReadAndGetsOneWhenWritten();
     void removeBookTakesItsPhotosByKey();
     void activeWritesTouchTheRightRows();
     void severalBooksAreRemovedOrActivatedWhole();
@@ -222,7 +224,9 @@ void StoreTest::newStoreHasExactlyTheFirstVersionsSchema()
         QCOMPARE(rowsOf(db, "SELECT indexdef FROM pg_indexes WHERE indexname = 'bookslabelunique'").size(), 1);
         return;
     }
-    QCOMPARE(rowsOf(db, "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name"),
+    // The change counter is a table and triggers of its own (changeCounterSeesEveryWriteToABook).
+    QCOMPARE(rowsOf(db, "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE name NOT LIKE 'BookVersions%' "
+                        "ORDER BY name"),
              QStringList({QStringLiteral("table|Books|Books|") + kBooksSql,
                           "index|BooksByLabel|Books|CREATE INDEX BooksByLabel ON Books(BookLabel)",
                           QStringLiteral("index|BooksLabelUnique|Books|CREATE UNIQUE INDEX BooksLabelUnique ON "
@@ -397,7 +401,7 @@ void StoreTest::serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough()
         QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(role),
         QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON Books, Photos TO %1").arg(role),
         QStringLiteral("GRANT USAGE, SELECT ON SEQUENCE books_id_seq, photos_id_seq TO %1").arg(role),
-        QStringLiteral("GRANT SELECT ON SchemaVersion TO %1").arg(role)};
+        QStringLiteral("GRANT SELECT ON SchemaVersion, BookVersions TO %1").arg(role)};
     QSqlQuery admin(dir.store().db());
     for (const QString &sql : grants)
         QVERIFY2(admin.exec(sql), qPrintable(admin.lastError().text()));
@@ -409,6 +413,10 @@ void StoreTest::serverRoleThatMayOnlyReadAndWriteTheTablesIsEnough()
         QCOMPARE(s.open().error(), QString());
         const auto added = store::addBook(s.db(), QStringLiteral("Crew"));
         QCOMPARE(added.error(), QString());
+        // Its writes raise the change counter, which it may read but not write itself.
+        const auto version = store::readBookVersion(s.db(), *added);
+        QCOMPARE(version.error(), QString());
+        QVERIFY(!version->isNull());
         QCOMPARE(store::writeActive(s.db(), book, true).error(), QString());
         QCOMPARE(store::removeBook(s.db(), *added).error(), QString());
         QCOMPARE(s.recount().error(), QString());
@@ -456,6 +464,80 @@ void StoreTest::recountSetsEveryBooksCount()
     QCOMPARE(dir.scalar(QString("SELECT NumOfPhotos FROM Books WHERE ID = %1").arg(right)).toInt(), 2);
     QCOMPARE(dir.store().recount().error(), QString());
     QCOMPARE(rewritten(afterFirst), 0);
+}
+
+// Writes as another program makes them (plain statements, as a shell would): every one that
+// changes what the editor shows of a book raises that book's counter, and only that book's.
+void StoreTest::changeCounterSeesEveryWriteToABook()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("A");
+    const qint64 other = dir.addBook("B");
+    dir.addPhoto(book, {{"PhotoLabel", "1"}});
+    const auto version = [&](qint64 id) {
+        const auto read = store::readBookVersion(dir.store().db(), id);
+        return read ? read->toLongLong() : -1;
+    };
+    const QString a = QString::number(book);
+    const struct
+    {
+        QString sql;
+        bool raises;
+    } writes[] = {
+        {"INSERT INTO Photos (BookID, PhotoLabel) VALUES (" + a + ", '2')", true},
+        {"UPDATE Photos SET GroupLabel = '' WHERE PhotoLabel = '2'", true},
+        {"UPDATE Photos SET Oto3FL = 0 WHERE PhotoLabel = '1'", true},
+        {"DELETE FROM Photos WHERE PhotoLabel = '2'", true},
+        {"UPDATE Books SET BreakInches6 = 9 WHERE ID = " + a, true},
+        {"UPDATE Books SET BookLabel = 'a' WHERE ID = " + a, true},
+        // What the catalogue, the recount and other programs keep is not the book's content.
+        {"UPDATE Books SET Active = -1, NumOfPhotos = 7, Locked = Locked WHERE ID = " + a, false},
+        {"UPDATE Books SET NumOfPhotos = 0", false},
+    };
+    for (const auto &w : writes) {
+        const qint64 before = version(book);
+        const qint64 otherBefore = version(other);
+        QVERIFY(before >= 0);
+        QVERIFY2(QSqlQuery(dir.store().db()).exec(w.sql), qPrintable(w.sql));
+        QVERIFY2((version(book) > before) == w.raises, qPrintable(w.sql));
+        QCOMPARE(version(other), otherBefore);
+    }
+    // A deleted book's counter stays, raised, so that an editor holding it sees the change.
+    const qint64 before = version(book);
+    QVERIFY(QSqlQuery(dir.store().db()).exec("DELETE FROM Photos WHERE BookID = " + a));
+    QVERIFY(QSqlQuery(dir.store().db()).exec("DELETE FROM Books WHERE ID = " + a));
+    QVERIFY(version(book) > before);
+    // Books and Photos keep exactly their columns: the counter lives in its own table.
+    QCOMPARE(dir.store().db().record(dir.onServer() ? "books" : "Books").count(), int(store::bookFields().size()));
+    QCOMPARE(dir.store().db().record(dir.onServer() ? "photos" : "Photos").count(), int(store::photoFields().size()));
+}
+
+void StoreTest::storeWithoutChangeCounterIsReadAndGetsOneWhenWritten()
+{
+    ProgramDir dir;
+    const qint64 book = dir.addBook("A");
+    dir.addPhoto(book);
+    dir.dropChangeCounter();
+    // The recount counts the photos itself.
+    dir.scalar("UPDATE Books SET NumOfPhotos = 5");
+    QCOMPARE(dir.store().recount().error(), QString());
+    QCOMPARE(dir.scalar("SELECT NumOfPhotos FROM Books").toInt(), 1);
+    const QString location = dir.storeLocation();
+    dir.closeStore();
+    {
+        store::Store reader(location);
+        QCOMPARE(reader.openReadOnly().error(), QString());
+        QVERIFY(!store::readBookVersion(reader.db(), book));
+        QCOMPARE(store::loadBookHeader(reader.db(), book).error(), QString());
+    }
+    // Opened for writing, the store gets the counter, the books already there included.
+    store::Store writer(location);
+    QCOMPARE(writer.open().error(), QString());
+    const auto version = store::readBookVersion(writer.db(), book);
+    QCOMPARE(version.error(), QString());
+    QVERIFY(!version->isNull());
+    QVERIFY(QSqlQuery(writer.db()).exec("DELETE FROM Photos"));
+    QCOMPARE(store::readBookVersion(writer.db(), book)->toLongLong(), version->toLongLong() + 1);
 }
 
 void StoreTest::removeBookTakesItsPhotosByKey()

@@ -110,6 +110,23 @@ void ProgramDir::allowEqualLabels()
     QVERIFY2(q.exec(QStringLiteral("DROP INDEX BooksLabelUnique")), qPrintable(q.lastError().text()));
 }
 
+void ProgramDir::dropChangeCounter()
+{
+    QSqlQuery q(store().db());
+    QStringList statements{QStringLiteral("DROP FUNCTION BookVersionsRaiseBook() CASCADE"),
+                           QStringLiteral("DROP FUNCTION BookVersionsRaisePhotos() CASCADE")};
+    if (!onServer()) {
+        statements.clear();
+        QVERIFY(q.exec(
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'BookVersions%'")));
+        while (q.next())
+            statements << QStringLiteral("DROP TRIGGER %1").arg(q.value(0).toString());
+    }
+    statements << QStringLiteral("DROP TABLE BookVersions");
+    for (const QString &sql : std::as_const(statements))
+        QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+}
+
 qint64 ProgramDir::addBook(const QString &label, bool locked, bool active)
 {
     return addBook(QVariantMap{{"BookLabel", label},

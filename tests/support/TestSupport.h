@@ -92,6 +92,9 @@ public:
     qint64 addBook(const QVariantMap &fields);
     // Makes the store one written before labels were kept unique, which may hold equal labels.
     void allowEqualLabels();
+    // Takes the per-book change counter out of the store, as in a store whose owner never
+    // opened it with this version, or a server role that may not create it.
+    void dropChangeCounter();
     qint64 addBook(const QString &label, bool locked = false, bool active = false);
     qint64 addPhoto(qint64 bookId, const QVariantMap &fields = {});
 

@@ -1,7 +1,10 @@
 #include "library/BookSave.h"
 
 #include "store/BookList.h"
+#include "store/Dialect.h"
 #include "store/Store.h"
+
+#include <QSqlQuery>
 
 namespace library {
 
@@ -39,6 +42,16 @@ bool sameRows(const QVector<store::PhotoValues> &expected, const QVector<store::
     return true;
 }
 
+// Whether the book's change counter can be read: a stored book's was read with it; for a new one
+// the store is asked (a failed read would end a server's transaction).
+bool keepsCounter(const QSqlDatabase &db, const store::BookHeader &loaded)
+{
+    if (loaded.id != 0)
+        return !loaded.version.isNull();
+    QSqlQuery q(db);
+    return q.exec(store::dialect::hasChangeCounter(store::backendOf(db))) && q.next();
+}
+
 // The book's row: added for a new book, else taken for this transaction (another save of the
 // same book waits here) and checked against what the editor read. Gives the book's key.
 store::Result<qint64> claimBook(const QSqlDatabase &db, const BookChanges &changes)
@@ -47,8 +60,19 @@ store::Result<qint64> claimBook(const QSqlDatabase &db, const BookChanges &chang
         return store::addBook(db, changes.header.label);
     if (auto locked = store::lockBookForSave(db, changes.loaded.id); !locked)
         return locked.failure();
-    if (auto unchanged = checkUnchangedElsewhere(db, changes.loaded, changes.photos.expected); !unchanged)
-        return unchanged.failure();
+    // The book's counter, read with the book and again now that no one else can write it, tells
+    // whether any program changed it in between. A store without the counter (a server role
+    // that may not create triggers) gets every row compared instead.
+    if (changes.loaded.version.isNull()) {
+        if (auto unchanged = checkUnchangedElsewhere(db, changes.loaded, changes.photos.expected); !unchanged)
+            return unchanged.failure();
+        return changes.loaded.id;
+    }
+    const auto version = store::readBookVersion(db, changes.loaded.id);
+    if (!version)
+        return version.failure();
+    if (!store::sameStoredValue(*version, changes.loaded.version))
+        return store::changedElsewhere();
     return changes.loaded.id;
 }
 
@@ -92,6 +116,9 @@ store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id)
     if (!photos)
         return photos.failure();
     book.photos = std::move(*photos);
+    // Last: on a store without the counter the statement fails, and the book is read without it.
+    if (const auto version = store::readBookVersion(db, id))
+        book.header.version = *version;
     return book;
 }
 
@@ -141,6 +168,13 @@ store::Result<SavedBook> saveBook(const QSqlDatabase &db, const BookChanges &cha
     if (!header)
         return header.failure();
     saved.header = std::move(*header);
+    if (keepsCounter(db, changes.loaded)) {
+        // The counter now counts this save's own writes; the next save compares with it.
+        const auto version = store::readBookVersion(db, *id);
+        if (!version)
+            return version.failure();
+        saved.header.version = *version;
+    }
     if (auto committed = transaction.commit(); !committed)
         return committed.failure();
     return saved;

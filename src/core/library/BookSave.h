@@ -47,7 +47,8 @@ store::Result<> checkUnchangedElsewhere(const QSqlDatabase &db, const store::Boo
                                         const QVector<store::PhotoValues> &expected);
 
 // Writes a book in one transaction: a new book's row, or the header of a stored one after the
-// check that no other program changed it; then every photo change, every photo given the book's
+// check that no other program changed it (the book's change counter against the one read with
+// it, or where the store keeps none, checkUnchangedElsewhere()); then every photo change, every photo given the book's
 // label and a blank in place of an empty VegType or Activity. A label another book carries
 // (letter case ignored) is refused with FailureKind::Duplicate, checked after the label is
 // locked, so that two programs saving one label at once cannot both succeed. On failure nothing

@@ -38,6 +38,22 @@ Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missi
     return header;
 }
 
+Result<QVariant> readBookVersion(const QSqlDatabase &db, qint64 id)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT Version FROM BookVersions WHERE BookID = ?"));
+    q.addBindValue(id);
+    if (!q.exec())
+        return queryFailure(QStringLiteral("The book's change counter could not be read"), q.lastError());
+    if (!q.next()) {
+        if (q.lastError().isValid())
+            return queryFailure(QStringLiteral("The book's change counter could not be read"), q.lastError());
+        return QVariant();
+    }
+    return QVariant(q.value(0).toLongLong());
+}
+
 Result<qint64> addBook(const QSqlDatabase &db, const QString &label)
 {
     QSqlQuery q(db);

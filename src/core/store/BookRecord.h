@@ -20,11 +20,19 @@ struct BookHeader
     QVariant breakInches4;
     QVariant breakInches5;
     QVariant breakInches6;
+    // The book's change counter (dialect::changeCounter()) as read with the rest; null where the
+    // store keeps none.
+    QVariant version;
 };
 
 // Reads one book's header. A book that is not in the store fails with FailureKind::NotFound,
 // and sets *missing.
 Result<BookHeader> loadBookHeader(const QSqlDatabase &db, qint64 id, bool *missing = nullptr);
+
+// The book's change counter; null when the store holds none for this book. Fails on a store
+// without the counter: read it last in a snapshot, as the failed statement ends a server's
+// transaction.
+Result<QVariant> readBookVersion(const QSqlDatabase &db, qint64 id);
 
 // Adds the row of a new book with its label, the fixed lower bounds 0.26, 1.1 and 3.1, not
 // active, not locked; writeBookHeader() then fills in the rest. Gives the new book's key.

@@ -49,6 +49,20 @@ QString hasUniqueLabelIndex(Backend backend);
 // other's row: on the server a transaction lock on the label, in the file the write lock.
 QString lockLabel(Backend backend);
 
+// The per-book change counter: BookVersions(BookID, Version, PhotoCount), kept by triggers on
+// Books and Photos, so that a program can tell whether a book changed since it read it without
+// reading every row again, and knows how many photos each book has without counting them. Any
+// program's write counts (a shell's included), as the triggers live in the store. Adding,
+// deleting or changing a photo raises its book's Version, and so do adding or deleting a book
+// and changing its key or a header field the editor shows; Active, Locked and NumOfPhotos, which
+// the catalogue, other programs and the recount write, do not. A deleted book's row stays,
+// raised, so that a reader sees the change. Books and Photos keep their columns.
+// changeCounter: the statements that add it to a store (counting the photos of the books
+// already there); each is harmless when that part is already there.
+QStringList changeCounter(Backend backend);
+// A query that gives one row when the store has the whole change counter.
+QString hasChangeCounter(Backend backend);
+
 // The names of the tables in the store (lower case), so that a store that is not ours is left
 // alone.
 Result<QStringList> tableNames(const QSqlDatabase &db);

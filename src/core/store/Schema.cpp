@@ -143,6 +143,23 @@ void addUniqueLabelIndex(const QSqlDatabase &db)
     (void)q.exec(dialect::createUniqueLabelIndex(backend));
 }
 
+void addChangeCounter(const QSqlDatabase &db)
+{
+    const Backend backend = backendOf(db);
+    QSqlQuery q(db);
+    if (!q.exec(dialect::hasChangeCounter(backend)) || q.next())
+        return;
+    q.finish();
+    Transaction transaction(db);
+    if (!transaction.begun())
+        return;
+    for (const QString &sql : dialect::changeCounter(backend)) {
+        if (!q.exec(sql))
+            return;
+    }
+    (void)transaction.commit();
+}
+
 Result<> createSchema(QSqlDatabase &db)
 {
     const Backend backend = backendOf(db);
@@ -152,7 +169,7 @@ Result<> createSchema(QSqlDatabase &db)
     QStringList statements = dialect::schemaPreamble(backend);
     statements << createTable(backend, "Books", kBookFields) << createTable(backend, "Photos", kPhotoFields)
                << QStringLiteral("CREATE INDEX PhotosByBook ON Photos(BookID)")
-               << QStringLiteral("CREATE INDEX BooksByLabel ON Books(BookLabel)")
+               << QStringLiteral("CREATE INDEX BooksByLabel ON Books(BookLabel)") << dialect::changeCounter(backend)
                << dialect::recordVersion(backend, kSchemaVersion);
     QSqlQuery q(db);
     for (const QString &sql : std::as_const(statements)) {

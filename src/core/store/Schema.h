@@ -34,4 +34,9 @@ Result<> createSchema(QSqlDatabase &db);
 // checks inside its transaction anyway.
 void addUniqueLabelIndex(const QSqlDatabase &db);
 
+// Adds the per-book change counter (dialect::changeCounter()) when the store lacks any part of
+// it, in one transaction. A server role that may not create tables or triggers keeps working
+// without it: a save then compares every row instead (library::saveBook).
+void addChangeCounter(const QSqlDatabase &db);
+
 } // namespace store

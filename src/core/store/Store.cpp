@@ -341,6 +341,7 @@ Result<> Store::checkTables(Access access)
     }
     if (writing) {
         addUniqueLabelIndex(db);
+        addChangeCounter(db);
         // Other users' catalogues and editors learn of this program's changes through these; a
         // role that may not create triggers still works, only without them.
         (void)installChangeNotifications(db);
@@ -374,12 +375,17 @@ QSqlDatabase Store::db() const
 
 Result<> Store::recount()
 {
-    // One set-based statement; books whose count is right are not written. Each book's photos
-    // are counted once, through the index on BookID: a count in both the SET and the WHERE
-    // clause would read the index twice for every stale book, which doubles the time when
-    // every count is stale (a store whose counts were never kept). MATERIALIZED keeps SQLite
-    // from folding the counts back into both clauses.
+    // One set-based statement; books whose count is right are not written. The counts come from
+    // the change counter, whose triggers count every program's photos as they are written, so no
+    // photo is read. Without it (a server role that may not read it), each book's photos are
+    // counted once, through the index on BookID: a count in both the SET and the WHERE clause
+    // would read the index twice for every stale book. MATERIALIZED keeps SQLite from folding
+    // the counts back into both clauses.
     QSqlQuery q(db());
+    if (q.exec(QStringLiteral("UPDATE Books SET NumOfPhotos = BookVersions.PhotoCount FROM BookVersions "
+                              "WHERE BookVersions.BookID = Books.ID "
+                              "AND Books.NumOfPhotos IS DISTINCT FROM BookVersions.PhotoCount")))
+        return done();
     const bool ok = q.exec(QStringLiteral(
         "WITH Counted(ID, Actual, Stored) AS MATERIALIZED ("
         "SELECT ID, (SELECT COUNT(*) FROM Photos WHERE Photos.BookID = Books.ID), NumOfPhotos FROM Books) "
