@@ -10,29 +10,68 @@ namespace store {
 
 namespace {
 
-// One function serves both triggers: a Books row names its own ID, a Photos row its BookID. An
-// update that moves a photo to another book names both. The server sends a payload once per
-// transaction, so a save of a thousand photos notifies its book once.
-const char *const kNotifyFunction = R"sql(
-CREATE OR REPLACE FUNCTION photoseries_book_changed() RETURNS trigger LANGUAGE plpgsql AS $$
-DECLARE
-    old_book BIGINT;
-    new_book BIGINT;
+// The triggers run once per statement over the rows it changed (an import of 100,000 photos
+// notifies its book once), each naming the IDs of the books whose rows or photos changed. A
+// statement that changed more books than a reader would re-read one by one (Activate All) sends
+// "*": every book. The server delivers a payload once per transaction, at its commit.
+const char *const kNotifyFunctions[] = {
+    R"sql(CREATE OR REPLACE FUNCTION photoseries_notify(books BIGINT[]) RETURNS void LANGUAGE plpgsql AS $$
 BEGIN
-    IF TG_TABLE_NAME = 'books' THEN
-        IF TG_OP <> 'INSERT' THEN old_book := OLD.ID; END IF;
-        IF TG_OP <> 'DELETE' THEN new_book := NEW.ID; END IF;
+    IF cardinality(books) > 64 THEN
+        PERFORM pg_notify('photoseries_books', '*');
     ELSE
-        IF TG_OP <> 'INSERT' THEN old_book := OLD.BookID; END IF;
-        IF TG_OP <> 'DELETE' THEN new_book := NEW.BookID; END IF;
+        PERFORM pg_notify('photoseries_books', b::text) FROM unnest(books) AS b WHERE b IS NOT NULL;
     END IF;
-    IF old_book IS NOT NULL THEN PERFORM pg_notify('photoseries_books', old_book::text); END IF;
-    IF new_book IS NOT NULL AND new_book IS DISTINCT FROM old_book THEN
-        PERFORM pg_notify('photoseries_books', new_book::text);
+END
+$$)sql",
+    R"sql(CREATE OR REPLACE FUNCTION photoseries_books_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP = 'INSERT' THEN
+        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT ID FROM new_rows));
+    ELSIF TG_OP = 'DELETE' THEN
+        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT ID FROM old_rows));
+    ELSE
+        PERFORM photoseries_notify(ARRAY(SELECT ID FROM old_rows UNION SELECT ID FROM new_rows));
     END IF;
     RETURN NULL;
 END
-$$)sql";
+$$)sql",
+    R"sql(CREATE OR REPLACE FUNCTION photoseries_photos_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP = 'INSERT' THEN
+        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT BookID FROM new_rows));
+    ELSIF TG_OP = 'DELETE' THEN
+        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT BookID FROM old_rows));
+    ELSE
+        PERFORM photoseries_notify(ARRAY(SELECT BookID FROM old_rows UNION SELECT BookID FROM new_rows));
+    END IF;
+    RETURN NULL;
+END
+$$)sql",
+};
+
+// Transition tables allow one event per trigger: three triggers on each table.
+QStringList notifyTriggers()
+{
+    QStringList statements;
+    for (const QString &table : {QStringLiteral("Books"), QStringLiteral("Photos")}) {
+        const QString function = QStringLiteral("photoseries_%1_notify").arg(table.toLower());
+        const struct
+        {
+            const char *event, *rows;
+        } events[] = {{"INSERT", "NEW TABLE AS new_rows"},
+                      {"DELETE", "OLD TABLE AS old_rows"},
+                      {"UPDATE", "OLD TABLE AS old_rows NEW TABLE AS new_rows"}};
+        for (const auto &e : events) {
+            const QString name = QStringLiteral("%1_notify_%2").arg(table, QLatin1String(e.event)).toLower();
+            statements << QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(name, table)
+                       << QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON %3 REFERENCING %4 FOR EACH STATEMENT "
+                                         "EXECUTE FUNCTION %5()")
+                              .arg(name, QLatin1String(e.event), table, QLatin1String(e.rows), function);
+        }
+    }
+    return statements;
+}
 
 BookRow readRow(const QSqlQuery &q)
 {
@@ -58,25 +97,22 @@ Result<> installChangeNotifications(const QSqlDatabase &db)
     if (backendOf(db) != Backend::Postgres)
         return done();
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE NOT tgisinternal AND tgname IN "
-                               "('books_changed', 'photos_changed') AND tgrelid IN "
-                               "(to_regclass('books'), to_regclass('photos'))")) ||
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE NOT tgisinternal AND "
+                               "(tgname LIKE 'books_notify_%' OR tgname LIKE 'photos_notify_%') AND "
+                               "tgrelid IN (to_regclass('books'), to_regclass('photos'))")) ||
         !q.next())
         return queryFailure(QStringLiteral("The library's change notifications could not be read"), q.lastError());
-    if (q.value(0).toInt() == 2)
+    if (q.value(0).toInt() == 6)
         return done();
     q.finish();
     Transaction transaction(db);
     if (!transaction.begun())
         return transaction.begun();
-    const QString statements[] = {
-        QLatin1String(kNotifyFunction),
-        QStringLiteral("CREATE OR REPLACE TRIGGER books_changed AFTER INSERT OR UPDATE OR DELETE ON Books "
-                       "FOR EACH ROW EXECUTE FUNCTION photoseries_book_changed()"),
-        QStringLiteral("CREATE OR REPLACE TRIGGER photos_changed AFTER INSERT OR UPDATE OR DELETE ON Photos "
-                       "FOR EACH ROW EXECUTE FUNCTION photoseries_book_changed()"),
-    };
-    for (const QString &sql : statements) {
+    QStringList statements;
+    for (const char *function : kNotifyFunctions)
+        statements << QLatin1String(function);
+    statements << notifyTriggers();
+    for (const QString &sql : std::as_const(statements)) {
         if (!q.exec(sql))
             return queryFailure(QStringLiteral("The library's change notifications could not be set up"),
                                 q.lastError());
