@@ -145,8 +145,54 @@ store::Result<> BookListModel::refresh(const library::LibraryChange &change)
     return store::done();
 }
 
+bool BookListModel::movesRow(const store::BookRow &before, const store::BookRow &after) const
+{
+    // The filter reads the label and the description, and the label orders the store's list.
+    if (before.label != after.label || before.description != after.description)
+        return true;
+    switch (m_sortColumn) {
+    case Active:
+        return before.active != after.active;
+    case Locked:
+        return before.locked != after.locked;
+    case NumOfPhotos:
+        return before.numOfPhotos != after.numOfPhotos;
+    default:
+        return false;
+    }
+}
+
+bool BookListModel::takeChangedInPlace(QVector<store::BookRow> &rows)
+{
+    if (rows.size() != m_rows.size())
+        return false;
+    QVector<bool> changed(rows.size(), false);
+    bool any = false;
+    for (int i = 0; i < rows.size(); ++i) {
+        const store::BookRow &before = m_rows.at(i);
+        const store::BookRow &after = rows.at(i);
+        if (before.id != after.id)
+            return false;
+        if (sameRow(before, after))
+            continue;
+        if (movesRow(before, after))
+            return false;
+        changed[i] = any = true;
+    }
+    m_rows = std::move(rows);
+    for (int row = 0; any && row < m_shown.size(); ++row) {
+        if (changed.at(m_shown.at(row)))
+            emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
+    return true;
+}
+
 void BookListModel::takeRows(QVector<store::BookRow> rows)
 {
+    // The usual change (a book activated or recounted elsewhere) neither shows, hides nor moves
+    // a row: those rows are repainted, nothing is sorted again.
+    if (takeChangedInPlace(rows))
+        return;
     QVector<store::BookRow> before = std::exchange(m_rows, std::move(rows));
     QVector<int> shown = shownRows();
     bool sameShown = shown.size() == m_shown.size();

@@ -63,6 +63,11 @@ private:
     // Takes the rows as read now: a change inside the rows shown repaints those rows, one that
     // adds, removes or moves a shown row lays the list out again.
     void takeRows(QVector<store::BookRow> rows);
+    // Takes rows that hold the same books in the same order, when no change can show, hide or
+    // move a row; else false, and the rows are left as they were.
+    bool takeChangedInPlace(QVector<store::BookRow> &rows);
+    // Whether the change of a book can show or hide its row or move it in the order shown.
+    bool movesRow(const store::BookRow &before, const store::BookRow &after) const;
 
     store::Store &m_store;
     QVector<store::BookRow> m_rows; // as read, ordered by label
