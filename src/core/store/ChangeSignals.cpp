@@ -131,8 +131,8 @@ Result<qint64> dataVersion(const QSqlDatabase &db)
     if (!q.exec(QStringLiteral("PRAGMA busy_timeout = 0")))
         return queryFailure(QStringLiteral("The store could not be read"), q.lastError());
     const bool asked = q.exec(QStringLiteral("PRAGMA data_version")) && q.next();
-    const Result<qint64> version = asked ? Result<qint64>(q.value(0).toLongLong())
-                                         : queryFailure(QStringLiteral("The store could not be read"), q.lastError());
+    Result<qint64> version = asked ? Result<qint64>(q.value(0).toLongLong())
+                                   : queryFailure(QStringLiteral("The store could not be read"), q.lastError());
     q.finish();
     (void)q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(patience));
     return version;
