@@ -124,12 +124,12 @@ store::Result<> BookListModel::refresh(const library::LibraryChange &change)
     for (int i = 0; i < m_rows.size(); ++i)
         indexOf.insert(m_rows.at(i).id, i);
     QHash<qint64, store::BookRow> found;
-    for (store::BookRow &row : *read) {
+    for (const store::BookRow &row : std::as_const(*read)) {
         const int at = indexOf.value(row.id, -1);
         // A new book, or one whose label changed, takes its place in the store's order.
         if (at < 0 || m_rows.at(at).label != row.label)
             return refresh({true, {}});
-        found.insert(row.id, std::move(row));
+        found.insert(row.id, row);
     }
     QVector<store::BookRow> rows;
     rows.reserve(m_rows.size());
