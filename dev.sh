@@ -24,7 +24,8 @@ PACKAGES+=(libqt6sql6-psql libpq-dev)
 # The real-display suite: a virtual X server, real input, a window manager and its readiness check.
 X11_PACKAGES=(xvfb xauth xdotool openbox x11-utils fonts-dejavu-core)
 # The tests' own PostgreSQL server (tests/support/pg-server.sh), started by CTest's pgserver fixture.
-PG_TEST_PACKAGES=(postgresql-15)
+# The sqlite3 shell plays another program that changes a library while the catalogue is open.
+PG_TEST_PACKAGES=(postgresql-15 sqlite3)
 # The published book's tests read the PDF back with pdfinfo, pdftotext and pdfimages.
 PUBLISH_TEST_PACKAGES=(poppler-utils)
 

@@ -31,6 +31,7 @@
 #include "library/BookImport.h"
 #include "library/BookList.h"
 #include "library/BookSave.h"
+#include "library/LibraryWatcher.h"
 #include "store/BookRecord.h"
 #include "store/ImageRoot.h"
 #include "store/Store.h"
@@ -41,6 +42,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -52,6 +54,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QTimer>
 
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -290,6 +293,55 @@ void addServerStartUp(std::vector<Measurement> &table, const bench::ServerDataba
     startUp.headline = "server start-up";
 }
 
+// Another user changes one book of the library a catalogue shows: the user-interface thread's
+// time from the server's notification to the list brought up to date.
+void addServerLiveUpdate(std::vector<Measurement> &table, const bench::ServerDatabases &server,
+                         const bench::Scale &scale, int runs)
+{
+    auto shown = std::shared_ptr<store::Store>(openServerStore(server.library));
+    auto other = std::shared_ptr<store::Store>(openServerStore(server.library));
+    auto list = std::make_shared<catalogue::BookListModel>(*shown);
+    if (const auto listed = list->requery(); !listed)
+        bench::die(listed.error());
+    auto watcher = std::make_shared<library::LibraryWatcher>(*shown);
+    watcher->start();
+    Measurement &update = add(
+        table,
+        "server: list of " + withThousands(scale.books) + " books brought up to date after another user changed one",
+        // The list and the watcher read through `shown`: the measurement keeps it open.
+        "s", runs, [shown, other, list, watcher] {
+            const int row = list->rowCount() / 2;
+            const bool active = !list->book(row).active;
+            library::LibraryChange change;
+            QEventLoop told;
+            const auto connection = QObject::connect(watcher.get(), &library::LibraryWatcher::changed,
+                                                     [&](const library::LibraryChange &c) {
+                                                         change = c;
+                                                         told.quit();
+                                                     });
+            QTimer::singleShot(10000, &told, &QEventLoop::quit);
+            QSqlQuery q(other->db());
+            q.prepare("UPDATE Books SET Active = ? WHERE ID = ?");
+            q.addBindValue(active ? -1 : 0);
+            q.addBindValue(list->book(row).id);
+            if (!q.exec())
+                bench::die("another user's change failed");
+            told.exec();
+            QObject::disconnect(connection);
+            if (change.isEmpty())
+                bench::die("the catalogue was not told of another user's change");
+            Stopwatch timer;
+            if (const auto refreshed = list->refresh(change); !refreshed)
+                bench::die(refreshed.error());
+            const double took = timer.seconds();
+            if (list->book(row).active != active)
+                bench::die("the list does not show another user's change");
+            return took;
+        });
+    update.maxValue = 0.05;
+    update.headline = "server live update";
+}
+
 void addServerEditor(std::vector<Measurement> &table, const bench::ServerDatabases &server, const bench::Scale &scale,
                      int runs)
 {
@@ -350,6 +402,7 @@ void addServerRows(std::vector<Measurement> &table, const QString &url, const be
     addServerImports(table, server, files, scale, runs, medium);
     addServerStartUp(table, server, scale, runs);
     addServerEditor(table, server, scale, runs);
+    addServerLiveUpdate(table, server, scale, runs);
 }
 
 // What the measurements share: the generated data, the library store, and the program
@@ -603,6 +656,51 @@ void addStartUp(Bench &b)
         });
     startUp.maxValue = 0.1;
     startUp.headline = "start-up";
+}
+
+// Another program changes one book while the catalogue shows the whole library: the time the
+// user-interface thread spends to learn of it and bring the list up to date. The catalogue's
+// watcher is asked at once instead of at its next tick.
+void addLiveUpdate(Bench &b)
+{
+    const QString books = withThousands(b.scale.books) + " books";
+    Measurement &update =
+        add(b.table, "live update: list of " + books + " brought up to date after another program changed one", "s",
+            b.runs, [&b] {
+                catalogue::CatalogueWindow &window = b.catalogueSession().catalogue();
+                const catalogue::BookListModel &list = window.bookList();
+                const int row = list.rowCount() / 2;
+                const bool active = !list.book(row).active;
+                QSqlQuery q(b.library->db());
+                q.prepare("UPDATE Books SET Active = ? WHERE ID = ?");
+                q.addBindValue(active ? -1 : 0);
+                q.addBindValue(list.book(row).id);
+                if (!q.exec())
+                    bench::die("the other program's change failed");
+                Stopwatch timer;
+                window.libraryWatcher()->checkNow();
+                const double took = timer.seconds();
+                if (list.book(row).active != active)
+                    bench::die("the list does not show another program's change");
+                return took;
+            });
+    update.maxValue = 0.05;
+    update.headline = "live update";
+
+    // The catalogue left alone, following the library: its processor time over a minute (a
+    // second in the smoke run), in percent of one core.
+    Measurement &idle =
+        add(b.table, "idle: catalogue following the library of " + books + ", % of one core", "%", 1, [&b] {
+            b.catalogueSession();
+            const int seconds = b.scale.books >= 10000 ? 60 : 1;
+            QEventLoop loop;
+            QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+            const double before = cpuSeconds();
+            loop.exec();
+            return 100.0 * (cpuSeconds() - before) / seconds;
+        });
+    idle.maxValue = 1.0;
+    idle.headline = "idle";
 }
 
 // The recount with every count stale, the most it ever has to write, against SQLite counting
@@ -1100,6 +1198,7 @@ int main(int argc, char *argv[])
     addLargeImport(b);
     addStartUp(b);
     addRecount(b);
+    addLiveUpdate(b);
     addEditorOpen(b);
     addSaveAndClose(b);
     addUndoDelete(b);

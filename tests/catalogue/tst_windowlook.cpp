@@ -99,8 +99,8 @@ void WindowLookTest::editorAndAddCode()
         QVERIFY2(!framed(&editor, name), name);
         QVERIFY(!editor.findChild<QLineEdit *>(name)->hasFrame());
     }
-    QVERIFY(hoverButtonsLight(&editor,
-                              {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar", "cmdFolder"}));
+    QVERIFY(hoverButtonsLight(&editor, {"cmdAdd", "cmdDup", "cmdDelete", "cmdSave", "cmdCancel", "cmdCalendar",
+                                        "cmdFolder", "cmdReload", "cmdKeepEditing"}));
 
     editor::AddCodeDialog addCode("Veg", dir.path(), messages, &editor);
     QVERIFY(framed(&addCode, "txtCode"));

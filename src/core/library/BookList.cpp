@@ -23,6 +23,23 @@ using store::toYesNo;
 using store::Transaction;
 namespace dialect = store::dialect;
 
+namespace {
+
+// A row of ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos, from a query or a reader.
+template <typename Row> BookRow readRow(const Row &q)
+{
+    BookRow row;
+    row.id = q.value(0).toLongLong();
+    row.active = fromYesNo(q.value(1));
+    row.locked = fromYesNo(q.value(2));
+    row.label = q.value(3).toString();
+    row.description = q.value(4).toString();
+    row.numOfPhotos = q.value(5).toLongLong();
+    return row;
+}
+
+} // namespace
+
 Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
 {
     RowReader q(db, QStringLiteral("The book list could not be read"));
@@ -34,18 +51,28 @@ Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db)
         !run)
         return run.failure();
     QVector<BookRow> rows;
-    while (q.next()) {
-        BookRow row;
-        row.id = q.value(0).toLongLong();
-        row.active = fromYesNo(q.value(1));
-        row.locked = fromYesNo(q.value(2));
-        row.label = q.value(3).toString();
-        row.description = q.value(4).toString();
-        row.numOfPhotos = q.value(5).toLongLong();
-        rows.push_back(std::move(row));
-    }
+    while (q.next())
+        rows.push_back(readRow(q));
     if (auto read = q.status(); !read)
         return read.failure();
+    return rows;
+}
+
+Result<QVector<BookRow>> loadBookRows(const QSqlDatabase &db, const QSet<qint64> &bookIds)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT ID, Active, Locked, BookLabel, BookDescription, NumOfPhotos "
+                                  "FROM Books WHERE ID = ?")))
+        return queryFailure(QStringLiteral("The book list could not be read"), q.lastError());
+    QVector<BookRow> rows;
+    for (const qint64 id : bookIds) {
+        q.addBindValue(id);
+        if (!q.exec())
+            return queryFailure(QStringLiteral("The book list could not be read"), q.lastError());
+        if (q.next())
+            rows.push_back(readRow(q));
+    }
     return rows;
 }
 

@@ -2,6 +2,7 @@
 
 #include "store/Result.h"
 
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVector>
@@ -23,6 +24,9 @@ struct BookRow
 
 // Every Books row, ordered by BookLabel without regard to case.
 store::Result<QVector<BookRow>> loadBookList(const QSqlDatabase &db);
+
+// The rows of the given books, as loadBookList() reads them; a book not found has been deleted.
+store::Result<QVector<BookRow>> loadBookRows(const QSqlDatabase &db, const QSet<qint64> &bookIds);
 
 // Writes one book's Active field.
 store::Result<> writeActive(const QSqlDatabase &db, qint64 bookId, bool active);

@@ -1,5 +1,6 @@
 #include "store/Store.h"
 
+#include "store/ChangeSignals.h"
 #include "store/Schema.h"
 
 #include <QAtomicInt>
@@ -196,9 +197,15 @@ Result<> Store::openReadOnly()
     return openConnection(Access::ReadOnly);
 }
 
+Result<> Store::reconnect()
+{
+    return openConnection(m_access);
+}
+
 Result<> Store::openConnection(Access access)
 {
     close();
+    m_access = access;
     auto opened = m_backend == Backend::Postgres ? openServer(access) : openFile(access);
     if (!opened)
         return opened;
@@ -335,6 +342,9 @@ Result<> Store::checkTables(Access access)
     if (writing) {
         addUniqueLabelIndex(db);
         addChangeCounter(db);
+        // Other users' catalogues and editors learn of this program's changes through these; a
+        // role that may not create triggers still works, only without them.
+        (void)installChangeNotifications(db);
     }
     // Every commit reaches the disk before the program goes on, so a crash of the program
     // or of the machine never loses a save or an import that was reported as done. The commit

@@ -39,6 +39,9 @@ public:
     // A server that asks for a password not given, or refuses it, fails with
     // FailureKind::NeedsPassword.
     void close();
+    // Opens the connection again as it was last opened, after a server went away: the
+    // connection's name stays, so every caller's db() reaches the new one.
+    Result<> reconnect();
 
     QSqlDatabase db() const;
     Backend backend() const { return m_backend; }
@@ -67,6 +70,7 @@ private:
     QString m_password;
     Backend m_backend;
     int m_busyTimeoutMs;
+    Access m_access = Access::ReadWrite;
 };
 
 // Rolls back unless committed: every write of several rows goes through one of these.

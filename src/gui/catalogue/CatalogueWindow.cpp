@@ -215,8 +215,7 @@ bool CatalogueWindow::load()
     };
     if (const auto counted = m_store->recount(); !counted)
         return storeFault(counted.error());
-    lblStorePath->setToolTip(QStringLiteral("Database: %1").arg(m_store->displayName()));
-    fitStorePath(lblStorePath);
+    showStoreLine(false);
     m_books = new BookListModel(*m_store, this);
     connect(m_books, &BookListModel::writeFailed, this, &CatalogueWindow::report);
     if (const auto listed = m_books->requery(); !listed)
@@ -226,6 +225,7 @@ bool CatalogueWindow::load()
     ui::restoreLayout(m_context.layout, this, grdBooks, columnFields());
     // The book list, not Exit, takes the keys at start-up.
     grdBooks->setFocus(Qt::OtherFocusReason);
+    startWatching();
     return true;
 }
 
@@ -242,6 +242,7 @@ void CatalogueWindow::setUpFilterAndOrder()
         showFilterCount();
     });
     connect(m_books, &QAbstractItemModel::modelReset, this, &CatalogueWindow::showFilterCount);
+    connect(m_books, &BookListModel::refreshed, this, &CatalogueWindow::showFilterCount);
     showFilterCount();
 }
 
@@ -249,6 +250,16 @@ QStringList CatalogueWindow::columnFields()
 {
     return {QStringLiteral("Active"), QStringLiteral("Locked"), QStringLiteral("BookLabel"),
             QStringLiteral("BookDescription"), QStringLiteral("NumOfPhotos")};
+}
+
+void CatalogueWindow::showStoreLine(bool connectionLost)
+{
+    // The place of the library stays in the tooltip while the line tells of the lost connection.
+    lblStorePath->setToolTip(QStringLiteral("Database: %1").arg(m_store->displayName()));
+    if (connectionLost)
+        lblStorePath->setText(QStringLiteral("Connection to the library lost; retrying"));
+    else
+        fitStorePath(lblStorePath);
 }
 
 void CatalogueWindow::showFilterCount()
@@ -263,7 +274,7 @@ bool CatalogueWindow::eventFilter(QObject *watched, QEvent *event)
         txtFilter->clear();
         return true;
     }
-    if (watched == lblStorePath && event->type() == QEvent::Resize)
+    if (watched == lblStorePath && event->type() == QEvent::Resize && !(m_watcher && m_watcher->isConnectionLost()))
         fitStorePath(lblStorePath);
     return QWidget::eventFilter(watched, event);
 }
@@ -395,6 +406,9 @@ void CatalogueWindow::closeEvent(QCloseEvent *event)
     m_unloaded = true;
     if (m_books)
         ui::saveLayout(m_context.layout, this, grdBooks, columnFields());
+    // Nothing asks the store once it is closed.
+    delete m_watcher;
+    m_watcher = nullptr;
     if (m_store)
         m_store->close();
     emit unloaded();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/AppContext.h"
+#include "library/LibraryWatcher.h"
 
 #include <QPointer>
 #include <QVector>
@@ -57,6 +58,8 @@ public:
 
     // The open book editor, if any.
     editor::BookEditor *editorWindow() const;
+    // Follows what other programs change in the library (started by load()).
+    library::LibraryWatcher *libraryWatcher() const { return m_watcher; }
 
 signals:
     // The window has closed and released the store: the program ends.
@@ -91,6 +94,16 @@ private:
     void onPublish();
     void report(const QString &error);
 
+    // Following other programs' changes (CatalogueWindowLive.cpp).
+    void startWatching();
+    void onLibraryChanged(const library::LibraryChange &change);
+    // Brings the list and the open editor up to date with the changes not yet shown.
+    void showPendingChanges();
+    // True while the user holds a mouse button down on the grid (a check box being clicked).
+    bool pressingOnGrid() const;
+    // The bottom line: the store's path, or that the connection is lost.
+    void showStoreLine(bool connectionLost);
+
     // The commands on whole books.
     void onEdit();
     void onCreate();
@@ -122,6 +135,8 @@ private:
     // The list was read after the editor's save, in the event being handled: Save and Close
     // then unloads the editor without reading it again.
     bool m_listJustRead = false;
+    library::LibraryWatcher *m_watcher = nullptr;
+    library::LibraryChange m_pendingChange;
 
     QLabel *lblBooksCaption = nullptr;
     QLineEdit *txtFilter = nullptr;

@@ -126,6 +126,7 @@ void BookEditor::buildWindow()
     QSplitter *imageArea = buildImageArea();
     lblStatus = makeLabel(this, QString(), "lblStatus");
     buildCommandButtons();
+    fraChanged = buildChangedLine();
     layOutWindow(imageArea);
     buildPickLists();
 
@@ -186,6 +187,7 @@ void BookEditor::layOutWindow(QSplitter *imageArea)
         buttons->addWidget(b);
 
     auto *outer = new QVBoxLayout(this);
+    outer->addWidget(fraChanged);
     outer->addLayout(header);
     outer->setSpacing(6);
     auto *gridColumn = new QVBoxLayout;
@@ -567,6 +569,8 @@ bool BookEditor::save()
     if (!oldLabel.isEmpty() && oldLabel != m_book.label.toString())
         offerFolderRename(oldLabel);
     m_history->markSaved();
+    m_keptOver.reset();
+    fraChanged->hide();
     if (const auto counted = m_context.store->recount(); !counted)
         tell(counted.error());
     emit bookSaved();
@@ -604,6 +608,8 @@ void BookEditor::reloadBook()
     for (int sizeClass = 4; sizeClass <= 6; ++sizeClass)
         onBoundChanged(sizeClass);
     startRecording();
+    m_keptOver.reset();
+    fraChanged->hide();
     if (m_photos->rowCount() > 0)
         grdPhotos->setCurrentRow(0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/EditorContext.h"
+#include "library/BookSave.h"
 #include "store/BookRecord.h"
 
 #include <QVariantList>
@@ -11,6 +12,7 @@
 class QAction;
 class QCalendarWidget;
 class QCheckBox;
+class QFrame;
 class QComboBox;
 class QFileSystemWatcher;
 class QGroupBox;
@@ -21,6 +23,7 @@ class QSplitter;
 template <typename T> class QFutureWatcher;
 
 #include <memory>
+#include <optional>
 
 namespace ui {
 class CoolButton;
@@ -62,6 +65,10 @@ public:
     PhotoGrid *grid() const { return grdPhotos; }
     EditHistory &history() { return *m_history; }
 
+    // Another program may have changed or deleted this book: when it did, a line over the editor
+    // says so and offers to reload it; nothing else changes, so typing goes on undisturbed.
+    void checkStoredBook();
+
 signals:
     // The window has closed: the opener re-reads its book list and takes input again.
     void unloaded();
@@ -88,6 +95,10 @@ private:
     // After a save refused because another program changed the book: asks, then reloads it.
     void offerReload();
     void reloadBook();
+    // The line that says another program changed the book (BookEditorLive.cpp).
+    QFrame *buildChangedLine();
+    void onReloadChanged();
+    void onKeepEditing();
     QStringList headerTexts() const;
     // The grid's columns by field name, as their widths are remembered.
     QStringList columnFields() const;
@@ -213,6 +224,14 @@ private:
     ui::CoolButton *cmdSave = nullptr;
     ui::CoolButton *cmdSaveNow = nullptr;
     ui::CoolButton *cmdCancel = nullptr;
+
+    QFrame *fraChanged = nullptr;
+    QLabel *lblChanged = nullptr;
+    ui::CoolButton *cmdReload = nullptr;
+    ui::CoolButton *cmdKeepEditing = nullptr;
+    // The book as stored when the user chose to keep editing over another program's change: the
+    // line comes back only when the stored book differs from it again.
+    std::optional<library::LoadedBook> m_keptOver;
 
     PreviewPanel *fraPreview = nullptr;
     QSplitter *m_splitter = nullptr;
