@@ -37,16 +37,6 @@ void log(const QString &line)
     std::fflush(stdout);
 }
 
-// An import's or a lookup's message (their results carry no kind).
-QString outcome(const QString &error)
-{
-    if (error.isEmpty())
-        return QStringLiteral("done");
-    if (error.contains(QLatin1String("in use by another program")))
-        return QStringLiteral("busy");
-    return QStringLiteral("error ") + QString(error).replace(QLatin1Char('\n'), QLatin1Char(' '));
-}
-
 template <typename T> QString outcome(const store::Result<T> &result)
 {
     if (result)
@@ -63,36 +53,31 @@ bool writeInstallFile(const QString &path, const QString &label)
     return testing::writeWorkerInstallFile(path, label, "Soak test book", kImportPhotos);
 }
 
-// The key of the book with this label; 0 with `error` set when the store could not be read
-// (another program holding it past the wait).
-qint64 bookWithLabel(const QSqlDatabase &db, const QString &label, QString &error)
+// The key of the book with this label; a store held by another program past the wait fails as
+// InUse, like every other step.
+store::Result<qint64> bookWithLabel(const QSqlDatabase &db, const QString &label)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT ID FROM Books WHERE BookLabel = ?"));
     q.addBindValue(label);
-    if (!q.exec()) {
-        error = store::describeError(QStringLiteral("The book could not be found"), q.lastError());
-        return 0;
-    }
-    if (!q.next()) {
-        error = QStringLiteral("no book ") + label;
-        return 0;
-    }
+    if (!q.exec())
+        return store::queryFailure(QStringLiteral("The book could not be found"), q.lastError());
+    if (!q.next())
+        return store::fail(QStringLiteral("no book ") + label);
     return q.value(0).toLongLong();
 }
 
 // Loads "Shared", waits a moment as a user would, changes every photo to a new stamp, saves.
 void saveShared(const QSqlDatabase &db, const QString &stamp, QRandomGenerator &random)
 {
-    QString error;
-    const qint64 id = bookWithLabel(db, QStringLiteral("Shared"), error);
+    const auto id = bookWithLabel(db, QStringLiteral("Shared"));
     editor::PhotoTableModel photos;
-    const auto loaded = id == 0 ? store::fail(error) : store::loadBookHeader(db, id);
+    const auto loaded = id ? store::loadBookHeader(db, *id) : store::Result<store::BookHeader>(id.failure());
     if (!loaded) {
         log(QStringLiteral("save - %1 %2").arg(stamp, outcome(loaded)));
         return;
     }
-    if (const auto read = editor::loadInto(db, id, photos); !read) {
+    if (const auto read = editor::loadInto(db, *id, photos); !read) {
         log(QStringLiteral("save - %1 %2").arg(stamp, outcome(read)));
         return;
     }
@@ -144,9 +129,8 @@ int main(int argc, char *argv[])
             saveShared(db, label, random);
         } else if (pick < 9 && !imported.isEmpty()) {
             const QString victim = imported.at(int(random.bounded(imported.size())));
-            QString error;
-            const qint64 id = bookWithLabel(db, victim, error);
-            const QString result = id == 0 ? outcome(error) : outcome(library::removeBook(db, id));
+            const auto id = bookWithLabel(db, victim);
+            const QString result = id ? outcome(library::removeBook(db, *id)) : outcome(id);
             log(QStringLiteral("delete %1 %2").arg(victim, result));
             if (result == QLatin1String("done"))
                 imported.removeOne(victim);

@@ -4,14 +4,12 @@
 #include "editor/HeaderRules.h"
 #include "editor/ImageFiles.h"
 #include "editor/PhotoColumns.h"
-#include "store/Dialect.h"
+#include "library/BookSave.h"
 #include "store/ImageRoot.h"
 #include "store/Schema.h"
 #include "store/Store.h"
 
 #include <QDir>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <cmath>
 
@@ -19,21 +17,10 @@ namespace publish {
 
 store::Result<BookContent> loadBookContent(store::Store &store, qint64 bookId)
 {
-    store::Transaction reading(store.db());
-    if (!reading.begun())
-        return store::fail(reading.begun().error());
-    QSqlQuery q(store.db());
-    for (const QString &sql : store::dialect::snapshotReads(store.backend())) {
-        if (!q.exec(sql))
-            return store.fault(store::describeError(QStringLiteral("could not be read"), q.lastError()));
-    }
-    auto header = store::loadBookHeader(store.db(), bookId);
-    if (!header)
-        return store::fail(header.error());
-    auto photos = store::loadPhotos(store.db(), bookId);
-    if (!photos)
-        return store::fail(photos.error());
-    return BookContent{std::move(*header), std::move(*photos)};
+    auto book = library::loadBook(store.db(), bookId);
+    if (!book)
+        return book.failure();
+    return BookContent{std::move(book->header), std::move(book->photos)};
 }
 
 QVector<SizeClass> sizeClassesOf(const store::BookHeader &header)
