@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         file.write(reinterpret_cast<const char *>(data), qint64(size));
     }
     const editor::CodeFileContents before = editor::readCodeFile(path);
-    if (editor::appendCodeRecord(path, QStringLiteral("NEW"), QStringLiteral("Added by the dialog")).isEmpty()) {
+    if (editor::appendCodeRecord(path, QStringLiteral("NEW"), QStringLiteral("Added by the dialog"))) {
         // What was read before is still read, and the new record comes last.
         const editor::CodeFileContents after = editor::readCodeFile(path);
         if (before.error.isEmpty() && after.error.isEmpty() &&
