@@ -270,6 +270,9 @@ void EditorTest::headerFramesKeepTheirWidthFromBookToBook()
         for (const char *frame : {"fraBook", "fraSizeClasses", "fraAides"})
             widths[i] << e.find<QWidget>(frame)->width();
         ++i;
+        // Every size-class heading shows whole, seven classes included.
+        for (const QLabel *label : e.find<QWidget>("fraSizeClasses")->findChildren<QLabel *>())
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
     }
     QCOMPARE(widths[1], widths[0]);
 }

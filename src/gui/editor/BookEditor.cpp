@@ -169,10 +169,17 @@ void BookEditor::layOutWindow(QSplitter *imageArea)
     header->addWidget(fraBook, 3);
     header->addWidget(fraSizeClasses, 2);
     header->addWidget(fraAides, 2);
+    // The size classes' frame keeps room for seven classes whose bounds run to three digits, so
+    // that every heading shows whole whichever book is open.
+    lblSC5->setText(QStringLiteral("999.9->"));
+    lblSC6->setText(QStringLiteral("999.9->"));
+    lblSC7->setText(QStringLiteral("999.9 +"));
     for (QGroupBox *frame : {fraBook, fraSizeClasses, fraAides}) {
         frame->setMinimumWidth(frame->minimumSizeHint().width());
         frame->setSizePolicy(QSizePolicy::Ignored, frame->sizePolicy().verticalPolicy());
     }
+    for (QLabel *label : {lblSC5, lblSC6, lblSC7})
+        label->clear();
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(lblStatus, 1);
@@ -471,12 +478,12 @@ void BookEditor::onBoundChanged(int sizeClass)
         setClassHeading(sizeClass + 1, openClassHeading(next));
         const QString lower = i == 0 ? QStringLiteral("3.1") : nextLowerBound(leadingNumber(bounds[i - 1]->text()));
         setClassHeading(sizeClass, closedClassHeading(lower, bound));
-        return;
-    }
-    showClassColumn(sizeClass + 1, false);
-    for (int j = i; j < 3; ++j) {
-        bounds[j]->clear();
-        lowerLabels[j]->clear();
+    } else {
+        showClassColumn(sizeClass + 1, false);
+        for (int j = i; j < 3; ++j) {
+            bounds[j]->clear();
+            lowerLabels[j]->clear();
+        }
     }
 }
 
