@@ -75,12 +75,16 @@ QStringList rows(ProgramDir &dir, const QString &sql)
     return out;
 }
 
-// Everything in both tables, to show that a refused file changed nothing.
+// Everything in both tables and the change counter (the file store's triggers included), to
+// show that a refused file changed nothing.
 QString snapshot(ProgramDir &dir)
 {
-    return (rows(dir, "SELECT ID, BookLabel, NumOfPhotos FROM Books ORDER BY ID") +
-            rows(dir, "SELECT COUNT(*), SUM(ID), MIN(BookID), MAX(BookID) FROM Photos"))
-        .join(" / ");
+    QStringList all = rows(dir, "SELECT ID, BookLabel, NumOfPhotos FROM Books ORDER BY ID") +
+                      rows(dir, "SELECT COUNT(*), SUM(ID), MIN(BookID), MAX(BookID) FROM Photos") +
+                      rows(dir, "SELECT BookID, Version, PhotoCount FROM BookVersions ORDER BY BookID");
+    if (!dir.onServer())
+        all += rows(dir, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' ORDER BY name");
+    return all.join(" / ");
 }
 
 int commits(void *counter)
@@ -193,6 +197,11 @@ void InstallTest::importsBookAndPhotosWithTheirFields()
              (QStringList{id + "|'MC-1'|'Group A'|'01'|1|2|3|4|5|6|7|8.5|0.3|'P01.jpg'|'D01.jpg'|'MC'|'LOP'|4.5|18.25|"
                                "'J'|'SB02'|NULL|0.45|1.34|260|75",
                           id + "|'MC-1'|''|''|0|0|0|0|0|0|0|0|0|NULL|NULL|NULL|NULL|0|0|NULL|NULL|NULL|0|0|0|0"}));
+    // The change counter holds the imported photos, and still counts the next program's photo.
+    const QString counter = "SELECT PhotoCount FROM BookVersions WHERE BookID = " + id;
+    QCOMPARE(rows(dir, counter), QStringList{"2"});
+    dir.addPhoto(outcome->bookId);
+    QCOMPARE(rows(dir, counter), QStringList{"3"});
 }
 
 void InstallTest::valuesComeBackExactly_data()

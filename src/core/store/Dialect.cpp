@@ -127,7 +127,7 @@ QStringList sqliteChangeCounter()
                 QStringLiteral("UPDATE OF %1 ON Books").arg(QLatin1String(kCountedBookFields)),
                 add("NEW.ID") + raise("OLD.ID", "") + raise("NEW.ID", "")),
         trigger("BookVersionsBookDeleted", QStringLiteral("DELETE ON Books"), raise("OLD.ID", "")),
-        trigger("BookVersionsPhotoAdded", QStringLiteral("INSERT ON Photos"), raise("NEW.BookID", "+ 1")),
+        trigger(kPhotoAddedTrigger, QStringLiteral("INSERT ON Photos"), raise("NEW.BookID", "+ 1")),
         // One statement for a photo that stays in its book (its count unchanged) and for one
         // moved to another.
         trigger("BookVersionsPhotoChanged", QStringLiteral("UPDATE ON Photos"),

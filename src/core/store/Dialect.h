@@ -60,6 +60,8 @@ QString lockLabel(Backend backend);
 // changeCounter: the statements that add it to a store (counting the photos of the books
 // already there); each is harmless when that part is already there.
 QStringList changeCounter(Backend backend);
+// The name of the file store's trigger that raises a book's counter for each photo added.
+inline constexpr char kPhotoAddedTrigger[] = "BookVersionsPhotoAdded";
 // A query that gives one row when the store has the whole change counter.
 QString hasChangeCounter(Backend backend);
 
