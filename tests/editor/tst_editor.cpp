@@ -3,11 +3,13 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTableView>
 
 #include "ui/CoolButton.h"
 
@@ -273,6 +275,16 @@ void EditorTest::headerFramesKeepTheirWidthFromBookToBook()
         // Every size-class heading shows whole, seven classes included.
         for (const QLabel *label : e.find<QWidget>("fraSizeClasses")->findChildren<QLabel *>())
             QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+        // So does every line of every grid heading ("100.1\" +" was cut to ".00.1\" +").
+        const auto *grid = e.find<QTableView>("grdPhotos");
+        const QFontMetrics metrics = grid->horizontalHeader()->fontMetrics();
+        for (int c = 0; c < grid->model()->columnCount(); ++c) {
+            if (grid->isColumnHidden(c))
+                continue;
+            const QString heading = grid->model()->headerData(c, Qt::Horizontal).toString();
+            for (const QString &line : heading.split('\n'))
+                QVERIFY2(grid->columnWidth(c) > metrics.horizontalAdvance(line), qPrintable(line));
+        }
     }
     QCOMPARE(widths[1], widths[0]);
 }

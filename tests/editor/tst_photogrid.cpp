@@ -176,7 +176,8 @@ void PhotoGridTest::columnsAsLaidOut()
         const bool hidden = c >= 6 && c <= 8;
         QCOMPARE(g.grid.isColumnHidden(c), hidden);
         g.grid.setColumnHidden(c, false);
-        QCOMPARE(g.grid.columnWidth(c), (widths[c] + 7) / 15);
+        // As designed, or wider where the font's heading would not fit (tst_editor).
+        QVERIFY(g.grid.columnWidth(c) >= (widths[c] + 7) / 15);
         visible += hidden ? 0 : 1;
         QCOMPARE(g.model.column(c).locked, c >= 13 && c <= 17);
         QCOMPARE(g.model.column(c).rightAligned, c >= 2);

@@ -24,6 +24,11 @@ protected:
     {
         if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier &&
             currentIndex().isValid()) {
+            // The row with the keyboard's frame is the one opened, selected or not (at start-up
+            // the first row has the frame and nothing is selected).
+            if (!selectionModel()->isRowSelected(currentIndex().row(), QModelIndex()))
+                selectionModel()->select(currentIndex(),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             emit openRequested();
             return;
         }

@@ -308,6 +308,8 @@ void CatalogueWindow::setUpGrid()
     const int widths[] = {550, 850, 2300, 5500, 900};
     for (int c = 0; c < BookListModel::ColumnCount; ++c)
         grdBooks->setColumnWidth(c, ui::twips(widths[c]));
+    // The description takes whatever width the window gains or loses beyond the other columns.
+    header->setSectionResizeMode(BookListModel::BookDescription, QHeaderView::Stretch);
     // Headings in at most 8 points, smaller where a line would not fit its column ("Active",
     // "Number of"), and two lines high.
     QFont headingFont = header->font();

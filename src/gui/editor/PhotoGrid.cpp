@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -95,6 +96,25 @@ void PhotoGrid::fitFontToColumns()
     fitHeights();
 }
 
+void PhotoGrid::widenForHeadings(int first, int last)
+{
+    // A heading that a book's values make longer than its column was designed for (a size class
+    // bound of three digits: "100.1\" +") widens its column rather than being cut. Columns only
+    // widen here, so a width the user chose stays.
+    const QHeaderView *header = horizontalHeader();
+    const QFontMetrics metrics = header->fontMetrics();
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 2;
+    for (int c = first; c <= last; ++c) {
+        int needed = 0;
+        const QStringList lines =
+            m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().split(QLatin1Char('\n'));
+        for (const QString &line : lines)
+            needed = std::max(needed, metrics.horizontalAdvance(line) + margins);
+        if (needed > columnWidth(c))
+            setColumnWidth(c, needed);
+    }
+}
+
 PhotoCellDelegate *PhotoGrid::delegateFor(InputClass input) const
 {
     return m_delegates.at(int(input));
@@ -144,6 +164,12 @@ void PhotoGrid::setPhotoModel(PhotoTableModel *model)
         setColumnHidden(c, !column.visible);
     }
     fitFontToColumns();
+    widenForHeadings(0, model->columnCount() - 1);
+    connect(model, &QAbstractItemModel::headerDataChanged, this,
+            [this](Qt::Orientation orientation, int first, int last) {
+                if (orientation == Qt::Horizontal)
+                    widenForHeadings(first, last);
+            });
     connect(model, &PhotoTableModel::currentRowLost, this,
             [this] { m_model->setCurrentRow(currentIndex().isValid() ? currentIndex().row() : -1); });
     connect(model, &PhotoTableModel::columnVisibilityChanged, this,

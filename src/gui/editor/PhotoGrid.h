@@ -69,6 +69,7 @@ protected:
 private:
     void fitHeights();
     void fitFontToColumns();
+    void widenForHeadings(int first, int last);
     int firstVisibleColumn() const;
     int lastVisibleColumn() const;
     QModelIndex nextCell(const QModelIndex &from) const;
