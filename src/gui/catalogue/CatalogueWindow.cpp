@@ -234,6 +234,8 @@ void CatalogueWindow::setUpFilterAndOrder()
     // Opens sorted by label as the store lists the books; a click on a heading sorts by it.
     grdBooks->horizontalHeader()->setSortIndicator(BookListModel::BookLabel, Qt::AscendingOrder);
     grdBooks->setSortingEnabled(true);
+    connect(grdBooks->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column) { fitSortedHeading(column); });
     connect(txtFilter, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_books->setFilterText(text.trimmed());
         // A current book the filter hides is not one the user sees selected.
@@ -244,6 +246,22 @@ void CatalogueWindow::setUpFilterAndOrder()
     connect(m_books, &QAbstractItemModel::modelReset, this, &CatalogueWindow::showFilterCount);
     connect(m_books, &BookListModel::refreshed, this, &CatalogueWindow::showFilterCount);
     showFilterCount();
+}
+
+void CatalogueWindow::fitSortedHeading(int column)
+{
+    // The style draws the sort arrow in half the heading's height beside the label; a column too
+    // narrow for both ("ctive" showed of "Active") widens, and the description gives way.
+    QHeaderView *header = grdBooks->horizontalHeader();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const int height = std::max(header->height(), header->minimumHeight());
+    int text = 0;
+    for (const QString &line :
+         m_books->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().split(QLatin1Char('\n')))
+        text = std::max(text, header->fontMetrics().horizontalAdvance(line));
+    const int needed = text + 4 * margin + height / 2 + 1;
+    if (grdBooks->columnWidth(column) < needed)
+        grdBooks->setColumnWidth(column, needed);
 }
 
 QStringList CatalogueWindow::columnFields()

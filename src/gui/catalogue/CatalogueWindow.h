@@ -78,6 +78,7 @@ private:
     void layOutWindow(QLayout *filterRow);
     void connectCommands();
     void setUpGrid();
+    void fitSortedHeading(int column);
     void onPathChanged(const QString &text);
     void savePhotoDir(const QString &path);
     void onBrowse();
