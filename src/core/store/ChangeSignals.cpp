@@ -6,6 +6,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <utility>
+
 namespace store {
 
 namespace {
@@ -14,7 +16,7 @@ namespace {
 // notifies its book once), each naming the IDs of the books whose rows or photos changed. A
 // statement that changed more books than a reader would re-read one by one (Activate All) sends
 // "*": every book. The server delivers a payload once per transaction, at its commit.
-const char *const kNotifyFunctions[] = {
+const char kNotify[] =
     R"sql(CREATE OR REPLACE FUNCTION photoseries_notify(books BIGINT[]) RETURNS void LANGUAGE plpgsql AS $$
 BEGIN
     IF cardinality(books) > 64 THEN
@@ -23,39 +25,35 @@ BEGIN
         PERFORM pg_notify('photoseries_books', b::text) FROM unnest(books) AS b WHERE b IS NOT NULL;
     END IF;
 END
-$$)sql",
-    R"sql(CREATE OR REPLACE FUNCTION photoseries_books_notify() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    IF TG_OP = 'INSERT' THEN
-        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT ID FROM new_rows));
-    ELSIF TG_OP = 'DELETE' THEN
-        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT ID FROM old_rows));
-    ELSE
-        PERFORM photoseries_notify(ARRAY(SELECT ID FROM old_rows UNION SELECT ID FROM new_rows));
-    END IF;
-    RETURN NULL;
-END
-$$)sql",
-    R"sql(CREATE OR REPLACE FUNCTION photoseries_photos_notify() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    IF TG_OP = 'INSERT' THEN
-        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT BookID FROM new_rows));
-    ELSIF TG_OP = 'DELETE' THEN
-        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT BookID FROM old_rows));
-    ELSE
-        PERFORM photoseries_notify(ARRAY(SELECT BookID FROM old_rows UNION SELECT BookID FROM new_rows));
-    END IF;
-    RETURN NULL;
-END
-$$)sql",
-};
+$$)sql";
 
-// Transition tables allow one event per trigger: three triggers on each table.
-QStringList notifyTriggers()
+// The trigger function of a table, naming the books by the table's column `key`.
+QString tableNotify(const QString &function, const QString &key)
 {
-    QStringList statements;
-    for (const QString &table : {QStringLiteral("Books"), QStringLiteral("Photos")}) {
+    return QStringLiteral(R"sql(CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP = 'INSERT' THEN
+        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT %2 FROM new_rows));
+    ELSIF TG_OP = 'DELETE' THEN
+        PERFORM photoseries_notify(ARRAY(SELECT DISTINCT %2 FROM old_rows));
+    ELSE
+        PERFORM photoseries_notify(ARRAY(SELECT %2 FROM old_rows UNION SELECT %2 FROM new_rows));
+    END IF;
+    RETURN NULL;
+END
+$$)sql")
+        .arg(function, key);
+}
+
+// The functions, then the triggers: transition tables allow one event per trigger, so three
+// triggers on each table.
+QStringList notifyStatements()
+{
+    QStringList statements{QLatin1String(kNotify)};
+    for (const auto &[table, key] : {std::pair{QStringLiteral("Books"), QStringLiteral("ID")},
+                                     std::pair{QStringLiteral("Photos"), QStringLiteral("BookID")}}) {
         const QString function = QStringLiteral("photoseries_%1_notify").arg(table.toLower());
+        statements << tableNotify(function, key);
         const struct
         {
             const char *event, *rows;
@@ -96,11 +94,8 @@ Result<> installChangeNotifications(const QSqlDatabase &db)
     Transaction transaction(db);
     if (!transaction.begun())
         return transaction.begun();
-    QStringList statements;
-    for (const char *function : kNotifyFunctions)
-        statements << QLatin1String(function);
-    statements << notifyTriggers();
-    for (const QString &sql : std::as_const(statements)) {
+    const QStringList statements = notifyStatements();
+    for (const QString &sql : statements) {
         if (!q.exec(sql))
             return queryFailure(QStringLiteral("The library's change notifications could not be set up"),
                                 q.lastError());
