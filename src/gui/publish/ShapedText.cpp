@@ -14,6 +14,12 @@ namespace {
 constexpr int kFirstCharacter = 0x20;
 constexpr int kCharacters = 0x7f - kFirstCharacter;
 
+// Where the advance of character a followed by character b is kept.
+std::size_t pairAt(int a, int b)
+{
+    return std::size_t(a) * kCharacters + std::size_t(b);
+}
+
 // A face learns its pairs once it has shaped this many lines: learning costs about as much as
 // shaping that many, so a short book never pays for it and a long one pays once.
 constexpr int kShapedBeforePairs = 512;
@@ -56,7 +62,7 @@ void TextFace::learnPairs()
     // Every character followed by every character, a few hundred lines at a time (Qt shapes a
     // longer text in parts, which would break the pairs at their seams).
     std::vector<quint32> glyphs(kCharacters, 0);
-    std::vector<double> pairs(kCharacters * kCharacters, -1);
+    std::vector<double> pairs(pairAt(kCharacters, 0), -1);
     const int firstsPerProbe = 16;
     for (int first = 0; first < kCharacters; first += firstsPerProbe) {
         QString probe;
@@ -78,7 +84,7 @@ void TextFace::learnPairs()
             const int a = probe.at(i).unicode() - kFirstCharacter;
             const int b = probe.at(i + 1).unicode() - kFirstCharacter;
             const double advance = positions.at(i + 1).x() - positions.at(i).x();
-            double &pair = pairs[std::size_t(a * kCharacters + b)];
+            double &pair = pairs[pairAt(a, b)];
             const bool differs = (glyphs[a] != 0 && glyphs[a] != indexes.at(i)) || (pair >= 0 && pair != advance);
             if (indexes.at(i) == 0 || positions.at(i + 1).y() != positions.at(i).y() || differs)
                 return;
@@ -117,7 +123,7 @@ bool TextFace::composed(const QString &text, ShapedLine &shaped) const
             const int next = text.at(i + 1).unicode() - kFirstCharacter;
             if (next < 0 || next >= kCharacters)
                 return false;
-            x += m_pairAdvance[std::size_t(c * kCharacters + next)];
+            x += m_pairAdvance[pairAt(c, next)];
         }
     }
     QGlyphRun run;
