@@ -2,11 +2,15 @@
 
 #include "catalogue/CatalogueWindow.h"
 #include "publish/BookPdf.h"
+#include "publish/ShapedText.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QImage>
 #include <QItemSelectionModel>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -122,6 +126,8 @@ class PublishTest : public QObject
 private slots:
     void everyPhotoWithItsValuesImagesAndPlaceholders();
     void dataOnlyOnA4();
+    void linesPutTogetherFromPairsAsShaped();
+    void longBookKeepsEveryText();
     void cancelledOrFailedPublishLeavesTheEarlierFile();
     void commandLine();
     void catalogueCommand();
@@ -211,6 +217,79 @@ void PublishTest::dataOnlyOnA4()
     QVERIFY(pdfImages(pdf).isEmpty());
     // Without code files a code prints alone.
     QVERIFY(pdfText(pdf).contains("PIPO"));
+}
+
+void PublishTest::linesPutTogetherFromPairsAsShaped()
+{
+    QBuffer sink;
+    QVERIFY(sink.open(QIODevice::WriteOnly));
+    QPdfWriter device(&sink);
+    device.setResolution(300);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(9);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.0 / 64);
+    publish::TextFace learnt(font, &device);
+    for (int i = 0; !learnt.composesPairs() && i < 2000; ++i)
+        learnt.line(QStringLiteral("Line %1").arg(i));
+    if (QFontInfo(font).family() == QLatin1String("DejaVu Sans"))
+        QVERIFY(learnt.composesPairs());
+
+    // Kerned pairs, numbers, file names and a page number: glyph for glyph where shaping puts
+    // them (to the device pixel both round to).
+    for (const QString &text : {QStringLiteral("AV Tea, LT Yo. \"r.\" W'A"), QStringLiteral("P0001.jpg"),
+                                QStringLiteral("-1,234.50"), QStringLiteral("Page 12 of 10444")}) {
+        const publish::ShapedLine composed = learnt.line(text);
+        const publish::ShapedLine shaped = publish::TextFace(font, &device).line(text);
+        QCOMPARE(composed.glyphs.size(), 1);
+        QCOMPARE(shaped.glyphs.size(), 1);
+        QCOMPARE(composed.glyphs[0].glyphIndexes(), shaped.glyphs[0].glyphIndexes());
+        const QList<QPointF> at = composed.glyphs[0].positions();
+        const QList<QPointF> expected = shaped.glyphs[0].positions();
+        for (qsizetype i = 0; i < at.size(); ++i)
+            QVERIFY2(qAbs(at[i].x() - expected[i].x()) <= 1 && at[i].y() == expected[i].y(), qPrintable(text));
+        QVERIFY2(qAbs(composed.width - shaped.width) < 1, qPrintable(text));
+    }
+
+    // A line too long for its place is cut short with an ellipsis, within the width (to a device
+    // pixel).
+    const QString longLine = QStringLiteral("A description far too long for the header of the page");
+    const publish::ShapedLine cut = learnt.fitted(longLine, 300);
+    QVERIFY2(cut.width <= 301, qPrintable(QString::number(cut.width)));
+    QVERIFY(cut.glyphs[0].glyphIndexes().size() < longLine.size());
+    QCOMPARE(learnt.fitted(longLine, 1e6).width, learnt.line(longLine).width);
+}
+
+void PublishTest::longBookKeepsEveryText()
+{
+    // Enough photos that the faces put their unique texts together from learnt pairs: the PDF's
+    // text is still every label, name and page number, in its place.
+    ProgramDir dir;
+    QVERIFY(dir.copyCodeFiles());
+    const qint64 book = addSampleBook(dir);
+    auto content = publish::loadBookContent(dir.store(), book);
+    QVERIFY(content);
+    const store::PhotoValues first = content->photos.first();
+    content->photos.clear();
+    const int photos = 700;
+    for (int i = 1; i <= photos; ++i) {
+        store::PhotoValues photo = first;
+        photo[store::photoFieldIndex("PhotoLabel")] = QStringLiteral("P%1").arg(i);
+        photo[store::photoFieldIndex("GroupLabel")] = QStringLiteral("Tall Yarrow, plot %1").arg(i);
+        photo[store::photoFieldIndex("TreesPerAcre")] = 100.0 + i / 100.0;
+        content->photos.append(photo);
+    }
+    publish::PublishOptions options = optionsFor(dir);
+    options.images = false;
+    const QString pdf = dir.filePath("long.pdf");
+    const publish::PublishOutcome outcome = publish::publishBook(*content, options, pdf);
+    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    const int page = photos + 1;
+    const QString last = poppler("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+    for (const QString &expected :
+         {QStringLiteral("P700"), QStringLiteral("Tall Yarrow, plot 700"), QStringLiteral("107 trees per acre"),
+          QStringLiteral("Page %1 of %2").arg(page).arg(outcome.pages), QStringLiteral("PIPO Ponderosa pine"),
+          QStringLiteral("Size class 1 (0 to 0.25 in)"), QStringLiteral("t/ac")})
+        QVERIFY2(last.contains(expected), qPrintable(expected + QStringLiteral(" in ") + last));
 }
 
 void PublishTest::cancelledOrFailedPublishLeavesTheEarlierFile()

@@ -64,13 +64,35 @@ QHash<QString, QString> readDescriptions(const QString &path, QStringList &fault
     return descriptions;
 }
 
+// Where each field is and how the grid formats it, found once: a long book asks for the same
+// fields on every page.
+int fieldIndex(const QString &field)
+{
+    static const QHash<QString, int> indexes = [] {
+        QHash<QString, int> byName;
+        const QStringList &fields = store::photoFields();
+        for (int i = 0; i < fields.size(); ++i)
+            byName.insert(fields.at(i), i);
+        return byName;
+    }();
+    const int index = indexes.value(field, -1);
+    return index >= 0 ? index : store::photoFieldIndex(field);
+}
+
 QString formatted(const store::PhotoValues &photo, const QString &field)
 {
-    for (const editor::PhotoColumn &column : editor::defaultPhotoColumns()) {
-        if (column.field == field)
-            return editor::formatCell(photoValue(photo, field), column.format);
-    }
-    return photoValue(photo, field).toString();
+    static const QHash<QString, editor::NumberFormat> formats = [] {
+        QHash<QString, editor::NumberFormat> byField;
+        for (const editor::PhotoColumn &column : editor::defaultPhotoColumns()) {
+            if (!byField.contains(column.field))
+                byField.insert(column.field, column.format);
+        }
+        return byField;
+    }();
+    const auto format = formats.constFind(field);
+    if (format == formats.cend())
+        return photoValue(photo, field).toString();
+    return editor::formatCell(photoValue(photo, field), *format);
 }
 
 } // namespace
@@ -95,7 +117,7 @@ QString describedCode(const QHash<QString, QString> &descriptions, const QVarian
 
 QVariant photoValue(const store::PhotoValues &photo, const QString &field)
 {
-    return photo.value(store::photoFieldIndex(field));
+    return photo.value(fieldIndex(field));
 }
 
 QVector<double> classLoadings(const store::PhotoValues &photo, const QVector<SizeClass> &classes)

@@ -100,7 +100,7 @@ int PageDrawer::totalPages() const
     return 1 + int(m_book.photos.size()) + tablePages() + chartPages();
 }
 
-PageDrawer::Face &PageDrawer::face(double pointSize, bool bold)
+TextFace &PageDrawer::face(double pointSize, bool bold)
 {
     const int key = int(pointSize * 10) * 2 + (bold ? 1 : 0);
     auto found = m_faces.find(key);
@@ -112,66 +112,52 @@ PageDrawer::Face &PageDrawer::face(double pointSize, bool bold)
         // Any letter spacing turns ligatures off: "fl" stays two letters that a search for "flat"
         // finds, not one glyph the PDF's text gives back as U+FB02. A 64th of a dot is not seen.
         f.setLetterSpacing(QFont::AbsoluteSpacing, 1.0 / 64);
-        found = m_faces.emplace(key, Face{f, QFontMetricsF(f, m_painter.device()), {}}).first;
+        found = m_faces.emplace(key, TextFace(f, m_painter.device())).first;
     }
     return found->second;
 }
 
 double PageDrawer::advance(double pointSize, bool bold, const QString &text)
 {
-    return face(pointSize, bold).metrics.horizontalAdvance(text);
-}
-
-const PageDrawer::Fitted &PageDrawer::fitted(Face &face, const QString &line, double width)
-{
-    // The same labels, units and values come back on every page: each is measured once.
-    const QString key = QString::number(qRound(width)) + QLatin1Char('\x1f') + line;
-    auto found = face.fitted.find(key);
-    if (found == face.fitted.end()) {
-        if (face.fitted.size() > 20000)
-            face.fitted.clear();
-        const double full = face.metrics.horizontalAdvance(line);
-        if (full <= width) {
-            found = face.fitted.insert(key, Fitted{line, full});
-        } else {
-            // A text too long for its place is cut short with an ellipsis rather than drawn over
-            // the next.
-            const QString shown = face.metrics.elidedText(line, Qt::ElideRight, width);
-            found = face.fitted.insert(key, Fitted{shown, face.metrics.horizontalAdvance(shown)});
-        }
-    }
-    return *found;
+    return face(pointSize, bold).line(text).width;
 }
 
 void PageDrawer::text(const QRectF &rect, int flags, const QString &text, double pointSize, bool bold)
 {
-    Face &shape = face(pointSize, bold);
-    if (m_painter.font() != shape.font)
-        m_painter.setFont(shape.font);
+    TextFace &shape = face(pointSize, bold);
     if (flags & Qt::TextWordWrap) {
+        if (m_painter.font() != shape.font())
+            m_painter.setFont(shape.font());
         m_painter.drawText(rect, flags, text);
         return;
     }
-    // Drawn line by line at a point: far cheaper than laying the text out in its rectangle, which
-    // counts when a book has thousands of pages.
+    // Each line shaped once for the book and placed at a point: far cheaper than laying the text
+    // out in its rectangle on every page, which counts when a book has thousands of pages.
     const QStringList lines = text.split(QLatin1Char('\n'));
-    const double lineHeight = shape.metrics.lineSpacing();
-    const double height = lineHeight * double(lines.size()) - shape.metrics.leading();
+    const QFontMetricsF &metrics = shape.metrics();
+    const double lineHeight = metrics.lineSpacing();
+    const double height = lineHeight * double(lines.size()) - metrics.leading();
     double y = rect.top();
     if (flags & Qt::AlignBottom)
         y = rect.bottom() - height;
     else if (flags & Qt::AlignVCenter)
         y = rect.top() + (rect.height() - height) / 2;
     for (const QString &line : lines) {
-        const Fitted &shown = fitted(shape, line, rect.width());
+        const ShapedLine shown = shape.fitted(line, rect.width());
         double x = rect.left();
         if (flags & Qt::AlignRight)
             x = rect.right() - shown.width;
         else if (flags & Qt::AlignHCenter)
             x = rect.left() + (rect.width() - shown.width) / 2;
-        m_painter.drawText(QPointF(x, y + shape.metrics.ascent()), shown.text);
+        m_glyphs.add(QPointF(std::round(x), std::round(y + metrics.ascent())), shown);
         y += lineHeight;
     }
+}
+
+void PageDrawer::drawGathered()
+{
+    m_painter.setPen(Qt::black);
+    m_glyphs.draw(m_painter);
 }
 
 void PageDrawer::frame()
@@ -209,6 +195,7 @@ void PageDrawer::titlePage(const QDate &printed)
         facts.append({QStringLiteral("Size class %1").arg(c.number), c.range, {}});
     facts.append({QStringLiteral("Printed"), printed.toString(Qt::ISODate), {}});
     valueTable(QRectF(0, y, page.width() * 0.7, points(20) * double(facts.size())), facts);
+    drawGathered();
 }
 
 double PageDrawer::photoHeading(const QRectF &page, const store::PhotoValues &photo)
@@ -233,6 +220,7 @@ void PageDrawer::photoPage(int index, const PageImage &photo, const PageImage &p
         image(m_plateBox, plate);
     }
     valueTable(m_tableBox, valueRows(values, m_classes, codes));
+    drawGathered();
 }
 
 void PageDrawer::image(const QRectF &box, const PageImage &picture)
@@ -258,7 +246,7 @@ double PageDrawer::fittingSize(const QString &text, double width, bool bold)
 {
     // A long code description or class range is set smaller before it is cut short.
     for (const double size : {9.0, 8.0, 7.0}) {
-        if (fitted(face(size, bold), text, width).text == text)
+        if (face(size, bold).line(text).width <= width)
             return size;
     }
     return 7.0;
@@ -273,6 +261,9 @@ void PageDrawer::valueTable(const QRectF &box, const QVector<ValueRow> &rows)
     const double valueWidth = box.width() * 0.2;
     const double gap = points(6);
     double y = box.top();
+    // A rule under every row, drawn together after the rows.
+    QVector<QLineF> rules;
+    rules.reserve(rows.size());
     for (const ValueRow &row : rows) {
         const QRectF line(box.left(), y, box.width(), rowHeight);
         const QRectF name(line.left(), y, nameWidth - gap, rowHeight);
@@ -287,10 +278,11 @@ void PageDrawer::valueTable(const QRectF &box, const QVector<ValueRow> &rows)
                  Qt::AlignLeft | Qt::AlignVCenter, row.unit, 9);
         }
         y += rowHeight;
-        m_painter.setPen(QPen(kRule, points(0.3)));
-        m_painter.drawLine(QPointF(line.left(), y), QPointF(line.right(), y));
-        m_painter.setPen(Qt::black);
+        rules.append(QLineF(line.left(), y, line.right(), y));
     }
+    m_painter.setPen(QPen(kRule, points(0.3)));
+    m_painter.drawLines(rules);
+    m_painter.setPen(Qt::black);
 }
 
 void PageDrawer::tablePage(int page)
@@ -338,6 +330,7 @@ void PageDrawer::tablePage(int page)
                  cells[i], 7.5);
         y += points(11);
     }
+    drawGathered();
 }
 
 double PageDrawer::chartLegend(const QRectF &area)
@@ -403,6 +396,7 @@ void PageDrawer::chartPage(int page)
         text(QRectF(x + points(3), y, points(40), barHeight), Qt::AlignLeft | Qt::AlignVCenter,
              QString::number(loadings.last(), 'f', 2), 7);
     }
+    drawGathered();
 }
 
 } // namespace publish

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "publish/BookContent.h"
+#include "publish/ShapedText.h"
 
 #include <QDate>
-#include <QFont>
-#include <QFontMetricsF>
-#include <QHash>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
@@ -49,21 +47,9 @@ public:
 private:
     void frame();
     double points(double pt) const { return pt * m_dpi / 72.0; }
-    // A font at one size and weight, its metrics, and the texts already fitted to a width.
-    struct Fitted
-    {
-        QString text;
-        double width = 0;
-    };
-    struct Face
-    {
-        QFont font;
-        QFontMetricsF metrics;
-        QHash<QString, Fitted> fitted;
-    };
-    Face &face(double pointSize, bool bold);
+    TextFace &face(double pointSize, bool bold);
     double advance(double pointSize, bool bold, const QString &text);
-    const Fitted &fitted(Face &face, const QString &line, double width);
+    void drawGathered();
     void text(const QRectF &rect, int flags, const QString &text, double pointSize, bool bold = false);
     double photoHeading(const QRectF &body, const store::PhotoValues &photo);
     void image(const QRectF &box, const PageImage &image);
@@ -86,7 +72,9 @@ private:
     QRectF m_tableBox;
     double m_chartMax = 0;
     int m_page = 0;
-    std::map<int, Face> m_faces;
+    std::map<int, TextFace> m_faces;
+    // The texts of the page being drawn, drawn when it is complete.
+    GlyphBatch m_glyphs;
 };
 
 } // namespace publish
