@@ -3,6 +3,8 @@
 #include "store/BookRecord.h"
 #include "store/Photos.h"
 
+#include <functional>
+
 namespace library {
 
 // What the editor changed in a book's photos since it read or last saved them.
@@ -38,6 +40,15 @@ struct LoadedBook
     QVector<store::PhotoValues> photos;
 };
 store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id);
+
+// The same read without keeping the photos: they are handed one at a time to `take`, each row's
+// values valid during the call only, after `expect` learned how many there are. Gives the header.
+struct PhotoReceiver
+{
+    std::function<void(qint64 count)> expect;
+    std::function<void(const store::PhotoValues &values)> take;
+};
+store::Result<store::BookHeader> readBook(const QSqlDatabase &db, qint64 id, const PhotoReceiver &photos);
 
 // Whether the book is in the store as the editor read or last wrote it: its header fields (those
 // the editor shows) and every photo, none added or removed. Active and NumOfPhotos, which other

@@ -37,12 +37,21 @@ int photoFieldIndex(const QString &name)
     return -1;
 }
 
+namespace {
+
+Result<> runPhotoQuery(RowReader &q, qint64 bookId)
+{
+    return q.exec(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()), {bookId});
+}
+
+const char *const kPhotosUnread = "The photos of the book could not be read";
+
+} // namespace
+
 Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
 {
-    RowReader q(db, QStringLiteral("The photos of the book could not be read"));
-    if (auto run =
-            q.exec(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()), {bookId});
-        !run)
+    RowReader q(db, QLatin1String(kPhotosUnread));
+    if (auto run = runPhotoQuery(q, bookId); !run)
         return run.failure();
     QVector<PhotoValues> rows;
     while (q.next())
@@ -50,6 +59,17 @@ Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
     if (auto read = q.status(); !read)
         return read.failure();
     return rows;
+}
+
+Result<> readPhotos(const QSqlDatabase &db, qint64 bookId, const std::function<void(const PhotoValues &)> &take)
+{
+    RowReader q(db, QLatin1String(kPhotosUnread));
+    if (auto run = runPhotoQuery(q, bookId); !run)
+        return run;
+    // The reader's row is read into again for the next one: no row is allocated.
+    while (q.next())
+        take(q.row());
+    return q.status();
 }
 
 bool sameStoredValue(const QVariant &a, const QVariant &b)

@@ -90,8 +90,7 @@ Result<> RowReader::exec(const QString &sql, const QVariantList &bound)
             return sqliteFailure();
     }
     m_columns = sqlite3_column_count(m_stmt);
-    m_lastText.fill(QString(), m_columns);
-    m_holdsText.fill(false, m_columns);
+    m_recentTexts.fill(RecentTexts(), m_columns);
     return done();
 }
 
@@ -132,13 +131,7 @@ bool RowReader::nextSqlite()
         case SQLITE_TEXT: {
             // SQLite wants the text asked for before its length.
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-            const int size = sqlite3_column_bytes(m_stmt, i);
-            // The same text as the row above (a book's label, a run of one code) shares its string.
-            if (!m_holdsText.at(i) || !sameAscii(m_lastText.at(i), text, size)) {
-                m_lastText[i] = QString::fromUtf8(text, size);
-                m_holdsText[i] = true;
-            }
-            m_row[i] = m_lastText.at(i);
+            m_row[i] = sharedText(m_recentTexts[i], text, sqlite3_column_bytes(m_stmt, i));
             continue;
         }
         case SQLITE_BLOB: {
@@ -150,9 +143,38 @@ bool RowReader::nextSqlite()
             m_row[i] = kNull;
             break;
         }
-        m_holdsText[i] = false;
+        m_recentTexts[i].above = -1;
     }
     return true;
+}
+
+const QString &RowReader::sharedText(RecentTexts &recent, const char *text, int size)
+{
+    // Misses this many times in a row and the column holds texts that do not repeat (names,
+    // labels): looking further than the row above would only cost time.
+    constexpr int kGiveUp = 64;
+    if (recent.above >= 0 && sameAscii(recent.texts.at(recent.above), text, size))
+        return recent.texts.at(recent.above);
+    if (recent.misses < kGiveUp) {
+        for (int k = 0; k < recent.held; ++k) {
+            if (k != recent.above && sameAscii(recent.texts.at(k), text, size)) {
+                recent.misses = 0;
+                recent.above = k;
+                return recent.texts.at(k);
+            }
+        }
+        ++recent.misses;
+    }
+    int slot = recent.held;
+    if (recent.held < RecentTexts::kSize) {
+        ++recent.held;
+    } else {
+        slot = recent.oldest;
+        recent.oldest = (recent.oldest + 1) % RecentTexts::kSize;
+    }
+    recent.texts[slot] = QString::fromUtf8(text, size);
+    recent.above = slot;
+    return recent.texts.at(slot);
 }
 
 Result<> RowReader::status() const
