@@ -22,7 +22,7 @@ store::Result<store::BookHeader> loadInto(const QSqlDatabase &db, qint64 bookId,
     // exist as variants all at once, which would double the editor's peak memory.
     QVector<PhotoRow> rows;
     const library::PhotoReceiver receiver{[&rows](qint64 count) { rows.reserve(count); },
-                                          [&rows](const store::PhotoValues &values) { rows.push_back(PhotoRow(values)); }};
+                                          [&rows](const store::PhotoValues &values) { rows.emplace_back(values); }};
     auto header = library::readBook(db, bookId, receiver);
     if (!header)
         return header.failure();

@@ -30,11 +30,8 @@ struct FieldPlaces
     }
 };
 
-const FieldPlaces &places()
-{
-    static const FieldPlaces layout;
-    return layout;
-}
+// Made when the program starts: every read of a value looks here.
+const FieldPlaces kPlaces;
 
 bool sameValue(const QVariant &a, const QVariant &b)
 {
@@ -49,12 +46,12 @@ PhotoRow::PhotoRow(const store::PhotoValues &values)
 {
     const int n = std::min(int(values.size()), kFields);
     for (int f = 0; f < n; ++f)
-        setValue(f, values.at(f));
+        put(f, values.at(f));
 }
 
 QVariant PhotoRow::value(int field) const
 {
-    const int slot = places().slot.at(field);
+    const int slot = kPlaces.slot.at(field);
     switch (m_kinds.at(field)) {
     case Kind::Unset:
         return {};
@@ -77,36 +74,57 @@ QVariant PhotoRow::value(int field) const
 
 void PhotoRow::setValue(int field, const QVariant &value)
 {
-    const bool textField = places().text.at(field);
-    const int slot = places().slot.at(field);
     if (m_kinds.at(field) == Kind::Other)
         m_others[field] = QVariant();
-    if (textField)
-        m_texts[slot] = QString();
-    const int type = value.typeId();
-    if (!value.isValid()) {
-        m_kinds[field] = Kind::Unset;
-    } else if (type == QMetaType::QString && value.isNull()) {
-        m_kinds[field] = Kind::TextNull;
-    } else if (value.isNull()) {
-        m_kinds[field] = Kind::Other;
-    } else if (textField && type == QMetaType::QString) {
-        m_kinds[field] = Kind::Text;
-        m_texts[slot] = value.toString();
-        return;
-    } else if (!textField && type == QMetaType::LongLong) {
-        m_kinds[field] = Kind::Integer;
-        m_numbers[slot] = value.toLongLong();
-        return;
-    } else if (!textField && type == QMetaType::Double) {
-        m_kinds[field] = Kind::Real;
-        const double real = value.toDouble();
-        std::memcpy(&m_numbers[slot], &real, sizeof real);
-        return;
-    } else {
-        m_kinds[field] = Kind::Other;
+    if (kPlaces.text.at(field))
+        m_texts[kPlaces.slot.at(field)] = QString();
+    put(field, value);
+}
+
+void PhotoRow::put(int field, const QVariant &value)
+{
+    const bool textField = kPlaces.text.at(field);
+    const int slot = kPlaces.slot.at(field);
+    Kind kind = Kind::Other;
+    // The variant's own value is read in place, the types being known. A null variant holds
+    // its type's default value, so only a null string or a zero needs asking whether the
+    // variant is null.
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        kind = Kind::Unset;
+        break;
+    case QMetaType::QString: {
+        const auto *text = static_cast<const QString *>(value.constData());
+        if (text->isNull() && value.isNull()) {
+            kind = Kind::TextNull;
+        } else if (textField) {
+            kind = Kind::Text;
+            m_texts[slot] = *text;
+        }
+        break;
     }
-    if (m_kinds.at(field) == Kind::Other) {
+    case QMetaType::LongLong: {
+        const qint64 number = *static_cast<const qint64 *>(value.constData());
+        if (!textField && (number != 0 || !value.isNull())) {
+            kind = Kind::Integer;
+            m_numbers[slot] = number;
+        }
+        break;
+    }
+    case QMetaType::Double: {
+        qint64 bits = 0;
+        std::memcpy(&bits, value.constData(), sizeof bits);
+        if (!textField && (bits != 0 || !value.isNull())) {
+            kind = Kind::Real;
+            m_numbers[slot] = bits;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    m_kinds[field] = kind;
+    if (kind == Kind::Other) {
         if (m_others.isEmpty())
             m_others.resize(kFields);
         m_others[field] = value;

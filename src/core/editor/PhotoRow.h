@@ -36,6 +36,8 @@ public:
 private:
     enum class Kind : quint8 { Unset, TextNull, Integer, Real, Text, Other };
 
+    void put(int field, const QVariant &value); // into a field that holds nothing
+
     std::array<qint64, kFields - kTextFields> m_numbers{};
     std::array<QString, kTextFields> m_texts;
     std::array<Kind, kFields> m_kinds{};

@@ -46,6 +46,34 @@ Result<> runPhotoQuery(RowReader &q, qint64 bookId)
 
 const char *const kPhotosUnread = "The photos of the book could not be read";
 
+// While a whole book is read, the connection's page cache is kept small: every page passes
+// through once, and a full cache (2 MB) of them would only add to the reader's peak memory.
+// The pages it held before are dropped; the size it had comes back after.
+class SmallPageCache final
+{
+public:
+    explicit SmallPageCache(const QSqlDatabase &db)
+        : m_query(db)
+    {
+        if (backendOf(db) != Backend::Sqlite || !m_query.exec(QStringLiteral("PRAGMA cache_size")) ||
+            !m_query.next())
+            return;
+        m_size = m_query.value(0);
+        (void)m_query.exec(QStringLiteral("PRAGMA cache_size = -256"));
+    }
+    ~SmallPageCache()
+    {
+        if (m_size.isValid())
+            (void)m_query.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_size.toLongLong()));
+    }
+    SmallPageCache(const SmallPageCache &) = delete;
+    SmallPageCache &operator=(const SmallPageCache &) = delete;
+
+private:
+    QSqlQuery m_query;
+    QVariant m_size;
+};
+
 } // namespace
 
 Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
@@ -63,6 +91,7 @@ Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
 
 Result<> readPhotos(const QSqlDatabase &db, qint64 bookId, const std::function<void(const PhotoValues &)> &take)
 {
+    const SmallPageCache cache(db);
     RowReader q(db, QLatin1String(kPhotosUnread));
     if (auto run = runPhotoQuery(q, bookId); !run)
         return run;

@@ -143,38 +143,21 @@ bool RowReader::nextSqlite()
             m_row[i] = kNull;
             break;
         }
-        m_recentTexts[i].above = -1;
     }
     return true;
 }
 
 const QString &RowReader::sharedText(RecentTexts &recent, const char *text, int size)
 {
-    // Misses this many times in a row and the column holds texts that do not repeat (names,
-    // labels): looking further than the row above would only cost time.
-    constexpr int kGiveUp = 64;
-    if (recent.above >= 0 && sameAscii(recent.texts.at(recent.above), text, size))
-        return recent.texts.at(recent.above);
-    if (recent.misses < kGiveUp) {
-        for (int k = 0; k < recent.held; ++k) {
-            if (k != recent.above && sameAscii(recent.texts.at(k), text, size)) {
-                recent.misses = 0;
-                recent.above = k;
-                return recent.texts.at(k);
-            }
-        }
-        ++recent.misses;
-    }
-    int slot = recent.held;
-    if (recent.held < RecentTexts::kSize) {
-        ++recent.held;
-    } else {
-        slot = recent.oldest;
-        recent.oldest = (recent.oldest + 1) % RecentTexts::kSize;
-    }
-    recent.texts[slot] = QString::fromUtf8(text, size);
-    recent.above = slot;
-    return recent.texts.at(slot);
+    // Texts that differ in length or in the first, middle or last byte mostly fall in
+    // different places; one that finds another text in its place takes it over.
+    size_t place = size_t(size);
+    if (size > 0)
+        place = place * 31 + uchar(text[0]) * 7 + uchar(text[size / 2]) * 3 + uchar(text[size - 1]);
+    QString &kept = recent.texts[place % RecentTexts::kSize];
+    if (!sameAscii(kept, text, size) || (size == 0 && kept.isNull()))
+        kept = QString::fromUtf8(text, size);
+    return kept;
 }
 
 Result<> RowReader::status() const

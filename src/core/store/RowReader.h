@@ -21,8 +21,8 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db);
 // Reads the rows of one SELECT, forward only, on the connection and in the transaction the
 // database is in. On a file it steps SQLite itself: Qt's driver has SQLite convert every text
 // to UTF-16 and then copies each value twice, which made reading a book of 10,000 photos
-// several times slower than the reading itself. A text equal to one of the last few different
-// texts of its column (the row above's, a code of a short list) shares its string. Values come as the driver gives them: a whole number as qint64, others
+// several times slower than the reading itself. A text equal to one read before in its column
+// (the row above's, a code of a short list) mostly shares its string. Values come as the driver gives them: a whole number as qint64, others
 // as double, texts as QString, and a null as a null QString. On a server it reads through QSqlQuery.
 class RowReader final
 {
@@ -57,15 +57,13 @@ private:
     std::unique_ptr<QSqlQuery> m_query;
     QVector<QVariant> m_row;
     int m_columns = 0;
-    // Per column: the last few different texts read, for the next equal one to share.
+    // Per column: texts read before, in places chosen by their length and a few of their
+    // bytes, for the next equal text to share (a column of codes or of a few descriptions
+    // holds each once).
     struct RecentTexts
     {
         static constexpr int kSize = 64;
         std::array<QString, kSize> texts;
-        int held = 0;     // texts in use
-        int above = -1;   // the row above's text, -1 when it held none
-        int oldest = 0;   // the one a new text replaces once all are in use
-        int misses = 0;   // new texts in a row; a column of unique texts only looks above
     };
     const QString &sharedText(RecentTexts &recent, const char *text, int size);
     QVector<RecentTexts> m_recentTexts;
