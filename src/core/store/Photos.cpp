@@ -55,8 +55,7 @@ public:
     explicit SmallPageCache(const QSqlDatabase &db)
         : m_query(db)
     {
-        if (backendOf(db) != Backend::Sqlite || !m_query.exec(QStringLiteral("PRAGMA cache_size")) ||
-            !m_query.next())
+        if (backendOf(db) != Backend::Sqlite || !m_query.exec(QStringLiteral("PRAGMA cache_size")) || !m_query.next())
             return;
         m_size = m_query.value(0);
         (void)m_query.exec(QStringLiteral("PRAGMA cache_size = -256"));

@@ -90,7 +90,7 @@ Result<> RowReader::exec(const QString &sql, const QVariantList &bound)
             return sqliteFailure();
     }
     m_columns = sqlite3_column_count(m_stmt);
-    m_recentTexts.fill(RecentTexts(), m_columns);
+    m_knownTexts.fill(KnownTexts(), m_columns);
     return done();
 }
 
@@ -131,7 +131,7 @@ bool RowReader::nextSqlite()
         case SQLITE_TEXT: {
             // SQLite wants the text asked for before its length.
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-            m_row[i] = sharedText(m_recentTexts[i], text, sqlite3_column_bytes(m_stmt, i));
+            m_row[i] = sharedText(m_knownTexts[i], text, sqlite3_column_bytes(m_stmt, i));
             continue;
         }
         case SQLITE_BLOB: {
@@ -147,14 +147,14 @@ bool RowReader::nextSqlite()
     return true;
 }
 
-const QString &RowReader::sharedText(RecentTexts &recent, const char *text, int size)
+const QString &RowReader::sharedText(KnownTexts &known, const char *text, int size)
 {
     // Texts that differ in length or in the first, middle or last byte mostly fall in
     // different places; one that finds another text in its place takes it over.
     size_t place = size_t(size);
     if (size > 0)
         place = place * 31 + uchar(text[0]) * 7 + uchar(text[size / 2]) * 3 + uchar(text[size - 1]);
-    QString &kept = recent.texts[place % RecentTexts::kSize];
+    QString &kept = known.texts[place % KnownTexts::kSize];
     if (!sameAscii(kept, text, size) || (size == 0 && kept.isNull()))
         kept = QString::fromUtf8(text, size);
     return kept;

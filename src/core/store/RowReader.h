@@ -22,8 +22,9 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db);
 // database is in. On a file it steps SQLite itself: Qt's driver has SQLite convert every text
 // to UTF-16 and then copies each value twice, which made reading a book of 10,000 photos
 // several times slower than the reading itself. A text equal to one read before in its column
-// (the row above's, a code of a short list) mostly shares its string. Values come as the driver gives them: a whole number as qint64, others
-// as double, texts as QString, and a null as a null QString. On a server it reads through QSqlQuery.
+// (the row above's, a code of a short list) mostly shares its string. Values come as the
+// driver gives them: a whole number as qint64, others as double, texts as QString, and a null
+// as a null QString. On a server it reads through QSqlQuery.
 class RowReader final
 {
 public:
@@ -60,13 +61,13 @@ private:
     // Per column: texts read before, in places chosen by their length and a few of their
     // bytes, for the next equal text to share (a column of codes or of a few descriptions
     // holds each once).
-    struct RecentTexts
+    struct KnownTexts
     {
         static constexpr int kSize = 64;
         std::array<QString, kSize> texts;
     };
-    const QString &sharedText(RecentTexts &recent, const char *text, int size);
-    QVector<RecentTexts> m_recentTexts;
+    const QString &sharedText(KnownTexts &known, const char *text, int size);
+    QVector<KnownTexts> m_knownTexts;
     bool m_failed = false;
 };
 
