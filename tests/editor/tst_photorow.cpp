@@ -52,21 +52,22 @@ void PhotoRowTest::everyKindOfValueComesBackAsItWasSet_data()
     QTest::addColumn<QVariant>("value");
     const QVariant storeNull(QMetaType::fromType<QString>());
     for (const char *name : {"VegType", "TotalFL", "ID"}) {
-        const auto row = [name](const char *what) { return QTest::addRow("%s: %s", name, what); };
-        row("unset") << name << QVariant();
-        row("null read from the store") << name << storeNull;
-        row("text") << name << QVariant(QStringLiteral("PP"));
-        row("empty text") << name << QVariant(QStringLiteral(""));
-        row("null string, variant not null") << name << QVariant(QString());
-        row("whole number") << name << QVariant(qint64(-42));
-        row("largest whole number") << name << QVariant(std::numeric_limits<qint64>::max());
-        row("real") << name << QVariant(0.25);
-        row("zero") << name << QVariant(0.0);
-        row("negative zero") << name << QVariant(-0.0);
-        row("int") << name << QVariant(7);
-        row("typed null number, as a server gives") << name << QVariant(QMetaType::fromType<double>());
-        row("typed null whole number") << name << QVariant(QMetaType::fromType<qint64>());
-        row("bytes") << name << QVariant(QByteArray("\x01\x02", 2));
+        const QString f = QLatin1String(name);
+        const auto row = [name](const char *what) -> QTestData & { return QTest::addRow("%s: %s", name, what); };
+        row("unset") << f << QVariant();
+        row("null read from the store") << f << storeNull;
+        row("text") << f << QVariant(QStringLiteral("PP"));
+        row("empty text") << f << QVariant(QStringLiteral(""));
+        row("null string, variant not null") << f << QVariant(QString());
+        row("whole number") << f << QVariant(qint64(-42));
+        row("largest whole number") << f << QVariant(std::numeric_limits<qint64>::max());
+        row("real") << f << QVariant(0.25);
+        row("zero") << f << QVariant(0.0);
+        row("negative zero") << f << QVariant(-0.0);
+        row("int") << f << QVariant(7);
+        row("typed null number, as a server gives") << f << QVariant(QMetaType::fromType<double>());
+        row("typed null whole number") << f << QVariant(QMetaType::fromType<qint64>());
+        row("bytes") << f << QVariant(QByteArray("\x01\x02", 2));
     }
 }
 

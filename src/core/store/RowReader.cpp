@@ -151,9 +151,10 @@ const QString &RowReader::sharedText(KnownTexts &known, const char *text, int si
 {
     // Texts that differ in length or in the first, middle or last byte mostly fall in
     // different places; one that finds another text in its place takes it over.
+    const auto byte = [text](int i) { return size_t(uchar(text[i])); };
     size_t place = size_t(size);
     if (size > 0)
-        place = place * 31 + uchar(text[0]) * 7 + uchar(text[size / 2]) * 3 + uchar(text[size - 1]);
+        place = place * 31 + byte(0) * 7 + byte(size / 2) * 3 + byte(size - 1);
     QString &kept = known.texts[place % KnownTexts::kSize];
     if (!sameAscii(kept, text, size) || (size == 0 && kept.isNull()))
         kept = QString::fromUtf8(text, size);
