@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -63,23 +62,39 @@ QStringList fileNames(const QString &folder)
 
 } // namespace
 
+size_t qHash(const BookImageFolder::AnyCaseName &key, size_t seed) noexcept
+{
+    // The case-folded characters, read as code points as the comparison reads them.
+    size_t hash = seed;
+    const QString &name = key.name;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char32_t c = name.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(name.at(i).unicode(), name.at(i + 1).unicode());
+            ++i;
+        }
+        hash = hash * 31 + QChar::toCaseFolded(c);
+    }
+    return hash;
+}
+
 BookImageFolder::BookImageFolder(const QString &folder)
     : m_folder(folder)
-    , m_names(fileNames(folder))
 {
-    // Of names that differ only in case, the one in lower case (case-folded) is kept, else the
-    // first by name: it comes first of its kind.
-    std::sort(m_names.begin(), m_names.end(), [](const QString &a, const QString &b) {
-        if (const int order = a.compare(b, Qt::CaseInsensitive); order != 0)
-            return order < 0;
-        const bool aFolded = a == a.toCaseFolded();
-        if (aFolded != (b == b.toCaseFolded()))
-            return aFolded;
-        return a < b;
-    });
-    const auto sameName = [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; };
-    m_names.erase(std::unique(m_names.begin(), m_names.end(), sameName), m_names.end());
-    m_names.squeeze();
+    const QStringList names = fileNames(folder);
+    m_names.reserve(names.size());
+    for (const QString &name : names) {
+        // Of names that differ only in case, the one in lower case (case-folded) is kept, else
+        // the first by name.
+        const auto it = m_names.constFind({name});
+        if (it == m_names.cend()) {
+            m_names.insert({name});
+        } else if (const QString &kept = it->name;
+                   kept != kept.toCaseFolded() && (name == name.toCaseFolded() || name < kept)) {
+            m_names.erase(it);
+            m_names.insert({name});
+        }
+    }
 }
 
 bool BookImageFolder::isPlainName(const QString &name)
@@ -92,12 +107,8 @@ QString BookImageFolder::find(const QString &name) const
 {
     if (!isPlainName(name) || m_folder.isEmpty())
         return {};
-    const auto it = std::lower_bound(m_names.cbegin(), m_names.cend(), name, [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
-    if (it == m_names.cend() || it->compare(name, Qt::CaseInsensitive) != 0)
-        return {};
-    return QDir(m_folder).filePath(*it);
+    const auto it = m_names.constFind({name});
+    return it == m_names.cend() ? QString() : QDir(m_folder).filePath(it->name);
 }
 
 QString BookImageFolder::pathFor(const QString &name) const

@@ -2,6 +2,7 @@
 
 #include "store/Result.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -23,13 +24,21 @@ public:
     QString pathFor(const QString &name) const;
     static bool isPlainName(const QString &name);
 
+    // A file's name, equal to another that differs from it only in letter case.
+    struct AnyCaseName
+    {
+        QString name;
+        bool operator==(const AnyCaseName &other) const { return name.compare(other.name, Qt::CaseInsensitive) == 0; }
+    };
+
 private:
     QString m_folder;
-    // The names on disk in order without regard to case, one of each set that differs only in
-    // case, found by a binary search: one string per file and nothing else (a hash of a
-    // case-folded copy of each name took three times the room for a folder of 20,000 images).
-    QStringList m_names;
+    // Each name on disk once, found by any of its spellings: one string per file (a folder of
+    // 20,000 images kept a case-folded copy of each name as well).
+    QSet<AnyCaseName> m_names;
 };
+
+size_t qHash(const BookImageFolder::AnyCaseName &key, size_t seed = 0) noexcept;
 
 // Copies `source` into `folder` as `name` through a temporary file and a rename, never over an
 // existing file. Fails with what went wrong: Invalid for a name that cannot be a file's, Duplicate
