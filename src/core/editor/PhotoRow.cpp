@@ -131,6 +131,18 @@ void PhotoRow::put(int field, const QVariant &value)
     }
 }
 
+bool PhotoRow::holdsEmptyText(int field) const
+{
+    switch (m_kinds.at(field)) {
+    case Kind::Text:
+        return m_texts.at(kPlaces.slot.at(field)).isEmpty();
+    case Kind::Other:
+        return !m_others.at(field).isNull() && m_others.at(field).toString().isEmpty();
+    default:
+        return false;
+    }
+}
+
 store::PhotoValues PhotoRow::values() const
 {
     store::PhotoValues all;

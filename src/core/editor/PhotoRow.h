@@ -27,6 +27,9 @@ public:
 
     QVariant value(int field) const;
     void setValue(int field, const QVariant &value);
+    // Whether the field holds a value that is not null and reads as empty text, without making
+    // a variant of it.
+    bool holdsEmptyText(int field) const;
     // Every field, as a Photos row.
     store::PhotoValues values() const;
     // Whether each field holds the same value as the given row (a null read from the store

@@ -345,8 +345,7 @@ void PhotoTableModel::acceptSaved(const library::SavedBook &saved)
         r.setValue(bookId, id);
         r.setValue(bookLabel, label);
         for (int code : codes) {
-            const QVariant v = r.value(code);
-            if (!v.isNull() && v.toString().isEmpty())
+            if (r.holdsEmptyText(code))
                 r.setValue(code, blank);
         }
         m_states[row] = RowState::Stored;
