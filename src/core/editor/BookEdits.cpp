@@ -18,12 +18,12 @@ PhotoTableModel::ExpectedRows expectedRowsFor(const store::BookHeader &loaded)
 
 store::Result<store::BookHeader> loadInto(const QSqlDatabase &db, qint64 bookId, PhotoTableModel &photos)
 {
-    // Each row is held compactly as it is read, in a vector of the book's size: the rows never
-    // exist as variants all at once, which would double the editor's peak memory.
+    // Each row is held compactly as it is read: the rows never exist as variants all at once,
+    // which would double the editor's peak memory. (PhotoRow being relocatable, the vector
+    // grows by reallocation: no row is copied one by one, and room not yet used is not touched.)
     QVector<PhotoRow> rows;
-    const library::PhotoReceiver receiver{[&rows](qint64 count) { rows.reserve(count); },
-                                          [&rows](const store::PhotoValues &values) { rows.emplace_back(values); }};
-    auto header = library::readBook(db, bookId, receiver);
+    const auto take = [&rows](const store::PhotoValues &values) { rows.emplace_back(values); };
+    auto header = library::readBook(db, bookId, take);
     if (!header)
         return header.failure();
     photos.setCompactRows(std::move(rows));

@@ -141,15 +141,10 @@ store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id)
     return book;
 }
 
-store::Result<store::BookHeader> readBook(const QSqlDatabase &db, qint64 id, const PhotoReceiver &photos)
+store::Result<store::BookHeader> readBook(const QSqlDatabase &db, qint64 id,
+                                          const std::function<void(const store::PhotoValues &values)> &take)
 {
-    return readAtOneMoment(db, id, [&]() -> store::Result<> {
-        const auto count = store::countPhotos(db, id);
-        if (!count)
-            return count.failure();
-        photos.expect(*count);
-        return store::readPhotos(db, id, photos.take);
-    });
+    return readAtOneMoment(db, id, [&]() -> store::Result<> { return store::readPhotos(db, id, take); });
 }
 
 store::Result<> checkUnchangedElsewhere(const QSqlDatabase &db, const store::BookHeader &loaded,

@@ -41,14 +41,10 @@ struct LoadedBook
 };
 store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id);
 
-// The same read without keeping the photos: they are handed one at a time to `take`, each row's
-// values valid during the call only, after `expect` learned how many there are. Gives the header.
-struct PhotoReceiver
-{
-    std::function<void(qint64 count)> expect;
-    std::function<void(const store::PhotoValues &values)> take;
-};
-store::Result<store::BookHeader> readBook(const QSqlDatabase &db, qint64 id, const PhotoReceiver &photos);
+// The same read without keeping the photos: each is handed to `take` as it is read, its values
+// valid during the call only. Gives the header.
+store::Result<store::BookHeader> readBook(const QSqlDatabase &db, qint64 id,
+                                          const std::function<void(const store::PhotoValues &values)> &take);
 
 // Whether the book is in the store as the editor read or last wrote it: its header fields (those
 // the editor shows) and every photo, none added or removed. Active and NumOfPhotos, which other
