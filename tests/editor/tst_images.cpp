@@ -9,10 +9,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -78,6 +80,7 @@ class ImagesTest : public QObject
 
 private slots:
     void folderFindsNamesAsTheImageRootDoes();
+    void namesDifferingOnlyInCaseFindOneFile();
     void previewsAreScaledAndDamagedFilesExplained();
     void copiesNeverReplaceAndMatchTheirFormat();
     void editorMarksMissingFilesAndPreviewsTheCurrentRow();
@@ -97,6 +100,25 @@ void ImagesTest::folderFindsNamesAsTheImageRootDoes()
     QDir().mkpath(b.dir.filePath("PhotoImages/other"));
     QVERIFY(writeImage(b.dir.filePath("PhotoImages/other/x.jpg"), "JPEG"));
     for (const char *name : {"../other/x.jpg", "..", "sub/x.jpg", "..\\other\\x.jpg"})
+        QCOMPARE(folder.find(name), QString());
+}
+
+void ImagesTest::namesDifferingOnlyInCaseFindOneFile()
+{
+    QTemporaryDir dir;
+    for (const char *name : {"A.jpg", "a.JPG", "a.jpg", "b.JPG", "B.jpg", "c.png", "\xc3\x84.jpg"}) {
+        QFile file(dir.filePath(QString::fromUtf8(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const editor::BookImageFolder folder(dir.path());
+    // The name in lower case wins over the others of its set; without one, the first by name.
+    for (const char *name : {"A.jpg", "a.JPG", "a.jpg", "A.JPG"})
+        QCOMPARE(folder.find(name), dir.filePath("a.jpg"));
+    for (const char *name : {"b.jpg", "B.JPG", "b.JPG"})
+        QCOMPARE(folder.find(name), dir.filePath("B.jpg"));
+    QCOMPARE(folder.find("C.PNG"), dir.filePath("c.png"));
+    QCOMPARE(folder.find(QString::fromUtf8("\xc3\xa4.JPG")), dir.filePath(QString::fromUtf8("\xc3\x84.jpg")));
+    for (const char *name : {"a.jp", "b.jpg2", "0.jpg", "z.jpg", "c.pn"})
         QCOMPARE(folder.find(name), QString());
 }
 

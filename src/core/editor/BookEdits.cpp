@@ -6,19 +6,34 @@
 
 namespace editor {
 
+namespace {
+
+// A book read with its change counter is checked by the counter: its rows need not be copied.
+PhotoTableModel::ExpectedRows expectedRowsFor(const store::BookHeader &loaded)
+{
+    return loaded.version.isNull() ? PhotoTableModel::ExpectedRows::Included : PhotoTableModel::ExpectedRows::Omitted;
+}
+
+} // namespace
+
 store::Result<store::BookHeader> loadInto(const QSqlDatabase &db, qint64 bookId, PhotoTableModel &photos)
 {
-    auto book = library::loadBook(db, bookId);
-    if (!book)
-        return book.failure();
-    photos.setRows(std::move(book->photos));
-    return book->header;
+    // Each row is held compactly as it is read: the rows never exist as variants all at once,
+    // which would double the editor's peak memory. (PhotoRow being relocatable, the vector
+    // grows by reallocation: no row is copied one by one, and room not yet used is not touched.)
+    QVector<PhotoRow> rows;
+    const auto take = [&rows](const store::PhotoValues &values) { rows.emplace_back(values); };
+    auto header = library::readBook(db, bookId, take);
+    if (!header)
+        return header.failure();
+    photos.setCompactRows(std::move(rows));
+    return header;
 }
 
 store::Result<store::BookHeader> saveEdits(const QSqlDatabase &db, const store::BookHeader &loaded,
                                            const store::HeaderFields &header, PhotoTableModel &photos)
 {
-    const auto saved = library::saveBook(db, {loaded, header, photos.changes()});
+    const auto saved = library::saveBook(db, {loaded, header, photos.changes(expectedRowsFor(loaded))});
     if (!saved)
         return saved.failure();
     photos.acceptSaved(*saved);
@@ -29,7 +44,7 @@ store::Result<store::BookHeader> saveEdits(const QSqlDatabase &db, const store::
 store::Result<bool> changedElsewhere(const QSqlDatabase &db, const store::BookHeader &loaded,
                                      const PhotoTableModel &photos)
 {
-    return changedElsewhere(db, loaded, photos.changes().expected);
+    return changedElsewhere(db, loaded, photos.changes(expectedRowsFor(loaded)).expected);
 }
 
 store::Result<bool> changedElsewhere(const QSqlDatabase &db, const store::BookHeader &loaded,

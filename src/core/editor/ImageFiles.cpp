@@ -62,19 +62,38 @@ QStringList fileNames(const QString &folder)
 
 } // namespace
 
+size_t qHash(const BookImageFolder::AnyCaseName &key, size_t seed) noexcept
+{
+    // The case-folded characters, read as code points as the comparison reads them.
+    size_t hash = seed;
+    const QString &name = key.name;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char32_t c = name.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(name.at(i).unicode(), name.at(i + 1).unicode());
+            ++i;
+        }
+        hash = hash * 31 + QChar::toCaseFolded(c);
+    }
+    return hash;
+}
+
 BookImageFolder::BookImageFolder(const QString &folder)
     : m_folder(folder)
 {
     const QStringList names = fileNames(folder);
-    m_byFoldedName.reserve(names.size());
+    m_names.reserve(names.size());
     for (const QString &name : names) {
-        // An exact match wins over one that differs in case; of those, the first by name.
-        const QString folded = name.toCaseFolded();
-        const auto it = m_byFoldedName.find(folded);
-        if (it == m_byFoldedName.end())
-            m_byFoldedName.insert(folded, name);
-        else if (it.value() != folded && (name == folded || name < it.value()))
-            it.value() = name;
+        // Of names that differ only in case, the one in lower case (case-folded) is kept, else
+        // the first by name.
+        const auto it = m_names.constFind({name});
+        if (it == m_names.cend()) {
+            m_names.insert({name});
+        } else if (const QString &kept = it->name;
+                   kept != kept.toCaseFolded() && (name == name.toCaseFolded() || name < kept)) {
+            m_names.erase(it);
+            m_names.insert({name});
+        }
     }
 }
 
@@ -88,10 +107,8 @@ QString BookImageFolder::find(const QString &name) const
 {
     if (!isPlainName(name) || m_folder.isEmpty())
         return {};
-    if (m_byFoldedName.value(name.toCaseFolded()) == name)
-        return QDir(m_folder).filePath(name);
-    const auto it = m_byFoldedName.constFind(name.toCaseFolded());
-    return it == m_byFoldedName.cend() ? QString() : QDir(m_folder).filePath(it.value());
+    const auto it = m_names.constFind({name});
+    return it == m_names.cend() ? QString() : QDir(m_folder).filePath(it->name);
 }
 
 QString BookImageFolder::pathFor(const QString &name) const

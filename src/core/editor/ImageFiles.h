@@ -2,7 +2,7 @@
 
 #include "store/Result.h"
 
-#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -24,10 +24,21 @@ public:
     QString pathFor(const QString &name) const;
     static bool isPlainName(const QString &name);
 
+    // A file's name, equal to another that differs from it only in letter case.
+    struct AnyCaseName
+    {
+        QString name;
+        bool operator==(const AnyCaseName &other) const { return name.compare(other.name, Qt::CaseInsensitive) == 0; }
+    };
+
 private:
     QString m_folder;
-    QHash<QString, QString> m_byFoldedName; // case-folded name -> name on disk
+    // Each name on disk once, found by any of its spellings: one string per file (a folder of
+    // 20,000 images kept a case-folded copy of each name as well).
+    QSet<AnyCaseName> m_names;
 };
+
+size_t qHash(const BookImageFolder::AnyCaseName &key, size_t seed = 0) noexcept;
 
 // Copies `source` into `folder` as `name` through a temporary file and a rename, never over an
 // existing file. Fails with what went wrong: Invalid for a name that cannot be a file's, Duplicate

@@ -46,17 +46,6 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return a.isNull() ? b.isNull() : !b.isNull() && a == b;
 }
 
-bool sameValues(const store::PhotoValues &a, const store::PhotoValues &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (int f = 0; f < a.size(); ++f) {
-        if (!sameValue(a.at(f), b.at(f)))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 PhotoTableModel::PhotoTableModel(QObject *parent)
@@ -84,9 +73,9 @@ void PhotoTableModel::countImages(int &named, int &missing) const
 {
     named = 0;
     missing = 0;
-    for (const Row &r : m_rows) {
+    for (const PhotoRow &r : m_rows) {
         for (int field : m_imageFields) {
-            const QString name = r.values.at(field).toString();
+            const QString name = r.value(field).toString();
             if (name.isEmpty())
                 continue;
             ++named;
@@ -98,13 +87,24 @@ void PhotoTableModel::countImages(int &named, int &missing) const
 
 void PhotoTableModel::setRows(QVector<store::PhotoValues> rows)
 {
+    QVector<PhotoRow> compact;
+    compact.reserve(rows.size());
+    for (store::PhotoValues &v : rows) {
+        compact.push_back(PhotoRow(v));
+        v = {}; // each row's variants go as soon as it is held compactly
+    }
+    rows = {};
+    setCompactRows(std::move(compact));
+}
+
+void PhotoTableModel::setCompactRows(QVector<PhotoRow> rows)
+{
     m_restructuring = true;
     m_currentRow = -1;
     beginResetModel();
-    m_rows.clear();
-    m_rows.reserve(rows.size());
-    for (store::PhotoValues &v : rows)
-        m_rows.push_back({std::move(v), RowState::Stored});
+    m_rows = std::move(rows);
+    m_states.fill(RowState::Stored, m_rows.size());
+    m_states.squeeze();
     m_removedKeys.clear();
     m_base.clear();
     endResetModel();
@@ -155,7 +155,7 @@ QVariant PhotoTableModel::value(int row, const QString &field) const
     const int f = store::photoFieldIndex(field);
     if (row < 0 || row >= m_rows.size() || f < 0)
         return {};
-    return m_rows.at(row).values.at(f);
+    return m_rows.at(row).value(f);
 }
 
 bool PhotoTableModel::setValue(int row, const QString &field, const QVariant &value)
@@ -171,19 +171,21 @@ bool PhotoTableModel::setField(int row, int field, const QVariant &value)
     QVariant normalised;
     if (!normalise(field, value, normalised))
         return false;
-    Row &r = m_rows[row];
-    if (sameValue(r.values.at(field), normalised))
+    PhotoRow &r = m_rows[row];
+    RowState &state = m_states[row];
+    const QVariant before = r.value(field);
+    if (sameValue(before, normalised))
         return true;
-    const qint64 key = r.values.at(kKey).toLongLong();
-    if (r.state == RowState::Stored)
-        m_base.insert(key, r.values);
-    const QVariant before = std::exchange(r.values[field], normalised);
+    const qint64 key = r.value(kKey).toLongLong();
+    if (state == RowState::Stored)
+        m_base.insert(key, r.values());
+    r.setValue(field, normalised);
     m_edited = true;
-    if (r.state == RowState::Stored) {
-        r.state = RowState::Changed;
-    } else if (r.state == RowState::Changed && sameValues(r.values, m_base.value(key))) {
+    if (state == RowState::Stored) {
+        state = RowState::Changed;
+    } else if (state == RowState::Changed && r.sameValues(m_base.value(key))) {
         // Changed back to what the store holds (an undone edit): nothing to write.
-        r.state = RowState::Stored;
+        state = RowState::Stored;
         m_base.remove(key);
     }
     const int column = int(m_columnField.indexOf(field));
@@ -195,16 +197,19 @@ bool PhotoTableModel::setField(int row, int field, const QVariant &value)
 
 int PhotoTableModel::appendRow(const QVariantMap &values)
 {
-    Row r;
-    r.values.resize(store::photoFields().size());
+    PhotoRow r;
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const int f = store::photoFieldIndex(it.key());
-        if (f > kKey)
-            normalise(f, it.value(), r.values[f]);
+        if (f <= kKey)
+            continue;
+        QVariant v = r.value(f);
+        normalise(f, it.value(), v);
+        r.setValue(f, v);
     }
     const int row = int(m_rows.size());
     beginInsertRows({}, row, row);
     m_rows.push_back(std::move(r));
+    m_states.push_back(RowState::Added);
     endInsertRows();
     m_edited = true;
     emit photoAppended(row);
@@ -215,11 +220,11 @@ RemovedPhoto PhotoTableModel::removePhoto(int row)
 {
     if (row < 0 || row >= m_rows.size())
         return {};
-    RemovedPhoto removed{row, m_rows.at(row).values};
+    RemovedPhoto removed{row, m_rows.at(row).values()};
     if (const qint64 key = rowKey(row); key != 0) {
         m_removedKeys << key;
-        if (m_rows.at(row).state == RowState::Stored)
-            m_base.insert(key, m_rows.at(row).values);
+        if (m_states.at(row) == RowState::Stored)
+            m_base.insert(key, removed.values);
     }
     if (m_currentRow == row)
         m_currentRow = -1;
@@ -228,6 +233,7 @@ RemovedPhoto PhotoTableModel::removePhoto(int row)
     m_restructuring = true;
     beginRemoveRows({}, row, row);
     m_rows.remove(row);
+    m_states.remove(row);
     endRemoveRows();
     m_restructuring = false;
     m_edited = true;
@@ -238,26 +244,27 @@ RemovedPhoto PhotoTableModel::removePhoto(int row)
 
 void PhotoTableModel::restorePhoto(const RemovedPhoto &photo)
 {
-    Row r{photo.values, RowState::Added};
-    r.values.resize(store::photoFields().size());
-    if (const qint64 key = r.values.at(kKey).toLongLong(); key != 0) {
+    PhotoRow r(photo.values);
+    RowState state = RowState::Added;
+    if (const qint64 key = r.value(kKey).toLongLong(); key != 0) {
         if (m_removedKeys.removeOne(key)) {
             const auto base = m_base.constFind(key);
-            if (base != m_base.cend() && !sameValues(*base, r.values)) {
-                r.state = RowState::Changed;
+            if (base != m_base.cend() && !r.sameValues(*base)) {
+                state = RowState::Changed;
             } else {
-                r.state = RowState::Stored;
+                state = RowState::Stored;
                 m_base.remove(key);
             }
         } else {
             // A save has deleted it from the store since: it is written anew.
-            r.values[kKey] = QVariant();
+            r.setValue(kKey, QVariant());
         }
     }
     const int row = qBound(0, photo.row, int(m_rows.size()));
     m_restructuring = true;
     beginInsertRows({}, row, row);
     m_rows.insert(row, std::move(r));
+    m_states.insert(row, state);
     endInsertRows();
     m_restructuring = false;
     if (m_currentRow >= row)
@@ -267,7 +274,7 @@ void PhotoTableModel::restorePhoto(const RemovedPhoto &photo)
 
 qint64 PhotoTableModel::rowKey(int row) const
 {
-    return m_rows.at(row).values.at(kKey).toLongLong();
+    return m_rows.at(row).value(kKey).toLongLong();
 }
 
 void PhotoTableModel::setCurrentRow(int row)
@@ -287,29 +294,35 @@ bool PhotoTableModel::hasPendingChanges() const
 {
     if (!m_removedKeys.isEmpty())
         return true;
-    return std::any_of(m_rows.cbegin(), m_rows.cend(), [](const Row &r) { return r.state != RowState::Stored; });
+    return std::any_of(m_states.cbegin(), m_states.cend(), [](RowState s) { return s != RowState::Stored; });
 }
 
-library::PhotoChanges PhotoTableModel::changes() const
+library::PhotoChanges PhotoTableModel::changes(ExpectedRows expected) const
 {
+    const bool withExpected = expected == ExpectedRows::Included;
     library::PhotoChanges changes;
     changes.removed = m_removedKeys;
-    changes.expected.reserve(m_rows.size() + m_removedKeys.size());
-    for (const Row &r : m_rows) {
-        if (r.state == RowState::Added) {
-            changes.added << r.values;
+    if (withExpected)
+        changes.expected.reserve(m_rows.size() + m_removedKeys.size());
+    for (int row = 0; row < m_rows.size(); ++row) {
+        const PhotoRow &r = m_rows.at(row);
+        const RowState state = m_states.at(row);
+        if (state == RowState::Added) {
+            changes.added << r.values();
             continue;
         }
-        const qint64 key = r.values.at(kKey).toLongLong();
-        if (r.state == RowState::Changed) {
-            changes.changed << r.values;
-            changes.expected << m_base.value(key);
-        } else {
-            changes.expected << r.values;
+        if (state == RowState::Changed) {
+            changes.changed << r.values();
+            if (withExpected)
+                changes.expected << m_base.value(r.value(kKey).toLongLong());
+        } else if (withExpected) {
+            changes.expected << r.values();
         }
     }
-    for (qint64 key : m_removedKeys)
-        changes.expected << m_base.value(key);
+    if (withExpected) {
+        for (qint64 key : m_removedKeys)
+            changes.expected << m_base.value(key);
+    }
     return changes;
 }
 
@@ -322,16 +335,20 @@ void PhotoTableModel::acceptSaved(const library::SavedBook &saved)
     // The rows as the save left them in the store: every photo carries the book's key and label,
     // and an empty code is stored as one blank.
     int added = 0;
-    for (Row &r : m_rows) {
-        if (r.state == RowState::Added && added < saved.addedKeys.size())
-            r.values[kKey] = saved.addedKeys.at(added++);
-        r.values[bookId] = saved.header.id;
-        r.values[bookLabel] = saved.header.label;
+    const QVariant id = saved.header.id;
+    const QVariant label = saved.header.label;
+    const QVariant blank = QStringLiteral(" ");
+    for (int row = 0; row < m_rows.size(); ++row) {
+        PhotoRow &r = m_rows[row];
+        if (m_states.at(row) == RowState::Added && added < saved.addedKeys.size())
+            r.setValue(kKey, saved.addedKeys.at(added++));
+        r.setValue(bookId, id);
+        r.setValue(bookLabel, label);
         for (int code : codes) {
-            if (!r.values.at(code).isNull() && r.values.at(code).toString().isEmpty())
-                r.values[code] = QStringLiteral(" ");
+            if (r.holdsEmptyText(code))
+                r.setValue(code, blank);
         }
-        r.state = RowState::Stored;
+        m_states[row] = RowState::Stored;
     }
     m_removedKeys.clear();
     m_base.clear();
@@ -352,7 +369,7 @@ QVariant PhotoTableModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     const PhotoColumn &c = m_columns.at(index.column());
-    const QVariant &v = m_rows.at(index.row()).values.at(m_columnField.at(index.column()));
+    const QVariant v = m_rows.at(index.row()).value(m_columnField.at(index.column()));
     switch (role) {
     case Qt::DisplayRole:
         return formatCell(v, c.format);

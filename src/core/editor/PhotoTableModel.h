@@ -2,6 +2,7 @@
 
 #include "editor/ImageFiles.h"
 #include "editor/PhotoColumns.h"
+#include "editor/PhotoRow.h"
 #include "library/BookSave.h"
 #include "store/Photos.h"
 
@@ -39,6 +40,8 @@ public:
 
     // The photos of a book as the store holds them (none for a new book): nothing is pending.
     void setRows(QVector<store::PhotoValues> rows);
+    // The same, the rows already held compactly (as editor::loadInto reads them).
+    void setCompactRows(QVector<PhotoRow> rows);
 
     // The values of a new photo of a book: zero loadings and depths, crown cover 0.5, one tree
     // per acre; the label and the codes stay empty.
@@ -85,7 +88,11 @@ public:
     void markUnedited() { m_edited = false; }
     // Every pending addition (in row order), change and deletion, with the rows as last read or
     // saved, for the save's check that no other program changed them.
-    library::PhotoChanges changes() const;
+    // Without expected rows the change set leaves PhotoChanges::expected empty: a book read
+    // with its change counter is checked by the counter alone, and the copy of every row is
+    // not made.
+    enum class ExpectedRows { Included, Omitted };
+    library::PhotoChanges changes(ExpectedRows expected = ExpectedRows::Included) const;
     // After a save of changes() committed: the new rows take their keys and the book's key,
     // and nothing is pending.
     void acceptSaved(const library::SavedBook &saved);
@@ -109,18 +116,16 @@ signals:
     void photoRemoved(const editor::RemovedPhoto &photo);
 
 private:
-    enum class RowState { Stored, Changed, Added };
-    struct Row
-    {
-        store::PhotoValues values;
-        RowState state = RowState::Added;
-    };
+    enum class RowState : quint8 { Stored, Changed, Added };
 
     bool setField(int row, int field, const QVariant &value);
 
     QVector<PhotoColumn> m_columns;
     QVector<int> m_columnField; // column -> index in store::photoFields()
-    QVector<Row> m_rows;
+    // The rows and, beside them, whether each is as stored, changed or added: a book's rows
+    // come in as one vector (setRows) and stay in it.
+    QVector<PhotoRow> m_rows;
+    QVector<RowState> m_states;
     QVector<qint64> m_removedKeys; // stored rows deleted
     // The values the store holds for rows changed or deleted here since they were read or
     // written, by key; other stored rows hold in the store what they hold here.

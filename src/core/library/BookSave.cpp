@@ -100,26 +100,51 @@ store::Result<> writePhotos(const QSqlDatabase &db, qint64 bookId, const PhotoCh
 
 } // namespace
 
-store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id)
+namespace {
+
+// Reads a book at one moment: its header, then its photos by readPhotos (which gives a
+// Result<>), then its change counter.
+template <typename ReadPhotos>
+store::Result<store::BookHeader> readAtOneMoment(const QSqlDatabase &db, qint64 id, const ReadPhotos &readPhotos)
 {
     store::Transaction transaction(db);
     if (!transaction.begun())
         return transaction.begun().failure();
     if (auto snapshot = store::beginSnapshot(db); !snapshot)
         return snapshot.failure();
-    LoadedBook book;
     auto header = store::loadBookHeader(db, id);
     if (!header)
         return header.failure();
-    book.header = std::move(*header);
-    auto photos = store::loadPhotos(db, id);
-    if (!photos)
+    if (auto photos = readPhotos(); !photos)
         return photos.failure();
-    book.photos = std::move(*photos);
     // Last: on a store without the counter the statement fails, and the book is read without it.
     if (const auto version = store::readBookVersion(db, id))
-        book.header.version = *version;
+        header->version = *version;
+    return std::move(*header);
+}
+
+} // namespace
+
+store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id)
+{
+    LoadedBook book;
+    auto header = readAtOneMoment(db, id, [&]() -> store::Result<> {
+        auto photos = store::loadPhotos(db, id);
+        if (!photos)
+            return photos.failure();
+        book.photos = std::move(*photos);
+        return store::done();
+    });
+    if (!header)
+        return header.failure();
+    book.header = std::move(*header);
     return book;
+}
+
+store::Result<store::BookHeader> readBook(const QSqlDatabase &db, qint64 id,
+                                          const std::function<void(const store::PhotoValues &values)> &take)
+{
+    return readAtOneMoment(db, id, [&]() -> store::Result<> { return store::readPhotos(db, id, take); });
 }
 
 store::Result<> checkUnchangedElsewhere(const QSqlDatabase &db, const store::BookHeader &loaded,

@@ -3,6 +3,8 @@
 #include "store/BookRecord.h"
 #include "store/Photos.h"
 
+#include <functional>
+
 namespace library {
 
 // What the editor changed in a book's photos since it read or last saved them.
@@ -38,6 +40,11 @@ struct LoadedBook
     QVector<store::PhotoValues> photos;
 };
 store::Result<LoadedBook> loadBook(const QSqlDatabase &db, qint64 id);
+
+// The same read without keeping the photos: each is handed to `take` as it is read, its values
+// valid during the call only. Gives the header.
+store::Result<store::BookHeader> readBook(const QSqlDatabase &db, qint64 id,
+                                          const std::function<void(const store::PhotoValues &values)> &take);
 
 // Whether the book is in the store as the editor read or last wrote it: its header fields (those
 // the editor shows) and every photo, none added or removed. Active and NumOfPhotos, which other

@@ -37,12 +37,48 @@ int photoFieldIndex(const QString &name)
     return -1;
 }
 
+namespace {
+
+Result<> runPhotoQuery(RowReader &q, qint64 bookId)
+{
+    return q.exec(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()), {bookId});
+}
+
+const char *const kPhotosUnread = "The photos of the book could not be read";
+
+// While a whole book is read, the connection's page cache is kept small: every page passes
+// through once, and a full cache (2 MB) of them would only add to the reader's peak memory.
+// The pages it held before are dropped; the size it had comes back after.
+class SmallPageCache final
+{
+public:
+    explicit SmallPageCache(const QSqlDatabase &db)
+        : m_query(db)
+    {
+        if (backendOf(db) != Backend::Sqlite || !m_query.exec(QStringLiteral("PRAGMA cache_size")) || !m_query.next())
+            return;
+        m_size = m_query.value(0);
+        (void)m_query.exec(QStringLiteral("PRAGMA cache_size = -256"));
+    }
+    ~SmallPageCache()
+    {
+        if (m_size.isValid())
+            (void)m_query.exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_size.toLongLong()));
+    }
+    SmallPageCache(const SmallPageCache &) = delete;
+    SmallPageCache &operator=(const SmallPageCache &) = delete;
+
+private:
+    QSqlQuery m_query;
+    QVariant m_size;
+};
+
+} // namespace
+
 Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
 {
-    RowReader q(db, QStringLiteral("The photos of the book could not be read"));
-    if (auto run =
-            q.exec(QStringLiteral("SELECT %1 FROM Photos WHERE BookID = ? ORDER BY ID").arg(fieldList()), {bookId});
-        !run)
+    RowReader q(db, QLatin1String(kPhotosUnread));
+    if (auto run = runPhotoQuery(q, bookId); !run)
         return run.failure();
     QVector<PhotoValues> rows;
     while (q.next())
@@ -50,6 +86,18 @@ Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId)
     if (auto read = q.status(); !read)
         return read.failure();
     return rows;
+}
+
+Result<> readPhotos(const QSqlDatabase &db, qint64 bookId, const std::function<void(const PhotoValues &)> &take)
+{
+    const SmallPageCache cache(db);
+    RowReader q(db, QLatin1String(kPhotosUnread));
+    if (auto run = runPhotoQuery(q, bookId); !run)
+        return run;
+    // The reader's row is read into again for the next one: no row is allocated.
+    while (q.next())
+        take(q.row());
+    return q.status();
 }
 
 bool sameStoredValue(const QVariant &a, const QVariant &b)

@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
+
 namespace store {
 
 // One Photos row: a value per field of photoFields(), in that order. Index 0 is the key ID,
@@ -19,6 +21,9 @@ int photoFieldIndex(const QString &name);
 
 // The photos of one book in the order they were stored.
 Result<QVector<PhotoValues>> loadPhotos(const QSqlDatabase &db, qint64 bookId);
+// The same, each row handed to `take` as it is read instead of kept; the values are valid
+// during the call only.
+Result<> readPhotos(const QSqlDatabase &db, qint64 bookId, const std::function<void(const PhotoValues &)> &take);
 
 // Whether two values read from or written to the store hold the same thing: both null, equal
 // numbers whatever their C++ type, or equal texts.

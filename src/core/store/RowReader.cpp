@@ -90,8 +90,7 @@ Result<> RowReader::exec(const QString &sql, const QVariantList &bound)
             return sqliteFailure();
     }
     m_columns = sqlite3_column_count(m_stmt);
-    m_lastText.fill(QString(), m_columns);
-    m_holdsText.fill(false, m_columns);
+    m_knownTexts.fill(KnownTexts(), m_columns);
     return done();
 }
 
@@ -132,13 +131,7 @@ bool RowReader::nextSqlite()
         case SQLITE_TEXT: {
             // SQLite wants the text asked for before its length.
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-            const int size = sqlite3_column_bytes(m_stmt, i);
-            // The same text as the row above (a book's label, a run of one code) shares its string.
-            if (!m_holdsText.at(i) || !sameAscii(m_lastText.at(i), text, size)) {
-                m_lastText[i] = QString::fromUtf8(text, size);
-                m_holdsText[i] = true;
-            }
-            m_row[i] = m_lastText.at(i);
+            m_row[i] = sharedText(m_knownTexts[i], text, sqlite3_column_bytes(m_stmt, i));
             continue;
         }
         case SQLITE_BLOB: {
@@ -150,9 +143,22 @@ bool RowReader::nextSqlite()
             m_row[i] = kNull;
             break;
         }
-        m_holdsText[i] = false;
     }
     return true;
+}
+
+const QString &RowReader::sharedText(KnownTexts &known, const char *text, int size)
+{
+    // Texts that differ in length or in the first, middle or last byte mostly fall in
+    // different places; one that finds another text in its place takes it over.
+    const auto byte = [text](int i) { return size_t(uchar(text[i])); };
+    size_t place = size_t(size);
+    if (size > 0)
+        place = place * 31 + byte(0) * 7 + byte(size / 2) * 3 + byte(size - 1);
+    QString &kept = known.texts[place % KnownTexts::kSize];
+    if (!sameAscii(kept, text, size) || (size == 0 && kept.isNull()))
+        kept = QString::fromUtf8(text, size);
+    return kept;
 }
 
 Result<> RowReader::status() const
