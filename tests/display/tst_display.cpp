@@ -90,6 +90,7 @@ private slots:
     void typedLettersOpenACodeCellsList();
     void refusedKeyIsSignalledAtTheCell();
     void undoAndRedoFromTheKeysAndTheMenu();
+    void saveWritesTheBookAndStaysOpen();
 
 private:
     editor::BookEditor *openEditor();
@@ -776,6 +777,25 @@ void DisplayTest::undoAndRedoFromTheKeysAndTheMenu()
     while (history.stack().canUndo())
         QVERIFY(!history.undo());
     QCOMPARE(photos->value(2, "GroupLabel").toString(), before);
+}
+
+// Save, clicked after a cell typed into, writes the book for any other reader of the store and
+// leaves the editor open on it.
+void DisplayTest::saveWritesTheBookAndStaysOpen()
+{
+    editor::BookEditor *window = openEditor();
+    QVERIFY(window);
+    editor::PhotoTableModel *photos = photoModel();
+    const QString id = photos->value(2, "ID").toString();
+    clickCell(cell(2, "TreesPerAcre"));
+    typeText(QStringLiteral("888"));
+    pressKeys({QStringLiteral("Return")});
+    QTRY_COMPARE_WITH_TIMEOUT(photos->value(2, "TreesPerAcre").toDouble(), 888.0, kWait);
+    click(window->findChild<QWidget *>(QStringLiteral("cmdSaveNow")));
+    QTRY_VERIFY_WITH_TIMEOUT(!photos->hasPendingChanges(), kWait);
+    QCOMPARE(m_dir->scalar("SELECT TreesPerAcre FROM Photos WHERE ID = " + id).toDouble(), 888.0);
+    m_dir->closeStore();
+    QVERIFY(window->isVisible());
 }
 
 QTEST_MAIN(DisplayTest)
